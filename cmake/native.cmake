@@ -1,0 +1,35 @@
+# Native build: unit tests, benchmarks, and the CTest entries that run the
+# sanitizer tree and the MinGW tree (under Wine), so one ctest runs everything.
+enable_testing()
+add_test(NAME unit COMMAND unit_tests)
+
+set(TW_SANITIZER_DIR "" CACHE PATH "Build tree of the sanitizer build")
+set(TW_TSAN_DIR "" CACHE PATH "Build tree of the ThreadSanitizer build")
+set(TW_MINGW_DIR "" CACHE PATH "Build tree of the MinGW build")
+set(TW_WINE_RUN ${CMAKE_SOURCE_DIR}/cmake/wine_run.sh)
+
+if(TW_SANITIZER_DIR)
+  add_test(NAME unit_asan_ubsan COMMAND ${TW_SANITIZER_DIR}/unit_tests)
+endif()
+if(TW_TSAN_DIR)
+  add_test(NAME unit_tsan COMMAND ${TW_TSAN_DIR}/unit_tests --test-suite=threads)
+endif()
+if(TW_MINGW_DIR)
+  add_test(NAME unit_mingw_wine COMMAND ${TW_WINE_RUN} ${TW_MINGW_DIR}/unit_tests.exe)
+  set_tests_properties(unit_mingw_wine PROPERTIES RESOURCE_LOCK wine)
+  file(GLOB TW_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/test_*.cpp)
+  foreach(src ${TW_WIN_TEST_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_test(NAME win_${name} COMMAND ${TW_WINE_RUN} ${TW_MINGW_DIR}/${name}.exe)
+    set_tests_properties(win_${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+  endforeach()
+endif()
+
+file(GLOB TW_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/bench_*.cpp)
+foreach(src ${TW_BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE tarnwick_core)
+endforeach()
+
+include(cmake/fuzz.cmake OPTIONAL)
