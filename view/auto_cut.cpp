@@ -1,0 +1,256 @@
+#include "view/auto_cut.h"
+
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__SSE2__) && !defined(_WIN32) && !defined(TW_NO_AVX2) && (defined(__GNUC__) || defined(__clang__))
+// MinGW does not align the stack for AVX spills, so the wide path is kept off
+// Windows builds; the SSE2 one is the baseline there.
+#define TW_AUTO_CUT_AVX2 1
+#include <immintrin.h>
+#endif
+
+namespace tw {
+
+namespace {
+
+std::int32_t SampleAt(const std::uint8_t* samples, std::int64_t i) {
+    const std::uint8_t* p = samples + 2 * i;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+}
+
+// The constants of one scan. Both scans decide every cut with these
+// functions so that their results cannot drift apart.
+struct ScanSetup {
+    std::int64_t count = 0;    // n, samples
+    std::int32_t threshold = 0;
+    double columnsPerSample = 0;  // 2W / (D - 1)
+};
+
+// False when no cut can be placed at all, whatever the samples.
+bool PrepareScan(std::uint32_t dataSize, std::int32_t width, double threshold, ScanSetup* setup) {
+    if (!(threshold > -2147483649.0 && threshold < 2147483648.0)) return false;
+    setup->threshold = static_cast<std::int32_t>(threshold);
+    setup->count = dataSize / 2;
+    // A run needs a quiet sample after sample 0 and a loud one after it.
+    if (setup->count < 3) return false;
+    setup->columnsPerSample = 2.0 * width / (static_cast<double>(dataSize) - 1);
+    return true;
+}
+
+std::int32_t CutColumn(std::int64_t midpoint, double columnsPerSample) {
+    double x = std::floor(static_cast<double>(midpoint) * columnsPerSample);
+    if (!(x > -2147483648.0)) return x < 0 ? INT32_MIN : 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    return static_cast<std::int32_t>(x);
+}
+
+std::int64_t Midpoint(std::int64_t start, std::int64_t end) {
+    return start + (end - start) / 2;
+}
+
+bool TooClose(std::int32_t column, double lastCutColumn) {
+    return static_cast<double>(column) < lastCutColumn + 10;
+}
+
+}  // namespace
+
+std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
+                                      std::int32_t width, double threshold) {
+    std::vector<AutoCut> cuts;
+    ScanSetup setup;
+    if (!PrepareScan(dataSize, width, threshold, &setup)) return cuts;
+    const std::int64_t n = setup.count;
+    const std::int64_t t = setup.threshold;
+    std::int64_t runStart = -1;
+    double lastCutColumn = 0;
+    for (std::int64_t i = 1; i < n; ++i) {
+        std::int64_t s = SampleAt(samples, i);
+        std::int64_t magnitude = s < 0 ? -s : s;
+        if (magnitude < t) {
+            if (runStart < 0 && i + 1 < n && SampleAt(samples, i + 1) < t) runStart = i;
+        } else if (magnitude > t && runStart >= 0) {
+            std::int64_t m = Midpoint(runStart, i);
+            std::int32_t x = CutColumn(m, setup.columnsPerSample);
+            if (TooClose(x, lastCutColumn)) continue;
+            cuts.push_back({m, x});
+            runStart = -1;
+            lastCutColumn = x;
+        }
+    }
+    return cuts;
+}
+
+namespace {
+
+// First index in [from, n) whose sample is quiet (|s| < t) or loud (|s| > t),
+// or n. 1 <= t <= 32767, so -t and t are both int16 values.
+template <bool kQuiet>
+std::int64_t FindScalar(const std::uint8_t* samples, std::int64_t from, std::int64_t n, std::int32_t t) {
+    for (std::int64_t i = from; i < n; ++i) {
+        std::int32_t s = SampleAt(samples, i);
+        std::int32_t magnitude = s < 0 ? -s : s;
+        if (kQuiet ? magnitude < t : magnitude > t) return i;
+    }
+    return n;
+}
+
+#if defined(__SSE2__)
+template <bool kQuiet>
+inline __m128i MatchSse2(__m128i s, __m128i pos, __m128i neg) {
+    if (kQuiet) return _mm_and_si128(_mm_cmplt_epi16(s, pos), _mm_cmpgt_epi16(s, neg));
+    return _mm_or_si128(_mm_cmpgt_epi16(s, pos), _mm_cmplt_epi16(s, neg));
+}
+
+inline int FirstSample(unsigned mask) { return __builtin_ctz(mask) / 2; }
+
+template <bool kQuiet>
+std::int64_t FindSse2(const std::uint8_t* samples, std::int64_t from, std::int64_t n, std::int32_t t) {
+    const __m128i pos = _mm_set1_epi16(static_cast<std::int16_t>(t));
+    const __m128i neg = _mm_set1_epi16(static_cast<std::int16_t>(-t));
+    std::int64_t i = from;
+    // 32 samples per round: one test of the four vectors' combined mask keeps
+    // the loop short when nothing matches, which is the common case.
+    for (; i + 32 <= n; i += 32) {
+        const std::uint8_t* p = samples + 2 * i;
+        __m128i m0 = MatchSse2<kQuiet>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), pos, neg);
+        __m128i m1 = MatchSse2<kQuiet>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), pos, neg);
+        __m128i m2 = MatchSse2<kQuiet>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), pos, neg);
+        __m128i m3 = MatchSse2<kQuiet>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)), pos, neg);
+        __m128i any = _mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3));
+        if (_mm_movemask_epi8(any) == 0) continue;
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m0));
+        if (mask) return i + FirstSample(mask);
+        mask = static_cast<unsigned>(_mm_movemask_epi8(m1));
+        if (mask) return i + 8 + FirstSample(mask);
+        mask = static_cast<unsigned>(_mm_movemask_epi8(m2));
+        if (mask) return i + 16 + FirstSample(mask);
+        return i + 24 + FirstSample(static_cast<unsigned>(_mm_movemask_epi8(m3)));
+    }
+    for (; i + 8 <= n; i += 8) {
+        __m128i m = MatchSse2<kQuiet>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i)), pos, neg);
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask) return i + FirstSample(mask);
+    }
+    return FindScalar<kQuiet>(samples, i, n, t);
+}
+#endif
+
+#if defined(TW_AUTO_CUT_AVX2)
+template <bool kQuiet>
+__attribute__((target("avx2"))) inline __m256i MatchAvx2(__m256i s, __m256i pos, __m256i neg) {
+    if (kQuiet) return _mm256_and_si256(_mm256_cmpgt_epi16(pos, s), _mm256_cmpgt_epi16(s, neg));
+    return _mm256_or_si256(_mm256_cmpgt_epi16(s, pos), _mm256_cmpgt_epi16(neg, s));
+}
+
+template <bool kQuiet>
+__attribute__((target("avx2"))) std::int64_t FindAvx2(const std::uint8_t* samples, std::int64_t from,
+                                                      std::int64_t n, std::int32_t t) {
+    const __m256i pos = _mm256_set1_epi16(static_cast<std::int16_t>(t));
+    const __m256i neg = _mm256_set1_epi16(static_cast<std::int16_t>(-t));
+    std::int64_t i = from;
+    for (; i + 64 <= n; i += 64) {
+        const std::uint8_t* p = samples + 2 * i;
+        __m256i m0 = MatchAvx2<kQuiet>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), pos, neg);
+        __m256i m1 = MatchAvx2<kQuiet>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), pos, neg);
+        __m256i m2 = MatchAvx2<kQuiet>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)), pos, neg);
+        __m256i m3 = MatchAvx2<kQuiet>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 96)), pos, neg);
+        __m256i any = _mm256_or_si256(_mm256_or_si256(m0, m1), _mm256_or_si256(m2, m3));
+        if (_mm256_testz_si256(any, any)) continue;
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(m0));
+        if (mask) return i + FirstSample(mask);
+        mask = static_cast<unsigned>(_mm256_movemask_epi8(m1));
+        if (mask) return i + 16 + FirstSample(mask);
+        mask = static_cast<unsigned>(_mm256_movemask_epi8(m2));
+        if (mask) return i + 32 + FirstSample(mask);
+        return i + 48 + FirstSample(static_cast<unsigned>(_mm256_movemask_epi8(m3)));
+    }
+    return FindSse2<kQuiet>(samples, i, n, t);
+}
+#endif
+
+using FindFunction = std::int64_t (*)(const std::uint8_t*, std::int64_t, std::int64_t, std::int32_t);
+
+struct Finders {
+    FindFunction quiet;
+    FindFunction loud;
+};
+
+Finders ChooseFinders() {
+#if defined(TW_AUTO_CUT_AVX2)
+    if (__builtin_cpu_supports("avx2")) return {FindAvx2<true>, FindAvx2<false>};
+#endif
+#if defined(__SSE2__)
+    return {FindSse2<true>, FindSse2<false>};
+#else
+    return {FindScalar<true>, FindScalar<false>};
+#endif
+}
+
+// The first end in [from, n) at which a run started at runStart would pass the
+// spacing test, or n. The column never falls as the end grows (the midpoint
+// does not, the factor is positive and floor is monotone), so the loud samples
+// skipped before it could only have failed the same test.
+std::int64_t FirstPassingEnd(std::int64_t runStart, std::int64_t from, std::int64_t n,
+                             const ScanSetup& setup, double lastCutColumn) {
+    std::int64_t lo = from;
+    std::int64_t hi = n;
+    while (lo < hi) {
+        std::int64_t mid = lo + (hi - lo) / 2;
+        if (TooClose(CutColumn(Midpoint(runStart, mid), setup.columnsPerSample), lastCutColumn))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+}  // namespace
+
+std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
+                                 std::int32_t width, double threshold) {
+    std::vector<AutoCut> cuts;
+    ScanSetup setup;
+    if (!PrepareScan(dataSize, width, threshold, &setup)) return cuts;
+    const std::int32_t t = setup.threshold;
+    // T <= 0: nothing is quiet. T >= 32768: nothing is loud (|-32768| = 32768
+    // is at most equal). A width <= 0 puts every column below 10. None cuts.
+    if (t <= 0 || t >= 32768 || width <= 0) return cuts;
+    const std::int64_t n = setup.count;
+    const Finders find = ChooseFinders();
+    double lastCutColumn = 0;
+    std::int64_t i = 1;
+    while (i < n) {
+        // No run open: only a quiet sample with a next sample below T matters.
+        std::int64_t q = find.quiet(samples, i, n, t);
+        if (q + 1 >= n) break;
+        if (SampleAt(samples, q + 1) >= t) {
+            // That next sample is not quiet either (its magnitude is >= T).
+            i = q + 2;
+            continue;
+        }
+        const std::int64_t runStart = q;
+        // Run open: only loud samples matter; each ends it if the cut is far
+        // enough from the last one, otherwise the run stretches on.
+        std::int64_t from = q + 1;
+        for (;;) {
+            std::int64_t e = find.loud(samples, from, n, t);
+            if (e >= n) return cuts;
+            std::int64_t m = Midpoint(runStart, e);
+            std::int32_t x = CutColumn(m, setup.columnsPerSample);
+            if (!TooClose(x, lastCutColumn)) {
+                cuts.push_back({m, x});
+                lastCutColumn = x;
+                i = e + 1;
+                break;
+            }
+            from = FirstPassingEnd(runStart, e + 1, n, setup, lastCutColumn);
+            if (from >= n) return cuts;
+        }
+    }
+    return cuts;
+}
+
+}  // namespace tw

@@ -1,0 +1,17 @@
+// Mapping a click column on the graph to a sample.
+#pragma once
+
+#include <cstdint>
+
+namespace tw {
+
+// Cutting mode: p = floor(x * (D - 1) / (2W)) + 3, raised to even.
+// Returns false when the position would lie outside the data (x < 0, x >= W,
+// or no samples), in which case no cut is placed.
+bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, double* position);
+
+// Value mode: i = floor((D - 1) x / (2W)), 0 becomes 1. Returns false when i
+// is not a sample of the data (then nothing is shown).
+bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, std::uint64_t* index);
+
+}  // namespace tw

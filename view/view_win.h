@@ -1,0 +1,46 @@
+// The waveform view on Windows: the off-screen GraphView, cut lines, zoom,
+// scrolling and the two ways of cutting.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/shell_win.h"
+
+namespace tw {
+
+// Draws the whole graph for `wave` at the graph control's current size and
+// installs it unless a newer drawing was installed meanwhile. Any thread.
+void DrawWaveformGraph(const WavePtr& wave);
+// Runs DrawWaveformGraph on a thread of its own.
+void StartGraphThread(WavePtr wave);
+// White line at a column of the installed bitmap, then copies it.
+void DrawCutLine(double column);
+struct CutWithColumn {
+    double position;  // appended to the cut list
+    double column;    // where its line is drawn now
+};
+// Draws each line and appends each position as one step that a drawing being
+// swapped in cannot split; copies the bitmap once at the end.
+void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts);
+// Copies the installed bitmap onto the graph control.
+void PresentGraph();
+// Drawings running on graph threads; for tests.
+int GraphsInFlight();
+// Frees the memory DC and bitmap; later drawings are discarded.
+void ReleaseGraphView();
+// Size of the installed bitmap (0, 0 when none); for tests.
+SIZE GraphViewSize();
+// Copies the installed bitmap's pixels (32 bpp, top-down) for tests.
+bool ReadGraphPixels(std::uint32_t* pixels, int width, int height);
+
+void ZoomIn();
+void ZoomOut();
+void HandleGraphScroll(int code, int thumb, HWND scrollBar);
+void InitScrollState();
+
+void RunAutoCutting();
+void HandleGraphClick();
+
+}  // namespace tw

@@ -1,0 +1,44 @@
+#include "wave/piece_plan.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace tw {
+
+std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize) {
+    std::vector<Piece> pieces;
+    pieces.reserve(sortedCuts.size() + 1);
+    const std::uint64_t end = dataSize;
+    std::uint64_t pos = 0;       // read position in bytes
+    double previous = 0.0;       // previous cut, fraction dropped
+    for (double cut : sortedCuts) {
+        double c = std::trunc(cut);
+        std::uint64_t pieceEnd;
+        // Not a usable end: negative, past the data, out of order, or NaN.
+        if (!(c >= 0.0) || c > static_cast<double>(dataSize) / 2.0 || c < previous || pos >= end) {
+            pieceEnd = end;
+        } else {
+            pieceEnd = 2 * static_cast<std::uint64_t>(c);
+        }
+        if (pieceEnd < pos) pieceEnd = pos;
+        pieces.push_back({pos, static_cast<std::uint32_t>(pieceEnd - pos)});
+        pos = pieceEnd;
+        if (!std::isnan(c)) previous = c;
+    }
+    pieces.push_back({pos, static_cast<std::uint32_t>(end - pos)});
+    return pieces;
+}
+
+bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "_%03u.wav", static_cast<unsigned>(number));
+    std::string result = prefix + digits;
+    if (result.size() + 1 > capacity) {
+        name->clear();
+        return false;
+    }
+    *name = result;
+    return true;
+}
+
+}  // namespace tw

@@ -1,0 +1,24 @@
+// Which bytes of the data chunk go into each saved piece.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+struct Piece {
+    std::uint64_t offset;  // byte offset in the data chunk
+    std::uint32_t length;  // bytes
+};
+
+// sortedCuts ascending (n entries) -> n + 1 contiguous pieces covering exactly
+// dataSize bytes. A cut below 0, beyond dataSize/2 or below the previous one
+// runs its piece to the end; every later piece is then empty.
+std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize);
+
+// "%s_%03d.wav" into at most `capacity` bytes including the terminating zero.
+// Returns false (and leaves name empty) when it does not fit.
+bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name);
+
+}  // namespace tw
