@@ -1,0 +1,36 @@
+// Control ids, command ids and fixed texts of the main window.
+#pragma once
+
+namespace tw {
+
+enum MainControlId : int {
+    kIdGraph = 1000,
+    kIdCuttingMode = 1001,
+    kIdPath = 1003,
+    kIdChannels = 1005,
+    kIdSampleRate = 1007,
+    kIdBits = 1009,
+    kIdPeak = 1011,
+    kIdNadir = 1014,
+    kIdThreshold = 1016,
+    kIdPrefix = 1019,
+    kIdDigits = 1021,
+    kIdSmallestPositive = 1024,
+    kIdProgress = 1025,
+    kIdStatus = 1026,
+    kIdAverage = 1028,
+    kIdAutoCut = 1029,
+    kIdSave = 1030,
+    kIdScrollBar = 1031,
+    kIdZoomIn = 1032,
+    kIdZoomOut = 1033,
+    kIdRedraw = 1034,
+    kIdMenuVersion = 1036,
+};
+
+constexpr int kMainWidth = 580;
+constexpr int kMainHeight = 500;
+constexpr const char* kVersionText = "0.20";
+constexpr const char* kTitlePrefix = "Tarnwick Ver.";
+
+}  // namespace tw

@@ -1,0 +1,52 @@
+// Running the two small windows modally: created by name, own procedure,
+// owner disabled, a nested loop until EndModalWindow posts WM_QUIT.
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/shell_win.h"
+
+namespace tw {
+
+int RunModalWindow(HWND owner, const char* name) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND window = nullptr;
+    if (std::strcmp(name, "Version") == 0) {
+        window = CreateWindowExA(0, "NORMALDLG", "Version", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 365,
+                                 180, owner, nullptr, instance, nullptr);
+        VersionWindowHandle = window;
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(VersionWindowProc));
+        SendMessageA(window, WM_INITDIALOG, 0, 0);
+        ShowWindow(window, SW_SHOW);
+    } else if (std::strcmp(name, "Advertisement") == 0) {
+        window = CreateWindowExA(0, "NORMALDLG", "Advertisement", WS_CAPTION, -1, -1, 320, 180, owner, nullptr,
+                                 instance, nullptr);
+        AdvertisementWindowHandle = window;
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AdvertisementWindowProc));
+        SendMessageA(window, WM_INITDIALOG, 0, 0);
+        HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(101));
+        SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        ShowWindow(window, SW_SHOW);
+    } else {
+        return 0;
+    }
+    if (owner) EnableWindow(owner, FALSE);
+    MSG msg{};
+    for (;;) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        if (IsWindow(window) && IsDialogMessageA(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void EndModalWindow(HWND window, int code) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (owner) EnableWindow(owner, TRUE);
+    DestroyWindow(window);
+    PostMessageA(nullptr, WM_QUIT, static_cast<WPARAM>(code), 0);
+}
+
+}  // namespace tw

@@ -1,0 +1,68 @@
+// The Version window: icon, name, version and two copyable addresses.
+#include <windows.h>
+
+#include "app/main_window_ids.h"
+#include "app/shell_win.h"
+
+namespace tw {
+
+namespace {
+
+HICON g_versionIcon = nullptr;
+
+struct VersionControl {
+    int id;
+    const char* className;
+    const char* text;
+    int x, y, width, height;
+    DWORD style;
+    DWORD exStyle;
+};
+
+const VersionControl kVersionControls[] = {
+    {1004, "STATIC", "Tarnwick", 67, 13, 120, 12, 0, 0},
+    {1005, "STATIC", "Version", 93, 34, 50, 12, 0, 0},
+    {1006, "STATIC", "n", 145, 34, 60, 13, SS_CENTER, WS_EX_STATICEDGE},
+    {1007, "STATIC", "Editon", 217, 34, 50, 12, 0, 0},
+    {1008, "STATIC", "mail:", 11, 72, 50, 12, SS_CENTER, 0},
+    {1003, "EDIT", "tarnwick@example.com", 69, 67, 275, 21, ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1009, "STATIC", "site:", 11, 103, 50, 12, SS_CENTER, 0},
+    {1016, "EDIT", "https://example.com/tarnwick/", 69, 98, 275, 21, ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+};
+
+HWND CreateChild(HWND window, const VersionControl& c) {
+    HWND control = CreateWindowExA(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.width,
+                                   c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                   GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(VersionWindowFont), FALSE);
+    return control;
+}
+
+void OnInit(HWND window) {
+    VersionWindowHandle = window;
+    HWND iconControl = CreateChild(window, {1000, "STATIC", "", 13, 11, 32, 32, SS_ICON, 0});
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    g_versionIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(101), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(g_versionIcon), 0);
+    for (const VersionControl& c : kVersionControls) CreateChild(window, c);
+    CenterWindowOnOwner(MainWindowHandle, window, 0, 0);
+    SetDlgItemTextA(window, 1006, kVersionText);
+}
+
+void OnDestroy() {
+    if (g_versionIcon) DestroyIcon(g_versionIcon);
+    g_versionIcon = nullptr;
+}
+
+}  // namespace
+
+LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG: OnInit(window); return 0;
+        case WM_CLOSE: EndModalWindow(window, 0); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
+        default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,249 @@
+#include "harness_win.h"
+
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "app/shell_win.h"
+#include "view/view_win.h"
+#include "wave/wave_win.h"
+
+namespace twt {
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+std::mutex g_boxMutex;
+std::vector<BoxRecord> g_boxes;
+
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
+    std::printf("CRASH: exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+                info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 99);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+BOOL CALLBACK FindBoxes(HWND window, LPARAM) {
+    char cls[32] = {0};
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    char caption[512] = {0};
+    char text[4096] = {0};
+    GetWindowTextA(window, caption, sizeof caption);
+    GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+    {
+        std::lock_guard<std::mutex> lock(g_boxMutex);
+        g_boxes.push_back({caption, text, GetWindow(window, GW_OWNER)});
+    }
+    // Hide first so the same box is not recorded twice before it closes.
+    ShowWindow(window, SW_HIDE);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return TRUE;
+}
+
+void WatchBoxes() {
+    for (;;) {
+        EnumWindows(FindBoxes, 0);
+        Sleep(15);
+    }
+}
+
+std::string EnvPath(const char* var, const std::string& name) {
+    char buffer[2048] = {0};
+    GetEnvironmentVariableA(var, buffer, sizeof buffer);
+    std::string base(buffer);
+    if (base.empty()) base = ".";
+    return base + "\\" + name;
+}
+
+}  // namespace
+
+bool Check(bool ok, const std::string& what) {
+    if (ok) {
+        ++g_passed;
+    } else {
+        ++g_failed;
+        std::printf("FAIL: %s\n", what.c_str());
+        std::fflush(stdout);
+    }
+    return ok;
+}
+
+int Finish() {
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    std::fflush(stdout);
+    return g_failed == 0 ? 0 : 1;
+}
+
+void InitHarness() {
+    SetUnhandledExceptionFilter(CrashFilter);
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    std::thread(WatchBoxes).detach();
+}
+
+void Pump(DWORD ms) {
+    DWORD start = GetTickCount();
+    MSG msg;
+    for (;;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Pump(5);
+    }
+    return true;
+}
+
+bool WaitIdle(DWORD timeoutMs) {
+    bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0; },
+                        timeoutMs);
+    Pump(20);
+    return ok;
+}
+
+void DropFiles(const std::vector<std::string>& paths) {
+    size_t chars = 1;
+    for (const auto& p : paths) chars += p.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    char* out = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+    for (const auto& p : paths) {
+        std::memcpy(out, p.c_str(), p.size() + 1);
+        out += p.size() + 1;
+    }
+    *out = '\0';
+    GlobalUnlock(memory);
+    SendMessageA(tw::MainWindowHandle, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+std::vector<BoxRecord> Boxes() {
+    std::lock_guard<std::mutex> lock(g_boxMutex);
+    return g_boxes;
+}
+
+void ClearBoxes() {
+    std::lock_guard<std::mutex> lock(g_boxMutex);
+    g_boxes.clear();
+}
+
+bool WaitBoxes(size_t count, DWORD timeoutMs) {
+    return WaitUntil([count] { return Boxes().size() >= count; }, timeoutMs);
+}
+
+HWND Control(int id) { return GetDlgItem(tw::MainWindowHandle, id); }
+
+std::string ControlText(int id) {
+    char buffer[4096] = {0};
+    GetDlgItemTextA(tw::MainWindowHandle, id, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string Fixture(const std::string& name) { return EnvPath("TW_FIXTURES", name); }
+std::string WorkPath(const std::string& name) { return EnvPath("TW_WORK", name); }
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::wstring wide(path.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    if (path.size() >= MAX_PATH) wide.insert(0, L"\\\\?\\");
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size;
+    GetFileSizeEx(h, &size);
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!bytes.empty()) ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(h);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+std::vector<std::uint8_t> WaveFile(const std::vector<std::int16_t>& samples, int channels, int rate,
+                                   std::int64_t dataSizeField) {
+    std::vector<std::uint8_t> f(44);
+    auto put32 = [&](size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    auto put16 = [&](size_t at, std::uint16_t v) {
+        f[at] = static_cast<std::uint8_t>(v);
+        f[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    std::uint32_t field = dataSizeField < 0 ? dataBytes : static_cast<std::uint32_t>(dataSizeField);
+    std::memcpy(&f[0], "RIFF", 4);
+    put32(4, 36 + dataBytes);
+    std::memcpy(&f[8], "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, static_cast<std::uint16_t>(channels));
+    put32(24, static_cast<std::uint32_t>(rate));
+    put32(28, static_cast<std::uint32_t>(rate * channels * 2));
+    put16(32, static_cast<std::uint16_t>(channels * 2));
+    put16(34, 16);
+    std::memcpy(&f[36], "data", 4);
+    put32(40, field);
+    for (std::int16_t s : samples) {
+        f.push_back(static_cast<std::uint8_t>(s & 0xFF));
+        f.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+    }
+    return f;
+}
+
+void ClickGraph(int x, int y) {
+    HWND graph = Control(1000);
+    POINT p{x, y};
+    ClientToScreen(graph, &p);
+    SetCursorPos(p.x, p.y);
+    WaitUntil([&] {
+        POINT now;
+        GetCursorPos(&now);
+        return now.x == p.x && now.y == p.y;
+    }, 2000);
+    LPARAM at = MAKELPARAM(x, y);
+    PostMessageA(graph, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(graph, WM_LBUTTONUP, 0, at);
+    Pump(30);
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char b[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(b, sizeof b, "%02X ", c);
+        out += b;
+    }
+    return out;
+}
+
+}  // namespace twt

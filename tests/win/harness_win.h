@@ -1,0 +1,74 @@
+// Helpers for the Win32 tests: checks with a closing summary, message pumping,
+// real in-process drops, message boxes answered as they appear, and files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace twt {
+
+// Prints FAIL lines; the summary "N passed, M failed" is printed by Finish().
+bool Check(bool ok, const std::string& what);
+template <class A, class B>
+bool CheckEq(const A& actual, const B& expected, const std::string& what);
+int Finish();  // prints the summary, returns the exit code
+
+// Installs the crash filter and starts the message-box watcher.
+void InitHarness();
+
+void Pump(DWORD ms);
+// Pumps until pred() or the timeout; returns pred().
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 20000);
+// Waits until no load, graph or save thread runs.
+bool WaitIdle(DWORD timeoutMs = 60000);
+
+void DropFiles(const std::vector<std::string>& paths);
+
+struct BoxRecord {
+    std::string caption;
+    std::string text;
+    HWND owner;
+};
+// Every message box seen so far (answered with OK as it appeared).
+std::vector<BoxRecord> Boxes();
+void ClearBoxes();
+bool WaitBoxes(size_t count, DWORD timeoutMs = 20000);
+
+std::string ControlText(int id);
+HWND Control(int id);
+
+// Folders from the runner: fixtures made by sox/espeak-ng, and the work folder
+// (the current directory) for written files. Windows paths (Z:\...).
+std::string Fixture(const std::string& name);
+std::string WorkPath(const std::string& name);
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// A canonical 44-byte header for 16-bit PCM with the given data size field.
+std::vector<std::uint8_t> WaveFile(const std::vector<std::int16_t>& samples, int channels = 1, int rate = 44100,
+                                   std::int64_t dataSizeField = -1);
+
+// Moves the real cursor to a point in the graph control's client area and
+// clicks it (WM_LBUTTONDOWN/UP posted to the static).
+void ClickGraph(int x, int y);
+
+std::string Hex(const std::string& bytes);
+
+template <class A, class B>
+bool CheckEq(const A& actual, const B& expected, const std::string& what) {
+    bool ok = actual == expected;
+    if (!ok) {
+        std::string a, e;
+        if constexpr (std::is_convertible_v<A, std::string>) a = std::string(actual); else a = std::to_string(actual);
+        if constexpr (std::is_convertible_v<B, std::string>) e = std::string(expected); else e = std::to_string(expected);
+        Check(false, what + ": got [" + a + "] expected [" + e + "]");
+        return false;
+    }
+    return Check(true, what);
+}
+
+}  // namespace twt

@@ -1,0 +1,348 @@
+// The main window as built at start-up, and loading dropped files.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/shell_win.h"
+#include "harness_win.h"
+#include "support/number_text.h"
+#include "wave/wave_stats.h"
+
+using namespace twt;
+
+namespace {
+
+struct ExpectedControl {
+    int id;
+    const char* className;
+    const char* text;
+    int x, y, w, h;
+    DWORD style;
+    DWORD exStyle;
+};
+
+const ExpectedControl kExpected[] = {
+    {1000, "Static", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
+    {1001, "Button", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
+    {1002, "Button", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
+    {1003, "Edit", "", 206, 370, 355, 18, ES_READONLY | ES_AUTOHSCROLL, WS_EX_STATICEDGE},
+    {1004, "Static", "チャンネル数：", 15, 399, 77, 12, SS_LEFT, 0},
+    {1005, "Static", "", 91, 399, 57, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1006, "Static", "サンプリングレート：", 163, 399, 104, 12, SS_LEFT, 0},
+    {1007, "Static", "", 268, 399, 91, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1008, "Static", "サンプリングビット：", 377, 399, 104, 12, SS_LEFT, 0},
+    {1009, "Static", "", 475, 399, 65, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1010, "Static", "ピーク（最大音量）：", 15, 424, 103, 12, SS_LEFT, 0},
+    {1011, "Static", "", 117, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1012, "Static", "ドラッグアンドドロップされたファイル：", 15, 373, 189, 12, SS_LEFT, 0},
+    {1013, "Static", "ネイダー（最小音量）：", 166, 424, 115, 12, SS_LEFT, 0},
+    {1014, "Static", "", 280, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1015, "Static", "無音とみなす音量のしきい値：", 9, 298, 157, 12, SS_LEFT, 0},
+    {1016, "Edit", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1017, "Button", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
+    {1018, "Button", "出力設定", 249, 281, 320, 65, BS_GROUPBOX, 0},
+    {1019, "Edit", "", 347, 293, 215, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1020, "Static", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
+    {1021, "Edit", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1022, "Static", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
+    {1023, "Static", "非負最小：", 333, 424, 58, 12, SS_LEFT, 0},
+    {1024, "Static", "", 390, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1025, "msctls_progress32", "", 197, 259, 370, 21, PBS_SMOOTH, WS_EX_STATICEDGE},
+    {1026, "Static", "", 5, 259, 190, 21, SS_CENTER, WS_EX_STATICEDGE},
+    {1027, "Static", "平均値：", 439, 424, 45, 12, SS_LEFT, 0},
+    {1028, "Static", "", 485, 424, 75, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1029, "Button", "オートカッティングを実行", 51, 317, 146, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {1030, "Button", "カットを保存", 253, 218, 155, 35, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {1031, "ScrollBar", "", 4, 168, 565, 17, SBS_HORZ, 0},
+    {1032, "Button", "+", 538, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {1033, "Button", "-", 509, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {1034, "Button", "グラフの再描画", 382, 189, 122, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {1035, "Static", "グラフが消えたら押してください→", 204, 195, 174, 12, SS_LEFT, 0},
+};
+
+void CheckControls() {
+    HWND main = tw::MainWindowHandle;
+    int count = 0;
+    for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
+    CheckEq(count, 36, "36 child controls");
+    for (const ExpectedControl& e : kExpected) {
+        std::string id = "control " + std::to_string(e.id);
+        HWND c = GetDlgItem(main, e.id);
+        if (!Check(c != nullptr, id + " exists")) continue;
+        char cls[64] = {0};
+        GetClassNameA(c, cls, sizeof cls);
+        Check(lstrcmpiA(cls, e.className) == 0, id + " class " + cls);
+        CheckEq(ControlText(e.id), std::string(e.text), id + " text");
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+        Check(r.left == e.x && r.top == e.y && r.right - r.left == e.w && r.bottom - r.top == e.h,
+              id + " rectangle " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+                  std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+        DWORD style = static_cast<DWORD>(GetWindowLongA(c, GWL_STYLE));
+        DWORD want = WS_CHILD | WS_VISIBLE | e.style;
+        Check((style & want) == want, id + " style");
+        DWORD ex = static_cast<DWORD>(GetWindowLongA(c, GWL_EXSTYLE));
+        Check((ex & e.exStyle) == e.exStyle, id + " extended style");
+        // The graph rectangle and the scroll bar keep no font of their own.
+        if (e.id != 1000 && e.id != 1031)
+            Check(SendMessageA(c, WM_GETFONT, 0, 0) == reinterpret_cast<LRESULT>(tw::MainWindowFont), id + " font");
+    }
+}
+
+void CheckWindowAndMenu() {
+    HWND main = tw::MainWindowHandle;
+    char title[256] = {0};
+    GetWindowTextA(main, title, sizeof title);
+    CheckEq(std::string(title), std::string("Tarnwick Ver.0.20"), "title");
+    char cls[64] = {0};
+    GetClassNameA(main, cls, sizeof cls);
+    CheckEq(std::string(cls), std::string("NORMAL0"), "main class");
+    RECT r;
+    GetWindowRect(main, &r);
+    CheckEq(r.right - r.left, 580, "outer width");
+    CheckEq(r.bottom - r.top, 500, "outer height");
+    // Centred on the 1366 x 768 screen with single-precision halves.
+    CheckEq(static_cast<int>(r.left), 393, "centred x");
+    CheckEq(static_cast<int>(r.top), 134, "centred y");
+    LONG style = GetWindowLongA(main, GWL_STYLE);
+    Check((style & WS_THICKFRAME) == 0 && (style & WS_MAXIMIZEBOX) == 0, "no sizing border, no maximise box");
+    Check((style & WS_MINIMIZEBOX) != 0 && (style & WS_SYSMENU) != 0, "minimise box and system menu");
+    Check((GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "accepts dropped files");
+
+    HMENU bar = GetMenu(main);
+    Check(bar == tw::MenuBar, "menu bar attached");
+    char text[64] = {0};
+    GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
+    CheckEq(std::string(text), std::string("情報"), "menu bar entry");
+    HMENU info = GetSubMenu(bar, 0);
+    GetMenuStringA(info, 0, text, sizeof text, MF_BYPOSITION);
+    CheckEq(std::string(text), std::string("バージョン情報"), "info menu entry");
+    CheckEq(static_cast<int>(GetMenuItemID(info, 0)), 1036, "version command id");
+
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(Control(1031), SB_CTL, &si);
+    Check(si.nMin == 0 && si.nMax == 570 && si.nPage == 570 && si.nPos == 0, "initial scroll state");
+}
+
+struct Shown {
+    std::string channels, rate, bits, peak, nadir, smallest, average;
+};
+
+Shown ShownNow() {
+    return {ControlText(1005), ControlText(1007), ControlText(1009), ControlText(1011),
+            ControlText(1014), ControlText(1024), ControlText(1028)};
+}
+
+// What the window must show for a file, from the file's own bytes and the
+// plain one-sample-at-a-time measurement.
+Shown ExpectedFor(const std::vector<std::uint8_t>& file) {
+    if (!Check(file.size() >= 44, "test file readable")) return {};
+    auto le16 = [&](size_t at) { return static_cast<unsigned>(file[at] | (file[at + 1] << 8)); };
+    auto le32 = [&](size_t at) {
+        return static_cast<std::uint32_t>(file[at] | (file[at + 1] << 8) | (file[at + 2] << 16)) |
+               (static_cast<std::uint32_t>(file[at + 3]) << 24);
+    };
+    std::uint32_t dataSize = le32(40);
+    std::vector<std::uint8_t> data(dataSize, 0);
+    size_t available = file.size() > 44 ? file.size() - 44 : 0;
+    std::memcpy(data.data(), file.data() + 44, std::min<size_t>(available, dataSize));
+    tw::WaveStats s = tw::MeasureWavePlain(data.data(), dataSize);
+    return {tw::FormatNumber(le16(22)), tw::FormatNumber(le32(24)), tw::FormatNumber(le16(34)),
+            tw::FormatNumber(s.peak), tw::FormatNumber(s.nadir), tw::FormatNumber(s.smallestPositive),
+            tw::FormatNumber(s.average)};
+}
+
+void CheckShown(const Shown& want, const std::string& what) {
+    Shown got = ShownNow();
+    CheckEq(got.channels, want.channels, what + " channels");
+    CheckEq(got.rate, want.rate, what + " rate");
+    CheckEq(got.bits, want.bits, what + " bits");
+    CheckEq(got.peak, want.peak, what + " peak");
+    CheckEq(got.nadir, want.nadir, what + " nadir");
+    CheckEq(got.smallest, want.smallest, what + " smallest positive");
+    CheckEq(got.average, want.average, what + " average");
+}
+
+void LoadAndCheck(const std::string& path, const std::string& what) {
+    DropFiles({path});
+    Check(WaitIdle(), what + " load finishes");
+    CheckEq(ControlText(1003), path, what + " path");
+    CheckShown(ExpectedFor(ReadFileBytes(path)), what);
+    Check(tw::CurrentWave() != nullptr, what + " samples held");
+}
+
+void CheckRealFiles() {
+    const char* names[] = {"mono16.wav", "stereo16.wav", "mono8.wav", "stereo24.wav", "silence.wav", "speech.wav"};
+    for (const char* n : names) LoadAndCheck(Fixture(n), n);
+    LoadAndCheck(Fixture("stereo24.wav"), "24-bit");
+    CheckEq(ControlText(1009), std::string("24"), "24-bit shown as 24");
+    LoadAndCheck(Fixture("silence.wav"), "silence");
+    CheckEq(ControlText(1024), std::string("9999999999"), "silence smallest positive");
+    CheckEq(ControlText(1011), std::string("0"), "silence peak");
+    CheckEq(ControlText(1028), std::string("0"), "silence average");
+}
+
+void CheckSyntheticFiles() {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* peak;
+        const char* nadir;
+        const char* average;
+    };
+    std::vector<std::uint8_t> seven = WaveFile({100, 200, 300}, 1, 8000, 7);
+    seven.push_back(0x01);  // the odd seventh byte belongs to no sample
+    std::vector<Case> cases = {
+        {"extremes.wav", WaveFile({-32768, 0, 32767, 5}, 1, 8000), "32767", "-32768", "1"},
+        {"seven.wav", seven, "300", "0", "171.428573608398"},
+        {"beyond.wav", WaveFile({1000, 1000}, 1, 8000, 400), "1000", "0", "10"},
+        {"positive.wav", WaveFile({5, 6, 7}, 2, 8000), "7", "0", "6"},
+        {"empty.wav", WaveFile({}, 1, 8000), "-9999999999", "0", "0"},
+    };
+    for (const Case& c : cases) {
+        std::string path = WorkPath(c.name);
+        WriteFileBytes(path, c.bytes);
+        LoadAndCheck(path, c.name);
+        CheckEq(ControlText(1011), std::string(c.peak), std::string(c.name) + " peak text");
+        CheckEq(ControlText(1014), std::string(c.nadir), std::string(c.name) + " nadir text");
+        CheckEq(ControlText(1028), std::string(c.average), std::string(c.name) + " average text");
+    }
+}
+
+void CheckRejections() {
+    LoadAndCheck(Fixture("mono16.wav"), "good file first");
+    Shown before = ShownNow();
+    std::string pathBefore = ControlText(1003);
+
+    std::vector<std::uint8_t> lower = WaveFile({1, 2, 3});
+    std::memcpy(lower.data(), "riff", 4);
+    std::memcpy(lower.data() + 8, "wave", 4);
+    std::vector<std::uint8_t> zeroTag = WaveFile({1, 2, 3});
+    zeroTag[10] = 0;
+    std::vector<std::uint8_t> list = WaveFile({1, 2, 3});
+    std::memcpy(list.data() + 12, "LIST", 4);
+    WriteFileBytes(WorkPath("zero_tag.wav"), zeroTag);
+    WriteFileBytes(WorkPath("list.wav"), list);
+    WriteFileBytes(WorkPath("short.wav"), std::vector<std::uint8_t>(lower.begin(), lower.begin() + 43));
+    WriteFileBytes(WorkPath("empty_file.wav"), {});
+
+    struct Rejected {
+        std::string path;
+        std::string text;
+    };
+    std::vector<Rejected> rejected = {
+        {Fixture("text.txt"), "WAVファイルではありません\r\nthisnot a wa"},
+        {WorkPath("zero_tag.wav"), "WAVファイルではありません\r\nRIFFWA"},
+        {WorkPath("list.wav"), "WAVファイルではありません\r\nRIFFWAVELIST"},
+        {WorkPath("short.wav"), "WAVファイルではありません\r\nriffwavefmt "},
+        {WorkPath("empty_file.wav"), "WAVファイルではありません\r\n"},
+        {WorkPath("missing.wav"), "ファイルを開けません\r\n" + WorkPath("missing.wav")},
+        {WorkPath(""), "ファイルを開けません\r\n" + WorkPath("")},
+    };
+    for (const Rejected& r : rejected) {
+        ClearBoxes();
+        DropFiles({r.path});
+        Check(WaitBoxes(1), r.path + " gives a message");
+        WaitIdle();
+        auto boxes = Boxes();
+        if (!boxes.empty()) {
+            CheckEq(boxes[0].caption, std::string("Error"), r.path + " caption");
+            Check(boxes[0].text == r.text, r.path + " text [" + Hex(boxes[0].text) + "]");
+            Check(boxes[0].owner == tw::MainWindowHandle, r.path + " box owned by the main window");
+        }
+        CheckEq(ControlText(1003), pathBefore, r.path + " keeps the earlier path");
+        CheckShown(before, r.path + " keeps the earlier numbers");
+        Check(tw::CurrentWave() != nullptr, r.path + " keeps the earlier samples");
+    }
+    Check(GetFileAttributesA(WorkPath("missing.wav").c_str()) == INVALID_FILE_ATTRIBUTES,
+          "a vanished file is not created");
+
+    // Lower-case tags are accepted.
+    WriteFileBytes(WorkPath("lower.wav"), lower);
+    LoadAndCheck(WorkPath("lower.wav"), "lower-case tags");
+
+    // A file another program holds without sharing.
+    HANDLE locked = CreateFileA(Fixture("stereo16.wav").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ClearBoxes();
+    DropFiles({Fixture("stereo16.wav")});
+    Check(WaitBoxes(1), "locked file gives a message");
+    WaitIdle();
+    CloseHandle(locked);
+    CheckEq(ControlText(1003), WorkPath("lower.wav"), "locked file changes nothing");
+}
+
+std::wstring Wide(const std::string& s) {
+    std::wstring w(s.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], static_cast<int>(w.size()));
+    w.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return w;
+}
+
+void CheckDropEdges() {
+    // Only the first of several files loads.
+    DropFiles({Fixture("stereo16.wav"), Fixture("mono16.wav"), Fixture("mono8.wav")});
+    Check(WaitIdle(), "three files load");
+    CheckEq(ControlText(1003), Fixture("stereo16.wav"), "first of three");
+    CheckEq(ControlText(1005), std::string("2"), "first of three channels");
+
+    // A path longer than 1024 bytes is taken whole.
+    std::string dir = WorkPath("");
+    std::string longDir = dir;
+    while (longDir.size() < 1100) {
+        longDir += std::string(200, 'd');
+        CreateDirectoryW(Wide("\\\\?\\" + longDir).c_str(), nullptr);
+        longDir += "\\";
+    }
+    std::string longPath = longDir + "long.wav";
+    std::vector<std::uint8_t> bytes = WaveFile({7, -9, 11});
+    HANDLE h = CreateFileW(Wide("\\\\?\\" + longPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    bool made = h != INVALID_HANDLE_VALUE && WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (made) {
+        LoadAndCheck(longPath, "long path");
+        CheckEq(ControlText(1011), std::string("11"), "long path peak");
+    } else {
+        Check(false, "could not make a file with a long path");
+    }
+
+    // A directory whose CP932 name has 0x5C as a trail byte ("ソ").
+    std::string soDir = WorkPath("ソ");
+    CreateDirectoryA(soDir.c_str(), nullptr);
+    std::string soPath = soDir + "\\ソ.wav";
+    WriteFileBytes(soPath, WaveFile({1, 2, 3, -4}));
+    LoadAndCheck(soPath, "0x5C trail byte path");
+
+    // A directory is refused with a message.
+    ClearBoxes();
+    DropFiles({soDir});
+    Check(WaitBoxes(1), "directory gives a message");
+    WaitIdle();
+    CheckEq(ControlText(1003), soPath, "directory changes nothing");
+}
+
+}  // namespace
+
+int main() {
+    InitHarness();
+    tw::StartUpShell(false);
+    Check(tw::MainWindowHandle != nullptr, "main window created");
+    Pump(200);
+    CheckWindowAndMenu();
+    CheckControls();
+    CheckRealFiles();
+    CheckSyntheticFiles();
+    CheckRejections();
+    CheckDropEdges();
+    Check(tw::Cuts().Count() == 0, "loads leave the cut list alone");
+    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
+    Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
+    tw::FinishShell();
+    return Finish();
+}

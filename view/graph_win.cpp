@@ -1,0 +1,235 @@
+// The GraphView: the waveform drawn into an off-screen bitmap and copied onto
+// the graph control. A drawing is made in a bitmap of its own without any lock
+// and swapped in under the lock, so the lock is never held while a message is
+// sent; an older drawing that finishes late never replaces a newer one.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "app/gdi_win.h"
+#include "app/main_window_ids.h"
+#include "support/number_text.h"
+#include "view/graph_geometry.h"
+#include "view/view_win.h"
+
+namespace tw {
+
+namespace {
+
+const COLORREF kBackgroundColour = RGB(128, 128, 128);
+const COLORREF kWaveColour = RGB(0, 0, 255);
+const COLORREF kCentreColour = RGB(12, 12, 12);
+const COLORREF kCutColour = RGB(255, 255, 255);
+
+struct GraphView {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ originalBitmap = nullptr;
+    int width = 0;
+    int height = 0;
+    std::uint64_t sequence = 0;  // of the drawing installed
+    bool released = false;
+};
+
+std::mutex g_graphMutex;  // guards g_view and all drawing into its DC
+GraphView g_view;
+std::mutex g_sequenceMutex;
+std::uint64_t g_nextSequence = 0;
+std::atomic<int> g_graphsInFlight{0};
+
+HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
+
+SIZE ControlSize() {
+    RECT rc{};
+    GetClientRect(GraphControl(), &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+void FreeView(GraphView& view) {
+    if (view.dc) {
+        SelectObject(view.dc, view.originalBitmap);
+        DeleteDC(view.dc);
+    }
+    if (view.bitmap) DeleteObject(view.bitmap);
+    view.dc = nullptr;
+    view.bitmap = nullptr;
+    view.originalBitmap = nullptr;
+}
+
+void DrawCutLineInto(HDC dc, int column, int height) {
+    GdiObject pen(CreatePen(PS_SOLID, 1, kCutColour));
+    Selection select(dc, pen.get());
+    MoveToEx(dc, column, 1, nullptr);
+    LineTo(dc, column, height - 2);
+}
+
+void CopyLocked() {
+    if (!g_view.dc) return;
+    SIZE size = ControlSize();
+    WindowDc target(GraphControl());
+    if (target.get()) BitBlt(target.get(), 0, 0, size.cx, size.cy, g_view.dc, 0, 0, SRCCOPY);
+}
+
+void DrawCutListLocked(HDC dc, int width, int height, std::uint32_t dataSize) {
+    Cuts().Read([&](const std::vector<double>& entries) {
+        for (double e : entries) {
+            std::int32_t column;
+            if (CutLineColumn(e, width, dataSize, &column)) DrawCutLineInto(dc, column, height);
+        }
+    });
+}
+
+std::int16_t SampleAt(const WaveData& wave, std::uint64_t index) {
+    std::int16_t s;
+    std::memcpy(&s, wave.bytes + 2 * index, sizeof s);
+    return s;
+}
+
+void SetProgress(int position) {
+    SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+}  // namespace
+
+void DrawWaveformGraph(const WavePtr& wave) {
+    if (!wave) return;
+    std::uint64_t sequence;
+    {
+        std::lock_guard<std::mutex> lock(g_sequenceMutex);
+        sequence = ++g_nextSequence;
+    }
+    SetControlText(kIdStatus, "WAVファイルのグラフを作成中...");
+    SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+
+    SIZE size = ControlSize();
+    const int W = size.cx;
+    const int H = size.cy;
+    GraphView fresh;
+    {
+        WindowDc controlDc(GraphControl());
+        fresh.dc = CreateCompatibleDC(controlDc.get());
+        fresh.bitmap = CreateCompatibleBitmap(controlDc.get() ? controlDc.get() : fresh.dc, W, H);
+    }
+    fresh.originalBitmap = SelectObject(fresh.dc, fresh.bitmap);
+    fresh.width = W;
+    fresh.height = H;
+    fresh.sequence = sequence;
+
+    GraphParams params;
+    params.width = W;
+    params.height = H;
+    params.dataSize = wave->dataSize;
+    params.peak = TruncToInt32(ParseNumber(GetControlText(kIdPeak)));
+    params.nadir = TruncToInt32(ParseNumber(GetControlText(kIdNadir)));
+
+    {
+        GdiObject grey(CreateSolidBrush(kBackgroundColour));
+        Selection select(fresh.dc, grey.get());
+        Rectangle(fresh.dc, 0, 0, W, H);
+    }
+    {
+        GdiObject blue(CreatePen(PS_SOLID, 2, kWaveColour));
+        Selection select(fresh.dc, blue.get());
+        GraphPlan plan(params);
+        const std::uint64_t strokes = plan.strokeCount();
+        int shown = -1;
+        for (std::uint64_t k = 0; k < strokes; ++k) {
+            int position = plan.ProgressBefore(k);
+            GraphStroke stroke = plan.NextStroke(k, SampleAt(*wave, k * plan.step()));
+            MoveToEx(fresh.dc, stroke.x, stroke.yFrom, nullptr);
+            LineTo(fresh.dc, stroke.x, stroke.yTo);
+            if (position != shown) {  // at most 101 messages, not one per stroke
+                SetProgress(position);
+                shown = position;
+            }
+        }
+    }
+    {
+        GdiObject centre(CreatePen(PS_SOLID, 1, kCentreColour));
+        Selection select(fresh.dc, centre.get());
+        int row = H / 2;
+        MoveToEx(fresh.dc, 0, row, nullptr);
+        LineTo(fresh.dc, W, row);
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_graphMutex);
+        if (!g_view.released && sequence > g_view.sequence) {
+            // Cut lines are drawn under the lock so a cut appended while this
+            // drawing ran is in the picture that replaces the old one.
+            DrawCutListLocked(fresh.dc, W, H, wave->dataSize);
+            FreeView(g_view);
+            g_view = fresh;
+        } else {
+            FreeView(fresh);
+        }
+    }
+    SetControlText(kIdStatus, "");
+    SetProgress(0);
+    PresentGraph();
+}
+
+void StartGraphThread(WavePtr wave) {
+    ++g_graphsInFlight;
+    std::thread([wave] {
+        DrawWaveformGraph(wave);
+        --g_graphsInFlight;
+    }).detach();
+}
+
+int GraphsInFlight() { return g_graphsInFlight.load(); }
+
+void DrawCutLine(double column) {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    if (!g_view.dc) return;
+    DrawCutLineInto(g_view.dc, TruncToInt32(column), ControlSize().cy);
+    CopyLocked();
+}
+
+void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    const int height = ControlSize().cy;
+    for (const CutWithColumn& cut : cuts) {
+        if (g_view.dc) DrawCutLineInto(g_view.dc, TruncToInt32(cut.column), height);
+        Cuts().Append(cut.position);
+    }
+    // One copy for the whole batch shows the same picture as one per line.
+    CopyLocked();
+}
+
+void PresentGraph() {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    CopyLocked();
+}
+
+void ReleaseGraphView() {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    FreeView(g_view);
+    g_view.released = true;
+}
+
+SIZE GraphViewSize() {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    return {g_view.width, g_view.height};
+}
+
+bool ReadGraphPixels(std::uint32_t* pixels, int width, int height) {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    if (!g_view.dc || width != g_view.width || height != g_view.height) return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SelectObject(g_view.dc, g_view.originalBitmap);
+    int rows = GetDIBits(g_view.dc, g_view.bitmap, 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
+    SelectObject(g_view.dc, g_view.bitmap);
+    return rows == height;
+}
+
+}  // namespace tw

@@ -1,0 +1,87 @@
+// Saving the cut pieces on a worker thread: one numbered WAV file per piece,
+// written straight from the loaded samples, failures reported and passed over.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "app/main_window_ids.h"
+#include "app/shell_win.h"
+#include "support/number_text.h"
+#include "wave/piece_plan.h"
+#include "wave/wave_format.h"
+#include "wave/wave_win.h"
+
+namespace tw {
+
+namespace {
+
+std::atomic<int> g_savesInFlight{0};
+constexpr std::size_t kNameCapacity = 1024;
+
+void Warn(const std::string& text, const std::string& caption) {
+    if (!ShellClosing) ShowMessage(text, caption, MB_ICONWARNING | MB_OK);
+}
+
+void WriteFailed(std::uint32_t number) {
+    Warn("WAV データの書き出しに失敗しました", FormatNumber(number) + "個目");
+}
+
+bool WriteAll(HANDLE file, const void* data, std::uint32_t size) {
+    DWORD written = 0;
+    if (!WriteFile(file, data, size, &written, nullptr)) return false;
+    return written == size;  // a short write is a failure
+}
+
+enum class PieceOutcome { Written, NotCreated, NotWritten };
+
+// Writes one piece. A piece that could not be written completely is removed,
+// so no file is left whose header claims more data than it holds.
+PieceOutcome WritePiece(const std::string& name, const WaveData& wave, const Piece& piece) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return PieceOutcome::NotCreated;
+    WaveHeaderBytes header = PieceHeader(wave.header, piece.length);
+    bool ok = WriteAll(file, header.data(), static_cast<std::uint32_t>(header.size()));
+    if (ok && piece.length > 0) ok = WriteAll(file, wave.bytes + piece.offset, piece.length);
+    CloseHandle(file);
+    if (!ok) DeleteFileA(name.c_str());
+    return ok ? PieceOutcome::Written : PieceOutcome::NotWritten;
+}
+
+void SaveCuts() {
+    const std::string prefix = GetControlText(kIdPrefix);
+    WavePtr wave = CurrentWave();
+    if (!wave) {
+        Warn("保存するWAVファイルが読み込まれていません", "Error");
+        return;
+    }
+    const std::vector<Piece> pieces = PlanPieces(Cuts().SortAndSnapshot(), wave->dataSize);
+    for (std::uint32_t k = 0; k < pieces.size(); ++k) {
+        std::string name;
+        PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer
+        if (PieceFileName(prefix, k, kNameCapacity, &name)) {
+            if (!BeginPieceWrite()) return;  // the window has closed
+            outcome = WritePiece(name, *wave, pieces[k]);
+            EndPieceWrite();
+        }
+        if (ShellClosing) return;
+        if (outcome == PieceOutcome::NotCreated) Warn("ファイルハンドルが作成できません", "エラーやん");
+        if (outcome != PieceOutcome::Written) WriteFailed(k);
+    }
+    if (!ShellClosing) ShowMessage("保存しました", "", MB_OK);
+}
+
+}  // namespace
+
+void StartSaveCuts() {
+    ++g_savesInFlight;
+    std::thread([] {
+        SaveCuts();
+        --g_savesInFlight;
+    }).detach();
+}
+
+int SavesInFlight() { return g_savesInFlight.load(); }
+
+}  // namespace tw

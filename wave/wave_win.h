@@ -1,0 +1,15 @@
+// Loading a dropped file and saving the cut pieces on worker threads.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace tw {
+
+void StartWaveLoad(HDROP drop);
+void StartSaveCuts();
+// Number of load threads still running; for tests.
+int LoadsInFlight();
+int SavesInFlight();
+
+}  // namespace tw
