@@ -69,7 +69,10 @@ LRESULT CALLBACK AdvertisementWindowProc(HWND window, UINT message, WPARAM wPara
         case WM_INITDIALOG: OnInit(window); return 0;
         case WM_TIMER: OnTimer(window, wParam); return 0;
         case WM_COMMAND:
-            if (LOWORD(wParam) == kAdOk && HIWORD(wParam) == 0) SendMessageA(AdvertisementWindowHandle, WM_CLOSE, 0, 0);
+            // A greyed button still reports a BM_CLICK (automation, Wine), so
+            // the click counts only once the countdown has enabled OK.
+            if (LOWORD(wParam) == kAdOk && HIWORD(wParam) == 0 && IsWindowEnabled(GetDlgItem(window, kAdOk)))
+                SendMessageA(AdvertisementWindowHandle, WM_CLOSE, 0, 0);
             return 0;
         case WM_CLOSE: EndModalWindow(window, 0); return 0;
         case WM_DESTROY: return 0;

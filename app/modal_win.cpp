@@ -8,9 +8,17 @@
 
 namespace tw {
 
+namespace {
+
+// The modal window whose EndModalWindow posted the pending quit.
+HWND g_endedWindow = nullptr;
+
+}  // namespace
+
 int RunModalWindow(HWND owner, const char* name) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     HWND window = nullptr;
+    g_endedWindow = nullptr;
     if (std::strcmp(name, "Version") == 0) {
         window = CreateWindowExA(0, "NORMALDLG", "Version", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 365,
                                  180, owner, nullptr, instance, nullptr);
@@ -34,7 +42,14 @@ int RunModalWindow(HWND owner, const char* name) {
     MSG msg{};
     for (;;) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1) break;
+        if (got == -1) break;
+        if (got == 0) {
+            // A quit not posted by EndModalWindow belongs to the main loop
+            // (the main window was destroyed, and this window with it, while
+            // it was open): pass it on, or the program would never end.
+            if (g_endedWindow != window) PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
         if (IsWindow(window) && IsDialogMessageA(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -46,6 +61,7 @@ void EndModalWindow(HWND window, int code) {
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner) EnableWindow(owner, TRUE);
     DestroyWindow(window);
+    g_endedWindow = window;
     PostMessageA(nullptr, WM_QUIT, static_cast<WPARAM>(code), 0);
 }
 
