@@ -6,7 +6,7 @@ namespace tw {
 
 bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, double* position) {
     // A cursor that has left the control when the click is handled places no cut.
-    if (width <= 0 || x < 0 || x >= width || dataSize < 2) return false;
+    if (width <= 0 || x < 0 || x >= width || dataSize < 2) return false;  // no samples: nothing to cut
     double r = (static_cast<double>(dataSize) - 1.0) / (2.0 * width);
     double p = std::floor(x * r) + 3.0;
     if (std::fmod(p, 2.0) != 0.0) p += 1.0;
