@@ -100,6 +100,9 @@ void OnCommand(HWND window, int id, int code) {
 void OnPaint(HWND window) {
     PAINTSTRUCT ps;
     BeginPaint(window, &ps);
+    // The graph control would otherwise fill itself after this copy and hide
+    // the picture until the redraw button is pressed.
+    UpdateWindow(GetDlgItem(window, kIdGraph));
     PresentGraph();
     EndPaint(window, &ps);
 }

@@ -37,9 +37,16 @@ int MainClientWidth() {
     return rc.right - rc.left;
 }
 
+// Moving or resizing the graph control leaves part of it to be repainted,
+// and the static repaints with its own frame-coloured fill. Letting it do
+// that now, before the bitmap is copied, keeps the fill from landing on top
+// of the graph later (a blank strip until the redraw button is pressed).
+void FlushGraphPaint() { UpdateWindow(Control(kIdGraph)); }
+
 void ApplyZoom(const ZoomResult& zoom, const WavePtr& wave) {
     SIZE size = GraphControlSize();
     SetWindowPos(Control(kIdGraph), nullptr, 0, 0, zoom.width, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+    FlushGraphPaint();
     DrawWaveformGraph(wave);
     g_scroll = zoom.scroll;
     ApplyScrollState();
@@ -67,7 +74,9 @@ void ZoomOut() {
     ApplyZoom(ZoomOutResult(GraphControlSize().cx, MainClientWidth(), g_scroll), wave);
 }
 
-void HandleGraphScroll(int code, int thumb, HWND) {
+void HandleGraphScroll(int code, int thumb, HWND scrollBar) {
+    // Only the graph's own bar scrolls the graph.
+    if (scrollBar != Control(kIdScrollBar)) return;
     RECT outer{};
     GetWindowRect(MainWindowHandle, &outer);
     const int visible = (outer.right - outer.left) - 10;
@@ -75,6 +84,7 @@ void HandleGraphScroll(int code, int thumb, HWND) {
     if (r.action != ScrollAction::Move) return;
     if (r.updateBar) ApplyScrollState();
     SetWindowPos(Control(kIdGraph), nullptr, -g_scroll.pos, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    FlushGraphPaint();
     for (int i = 0; i < r.copies; ++i) PresentGraph();
 }
 
