@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
@@ -49,20 +50,27 @@ PieceOutcome WritePiece(const std::string& name, const WaveData& wave, const Pie
     return ok ? PieceOutcome::Written : PieceOutcome::NotWritten;
 }
 
-void SaveCuts() {
-    const std::string prefix = GetControlText(kIdPrefix);
-    WavePtr wave = CurrentWave();
-    if (!wave) {
+// What one save works on. Taken on the user-interface thread at the click, so
+// a drop or a cut that follows the click at once can never slip into it.
+struct SaveJob {
+    std::string prefix;
+    WavePtr wave;               // kept alive by the job while a new file loads
+    std::vector<double> cuts;   // ascending
+};
+
+void SaveCuts(const SaveJob& job) {
+    if (!job.wave) {
         Warn("保存するWAVファイルが読み込まれていません", "Error");
         return;
     }
-    const std::vector<Piece> pieces = PlanPieces(Cuts().SortAndSnapshot(), wave->dataSize);
+    const WaveData& wave = *job.wave;
+    const std::vector<Piece> pieces = PlanPieces(job.cuts, wave.dataSize);
     for (std::uint32_t k = 0; k < pieces.size(); ++k) {
         std::string name;
         PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer
-        if (PieceFileName(prefix, k, kNameCapacity, &name)) {
+        if (PieceFileName(job.prefix, k, kNameCapacity, &name)) {
             if (!BeginPieceWrite()) return;  // the window has closed
-            outcome = WritePiece(name, *wave, pieces[k]);
+            outcome = WritePiece(name, wave, pieces[k]);
             EndPieceWrite();
         }
         if (ShellClosing) return;
@@ -75,9 +83,14 @@ void SaveCuts() {
 }  // namespace
 
 void StartSaveCuts() {
+    SaveJob job;
+    job.prefix = GetControlText(kIdPrefix);
+    job.wave = CurrentWave();
+    // The list itself is left sorted, as a save always leaves it.
+    if (job.wave) job.cuts = Cuts().SortAndSnapshot();
     ++g_savesInFlight;
-    std::thread([] {
-        SaveCuts();
+    std::thread([job = std::move(job)] {
+        SaveCuts(job);
         --g_savesInFlight;
     }).detach();
 }

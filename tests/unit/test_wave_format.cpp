@@ -1,5 +1,6 @@
 #include <doctest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "wave/piece_plan.h"
@@ -78,6 +79,10 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
         {{3}, 7, {6, 1}},
         {{4}, 7, {7, 0}},                             // 4 > 3.5 lies beyond the data
         {{10}, 0, {0, 0}},
+        {{300, 100}, 1000, {600, 400, 0}},            // out of order: runs to the end
+        {{100, NAN}, 1000, {200, 800, 0}},
+        {{1e300}, 1000, {1000, 0}},
+        {{2147483647.0}, 0xFFFFFFFFu, {0xFFFFFFFEu, 1}},  // 2 * cut does not wrap at 32 bits
     };
     for (const Row& r : rows) {
         auto pieces = PlanPieces(r.cuts, r.dataSize);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/shell_win.h"
@@ -36,10 +37,15 @@ BOOL CALLBACK FindBoxes(HWND window, LPARAM) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     if (pid != GetCurrentProcessId()) return TRUE;
+    static std::set<HWND> answered;  // watcher thread only
+    if (answered.count(window)) return TRUE;
     char caption[512] = {0};
     char text[4096] = {0};
     GetWindowTextA(window, caption, sizeof caption);
     GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+    // A box closing between the checks above and the reads is not a new box.
+    if (!IsWindow(window)) return TRUE;
+    answered.insert(window);
     {
         std::lock_guard<std::mutex> lock(g_boxMutex);
         g_boxes.push_back({caption, text, GetWindow(window, GW_OWNER)});
