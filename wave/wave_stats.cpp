@@ -253,6 +253,10 @@ void AccumulateStatsOn(StatsPath path, WaveStats& stats, const std::uint8_t* dat
     r.sum = stats.sum;
     std::size_t done = 0;
     path = Supported(path);
+    // The integer blocks are exact only for a whole-number running sum, which
+    // is all that feeding chunks can produce; any other starting sum (or NaN)
+    // is added one sample at a time like the plain definition.
+    if (!(stats.sum == std::trunc(stats.sum))) path = StatsPath::Scalar;
 #if defined(TW_STATS_AVX2)
     if (path == StatsPath::Avx2) done += AccumulateAvx2(r, data, sampleCount);
 #endif

@@ -1,0 +1,86 @@
+// Header check, header fields and the piece header on any 44 bytes (a real
+// file's first 44 bytes in the seeds), with the piece length taken from the
+// bytes after them.
+#include <algorithm>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "wave/wave_format.h"
+
+using namespace tw;
+
+namespace {
+
+std::string ReferenceTagText(const WaveHeaderBytes& h) {
+    std::string text;
+    for (int offset : {0, 8, 12})
+        for (int i = 0; i < 4; ++i) {
+            const std::uint8_t c = h[static_cast<std::size_t>(offset + i)];
+            if (c == 0) return text;
+            text.push_back(static_cast<char>(c));
+        }
+    return text;
+}
+
+bool ReferenceAccepted(const std::string& text) {
+    static const char kWant[] = "riffwavefmt ";
+    if (text.size() != 12) return false;
+    for (std::size_t i = 0; i < 12; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+        if (c != static_cast<unsigned char>(kWant[i])) return false;
+    }
+    return true;
+}
+
+std::uint32_t Le32(const WaveHeaderBytes& h, std::size_t at) {
+    return std::uint32_t{h[at]} | std::uint32_t{h[at + 1]} << 8 | std::uint32_t{h[at + 2]} << 16 |
+           std::uint32_t{h[at + 3]} << 24;
+}
+
+void CheckPiece(const WaveHeaderBytes& source, std::uint32_t length) {
+    const WaveHeaderBytes piece = PieceHeader(source, length);
+    for (std::size_t i = 0; i < kWaveHeaderSize; ++i)
+        if ((i < 4 || i >= 8) && (i < 40)) FUZZ_CHECK(piece[i] == source[i]);
+    FUZZ_CHECK(Le32(piece, 40) == length);
+    FUZZ_CHECK(HeaderDataSize(piece) == length);
+    const std::uint64_t riff = std::min<std::uint64_t>(36ull + length, 0xFFFFFFFFull);
+    FUZZ_CHECK(Le32(piece, 4) == riff);
+    FUZZ_CHECK(HeaderAccepted(piece) == HeaderAccepted(source));
+    FUZZ_CHECK(HeaderChannelCount(piece) == HeaderChannelCount(source));
+    FUZZ_CHECK(HeaderSampleRate(piece) == HeaderSampleRate(source));
+    FUZZ_CHECK(HeaderBitsPerSample(piece) == HeaderBitsPerSample(source));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    WaveHeaderBytes header{};
+    std::copy(data, data + std::min(size, kWaveHeaderSize), header.begin());
+
+    const std::string text = HeaderTagText(header);
+    FUZZ_CHECK(text == ReferenceTagText(header));
+    FUZZ_CHECK(text.size() <= 12);
+    FUZZ_CHECK(text.find('\0') == std::string::npos);
+    FUZZ_CHECK(HeaderAccepted(header) == ReferenceAccepted(text));
+
+    FUZZ_CHECK(HeaderChannelCount(header) == (header[22] | header[23] << 8));
+    FUZZ_CHECK(HeaderSampleRate(header) == Le32(header, 24));
+    FUZZ_CHECK(HeaderBitsPerSample(header) == (header[34] | header[35] << 8));
+    FUZZ_CHECK(HeaderDataSize(header) == Le32(header, 40));
+
+    // Little-endian helpers round-trip any value at any alignment.
+    std::uint8_t buf[7] = {};
+    const std::uint32_t v = Le32(header, 40) ^ Le32(header, 4);
+    for (int at = 0; at < 4; ++at) {
+        WriteLe32(buf + at, v);
+        FUZZ_CHECK(ReadLe32(buf + at) == v);
+        FUZZ_CHECK(ReadLe16(buf + at) == (v & 0xFFFF));
+    }
+
+    fuzz::Reader rest(data + std::min(size, kWaveHeaderSize), size - std::min(size, kWaveHeaderSize));
+    const std::uint32_t length = rest.left() >= 4 ? rest.U32() : static_cast<std::uint32_t>(size);
+    for (std::uint32_t l : {length, 0u, 1u, 0xFFFFFFDBu, 0xFFFFFFDCu, 0xFFFFFFFFu, HeaderDataSize(header)})
+        CheckPiece(header, l);
+    return 0;
+}
