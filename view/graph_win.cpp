@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -39,6 +40,9 @@ std::mutex g_graphMutex;  // guards g_view and all drawing into its DC
 GraphView g_view;
 std::mutex g_sequenceMutex;
 std::uint64_t g_nextSequence = 0;
+// The wave most recently handed to a graph thread. Held weakly (so it never
+// keeps a replaced recording in memory) and compared by identity only.
+std::weak_ptr<const WaveData> g_latestWave;
 std::atomic<int> g_graphsInFlight{0};
 
 HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
@@ -47,6 +51,11 @@ SIZE ControlSize() {
     RECT rc{};
     GetClientRect(GraphControl(), &rc);
     return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+bool IsLatestWave(const WavePtr& wave) {
+    std::lock_guard<std::mutex> lock(g_sequenceMutex);
+    return !g_latestWave.owner_before(wave) && !wave.owner_before(g_latestWave);
 }
 
 void FreeView(GraphView& view) {
@@ -91,6 +100,16 @@ std::int16_t SampleAt(const WaveData& wave, std::uint64_t index) {
 
 void SetProgress(int position) {
     SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+// During the strokes: a drawing thread does not wait for the window to take
+// each position (under Wine every such wait is a server round trip and a
+// switch to the window's thread). Sent messages from one thread are still
+// handled in the order sent, so the bar shows the same positions, before the
+// status text that follows them. From the window's own thread (zoom) this is
+// a direct call like SendMessage.
+void SetProgressNoWait(int position) {
+    SendNotifyMessageA(GetDlgItem(MainWindowHandle, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 }  // namespace
@@ -143,7 +162,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
             MoveToEx(fresh.dc, stroke.x, stroke.yFrom, nullptr);
             LineTo(fresh.dc, stroke.x, stroke.yTo);
             if (position != shown) {  // at most 101 messages, not one per stroke
-                SetProgress(position);
+                SetProgressNoWait(position);
                 shown = position;
             }
         }
@@ -157,7 +176,9 @@ void DrawWaveformGraph(const WavePtr& wave) {
     }
     {
         std::lock_guard<std::mutex> lock(g_graphMutex);
-        if (!g_view.released && sequence > g_view.sequence) {
+        // The sequence alone is not enough: a drawing of an older file that
+        // started late (or read the peak texts of a newer load) would win.
+        if (!g_view.released && sequence > g_view.sequence && IsLatestWave(wave)) {
             // Cut lines are drawn under the lock so a cut appended while this
             // drawing ran is in the picture that replaces the old one.
             DrawCutListLocked(fresh.dc, W, H, wave->dataSize);
@@ -173,6 +194,10 @@ void DrawWaveformGraph(const WavePtr& wave) {
 }
 
 void StartGraphThread(WavePtr wave) {
+    {
+        std::lock_guard<std::mutex> lock(g_sequenceMutex);
+        g_latestWave = wave;
+    }
     ++g_graphsInFlight;
     std::thread([wave] {
         DrawWaveformGraph(wave);

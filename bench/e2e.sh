@@ -1,0 +1,196 @@
+#!/usr/bin/env bash
+# End-to-end benchmark of the real Win32 program under Wine on a large WAV of
+# speech-like bursts and pauses, against sox, ffmpeg and split on the same
+# file. One command:
+#
+#   bash bench/e2e.sh
+#
+# Environment (all optional):
+#   TW_E2E_MB         size of the data chunk in MiB (default 1024; the file is
+#                     made once and kept under build/bench/)
+#   TW_E2E_RUNS       runs of the Tarnwick program, each a fresh process (5)
+#   TW_E2E_PEER_RUNS  runs of each peer command (3)
+#   TW_E2E_THRESHOLD  automatic-cutting threshold (200)
+#   TW_E2E_ZOOMS      zoom-ins before cutting; 3 gives a 1923-column graph,
+#                     room for about 190 cuts 10 columns apart (3)
+#   TW_E2E_PROBE      1: the program also times raw ReadFile, page faults,
+#                     the measurement and memcpy on the file (1)
+# Prints the median of every figure and the ratios; figures of each run are
+# kept in build/bench/runs/.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+B=$ROOT/build/bench
+MB=${TW_E2E_MB:-1024}
+RUNS=${TW_E2E_RUNS:-5}
+PEER_RUNS=${TW_E2E_PEER_RUNS:-3}
+THRESHOLD=${TW_E2E_THRESHOLD:-200}
+ZOOMS=${TW_E2E_ZOOMS:-3}
+PROBE=${TW_E2E_PROBE:-1}
+mkdir -p "$B"
+
+winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
+now() { echo "$EPOCHREALTIME"; }
+median() { sort -g | awk '{v[NR]=$1} END {if (NR==0) print "nan"; else if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
+
+# --- the input file --------------------------------------------------------
+# Sentences of noise and tone bursts with short gaps (70 ms) and 0.2 s
+# breaths, and a 0.7 s pause about every 30 s: sox's 0.3 s silence rule and
+# ffmpeg's silencedetect find about one pause per 30 s, close to the ~200
+# pieces of the program's run. "Silence" is noise at about -54 dBFS so no
+# tool sees exact zeros.
+WAV=$B/speech_${MB}m.wav
+FRAMES=$((MB * 1024 * 1024 / 4))
+if [ ! -f "$WAV" ] || [ "$(soxi -s "$WAV" 2>/dev/null)" != "$FRAMES" ]; then
+  echo "making $WAV ($MB MiB of data)..."
+  g=$(mktemp -d "$B/gen.XXXXXX")
+  f="-r 44100 -c 2 -b 16"
+  sox -n $f "$g/a.wav" synth 0.31 pinknoise tremolo 6 90 vol 0.6 fade q 0.02 0.31 0.04
+  sox -n $f "$g/b.wav" synth 0.42 sine 140-320 synth 0.42 pinknoise amod 0.5 vol 0.7 fade q 0.03 0.42 0.06
+  sox -n $f "$g/c.wav" synth 0.18 whitenoise vol 0.25 fade q 0.01 0.18 0.03
+  sox -n $f "$g/gap.wav" synth 0.07 whitenoise vol 0.002
+  sox -n $f "$g/breath.wav" synth 0.2 whitenoise vol 0.002
+  sox -n $f "$g/pause.wav" synth 0.7 whitenoise vol 0.002
+  w="$g/a.wav $g/gap.wav $g/b.wav $g/gap.wav $g/c.wav $g/gap.wav $g/b.wav $g/gap.wav $g/a.wav"
+  sox $w "$g/breath.wav" "$g/sentence.wav"
+  unit=()
+  for _ in $(seq 12); do unit+=("$g/sentence.wav"); done
+  sox "${unit[@]}" "$g/pause.wav" "$g/unit.wav"
+  unitFrames=$(soxi -s "$g/unit.wav")
+  repeats=$(( (FRAMES + unitFrames - 1) / unitFrames ))
+  # repeat N plays the unit N+1 times; trim to the exact size (data < 2^31,
+  # so sox's 44-byte header is the canonical one).
+  sox "$g/unit.wav" "$g/big.wav" repeat "$repeats" trim 0 "${FRAMES}s"
+  mv "$g/big.wav" "$WAV"
+  rm -rf "$g"
+fi
+soxi "$WAV" | grep -E 'Channels|Sample Rate|Precision|Duration|File Size'
+[ "$(soxi -s "$WAV")" = "$FRAMES" ] || { echo "bad sample count in $WAV"; exit 1; }
+[ "$(od -An -tu4 -j40 -N4 "$WAV" | tr -d ' ')" = "$((FRAMES * 4))" ] || { echo "data size at offset 40 is wrong"; exit 1; }
+
+# --- tools -------------------------------------------------------------------
+if ! command -v ffmpeg >/dev/null; then
+  echo "installing ffmpeg from Debian..."
+  if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO=sudo; fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends ffmpeg >/dev/null 2>&1 \
+    || echo "ffmpeg could not be installed; its row is left out"
+fi
+
+echo "building the benchmark program..."
+cmake -S "$ROOT" -B "$B/mingw" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >"$B/cmake.log" 2>&1
+cmake --build "$B/mingw" -j2 --target bench_e2e_win >>"$B/cmake.log" 2>&1 \
+  || { tail -30 "$B/cmake.log"; exit 1; }
+EXE=$B/mingw/bench_e2e_win.exe
+
+export WINEPREFIX=$B/wineprefix  # its own, so nobody's test run kills our wineserver
+source "$ROOT/cmake/wine_env.sh"
+tw_ensure_prefix
+
+echo "machine load before the runs: $(cut -d' ' -f1-3 /proc/loadavg) (1/5/15 min), $(nproc) cores"
+cat "$WAV" >/dev/null  # page cache: every figure below is from memory
+
+# --- Tarnwick -----------------------------------------------------------------
+rm -rf "$B/runs"; mkdir -p "$B/runs"
+for i in $(seq "$RUNS"); do
+  out=$B/runs/run_$i
+  mkdir -p "$out.work"
+  probe=0; [ "$PROBE" = 1 ] && [ "$i" = 1 ] && probe=1
+  (cd "$out.work" && xvfb-run -a -s "-screen 0 1366x768x24" sh -c "
+    timeout 600 /usr/bin/time -v -o '$out.time' wine '$EXE' '$(winpath "$WAV")' '$(winpath "$out.work/pieces")' \
+      '$THRESHOLD' '$ZOOMS' $probe > '$out.raw' 2>&1; echo \$? > '$out.rc'; wineserver -k 2>/dev/null; true")
+  { iconv -f CP932 -t UTF-8 "$out.raw" 2>/dev/null || cat "$out.raw"; } | tr -d "\r" >"$out.txt"
+  rm -rf "$out.work"
+  if [ "$(cat "$out.rc")" != 0 ] || ! grep -q '^E2E ok 1' "$out.txt"; then
+    echo "run $i failed:"; cat "$out.txt"; exit 1
+  fi
+  rss=$(awk -F': ' '/Maximum resident/ {print $2 * 1024}' "$out.time")
+  echo "E2E time_v_max_rss_bytes $rss" >>"$out.txt"
+  echo "run $i: drop->numbers $(awk '$2=="drop_to_numbers_s"{print $3}' "$out.txt") s," \
+    "drop->graph $(awk '$2=="drop_to_graph_s"{print $3}' "$out.txt") s," \
+    "cut $(awk '$2=="auto_cut_s"{print $3}' "$out.txt") s ($(awk '$2=="cuts"{print $3}' "$out.txt") cuts)," \
+    "save $(awk '$2=="save_s"{print $3}' "$out.txt") s; load $(cut -d' ' -f1 /proc/loadavg)"
+done
+fig() { cat "$B"/runs/run_*.txt | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
+
+# --- peers (median of PEER_RUNS each) -----------------------------------------
+T=$(mktemp -d "$B/peer.XXXXXX")
+trap 'rm -rf "$T"' EXIT
+time_it() {  # name, command...
+  local name=$1; shift
+  local times=()
+  for _ in $(seq "$PEER_RUNS"); do
+    rm -rf "$T/o"; mkdir -p "$T/o"
+    local t0; t0=$(now)
+    (cd "$T/o" && "$@") >/dev/null 2>"$T/err" || { echo "$name failed:"; cat "$T/err"; exit 1; }
+    local t1; t1=$(now)
+    times+=("$(echo "$t1 - $t0" | bc -l)")
+    files=$(ls "$T/o" | wc -l)
+    rm -rf "$T/o"
+  done
+  local m; m=$(printf '%s\n' "${times[@]}" | median)
+  eval "PEER_$name=$m"
+  printf '  %-16s %8.3f s  (%s)%s\n' "$name" "$m" "$(printf '%s ' "${times[@]}" | sed 's/ $//')" \
+    "$([ "$files" -gt 0 ] && echo ", $files files")"
+}
+echo "peers on the same file:"
+time_it cat sh -c "cat '$WAV' >/dev/null"
+time_it cp cp "$WAV" copy.wav
+time_it split split -n 100 "$WAV"
+time_it sox_stats sox "$WAV" -n stats
+time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
+if command -v ffmpeg >/dev/null; then
+  time_it ffmpeg_silence ffmpeg -nostdin -hide_banner -i "$WAV" -af silencedetect=n=-40dB:d=0.3 -f null -
+fi
+
+# --- report ---------------------------------------------------------------------
+DATA=$(fig data_bytes)
+numbers=$(fig drop_to_numbers_s); graph=$(fig drop_to_graph_s); cut=$(fig auto_cut_s); save=$(fig save_s)
+lcs=$(fig load_cut_save_s); lgcs=$(fig load_graph_cut_save_s)
+peak=$(fig peak_working_set_bytes); rss=$(fig time_v_max_rss_bytes)
+r() { echo "scale=3; $1 / $2" | bc -l; }
+add() { echo "$*" | tr ' ' '+' | bc -l; }
+echo
+echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig pieces) pieces, graph $(fig graph_width) columns):"
+echo "  (stage_* are seconds from the drop; probe_* are raw operations on the same file in the same process)"
+for k in startup_s stage_header_s stage_read_measure_s stage_texts_begin_s stage_texts_end_s drop_to_numbers_s \
+         stage_graph_begin_s stage_graph_first_progress_s stage_graph_last_progress_s stage_graph_strokes_end_s \
+         drop_to_graph_s progress_messages zoom_redraws_s auto_cut_s save_s delete_pieces_s load_cut_save_s \
+         load_graph_cut_save_s probe_readfile_fresh_s probe_readfile_touched_s probe_touch_then_readfile_s \
+         probe_fault_s probe_measure_s probe_memcpy_s probe_write_pieces_s probe_headers_only_s; do
+  v=$(fig "$k"); [ "$v" = nan ] && continue
+  printf '  %-30s %10s\n' "$k" "$v"
+done
+printf '  %-30s %10.1f MiB (%.3f x data)\n' peak_working_set "$(echo "$peak / 1048576" | bc -l)" "$(r "$peak" "$DATA")"
+printf '  %-30s %10.1f MiB (%.3f x data; run 1 includes the probes)\n' "max_rss (time -v)" \
+  "$(echo "$rss / 1048576" | bc -l)" "$(r "$rss" "$DATA")"
+
+echo
+echo "Targets:"
+printf '  drop -> numbers + graph           %7.3f s   (<= 1.0 s)\n' "$graph"
+printf '  auto cutting                      %7.3f s   (<= 0.25 s)\n' "$cut"
+printf '  save / split -n 100               %7.2f     (<= 1.5)\n' "$(r "$save" "$PEER_split")"
+printf '  sox silence / (load+cut+save)     %7.2f x   (>= 10; counting the graph too: %.2f x)\n' \
+  "$(r "$PEER_sox_silence" "$lcs")" "$(r "$PEER_sox_silence" "$lgcs")"
+printf '  peak working set / data size      %7.3f     (<= 1.1)\n' "$(r "$peak" "$DATA")"
+echo "Against the peers (x = times faster):"
+printf '  sox stats / drop->numbers         %7.2f x\n' "$(r "$PEER_sox_stats" "$numbers")"
+if [ -n "${PEER_ffmpeg_silence:-}" ]; then
+  printf '  ffmpeg silencedetect / (load+cut) %7.2f x\n' "$(r "$PEER_ffmpeg_silence" "$(add "$numbers" "$cut")")"
+fi
+printf '  save / cp of the whole file       %7.2f\n' "$(r "$save" "$PEER_cp")"
+echo "Against the physical limits:"
+printf '  drop->numbers / cat (page-cache read, no fresh pages) %7.2f\n' "$(r "$numbers" "$PEER_cat")"
+pf=$(fig probe_fault_s); pt=$(fig probe_readfile_touched_s); pm=$(fig probe_measure_s)
+if [ "$pf" != nan ]; then
+  floor=$(add "$pf" "$pt")
+  printf '  load floor under Wine: one fault per page %.3f + ReadFile into touched pages %.3f = %.3f s\n' "$pf" "$pt" "$floor"
+  printf '  drop->numbers / load floor        %7.2f     (the measurement, %.3f s alone, runs beside the read)\n' \
+    "$(r "$numbers" "$floor")" "$pm"
+  printf '  save floor: split %.3f s; Wine per-file cost (%s empty files) %.3f s\n' "$PEER_split" "$(fig pieces)" \
+    "$(fig probe_headers_only_s)"
+  lf=$(add "$floor" "$PEER_split")
+  printf '  load+cut+save floor (load floor + split) %.3f s: sox silence / floor = %.2f x at best\n' "$lf" \
+    "$(r "$PEER_sox_silence" "$lf")"
+fi
+echo "machine load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,376 @@
+// End-to-end speed of the real shell, in-process under Wine: drop a file and
+// wait for its numbers and graph, zoom in, run automatic cutting, save the
+// pieces, delete them. One fresh process per run (bench/e2e.sh runs it N
+// times). Prints "E2E <name> <value>" lines and a closing "E2E ok 1".
+//
+// Usage: bench_e2e_win.exe <wav> <output folder> <threshold> <zoom-ins> [probe]
+// The stage stamps come from subclassing the controls the load and graph
+// threads write to, so the shell is measured exactly as it ships.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/main_window_ids.h"
+#include "app/shell_win.h"
+#include "harness_win.h"
+#include "view/view_win.h"
+#include "wave/wave_stats.h"
+#include "wave/wave_win.h"
+
+using namespace twt;
+
+namespace {
+
+LARGE_INTEGER g_frequency;
+
+double Now() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(g_frequency.QuadPart);
+}
+
+// First time each stage was seen on the UI thread (0 = not seen).
+struct Stamps {
+    double reading = 0;     // status "reading": header accepted
+    double analysing = 0;   // status "analysing": data read and measured
+    double pathShown = 0;   // first of the eight texts
+    double averageShown = 0;  // last of the eight texts
+    double graphStart = 0;  // status "creating the graph"
+    double firstProgress = 0;
+    double lastProgress = 0;  // last non-zero position
+    double graphEnd = 0;    // status cleared after the strokes
+    int progressMessages = 0;
+} g_stamps;
+
+WNDPROC g_statusProc, g_pathProc, g_averageProc, g_progressProc;
+
+void Stamp(double& at) {
+    if (at == 0) at = Now();
+}
+
+LRESULT CALLBACK StatusHook(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_SETTEXT && lp) {
+        const char* text = reinterpret_cast<const char*>(lp);
+        if (std::strcmp(text, "WAVファイルの読み込み中...") == 0) Stamp(g_stamps.reading);
+        else if (std::strcmp(text, "WAVファイルの解析中...") == 0) Stamp(g_stamps.analysing);
+        else if (std::strcmp(text, "WAVファイルのグラフを作成中...") == 0) Stamp(g_stamps.graphStart);
+        else if (text[0] == '\0' && g_stamps.graphStart != 0) Stamp(g_stamps.graphEnd);
+    }
+    return CallWindowProcA(g_statusProc, w, m, wp, lp);
+}
+
+LRESULT CALLBACK PathHook(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_SETTEXT) Stamp(g_stamps.pathShown);
+    return CallWindowProcA(g_pathProc, w, m, wp, lp);
+}
+
+LRESULT CALLBACK AverageHook(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_SETTEXT) Stamp(g_stamps.averageShown);
+    return CallWindowProcA(g_averageProc, w, m, wp, lp);
+}
+
+LRESULT CALLBACK ProgressHook(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == PBM_SETPOS) {
+        ++g_stamps.progressMessages;
+        if (wp != 0) {
+            Stamp(g_stamps.firstProgress);
+            g_stamps.lastProgress = Now();
+        }
+    }
+    return CallWindowProcA(g_progressProc, w, m, wp, lp);
+}
+
+WNDPROC Hook(int id, WNDPROC proc) {
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(Control(id), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+}
+
+// Pumps with a 1 ms granularity (the harness waits in 5 ms steps, too coarse
+// for stages of tens of milliseconds).
+bool WaitFine(bool (*pred)(), double timeoutSeconds = 300) {
+    const double start = Now();
+    MSG msg;
+    while (!pred()) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (pred()) break;
+        if (Now() - start > timeoutSeconds) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// The closing "saved" box: one FindWindowEx per poll (a single server call
+// under Wine), so the waiting thread does not slow the save it is timing.
+bool SavedBoxShown() {
+    for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr); box;
+         box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
+        if (GetWindow(box, GW_OWNER) != tw::MainWindowHandle) continue;
+        char text[256] = {0};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        if (std::strcmp(text, "保存しました") == 0) return true;
+    }
+    for (const BoxRecord& b : Boxes())
+        if (b.text == "保存しました") return true;
+    return false;
+}
+
+void Print(const char* name, double value) { std::printf("E2E %s %.6f\n", name, value); }
+void PrintInt(const char* name, long long value) { std::printf("E2E %s %lld\n", name, value); }
+
+std::string PieceName(const std::string& prefix, std::size_t k) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "_%03u.wav", static_cast<unsigned>(k));
+    return prefix + buffer;
+}
+
+std::uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return ~0ull;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Raw speeds of the same file in this process, for the physical limits:
+// ReadFile in 1 MiB chunks into a fresh VirtualAlloc block (page faults
+// included), the same again into the now-touched block, the measurement
+// over memory, and a memcpy of the block.
+void Probe(const std::string& wav) {
+    HANDLE file = CreateFileA(wav.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size;
+    GetFileSizeEx(file, &size);
+    const SIZE_T bytes = static_cast<SIZE_T>(size.QuadPart);
+    auto* block = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!block) {
+        CloseHandle(file);
+        return;
+    }
+    auto readAll = [&]() {
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        SIZE_T done = 0;
+        while (done < bytes) {
+            DWORD n = 0;
+            DWORD want = static_cast<DWORD>(std::min<SIZE_T>(1u << 20, bytes - done));
+            if (!ReadFile(file, block + done, want, &n, nullptr) || n == 0) break;
+            done += n;
+        }
+    };
+    double t = Now();
+    readAll();
+    Print("probe_readfile_fresh_s", Now() - t);
+    t = Now();
+    readAll();
+    Print("probe_readfile_touched_s", Now() - t);
+    // Pages written first, then read into piece by piece: the faults taken
+    // outside the read.
+    VirtualFree(block, 0, MEM_RELEASE);
+    block = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!block) {
+        CloseHandle(file);
+        return;
+    }
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    t = Now();
+    for (SIZE_T done = 0; done < bytes;) {
+        DWORD n = 0;
+        DWORD want = static_cast<DWORD>(std::min<SIZE_T>(1u << 20, bytes - done));
+        for (SIZE_T i = 0; i < want; i += 4096) static_cast<volatile std::uint8_t*>(block)[done + i] = 0;
+        if (!ReadFile(file, block + done, want, &n, nullptr) || n == 0) break;
+        done += n;
+    }
+    Print("probe_touch_then_readfile_s", Now() - t);
+    tw::WaveStats stats;
+    t = Now();
+    tw::AccumulateStats(stats, block, bytes / 2);
+    Print("probe_measure_s", Now() - t);
+    // Faulting fresh pages alone: what any reader into a new block pays.
+    auto* other = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (other) {
+        t = Now();
+        for (SIZE_T i = 0; i < bytes; i += 4096) other[i] = 1;
+        Print("probe_fault_s", Now() - t);
+        t = Now();
+        std::memcpy(other, block, bytes);
+        Print("probe_memcpy_s", Now() - t);
+        VirtualFree(other, 0, MEM_RELEASE);
+    }
+    VirtualFree(block, 0, MEM_RELEASE);
+    CloseHandle(file);
+}
+
+// The save's file work alone, on this thread: the same pieces with
+// CreateFileA, two WriteFile calls and CloseHandle each, then deleted.
+void ProbeWrites(const std::string& wav, const std::string& folder, std::vector<double> cuts) {
+    std::vector<std::uint8_t> data = ReadFileBytes(wav);
+    if (data.size() < 44) return;
+    const std::uint64_t dataSize = data.size() - 44;
+    std::sort(cuts.begin(), cuts.end());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string prefix = folder + "\\probe";
+    std::uint64_t start = 0;
+    const double t = Now();
+    for (std::size_t k = 0; k <= cuts.size(); ++k) {
+        std::uint64_t end = k < cuts.size() ? std::min<std::uint64_t>(2 * static_cast<std::uint64_t>(cuts[k]), dataSize)
+                                            : dataSize;
+        if (end < start) end = dataSize;
+        HANDLE file = CreateFileA(PieceName(prefix, k).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, data.data(), 44, &written, nullptr);
+        if (end > start) WriteFile(file, data.data() + 44 + start, static_cast<DWORD>(end - start), &written, nullptr);
+        CloseHandle(file);
+        start = end;
+    }
+    Print("probe_write_pieces_s", Now() - t);
+    for (std::size_t k = 0; k <= cuts.size(); ++k) DeleteFileA(PieceName(prefix, k).c_str());
+    // The per-file cost alone: the same number of files, headers only.
+    const double h = Now();
+    for (std::size_t k = 0; k <= cuts.size(); ++k) {
+        HANDLE file = CreateFileA(PieceName(prefix, k).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, data.data(), 44, &written, nullptr);
+        CloseHandle(file);
+    }
+    Print("probe_headers_only_s", Now() - h);
+    for (std::size_t k = 0; k <= cuts.size(); ++k) DeleteFileA(PieceName(prefix, k).c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 5) {
+        std::printf("usage: bench_e2e_win <wav> <output folder> <threshold> <zoom-ins> [probe]\n");
+        return 2;
+    }
+    const std::string wav = argv[1];
+    const std::string folder = argv[2];
+    const std::string threshold = argv[3];
+    const int zooms = std::atoi(argv[4]);
+    const bool probe = argc > 5 && std::atoi(argv[5]) != 0;
+    QueryPerformanceFrequency(&g_frequency);
+
+    const double processStart = Now();
+    InitHarness();
+    tw::StartUpShell(false);
+    Pump(50);
+    Print("startup_s", Now() - processStart);
+    g_statusProc = Hook(tw::kIdStatus, StatusHook);
+    g_pathProc = Hook(tw::kIdPath, PathHook);
+    g_averageProc = Hook(tw::kIdAverage, AverageHook);
+    g_progressProc = Hook(tw::kIdProgress, ProgressHook);
+
+    // Drop: numbers, then graph.
+    const double drop = Now();
+    DropFiles({wav});
+    const bool loaded = WaitFine([] { return tw::LoadsInFlight() == 0; });
+    const double numbers = Now();
+    const bool drawn = WaitFine([] { return tw::GraphsInFlight() == 0; });
+    const double graph = Now();
+    if (!loaded || !drawn || ControlText(tw::kIdAverage).empty()) {
+        std::printf("E2E error load\n");
+        return 1;
+    }
+    Print("drop_to_numbers_s", numbers - drop);
+    Print("drop_to_graph_s", graph - drop);
+    auto since = [&](double at) { return at == 0 ? -1.0 : at - drop; };
+    Print("stage_header_s", since(g_stamps.reading));
+    Print("stage_read_measure_s", since(g_stamps.analysing));
+    Print("stage_texts_begin_s", since(g_stamps.pathShown));
+    Print("stage_texts_end_s", since(g_stamps.averageShown));
+    Print("stage_graph_begin_s", since(g_stamps.graphStart));
+    Print("stage_graph_first_progress_s", since(g_stamps.firstProgress));
+    Print("stage_graph_last_progress_s", since(g_stamps.lastProgress));
+    Print("stage_graph_strokes_end_s", since(g_stamps.graphEnd));
+    PrintInt("progress_messages", g_stamps.progressMessages);
+    const std::uint64_t dataSize = tw::CurrentWave()->dataSize;
+    PrintInt("data_bytes", static_cast<long long>(dataSize));
+    std::printf("E2E numbers %s %s %s %s\n", ControlText(tw::kIdPeak).c_str(), ControlText(tw::kIdNadir).c_str(),
+                ControlText(tw::kIdSmallestPositive).c_str(), ControlText(tw::kIdAverage).c_str());
+
+    // Zoom in so that about 200 cuts fit (cuts are 10 columns apart).
+    double zoomTotal = 0;
+    for (int i = 0; i < zooms; ++i) {
+        const double t = Now();
+        SendMessageA(Control(tw::kIdZoomIn), BM_CLICK, 0, 0);
+        zoomTotal += Now() - t;
+    }
+    RECT graphRect{};
+    GetClientRect(Control(tw::kIdGraph), &graphRect);
+    PrintInt("graph_width", graphRect.right);
+    Print("zoom_redraws_s", zoomTotal);
+
+    // Automatic cutting: synchronous on this (the UI) thread.
+    SetDlgItemTextA(tw::MainWindowHandle, tw::kIdThreshold, threshold.c_str());
+    const double cutStart = Now();
+    SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
+    const double cutEnd = Now();
+    const std::size_t cuts = tw::Cuts().Count();
+    Print("auto_cut_s", cutEnd - cutStart);
+    PrintInt("cuts", static_cast<long long>(cuts));
+
+    // Saving: until the closing "saved" box appears.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string prefix = folder + "\\piece";
+    SetDlgItemTextA(tw::MainWindowHandle, tw::kIdPrefix, prefix.c_str());
+    const double saveStart = Now();
+    SendMessageA(Control(tw::kIdSave), BM_CLICK, 0, 0);
+    const bool saved = WaitFine(SavedBoxShown);
+    const double saveEnd = Now();
+    WaitIdle();
+    Print("save_s", saveEnd - saveStart);
+    std::uint64_t written = 0;
+    std::size_t pieces = 0;
+    for (std::size_t k = 0; k <= cuts; ++k) {
+        const std::uint64_t size = FileSize(PieceName(prefix, k));
+        if (size == ~0ull) break;
+        written += size - 44;
+        ++pieces;
+    }
+    PrintInt("pieces", static_cast<long long>(pieces));
+    PrintInt("pieces_data_bytes", static_cast<long long>(written));
+    bool ok = saved && pieces == cuts + 1 && written == dataSize;
+    if (!ok) std::printf("E2E error save (saved %d, pieces %zu, bytes %llu)\n", saved ? 1 : 0, pieces,
+                         static_cast<unsigned long long>(written));
+    int boxes = 0;
+    for (const BoxRecord& b : Boxes())
+        if (b.text != "保存しました") ++boxes;
+    PrintInt("other_boxes", boxes);
+    if (boxes != 0) ok = false;
+    Print("load_cut_save_s", (numbers - drop) + (cutEnd - cutStart) + (saveEnd - saveStart));
+    Print("load_graph_cut_save_s", (graph - drop) + (cutEnd - cutStart) + (saveEnd - saveStart));
+
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) {
+        PrintInt("peak_working_set_bytes", static_cast<long long>(memory.PeakWorkingSetSize));
+        PrintInt("peak_pagefile_bytes", static_cast<long long>(memory.PeakPagefileUsage));
+    }
+
+    const double deleteStart = Now();
+    for (std::size_t k = 0; k < pieces; ++k) DeleteFileA(PieceName(prefix, k).c_str());
+    RemoveDirectoryA(folder.c_str());
+    Print("delete_pieces_s", Now() - deleteStart);
+
+    const std::vector<double> cutPositions = tw::Cuts().Snapshot();
+    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    tw::RunMessageLoop();
+    tw::FinishShell();
+    if (probe) {
+        Probe(wav);
+        ProbeWrites(wav, folder, cutPositions);
+    }
+    PrintInt("ok", ok ? 1 : 0);
+    std::fflush(stdout);
+    return ok ? 0 : 1;
+}
