@@ -230,6 +230,16 @@ void PresentGraph() {
     CopyLocked();
 }
 
+void ClearGraphView() {
+    {
+        std::lock_guard<std::mutex> lock(g_graphMutex);
+        FreeView(g_view);
+        g_view.width = 0;
+        g_view.height = 0;
+    }
+    InvalidateRect(GraphControl(), nullptr, TRUE);
+}
+
 void ReleaseGraphView() {
     std::lock_guard<std::mutex> lock(g_graphMutex);
     FreeView(g_view);

@@ -28,6 +28,8 @@ void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts);
 void PresentGraph();
 // Drawings running on graph threads; for tests.
 int GraphsInFlight();
+// Drops the picture: the graph control shows its own fill again.
+void ClearGraphView();
 // Frees the memory DC and bitmap; later drawings are discarded.
 void ReleaseGraphView();
 // Size of the installed bitmap (0, 0 when none); for tests.

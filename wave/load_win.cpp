@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,9 +24,13 @@ namespace tw {
 
 namespace {
 
-// Loads run one after another; a load superseded by a later drop stops at its
-// next check and shows nothing, so the last file dropped is the one loaded.
-std::mutex g_loadMutex;
+// Loads run one after another in the order of their drops, so the last file
+// dropped is the one shown. A load whose drop is already followed by another
+// is skipped before it lets go of the samples held; once it has let go it
+// runs to its end, so the window never shows a file whose samples are gone.
+std::mutex g_turnMutex;
+std::condition_variable g_turnChanged;
+std::uint64_t g_lastServed = 0;  // drops are numbered from 1
 std::atomic<std::uint64_t> g_latestDrop{0};
 std::atomic<int> g_loadsInFlight{0};
 
@@ -86,6 +91,14 @@ void TouchForWriting(std::uint8_t* into, std::uint32_t size) {
 
 bool Superseded(std::uint64_t drop) { return drop != g_latestDrop.load() || ShellClosing.load(); }
 
+// After a failure that let go of the samples: the window shows no file.
+void ShowNoFile() {
+    static const int kShown[] = {kIdPath, kIdChannels, kIdSampleRate, kIdBits,
+                                 kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage};
+    for (int id : kShown) SetControlText(id, "");
+    ClearGraphView();
+}
+
 void Warn(const std::string& text) { ShowMessage(text, "Error", MB_ICONWARNING | MB_OK); }
 
 // Reads up to `size` bytes; false on a read error (not on the end of the file).
@@ -122,6 +135,7 @@ void LoadWave(const std::string& path, std::uint64_t drop) {
         Warn("WAVファイルではありません\r\n" + HeaderTagText(header));
         return;
     }
+    if (Superseded(drop)) return;
     SetControlText(kIdStatus, "WAVファイルの読み込み中...");
 
     // The previous samples are let go before the new block is taken so two
@@ -132,6 +146,7 @@ void LoadWave(const std::string& path, std::uint64_t drop) {
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
     if (!wave->Allocate(dataSize)) {
+        ShowNoFile();
         Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
         return;
     }
@@ -146,16 +161,16 @@ void LoadWave(const std::string& path, std::uint64_t drop) {
             if (!ReadFile(file.get(), into, want, &n, nullptr)) return -1;
             return n;
         },
-        [drop] { return Superseded(drop); });
+        [] { return ShellClosing.load(); });
     if (loaded.outcome == ReadOutcome::ReadError) {
+        ShowNoFile();
         Warn("ファイルを読み込めません\r\n" + path);
         return;
     }
-    if (loaded.outcome == ReadOutcome::Stopped) return;
+    if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed
     // A short file's missing tail has been measured as the zero samples it is.
     const WaveStats& stats = loaded.stats;
     SetControlText(kIdStatus, "WAVファイルの解析中...");
-    if (Superseded(drop)) return;
 
     SetControlText(kIdPath, path);
     SetControlText(kIdChannels, FormatNumber(HeaderChannelCount(header)));
@@ -187,9 +202,15 @@ void StartWaveLoad(HDROP drop) {
     ++g_loadsInFlight;
     std::thread([path, id] {
         {
-            std::lock_guard<std::mutex> lock(g_loadMutex);
-            LoadWave(path, id);
+            std::unique_lock<std::mutex> lock(g_turnMutex);
+            g_turnChanged.wait(lock, [id] { return g_lastServed == id - 1; });
         }
+        LoadWave(path, id);
+        {
+            std::lock_guard<std::mutex> lock(g_turnMutex);
+            g_lastServed = id;
+        }
+        g_turnChanged.notify_all();
         --g_loadsInFlight;
     }).detach();
 }
