@@ -8,8 +8,6 @@ namespace tw {
 
 namespace {
 
-HICON g_versionIcon = nullptr;
-
 struct VersionControl {
     int id;
     const char* className;
@@ -42,16 +40,18 @@ void OnInit(HWND window) {
     VersionWindowHandle = window;
     HWND iconControl = CreateChild(window, {1000, "STATIC", "", 13, 11, 32, 32, SS_ICON, 0});
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    g_versionIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(101), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(g_versionIcon), 0);
+    HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(101), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     for (const VersionControl& c : kVersionControls) CreateChild(window, c);
     CenterWindowOnOwner(MainWindowHandle, window, 0, 0);
     SetDlgItemTextA(window, 1006, kVersionText);
 }
 
-void OnDestroy() {
-    if (g_versionIcon) DestroyIcon(g_versionIcon);
-    g_versionIcon = nullptr;
+// The icon is kept by this window's own icon control, so two windows never
+// share or free each other's icon.
+void OnDestroy(HWND window) {
+    HICON icon = reinterpret_cast<HICON>(SendDlgItemMessageA(window, 1000, STM_GETICON, 0, 0));
+    if (icon) DestroyIcon(icon);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     switch (message) {
         case WM_INITDIALOG: OnInit(window); return 0;
         case WM_CLOSE: EndModalWindow(window, 0); return 0;
-        case WM_DESTROY: OnDestroy(); return 0;
+        case WM_DESTROY: OnDestroy(window); return 0;
         default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
