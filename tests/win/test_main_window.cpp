@@ -203,6 +203,8 @@ void CheckSyntheticFiles() {
         {"beyond.wav", WaveFile({1000, 1000}, 1, 8000, 400), "1000", "0", "10"},
         {"positive.wav", WaveFile({5, 6, 7}, 2, 8000), "7", "0", "6"},
         {"empty.wav", WaveFile({}, 1, 8000), "-9999999999", "0", "0"},
+        // A header claiming 4 GiB on a tiny file: the missing tail is zeros.
+        {"huge_claim.wav", WaveFile({100, -200, 300}, 1, 8000, 0xFFFFFFFFll), "300", "-200", "9.31322574615479e-08"},
     };
     for (const Case& c : cases) {
         std::string path = WorkPath(c.name);
