@@ -1,6 +1,7 @@
 // The start-up notice with its five-second countdown.
 #include <windows.h>
 
+#include "app/child_control_win.h"
 #include "app/shell_win.h"
 #include "support/number_text.h"
 
@@ -16,16 +17,7 @@ constexpr UINT_PTR kCountdownTimer = 0;
 
 int AdvertisementCountdown = 0;
 
-struct AdControl {
-    int id;
-    const char* className;
-    const char* text;
-    int x, y, width, height;
-    DWORD style;
-    DWORD exStyle;
-};
-
-const AdControl kAdControls[] = {
+const ChildControl kAdControls[] = {
     {1004, "STATIC", "ソフトウェアのアイコンを募集中！", 17, 13, 175, 12, 0, 0},
     {1005, "STATIC", "「*.ico」形式で、作成してくださる方を募集しております。", 17, 36, 281, 12, 0, 0},
     {1006, "STATIC", "詳しくは、付属のテキストを御覧ください。", 17, 61, 211, 12, 0, 0},
@@ -38,13 +30,7 @@ const AdControl kAdControls[] = {
 
 void OnInit(HWND window) {
     AdvertisementWindowHandle = window;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    for (const AdControl& c : kAdControls) {
-        HWND control = CreateWindowExA(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x, c.y,
-                                       c.width, c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                       instance, nullptr);
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(AdvertisementWindowFont), FALSE);
-    }
+    for (const ChildControl& c : kAdControls) CreateChildControl(window, c, AdvertisementWindowFont);
     CenterWindowOnScreen(window, 0, 0);
     SetWindowTextA(window, "広告");
     AdvertisementCountdown = 5;

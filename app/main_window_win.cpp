@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/child_control_win.h"
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
 #include "view/view_win.h"
@@ -11,16 +12,7 @@ namespace tw {
 
 namespace {
 
-struct ControlSpec {
-    int id;
-    const char* className;
-    const char* text;
-    int x, y, width, height;
-    DWORD style;    // besides WS_CHILD | WS_VISIBLE
-    DWORD exStyle;
-};
-
-const ControlSpec kControls[] = {
+const ChildControl kControls[] = {
     {1000, "STATIC", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
     {1001, "BUTTON", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
     {1002, "BUTTON", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
@@ -70,13 +62,7 @@ void InitMainWindow(HWND window) {
 void OnCreate(HWND window) {
     MainWindowHandle = window;
     SetMenu(window, MenuBar);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    for (const ControlSpec& c : kControls) {
-        HWND control = CreateWindowExA(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x, c.y,
-                                       c.width, c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                       instance, nullptr);
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(MainWindowFont), FALSE);
-    }
+    for (const ChildControl& c : kControls) CreateChildControl(window, c, MainWindowFont);
     InitMainWindow(window);
 }
 

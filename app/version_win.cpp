@@ -1,6 +1,7 @@
 // The Version window: icon, name, version and two copyable addresses.
 #include <windows.h>
 
+#include "app/child_control_win.h"
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
 
@@ -8,16 +9,7 @@ namespace tw {
 
 namespace {
 
-struct VersionControl {
-    int id;
-    const char* className;
-    const char* text;
-    int x, y, width, height;
-    DWORD style;
-    DWORD exStyle;
-};
-
-const VersionControl kVersionControls[] = {
+const ChildControl kVersionControls[] = {
     {1004, "STATIC", "Tarnwick", 67, 13, 120, 12, 0, 0},
     {1005, "STATIC", "Version", 93, 34, 50, 12, 0, 0},
     {1006, "STATIC", "n", 145, 34, 60, 13, SS_CENTER, WS_EX_STATICEDGE},
@@ -28,13 +20,7 @@ const VersionControl kVersionControls[] = {
     {1016, "EDIT", "https://example.com/tarnwick/", 69, 98, 275, 21, ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
 };
 
-HWND CreateChild(HWND window, const VersionControl& c) {
-    HWND control = CreateWindowExA(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.width,
-                                   c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                   GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(VersionWindowFont), FALSE);
-    return control;
-}
+HWND CreateChild(HWND window, const ChildControl& c) { return CreateChildControl(window, c, VersionWindowFont); }
 
 void OnInit(HWND window) {
     VersionWindowHandle = window;
@@ -42,7 +28,7 @@ void OnInit(HWND window) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
     HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(101), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
     SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-    for (const VersionControl& c : kVersionControls) CreateChild(window, c);
+    for (const ChildControl& c : kVersionControls) CreateChild(window, c);
     CenterWindowOnOwner(MainWindowHandle, window, 0, 0);
     SetDlgItemTextA(window, 1006, kVersionText);
 }
