@@ -96,6 +96,19 @@ void InitHarness() {
     std::thread(WatchBoxes).detach();
 }
 
+void OpenMainWindow() {
+    tw::StartUpShell(false);
+    Check(tw::MainWindowHandle != nullptr, "main window created");
+    Pump(200);
+}
+
+void CloseMainWindow() {
+    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    Check(tw::RunMessageLoop() == 0, "loop ends with exit code 0");
+    Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
+    tw::FinishShell();
+}
+
 void Pump(DWORD ms) {
     DWORD start = GetTickCount();
     MSG msg;
@@ -155,6 +168,26 @@ void ClearBoxes() {
 
 bool WaitBoxes(size_t count, DWORD timeoutMs) {
     return WaitUntil([count] { return Boxes().size() >= count; }, timeoutMs);
+}
+
+namespace {
+BOOL CALLBACK CloseSmallWindow(HWND window, LPARAM closed) {
+    char cls[32] = {0};
+    GetClassNameA(window, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() && std::strcmp(cls, "NORMALDLG") == 0 && IsWindowVisible(window)) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        ++*reinterpret_cast<int*>(closed);
+    }
+    return TRUE;
+}
+}  // namespace
+
+int CloseSmallWindows() {
+    int closed = 0;
+    EnumWindows(CloseSmallWindow, reinterpret_cast<LPARAM>(&closed));
+    return closed;
 }
 
 HWND Control(int id) { return GetDlgItem(tw::MainWindowHandle, id); }

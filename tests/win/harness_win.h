@@ -19,6 +19,11 @@ int Finish();  // prints the summary, returns the exit code
 
 // Installs the crash filter and starts the message-box watcher.
 void InitHarness();
+// Start-up without the notice window, then the main window is checked.
+void OpenMainWindow();
+// Closes the main window as its close box does, runs the loop to its end and
+// lets the shell finish; checks the exit code and that the window is gone.
+void CloseMainWindow();
 
 void Pump(DWORD ms);
 // Pumps until pred() or the timeout; returns pred().
@@ -37,6 +42,10 @@ struct BoxRecord {
 std::vector<BoxRecord> Boxes();
 void ClearBoxes();
 bool WaitBoxes(size_t count, DWORD timeoutMs = 20000);
+
+// Posts WM_CLOSE to every visible small window ("NORMALDLG") of this process,
+// from any thread; returns how many it asked to close.
+int CloseSmallWindows();
 
 std::string ControlText(int id);
 HWND Control(int id);

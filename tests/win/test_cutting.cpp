@@ -539,17 +539,13 @@ void CheckCuttingWhileDrawing() {
 
 int main() {
     InitHarness();
-    tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
-    Pump(200);
+    OpenMainWindow();
     CheckNothingLoaded();
     CheckAutoCutting();
     CheckHandCuts();
     CheckRecordings();
     CheckZoomedAutoCutting();
     CheckCuttingWhileDrawing();
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    tw::FinishShell();
+    CloseMainWindow();
     return Finish();
 }

@@ -395,9 +395,7 @@ void CheckOverlaps() {
 
 int main() {
     InitHarness();
-    tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
-    Pump(200);
+    OpenMainWindow();
     SpyOnProgress();
     CheckBeforeLoad();
     CheckSyntheticPicture();
@@ -407,8 +405,6 @@ int main() {
     CheckRealFiles();
     CheckOverlaps();
     Check(Boxes().empty(), "no message boxes");
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    tw::FinishShell();
+    CloseMainWindow();
     return Finish();
 }

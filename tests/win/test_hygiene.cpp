@@ -40,17 +40,6 @@ void Watchdog() {
 }
 
 std::atomic<int> g_versionsClosed{0};
-BOOL CALLBACK CloseVersion(HWND window, LPARAM) {
-    char cls[32] = {0};
-    GetClassNameA(window, cls, sizeof cls);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId() && std::strcmp(cls, "NORMALDLG") == 0 && IsWindowVisible(window)) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        ++g_versionsClosed;
-    }
-    return TRUE;
-}
 
 // ---- counting --------------------------------------------------------------
 
@@ -205,7 +194,7 @@ void Cycle(int n) {
     std::thread([] {
         while (g_versionsClosed.load() < g_versionsOpened) {
             Sleep(20);
-            EnumWindows(CloseVersion, 0);
+            g_versionsClosed += CloseSmallWindows();
         }
     }).detach();
     Check(WaitUntil([] { return g_versionsClosed.load() >= g_versionsOpened && !IsWindow(tw::VersionWindowHandle); },
@@ -245,8 +234,6 @@ int main() {
     Check(end.user - warm.user <= 2, "USER objects flat after warm-up");
     Check(end.handles - warm.handles <= 6, "handles flat after warm-up");
 
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    tw::FinishShell();
+    CloseMainWindow();
     return Finish();
 }

@@ -332,9 +332,7 @@ void CheckDropEdges() {
 
 int main() {
     InitHarness();
-    tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
-    Pump(200);
+    OpenMainWindow();
     CheckWindowAndMenu();
     CheckControls();
     CheckRealFiles();
@@ -342,9 +340,6 @@ int main() {
     CheckRejections();
     CheckDropEdges();
     Check(tw::Cuts().Count() == 0, "loads leave the cut list alone");
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
-    tw::FinishShell();
+    CloseMainWindow();
     return Finish();
 }

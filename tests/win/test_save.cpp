@@ -479,9 +479,7 @@ void CloseDuringSave() {
     SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("close").c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitUntil([] { return Exists(WorkPath("close_000.wav")); }, 30000), "the big save starts");
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    tw::FinishShell();
+    CloseMainWindow();
 
     unsigned whole = 0;
     size_t pos = 0;
@@ -509,9 +507,7 @@ void CloseDuringSave() {
 
 int main() {
     InitHarness();
-    tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
-    Pump(200);
+    OpenMainWindow();
     std::remove("manifest.txt");
     CheckNothingLoaded();
     CheckHandCutFixtures();

@@ -70,23 +70,12 @@ void Watchdog() {
 // Closes each Version window a little while after it appears, from outside the
 // modal loop that the test thread is then inside.
 std::atomic<int> g_versionsClosed{0};
-BOOL CALLBACK CloseVersion(HWND window, LPARAM) {
-    char cls[32] = {0};
-    GetClassNameA(window, cls, sizeof cls);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId() && std::strcmp(cls, "NORMALDLG") == 0 && IsWindowVisible(window)) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        ++g_versionsClosed;
-    }
-    return TRUE;
-}
 void VersionCloser() {
     unsigned delay = 7;
     for (;;) {
         delay = (delay * 1103515245u + 12345u) & 0x7FFFFFFFu;
         Sleep(10 + delay % 60);
-        EnumWindows(CloseVersion, 0);
+        g_versionsClosed += CloseSmallWindows();
     }
 }
 
@@ -465,9 +454,7 @@ int main() {
     std::thread(Watchdog).detach();
     std::thread(VersionCloser).detach();
 
-    tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
-    Pump(100);
+    OpenMainWindow();
     g_prefixProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(Control(1019), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PrefixSpy)));
     MakeFiles();
@@ -499,9 +486,6 @@ int main() {
                 g_saveFoundNoWave);
 
     Progress("closing");
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
-    tw::FinishShell();
+    CloseMainWindow();
     return Finish();
 }

@@ -295,9 +295,7 @@ void CheckZoomWhileDrawing() {
 
 int main() {
     InitHarness();
-    tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
-    Pump(200);
+    OpenMainWindow();
     CheckNothingLoaded();
 
     std::vector<std::int16_t> samples(570);
@@ -316,8 +314,6 @@ int main() {
     CheckZoomWhileDrawing();
     Check(WaitIdle(), "all drawings end");
     Check(Boxes().empty(), "no message boxes");
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
-    CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    tw::FinishShell();
+    CloseMainWindow();
     return Finish();
 }
