@@ -96,6 +96,7 @@ void ShowNoFile() {
     static const int kShown[] = {kIdPath, kIdChannels, kIdSampleRate, kIdBits,
                                  kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage};
     for (int id : kShown) SetControlText(id, "");
+    SetControlText(kIdStatus, "");
     ClearGraphView();
 }
 
