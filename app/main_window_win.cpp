@@ -100,8 +100,6 @@ void OnDestroy(HWND window) {
 
 }  // namespace
 
-bool CenterWindowOnScreen(HWND window, int dx, int dy);
-
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE: OnCreate(window); return 0;

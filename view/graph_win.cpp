@@ -69,7 +69,7 @@ void FreeView(GraphView& view) {
     view.originalBitmap = nullptr;
 }
 
-void DrawCutLineInto(HDC dc, int column, int height) {
+void DrawCutLine(HDC dc, int column, int height) {
     GdiObject pen(CreatePen(PS_SOLID, 1, kCutColour));
     Selection select(dc, pen.get());
     MoveToEx(dc, column, 1, nullptr);
@@ -87,7 +87,7 @@ void DrawCutListLocked(HDC dc, int width, int height, std::uint32_t dataSize) {
     Cuts().Read([&](const std::vector<double>& entries) {
         for (double e : entries) {
             std::int32_t column;
-            if (CutLineColumn(e, width, dataSize, &column)) DrawCutLineInto(dc, column, height);
+            if (CutLineColumn(e, width, dataSize, &column)) DrawCutLine(dc, column, height);
         }
     });
 }
@@ -207,18 +207,11 @@ void StartGraphThread(WavePtr wave) {
 
 int GraphsInFlight() { return g_graphsInFlight.load(); }
 
-void DrawCutLine(double column) {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
-    if (!g_view.dc) return;
-    DrawCutLineInto(g_view.dc, TruncToInt32(column), ControlSize().cy);
-    CopyLocked();
-}
-
 void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
     std::lock_guard<std::mutex> lock(g_graphMutex);
     const int height = ControlSize().cy;
     for (const CutWithColumn& cut : cuts) {
-        if (g_view.dc) DrawCutLineInto(g_view.dc, TruncToInt32(cut.column), height);
+        if (g_view.dc) DrawCutLine(g_view.dc, TruncToInt32(cut.column), height);
         Cuts().Append(cut.position);
     }
     // One copy for the whole batch shows the same picture as one per line.

@@ -15,8 +15,6 @@ namespace tw {
 void DrawWaveformGraph(const WavePtr& wave);
 // Runs DrawWaveformGraph on a thread of its own.
 void StartGraphThread(WavePtr wave);
-// White line at a column of the installed bitmap, then copies it.
-void DrawCutLine(double column);
 struct CutWithColumn {
     double position;  // appended to the cut list
     double column;    // where its line is drawn now
