@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "wave/wave_stats.h"
+#include "tests/common/xorshift.h"
 
 using namespace tw;
 
@@ -19,16 +20,6 @@ namespace {
 constexpr std::size_t kBytes = std::size_t(1) << 30;
 constexpr std::size_t kSamples = kBytes / 2;
 
-struct XorShift {
-    std::uint64_t state;
-    std::uint64_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    int Between(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1)); }
-};
 
 // A 440 Hz tone at 44.1 kHz plus differentiated white noise (no DC content,
 // like recorded audio after the usual high-pass), offset by `dc`.

@@ -7,24 +7,12 @@
 #include <vector>
 
 #include "view/auto_cut.h"
+#include "tests/common/xorshift.h"
 
 namespace {
 
 constexpr std::uint32_t kBytes = 1u << 30;
 constexpr int kRate = 44100;
-
-struct Rng {
-    std::uint64_t state;
-    std::uint64_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    int Uniform(int lo, int hi) {  // [lo, hi]
-        return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
-    }
-};
 
 void Put(std::uint8_t* p, std::size_t i, int v) {
     auto u = static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
@@ -35,24 +23,24 @@ void Put(std::uint8_t* p, std::size_t i, int v) {
 // Bursts of noise or tone (0.2 to 2 s) and pauses of near silence (0.1 to
 // 0.8 s), like someone talking with breaks.
 void FillSpeechLike(std::uint8_t* p, std::size_t count) {
-    Rng rng{0x9e3779b97f4a7c15ull};
+    tw::XorShift rng{0x9e3779b97f4a7c15ull};
     std::size_t i = 0;
     bool burst = true;
     while (i < count) {
-        std::size_t len = burst ? rng.Uniform(kRate / 5, 2 * kRate) : rng.Uniform(kRate / 10, 4 * kRate / 5);
+        std::size_t len = burst ? rng.Between(kRate / 5, 2 * kRate) : rng.Between(kRate / 10, 4 * kRate / 5);
         if (len > count - i) len = count - i;
         if (!burst) {
-            for (std::size_t k = 0; k < len; ++k) Put(p, i + k, rng.Uniform(-40, 40));
-        } else if (rng.Uniform(0, 1) == 0) {
-            int amplitude = rng.Uniform(3000, 20000);
-            for (std::size_t k = 0; k < len; ++k) Put(p, i + k, rng.Uniform(-amplitude, amplitude));
+            for (std::size_t k = 0; k < len; ++k) Put(p, i + k, rng.Between(-40, 40));
+        } else if (rng.Between(0, 1) == 0) {
+            int amplitude = rng.Between(3000, 20000);
+            for (std::size_t k = 0; k < len; ++k) Put(p, i + k, rng.Between(-amplitude, amplitude));
         } else {
-            double freq = rng.Uniform(120, 400);
-            double amplitude = rng.Uniform(3000, 20000);
+            double freq = rng.Between(120, 400);
+            double amplitude = rng.Between(3000, 20000);
             double stepPhase = 2 * 3.141592653589793 * freq / kRate;
             double c = std::cos(stepPhase), s = std::sin(stepPhase), re = 1, im = 0;
             for (std::size_t k = 0; k < len; ++k) {
-                Put(p, i + k, static_cast<int>(amplitude * im) + rng.Uniform(-200, 200));
+                Put(p, i + k, static_cast<int>(amplitude * im) + rng.Between(-200, 200));
                 double nre = re * c - im * s;
                 im = re * s + im * c;
                 re = nre;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "wave/read_measure.h"
+#include "tests/unit/stats_check.h"
 #include "wave/wave_stats.h"
 
 using namespace tw;
@@ -30,18 +31,6 @@ std::vector<std::uint8_t> Bytes(std::size_t n, std::uint64_t seed, int dc, int n
     return out;
 }
 
-template <typename T>
-bool SameBits(T a, T b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-void CheckSameStats(const WaveStats& got, const WaveStats& want) {
-    CHECK(SameBits(got.peak, want.peak));
-    CHECK(SameBits(got.nadir, want.nadir));
-    CHECK(SameBits(got.smallestPositive, want.smallestPositive));
-    CHECK(SameBits(got.sum, want.sum));
-    CHECK(SameBits(got.average, want.average));
-}
 
 // A file as the read callback sees it: hands out its bytes in order, at most
 // `most` per call (0: whatever is asked), optionally failing at a byte offset.

@@ -8,22 +8,13 @@
 #include <vector>
 
 #include "wave/wave_stats.h"
+#include "tests/common/xorshift.h"
+#include "tests/unit/stats_check.h"
 
 using namespace tw;
 
 namespace {
 
-struct XorShift {
-    std::uint64_t state;
-    std::uint64_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    // Uniform in [lo, hi].
-    int Between(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1)); }
-};
 
 std::vector<std::uint8_t> ToBytes(const std::vector<int>& samples) {
     std::vector<std::uint8_t> bytes;
@@ -68,19 +59,6 @@ std::vector<std::uint8_t> Generate(const Pattern& p, std::size_t samples, std::u
     return ToBytes(s);
 }
 
-template <typename T>
-bool SameBits(T a, T b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-void CheckSame(const WaveStats& got, const WaveStats& want) {
-    CHECK(SameBits(got.peak, want.peak));
-    CHECK(SameBits(got.nadir, want.nadir));
-    CHECK(SameBits(got.smallestPositive, want.smallestPositive));
-    CHECK(SameBits(got.sum, want.sum));
-    CHECK(SameBits(got.average, want.average));
-    if (!SameBits(got.sum, want.sum)) MESSAGE("sum " << got.sum << " want " << want.sum);
-}
 
 const StatsPath kPaths[] = {StatsPath::Scalar, StatsPath::Sse2, StatsPath::Avx2};
 const char* PathName(StatsPath p) {
@@ -121,9 +99,9 @@ TEST_CASE("wave stats: every path matches the plain loop bit for bit") {
                     CAPTURE(p.name);
                     CAPTURE(size);
                     CAPTURE(PathName(path));
-                    CheckSame(MeasureOn(path, bytes.data(), size), want);
+                    CheckSameStats(MeasureOn(path, bytes.data(), size), want);
                 }
-                CheckSame(MeasureWave(bytes.data(), size), want);
+                CheckSameStats(MeasureWave(bytes.data(), size), want);
             }
         }
     }
@@ -143,7 +121,7 @@ TEST_CASE("wave stats: a DC offset long enough to pass 2^24 and to stop the sum 
         CHECK(std::fabs(want.sum) > 16777216.0f);
         for (StatsPath path : kPaths) {
             CAPTURE(PathName(path));
-            CheckSame(MeasureOn(path, bytes.data(), bytes.size()), want);
+            CheckSameStats(MeasureOn(path, bytes.data(), bytes.size()), want);
         }
     }
 }
@@ -168,7 +146,7 @@ TEST_CASE("wave stats: carrying on from a given running sum matches the plain lo
                 WaveStats got;
                 got.sum = start;
                 AccumulateStatsOn(path, got, bytes.data(), bytes.size() / 2);
-                CheckSame(got, want);
+                CheckSameStats(got, want);
             }
         }
     }
@@ -192,7 +170,7 @@ TEST_CASE("wave stats: feeding in chunks gives the same result as one call") {
                 AccumulateStats(chunked, bytes.data() + 2 * done, m);
                 done += m;
             }
-            CheckSame(chunked, whole);
+            CheckSameStats(chunked, whole);
         }
     }
 }
@@ -207,7 +185,7 @@ TEST_CASE("wave stats: unaligned start pointers") {
         std::memcpy(buffer.data() + offset, bytes.data(), bytes.size());
         for (StatsPath path : kPaths) {
             CAPTURE(PathName(path));
-            CheckSame(MeasureOn(path, buffer.data() + offset, bytes.size()), want);
+            CheckSameStats(MeasureOn(path, buffer.data() + offset, bytes.size()), want);
         }
     }
 }
@@ -250,7 +228,7 @@ TEST_CASE("wave stats: the float sum stops growing where the plain definition do
     const std::vector<std::uint8_t> bytes = ToBytes(std::vector<int>(16777216 + 1000, 1));
     const WaveStats s = MeasureWave(bytes.data(), bytes.size());
     CHECK(s.sum == 16777216.0f);
-    CheckSame(s, MeasureWavePlain(bytes.data(), bytes.size()));
+    CheckSameStats(s, MeasureWavePlain(bytes.data(), bytes.size()));
 }
 
 TEST_CASE("wave stats: sums at the edge of exactness and at rounding ties") {
@@ -281,7 +259,7 @@ TEST_CASE("wave stats: sums at the edge of exactness and at rounding ties") {
             WaveStats got;
             got.sum = r.start;
             AccumulateStatsOn(path, got, bytes.data(), r.count);
-            CheckSame(got, want);
+            CheckSameStats(got, want);
         }
     }
 }

@@ -339,51 +339,55 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> Pauses(const tw::WaveData& 
     return out;
 }
 
+// Loads a recording, auto-cuts it at threshold 5 and checks the cuts equal
+// the reference and that every pause of a quarter second holds exactly one.
+struct CutRecording {
+    tw::WavePtr wave;
+    std::vector<double> added;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> pauses;
+};
+
+bool CutAndCheckPauses(const std::string& path, const std::string& label, CutRecording* out) {
+    if (!Load(path)) return false;
+    out->wave = tw::CurrentWave();
+    SetThreshold("5");
+    size_t before = tw::Cuts().Count();
+    std::vector<double> expected = Positions(ExpectedCuts("5"));
+    RunAutoCut();
+    out->added = Tail(CutsNow(), before);
+    Check(out->added == expected, label + ": cuts equal the reference [" + List(out->added) + "]");
+    out->pauses = Pauses(*out->wave, 22050 / 4);
+    for (auto pause : out->pauses) {
+        long inside = std::count_if(out->added.begin(), out->added.end(),
+                                    [&](double c) { return c >= pause.first && c < pause.second; });
+        CheckEq(inside, 1L, label + ": one cut in the pause at " + std::to_string(pause.first));
+    }
+    return true;
+}
+
 void CheckRecordings() {
-    // Tone bursts with three pauses of digital silence.
-    if (Load(Fixture("bursts.wav"))) {
-        tw::WavePtr wave = tw::CurrentWave();
-        SetThreshold("5");
-        size_t before = tw::Cuts().Count();
-        std::vector<double> expected = Positions(ExpectedCuts("5"));
-        RunAutoCut();
-        std::vector<double> added = Tail(CutsNow(), before);
-        Check(added == expected, "bursts: cuts equal the reference [" + List(added) + "]");
-        auto pauses = Pauses(*wave, 22050 / 4);
-        CheckEq(pauses.size(), size_t(3), "bursts: three pauses in the file");
-        CheckEq(added.size(), pauses.size(), "bursts: one cut per pause");
-        for (double c : added) {
+    // Tone bursts with three pauses of digital silence: one cut in each, and
+    // nothing but silence around it.
+    CutRecording bursts;
+    if (CutAndCheckPauses(Fixture("bursts.wav"), "bursts", &bursts)) {
+        CheckEq(bursts.pauses.size(), size_t(3), "bursts: three pauses in the file");
+        CheckEq(bursts.added.size(), bursts.pauses.size(), "bursts: one cut per pause");
+        for (double c : bursts.added) {
             auto p = static_cast<std::uint64_t>(c);
-            bool quiet = p >= 500 && p + 500 < wave->sampleCount();
-            for (std::uint64_t i = p - 500; quiet && i <= p + 500; ++i) quiet = std::abs(SampleOf(*wave, i)) <= 5;
+            bool quiet = p >= 500 && p + 500 < bursts.wave->sampleCount();
+            for (std::uint64_t i = p - 500; quiet && i <= p + 500; ++i)
+                quiet = std::abs(SampleOf(*bursts.wave, i)) <= 5;
             Check(quiet, "bursts: quiet around the cut at " + tw::FormatNumber(c));
-        }
-        for (auto pause : pauses) {
-            long inside = std::count_if(added.begin(), added.end(),
-                                        [&](double c) { return c >= pause.first && c < pause.second; });
-            CheckEq(inside, 1L, "bursts: one cut in the pause at " + std::to_string(pause.first));
         }
     }
     // Real speech: each pause between sentences gets one cut. (The scan also
     // cuts inside words where a quiet sample is followed by a negative one.)
-    if (Load(Fixture("speech.wav"))) {
-        tw::WavePtr wave = tw::CurrentWave();
-        SetThreshold("5");
-        size_t before = tw::Cuts().Count();
-        std::vector<double> expected = Positions(ExpectedCuts("5"));
-        RunAutoCut();
-        std::vector<double> added = Tail(CutsNow(), before);
-        Check(added == expected, "speech: cuts equal the reference");
-        auto pauses = Pauses(*wave, 22050 / 4);
-        Check(pauses.size() >= 3, "speech: sentence pauses found: " + std::to_string(pauses.size()));
-        for (auto pause : pauses) {
-            long inside = std::count_if(added.begin(), added.end(),
-                                        [&](double c) { return c >= pause.first && c < pause.second; });
-            CheckEq(inside, 1L, "speech: one cut in the pause at " + std::to_string(pause.first));
-        }
+    CutRecording speech;
+    if (CutAndCheckPauses(Fixture("speech.wav"), "speech", &speech)) {
+        Check(speech.pauses.size() >= 3, "speech: sentence pauses found: " + std::to_string(speech.pauses.size()));
         Picture pic = GraphPicture();
-        for (double c : added) {
-            std::int32_t column = static_cast<std::int32_t>(c * (2.0 * pic.width / (wave->dataSize - 1)));
+        for (double c : speech.added) {
+            std::int32_t column = static_cast<std::int32_t>(c * (2.0 * pic.width / (speech.wave->dataSize - 1)));
             Check(pic.WhiteColumn(column), "speech: line for " + tw::FormatNumber(c));
         }
     }
