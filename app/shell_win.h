@@ -17,8 +17,9 @@ namespace tw {
 // One loaded data chunk with its header. Immutable once published; workers
 // hold it by shared_ptr so a new load never frees samples still in use.
 struct WaveData {
-    WaveHeaderBytes header{};
-    std::uint32_t dataSize = 0;
+    WaveHeaderBytes header{};       // the file's first 44 bytes
+    WaveHeaderBytes pieceHeader{};  // what every piece's header is made from
+    std::uint32_t dataSize = 0;     // of the data chunk, wherever it is
     std::uint8_t* bytes = nullptr;  // dataSize bytes (VirtualAlloc, zero-filled)
 
     WaveData() = default;

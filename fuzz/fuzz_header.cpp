@@ -78,6 +78,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(ReadLe16(buf + at) == (v & 0xFFFF));
     }
 
+    // The chunk walk over the whole input as a file: bounded, and what it
+    // finds is a data chunk header inside the file.
+    WaveLayout layout;
+    const LayoutOutcome outcome = FindWaveLayoutInBytes(data, size, &layout);
+    FUZZ_CHECK(outcome != LayoutOutcome::ReadError);
+    if (outcome == LayoutOutcome::Found) {
+        FUZZ_CHECK(layout.dataOffset >= 28);  // after "fmt " and its size at the least
+        FUZZ_CHECK(layout.dataOffset <= size);
+        const std::uint8_t* chunk = data + layout.dataOffset - 8;
+        FUZZ_CHECK(ReadLe32(chunk + 4) == layout.dataSize);
+        std::string tag(reinterpret_cast<const char*>(chunk), 4);
+        for (char& c : tag) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        FUZZ_CHECK(tag == "DATA");
+        FUZZ_CHECK(ReadLe32(layout.pieceHeader.data() + 16) == 16);
+        FUZZ_CHECK(std::equal(header.begin() + 22, header.begin() + 36, layout.pieceHeader.begin() + 22));
+        if (layout.dataOffset == kWaveHeaderSize) FUZZ_CHECK(layout.pieceHeader == header);
+        FUZZ_CHECK(FrameBytes(layout.pieceHeader) >= 2 && FrameBytes(layout.pieceHeader) <= kMaxFrameBytes);
+    }
+
     fuzz::Reader rest(data + std::min(size, kWaveHeaderSize), size - std::min(size, kWaveHeaderSize));
     const std::uint32_t length = rest.left() >= 4 ? rest.U32() : static_cast<std::uint32_t>(size);
     for (std::uint32_t l : {length, 0u, 1u, 0xFFFFFFDBu, 0xFFFFFFDCu, 0xFFFFFFFFu, HeaderDataSize(header)})

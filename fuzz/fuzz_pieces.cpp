@@ -2,7 +2,7 @@
 // the data, whatever the cut list holds (NaN, infinities, negatives, values
 // past the end, any order), and a piece file name that always fits its buffer.
 //
-// Input: data size (4), flags (1), piece number (4), name capacity (2),
+// Input: data size (4), flags (1), frame bytes (1), piece number (4), name capacity (2),
 // prefix length (1) and prefix, then cuts (a kind byte, then 2, 4 or 8 bytes).
 #include <algorithm>
 #include <cmath>
@@ -21,7 +21,9 @@ namespace {
 // The pieces read straight from the rules: a cut ends its piece at twice its
 // whole part unless it is negative, past data size / 2, below the previous
 // cut or NaN; then the piece runs to the end and every later piece is empty.
-std::vector<std::uint64_t> ReferenceEnds(const std::vector<double>& cuts, std::uint32_t dataSize) {
+// A boundary moves down to a whole frame.
+std::vector<std::uint64_t> ReferenceEnds(const std::vector<double>& cuts, std::uint32_t dataSize,
+                                         std::uint32_t frame) {
     std::vector<std::uint64_t> ends;
     std::uint64_t pos = 0;
     double previous = 0;
@@ -29,7 +31,7 @@ std::vector<std::uint64_t> ReferenceEnds(const std::vector<double>& cuts, std::u
         const double c = std::trunc(cut);
         std::uint64_t end = dataSize;
         if (pos < dataSize && c >= 0 && c <= dataSize / 2.0 && c >= previous)
-            end = 2 * static_cast<std::uint64_t>(c);
+            end = 2 * static_cast<std::uint64_t>(c) / frame * frame;
         ends.push_back(end);
         pos = end;
         if (!std::isnan(c)) previous = c;
@@ -45,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t dataSize = in.U32();
     const std::uint8_t flags = in.U8();
     if (flags & 1) dataSize %= 65536;  // small enough to really copy the pieces
+    const std::uint32_t frame = std::max<std::uint32_t>(2, in.U8() % 13);  // 2..12: mono 16-bit to 6-channel 16-bit
     const std::uint32_t number = in.U32();
     const std::size_t capacity = in.U16();
     std::string prefix;
@@ -62,15 +65,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (flags & 2) std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as the save does
 
-    const std::vector<Piece> pieces = PlanPieces(cuts, dataSize);
+    const std::vector<Piece> pieces = PlanPieces(cuts, dataSize, frame);
     FUZZ_CHECK(pieces.size() == cuts.size() + 1);
-    const std::vector<std::uint64_t> ends = ReferenceEnds(cuts, dataSize);
+    const std::vector<std::uint64_t> ends = ReferenceEnds(cuts, dataSize, frame);
     std::uint64_t pos = 0;
     bool reachedEnd = false;
     for (std::size_t k = 0; k < pieces.size(); ++k) {
         FUZZ_CHECK(pieces[k].offset == pos);
         FUZZ_CHECK(pieces[k].offset + pieces[k].length <= dataSize);
         if (reachedEnd) FUZZ_CHECK(pieces[k].length == 0);
+        if (k > 0 && pos < dataSize) FUZZ_CHECK(pos % frame == 0);
         pos += pieces[k].length;
         FUZZ_CHECK(pos == ends[k]);
         if (pos == dataSize) reachedEnd = true;

@@ -63,19 +63,30 @@ private:
 // read further ahead of a file that is not in memory yet.
 constexpr DWORD kReadFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 
-// The A functions stop at MAX_PATH; a longer absolute path is opened through
-// the wide \\?\ form so the whole name is used, never a cut one.
-HANDLE OpenForReading(const std::string& path) {
-    bool absolute = path.size() > 2 && path[1] == ':' && path[2] == '\\';
-    if (path.size() < MAX_PATH || !absolute)
-        return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
-    int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 0) return INVALID_HANDLE_VALUE;
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    wide.insert(0, L"\\\\?\\");
-    return CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
+// The dropped name as Windows holds it, so a name outside the code page is
+// still the file dropped. A long absolute path goes through the \\?\ form so
+// the whole name is used, never a cut one.
+HANDLE OpenForReading(std::wstring path) {
+    const bool absolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    if (path.size() >= MAX_PATH && absolute) path.insert(0, L"\\\\?\\");
+    return CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
+}
+
+// The name as the code page can show it; a character it lacks becomes "?"
+// rather than a look-alike, so the box never names another file.
+std::string ShownPath(const std::wstring& path) {
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, &text[0], n, "?", nullptr);
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+bool SeekTo(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != 0;
 }
 
 // Wine checks a read buffer by reading and then writing one byte of each page,
@@ -114,12 +125,13 @@ bool ReadUpTo(HANDLE file, std::uint8_t* into, DWORD size, DWORD* got) {
     return true;
 }
 
-void LoadWave(const std::string& path, std::uint64_t drop) {
+void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
+    const std::string path = ShownPath(widePath);
     if (Superseded(drop)) return;
     SetControlText(kIdStatus, "WAVファイルを取得中...");
 
     // Existing files only: a dropped path that has vanished must not be created.
-    FileHandle file(OpenForReading(path));
+    FileHandle file(OpenForReading(widePath));
     if (!file.ok()) {
         Warn("ファイルを開けません\r\n" + path);
         return;
@@ -136,6 +148,24 @@ void LoadWave(const std::string& path, std::uint64_t drop) {
         Warn("WAVファイルではありません\r\n" + HeaderTagText(header));
         return;
     }
+    // The data chunk: at 44 in a canonical file, else found by walking the chunks.
+    WaveLayout layout;
+    const LayoutOutcome found = FindWaveLayout(
+        header,
+        [&file](std::uint64_t offset, std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+            DWORD n = 0;
+            if (!SeekTo(file.get(), offset) || !ReadUpTo(file.get(), into, want, &n)) return -1;
+            return n;
+        },
+        &layout);
+    if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file.get(), layout.dataOffset))) {
+        Warn("ファイルを読み込めません\r\n" + path);
+        return;
+    }
+    if (found == LayoutOutcome::NoDataChunk) {
+        Warn("WAVファイルにデータがありません\r\n" + path);
+        return;
+    }
     if (Superseded(drop)) return;
     SetControlText(kIdStatus, "WAVファイルの読み込み中...");
 
@@ -143,9 +173,10 @@ void LoadWave(const std::string& path, std::uint64_t drop) {
     // long recordings are never held at once; workers still using them keep
     // their own reference.
     SetCurrentWave(nullptr);
-    const std::uint32_t dataSize = HeaderDataSize(header);
+    const std::uint32_t dataSize = layout.dataSize;
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
+    wave->pieceHeader = layout.pieceHeader;
     if (!wave->Allocate(dataSize)) {
         ShowNoFile();
         Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
@@ -189,12 +220,13 @@ void LoadWave(const std::string& path, std::uint64_t drop) {
 }  // namespace
 
 void StartWaveLoad(HDROP drop) {
-    // Ask for the length first so a long path is never cut to a wrong name.
-    UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-    std::string path;
+    // Wide, and the length asked first, so the name is never cut or mapped
+    // to another file's name.
+    UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring path;
     if (length > 0) {
-        std::vector<char> buffer(length + 1, '\0');
-        DragQueryFileA(drop, 0, buffer.data(), length + 1);
+        std::vector<wchar_t> buffer(length + 1, L'\0');
+        DragQueryFileW(drop, 0, buffer.data(), length + 1);
         path.assign(buffer.data());
     }
     DragFinish(drop);

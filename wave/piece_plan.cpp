@@ -5,7 +5,9 @@
 
 namespace tw {
 
-std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize) {
+std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
+                              std::uint32_t frameBytes) {
+    if (frameBytes < 2) frameBytes = 2;
     std::vector<Piece> pieces;
     pieces.reserve(sortedCuts.size() + 1);
     const std::uint64_t end = dataSize;
@@ -19,6 +21,7 @@ std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32
             pieceEnd = end;
         } else {
             pieceEnd = 2 * static_cast<std::uint64_t>(c);
+            pieceEnd -= pieceEnd % frameBytes;
         }
         if (pieceEnd < pos) pieceEnd = pos;
         pieces.push_back({pos, static_cast<std::uint32_t>(pieceEnd - pos)});

@@ -14,8 +14,12 @@ struct Piece {
 
 // sortedCuts ascending (n entries) -> n + 1 contiguous pieces covering exactly
 // dataSize bytes. A cut below 0, beyond dataSize/2 or below the previous one
-// runs its piece to the end; every later piece is then empty.
-std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize);
+// runs its piece to the end; every later piece is then empty. Every boundary
+// between two pieces is 2 x the cut moved down to a multiple of frameBytes
+// (FrameBytes of the header), so no piece starts inside a frame; the last
+// piece still ends at dataSize.
+std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
+                              std::uint32_t frameBytes);
 
 // "%s_%03d.wav" into at most `capacity` bytes including the terminating zero.
 // Returns false (and leaves name empty) when it does not fit.

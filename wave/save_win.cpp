@@ -42,7 +42,7 @@ enum class PieceOutcome { Written, NotCreated, NotWritten };
 PieceOutcome WritePiece(const std::string& name, const WaveData& wave, const Piece& piece) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return PieceOutcome::NotCreated;
-    WaveHeaderBytes header = PieceHeader(wave.header, piece.length);
+    WaveHeaderBytes header = PieceHeader(wave.pieceHeader, piece.length);
     bool ok = WriteAll(file, header.data(), static_cast<std::uint32_t>(header.size()));
     if (ok && piece.length > 0) ok = WriteAll(file, wave.bytes + piece.offset, piece.length);
     CloseHandle(file);
@@ -64,7 +64,7 @@ void SaveCuts(const SaveJob& job) {
         return;
     }
     const WaveData& wave = *job.wave;
-    const std::vector<Piece> pieces = PlanPieces(job.cuts, wave.dataSize);
+    const std::vector<Piece> pieces = PlanPieces(job.cuts, wave.dataSize, FrameBytes(wave.pieceHeader));
     for (std::uint32_t k = 0; k < pieces.size(); ++k) {
         std::string name;
         PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer

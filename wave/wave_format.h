@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tw {
@@ -24,6 +25,37 @@ std::uint16_t HeaderChannelCount(const WaveHeaderBytes& header);   // offset 22
 std::uint32_t HeaderSampleRate(const WaveHeaderBytes& header);     // offset 24
 std::uint16_t HeaderBitsPerSample(const WaveHeaderBytes& header);  // offset 34
 std::uint32_t HeaderDataSize(const WaveHeaderBytes& header);       // offset 40
+
+// Where the samples of an accepted file are, and the header its pieces get.
+struct WaveLayout {
+    std::uint64_t dataOffset = kWaveHeaderSize;  // file offset of the first data byte
+    std::uint32_t dataSize = 0;                   // as the data chunk claims
+    // PieceHeader's source: the file's own 44 bytes when its layout is
+    // canonical, otherwise a canonical header built from its fmt fields.
+    WaveHeaderBytes pieceHeader{};
+};
+
+enum class LayoutOutcome { Found, NoDataChunk, ReadError };
+
+// Reads up to `want` bytes at a file offset; fewer at the end of the file,
+// < 0 on a read error.
+using ReadAtFn = std::function<std::int64_t(std::uint64_t offset, std::uint8_t* into, std::uint32_t want)>;
+
+// For a header that HeaderAccepted: a canonical file (fmt size 16, "data" at
+// 36) has its data at 44 with the size at 40, as always. Any other walks the
+// chunks after the fmt chunk (tag, size, body padded to even) to "data". The
+// walk is bounded and never overflows, whatever the sizes say.
+LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& readAt, WaveLayout* layout);
+// The same over a file held in memory (mapped, or a test's bytes).
+LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size, WaveLayout* layout);
+
+// Chunks walked at most before a file counts as having no data chunk.
+constexpr std::uint32_t kMaxChunksWalked = 1u << 16;
+
+// Bytes of one frame (block alignment, offset 32) where pieces may begin: the
+// block alignment when it is 2 to kMaxFrameBytes, otherwise 2 (one sample).
+constexpr std::uint32_t kMaxFrameBytes = 8192;
+std::uint32_t FrameBytes(const WaveHeaderBytes& header);
 
 // The source header with offset 40 = length and offset 4 = 36 + length
 // (saturated at 0xFFFFFFFF rather than wrapping for pieces near 4 GiB).

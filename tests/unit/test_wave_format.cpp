@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <vector>
 
 #include "wave/piece_plan.h"
 #include "wave/wave_format.h"
@@ -64,7 +66,7 @@ TEST_CASE("header fields are little-endian and piece header changes only the siz
 }
 
 TEST_CASE("pieces are contiguous and cover the data exactly") {
-    struct Row { std::vector<double> cuts; std::uint32_t dataSize; std::vector<std::uint32_t> lengths; };
+    struct Row { std::vector<double> cuts; std::uint32_t dataSize; std::vector<std::uint32_t> lengths; std::uint32_t frame = 2; };
     const Row rows[] = {
         {{}, 1000, {1000}},
         {{100}, 1000, {200, 800}},
@@ -83,9 +85,21 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
         {{100, NAN}, 1000, {200, 800, 0}},
         {{1e300}, 1000, {1000, 0}},
         {{2147483647.0}, 0xFFFFFFFFu, {0xFFFFFFFEu, 1}},  // 2 * cut does not wrap at 32 bits
+        // Whole frames: every boundary moves down to a multiple of the frame.
+        {{101, 300}, 1002, {200, 400, 402}, 4},       // stereo 16-bit: odd cut 101 -> byte 200
+        {{100, 301}, 1002, {200, 400, 402}, 4},
+        {{1, 2}, 1001, {0, 4, 997}, 4},               // first boundary falls to byte 0: empty piece 0
+        {{100, 200}, 1000, {198, 198, 604}, 6},       // mono 24-bit (3) and stereo 24-bit (6)
+        {{100, 200}, 1000, {198, 201, 601}, 3},
+        {{499}, 1001, {992, 9}, 8},                   // the last piece keeps the odd last byte
+        {{500}, 1001, {1000, 1}, 8},                  // a cut at the end is still a boundary
+        {{501}, 1001, {1001, 0}, 8},                  // past the end: runs to the end unmoved
+        {{300, 100}, 1000, {600, 400, 0}, 4},         // out of order still runs to the end
     };
     for (const Row& r : rows) {
-        auto pieces = PlanPieces(r.cuts, r.dataSize);
+        CAPTURE(r.frame);
+        CAPTURE(r.dataSize);
+        auto pieces = PlanPieces(r.cuts, r.dataSize, r.frame);
         REQUIRE(pieces.size() == r.lengths.size());
         std::uint64_t pos = 0;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -95,6 +109,104 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
         }
         CHECK(pos == r.dataSize);
     }
+}
+
+TEST_CASE("frame bytes are the block alignment when it is sane") {
+    struct Row { std::uint16_t align; std::uint32_t frame; };
+    const Row rows[] = {{0, 2}, {1, 2}, {2, 2}, {3, 3}, {4, 4}, {6, 6}, {2048, 2048}, {8192, 8192}, {8193, 2}, {65535, 2}};
+    for (const Row& r : rows) {
+        WaveHeaderBytes h{};
+        h[32] = static_cast<std::uint8_t>(r.align);
+        h[33] = static_cast<std::uint8_t>(r.align >> 8);
+        CAPTURE(r.align);
+        CHECK(FrameBytes(h) == r.frame);
+    }
+}
+
+namespace {
+
+// A RIFF/WAVE file: the fmt chunk of `fmtSize` bytes (16 fields, then zeros or
+// an extensible tail), then the given chunks as (tag, claimed size, body size).
+struct ChunkSpec { const char* tag; std::uint32_t size; std::uint32_t body; };
+std::vector<std::uint8_t> RiffFile(std::uint32_t fmtSize, std::uint16_t formatTag, std::initializer_list<ChunkSpec> chunks) {
+    std::vector<std::uint8_t> f(20 + fmtSize + (fmtSize & 1), 0);
+    std::memcpy(f.data(), "RIFF\0\0\0\0WAVEfmt ", 16);
+    WriteLe32(f.data() + 16, fmtSize);
+    const std::uint8_t fields[] = {0, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+    std::memcpy(f.data() + 20, fields, std::min<std::size_t>(16, f.size() - 20));
+    f[20] = static_cast<std::uint8_t>(formatTag);
+    f[21] = static_cast<std::uint8_t>(formatTag >> 8);
+    if (fmtSize >= 40) f[44] = 3;  // sub-format: IEEE float's tag, to see it carried over
+    for (const ChunkSpec& c : chunks) {
+        const std::size_t at = f.size();
+        f.resize(at + 8 + c.body, 0x55);
+        std::memcpy(f.data() + at, c.tag, 4);
+        WriteLe32(f.data() + at + 4, c.size);
+    }
+    return f;
+}
+
+}  // namespace
+
+TEST_CASE("the data chunk is found after any chunks, and only where it is") {
+    struct Row {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        LayoutOutcome outcome;
+        std::uint64_t offset;
+        std::uint32_t size;
+        std::uint16_t pieceTag;
+    };
+    const Row rows[] = {
+        {"canonical", RiffFile(16, 1, {{"data", 8, 8}}), LayoutOutcome::Found, 44, 8, 1},
+        {"canonical, size past the end", RiffFile(16, 1, {{"data", 1000, 8}}), LayoutOutcome::Found, 44, 1000, 1},
+        {"canonical, data tag in lower case", RiffFile(16, 1, {{"DATA", 4, 4}}), LayoutOutcome::Found, 44, 4, 1},
+        {"LIST before data", RiffFile(16, 1, {{"LIST", 26, 26}, {"data", 4, 4}}), LayoutOutcome::Found, 36 + 34 + 8, 4, 1},
+        {"odd chunk padded", RiffFile(16, 1, {{"JUNK", 3, 4}, {"data", 4, 4}}), LayoutOutcome::Found, 36 + 12 + 8, 4, 1},
+        {"fmt of 18 bytes", RiffFile(18, 1, {{"data", 2, 2}}), LayoutOutcome::Found, 38 + 8, 2, 1},
+        {"odd fmt size", RiffFile(17, 1, {{"data", 2, 2}}), LayoutOutcome::Found, 38 + 8, 2, 1},
+        {"extensible", RiffFile(40, 0xFFFE, {{"fact", 4, 4}, {"data", 6, 6}}), LayoutOutcome::Found, 60 + 12 + 8, 6, 3},
+        {"extensible, fmt too short for a sub-format", RiffFile(18, 0xFFFE, {{"data", 2, 2}}), LayoutOutcome::Found, 46, 2, 0xFFFE},
+        {"no data chunk", RiffFile(16, 1, {{"LIST", 4, 4}}), LayoutOutcome::NoDataChunk, 0, 0, 0},
+        {"chunk size past the end", RiffFile(16, 1, {{"LIST", 0xFFFFFFFFu, 4}, {"data", 4, 4}}), LayoutOutcome::NoDataChunk, 0, 0, 0},
+        {"fmt size past the end", [] { auto f = RiffFile(16, 1, {{"data", 4, 4}}); WriteLe32(f.data() + 16, 0xFFFFFFFFu); return f; }(),
+         LayoutOutcome::NoDataChunk, 0, 0, 0},
+        {"truncated chunk header", [] { auto f = RiffFile(16, 1, {{"LIST", 4, 4}}); f.resize(f.size() + 5, 'd'); return f; }(),
+         LayoutOutcome::NoDataChunk, 0, 0, 0},
+        {"44 bytes, LIST at 36", [] { auto f = RiffFile(16, 1, {{"LIST", 0, 0}}); return f; }(), LayoutOutcome::NoDataChunk, 0, 0, 0},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.name);
+        WaveLayout layout;
+        REQUIRE(r.file.size() >= 16);
+        CHECK(FindWaveLayoutInBytes(r.file.data(), r.file.size(), &layout) == r.outcome);
+        if (r.outcome != LayoutOutcome::Found) continue;
+        CHECK(layout.dataOffset == r.offset);
+        CHECK(layout.dataSize == r.size);
+        const WaveHeaderBytes& p = layout.pieceHeader;
+        CHECK(ReadLe16(p.data() + 20) == r.pieceTag);
+        CHECK(HeaderAccepted(p));
+        CHECK(ReadLe32(p.data() + 16) == 16);
+        CHECK(std::memcmp(p.data() + 36, r.offset == 44 ? r.file.data() + 36 : reinterpret_cast<const std::uint8_t*>("data"), 4) == 0);
+        CHECK(std::memcmp(p.data() + 22, r.file.data() + 22, 14) == 0);  // channels .. bits
+        if (r.offset == 44) CHECK(std::memcmp(p.data(), r.file.data(), 44) == 0);  // canonical: the file's own bytes
+    }
+}
+
+TEST_CASE("the chunk walk stops after its bound and on read errors") {
+    // 2^16 empty JUNK chunks and then data: the bound is reached first.
+    std::vector<std::uint8_t> f = RiffFile(18, 1, {});
+    for (std::uint32_t i = 0; i < kMaxChunksWalked; ++i) f.insert(f.end(), {'J', 'U', 'N', 'K', 0, 0, 0, 0});
+    f.insert(f.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0});
+    WaveLayout layout;
+    CHECK(FindWaveLayoutInBytes(f.data(), f.size(), &layout) == LayoutOutcome::NoDataChunk);
+    f.erase(f.begin() + 38, f.begin() + 46);  // one JUNK fewer: found
+    CHECK(FindWaveLayoutInBytes(f.data(), f.size(), &layout) == LayoutOutcome::Found);
+
+    WaveHeaderBytes h{};
+    std::memcpy(h.data(), f.data(), 44);
+    CHECK(FindWaveLayout(h, [](std::uint64_t, std::uint8_t*, std::uint32_t) -> std::int64_t { return -1; }, &layout) ==
+          LayoutOutcome::ReadError);
 }
 
 TEST_CASE("piece names are bounded") {
