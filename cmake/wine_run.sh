@@ -16,6 +16,11 @@ export TW_FIXTURES="Z:$(echo "$fixtures" | tr / '\\')"
 export TW_WORK="Z:$(echo "$(cd "$work" && pwd)" | tr / '\\')"
 limit=${TW_TEST_TIMEOUT:-600}
 cd "$work"
+# Optional per-test set-up, sourced in the work folder before Wine starts (it
+# may export variables or mount things), and clean-up run whatever happens.
+hooks="$TW_ROOT/tests/win/$name"
+if [ -f "$hooks.post.sh" ]; then trap 'bash "$hooks.post.sh" "$work" "$fixtures"' EXIT; fi
+if [ -f "$hooks.pre.sh" ]; then source "$hooks.pre.sh" "$work" "$fixtures" || { echo "wine_run: $hooks.pre.sh failed"; exit 1; }; fi
 xvfb-run -a -s "-screen 0 1366x768x24" sh -c "timeout $limit wine '$exe' $* > out.raw 2>&1; echo \$? > rc; wineserver -k 2>/dev/null; true"
 rc=$(cat rc 2>/dev/null || echo 1)
 iconv -f CP932 -t UTF-8 out.raw > out.txt 2>/dev/null || cp out.raw out.txt
