@@ -4,13 +4,13 @@
 # passed through, and a check that the program printed its closing summary
 # (a crash can otherwise look like success).
 set -u
-exe=$1; shift
+exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); shift
 source "$(dirname "$0")/wine_env.sh"
 tw_ensure_prefix
 name=$(basename "$exe" .exe)
 work=$(dirname "$exe")/work/$name
 fixtures=$(dirname "$exe")/fixtures
-rm -rf "$work"; mkdir -p "$work"
+rm -rf "$work"; mkdir -p "$work"; work=$(cd "$work" && pwd)
 bash "$TW_ROOT/tests/win/fixtures.sh" "$fixtures" || { echo "fixtures failed"; exit 1; }
 export TW_FIXTURES="Z:$(echo "$fixtures" | tr / '\\')"
 export TW_WORK="Z:$(echo "$(cd "$work" && pwd)" | tr / '\\')"

@@ -79,9 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The chunk walk over the whole input as a file: bounded, and what it
-    // finds is a data chunk header inside the file.
+    // finds is a data chunk header inside the file. The loader turns away
+    // anything shorter than a header before walking.
     WaveLayout layout;
-    const LayoutOutcome outcome = FindWaveLayoutInBytes(data, size, &layout);
+    const LayoutOutcome outcome =
+        size >= kWaveHeaderSize ? FindWaveLayoutInBytes(data, size, &layout) : LayoutOutcome::NoDataChunk;
     FUZZ_CHECK(outcome != LayoutOutcome::ReadError);
     if (outcome == LayoutOutcome::Found) {
         FUZZ_CHECK(layout.dataOffset >= 28);  // after "fmt " and its size at the least

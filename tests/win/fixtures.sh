@@ -2,7 +2,7 @@
 # Input files for the Win32 tests, made by real tools. Made once per build tree.
 set -eu
 dir=$1
-[ -f "$dir/.done" ] && exit 0
+[ -f "$dir/.done-2" ] && exit 0
 mkdir -p "$dir"
 cd "$dir"
 sox -n -r 44100 -c 1 -b 16 mono16.wav synth 0.5 sine 440 vol 0.5
@@ -17,4 +17,17 @@ sox -D burst.wav pause.wav burst.wav pause.wav burst.wav pause.wav burst.wav bur
 rm -f burst.wav pause.wav
 espeak-ng -w speech.wav "Good morning. This is a test of cutting. We cut at the pauses. Thank you."
 printf 'this is not a wave file at all, just text' > text.txt
-touch .done
+
+# Layouts other tools write: a LIST chunk before the data (ffmpeg), the
+# extensible fmt chunk (sox's 24-bit and 4-channel output), and a stereo file
+# whose right channel is silent, so a piece starting mid-frame shows at once.
+# Each gets its data chunk as sox reads it (<name>.raw), independent of us.
+ffmpeg -v error -y -i speech.wav -ac 1 ff_speech.wav
+ffmpeg -v error -y -i stereo16.wav ff_stereo.wav
+sox -n -r 48000 -c 2 -b 24 ext24.wav synth 0.2 sine 500 sine 700 vol 0.5
+sox -n -r 16000 -c 4 -b 16 quad.wav synth 0.2 sine 300 sine 400 sine 500 sine 600 vol 0.4
+sox -D bursts.wav right_silent.wav vol 0
+sox -D -M bursts.wav right_silent.wav left_only.wav
+rm -f right_silent.wav
+for f in ff_speech ff_stereo ext24 quad left_only mono8 stereo16; do sox -D "$f.wav" -t raw "$f.raw"; done
+touch .done-2

@@ -139,22 +139,29 @@ bool WaitIdle(DWORD timeoutMs) {
     return ok;
 }
 
-void DropFiles(const std::vector<std::string>& paths) {
+namespace {
+// An in-process drop of the given paths, ANSI or wide, as the shell builds it.
+template <class Char>
+void DropPaths(const std::vector<std::basic_string<Char>>& paths, BOOL wide) {
     size_t chars = 1;
     for (const auto& p : paths) chars += p.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(Char));
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    char* out = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+    drop->fWide = wide;
+    Char* out = reinterpret_cast<Char*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES));
     for (const auto& p : paths) {
-        std::memcpy(out, p.c_str(), p.size() + 1);
+        std::memcpy(out, p.c_str(), (p.size() + 1) * sizeof(Char));
         out += p.size() + 1;
     }
-    *out = '\0';
+    *out = 0;
     GlobalUnlock(memory);
     SendMessageA(tw::MainWindowHandle, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
+}  // namespace
+
+void DropFiles(const std::vector<std::string>& paths) { DropPaths(paths, FALSE); }
+void DropFilesW(const std::vector<std::wstring>& paths) { DropPaths(paths, TRUE); }
 
 std::vector<BoxRecord> Boxes() {
     std::lock_guard<std::mutex> lock(g_boxMutex);

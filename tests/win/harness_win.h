@@ -32,6 +32,7 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 20000);
 bool WaitIdle(DWORD timeoutMs = 60000);
 
 void DropFiles(const std::vector<std::string>& paths);
+void DropFilesW(const std::vector<std::wstring>& paths);  // a drop whose names are wide text
 
 struct BoxRecord {
     std::string caption;

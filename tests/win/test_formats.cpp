@@ -1,0 +1,214 @@
+// WAV files as other tools write them, dropped on the real window: the real
+// data chunk is measured, cut and saved in whole frames (the pieces are checked
+// with soxi, ffprobe and Python by test_formats.check.sh); names outside the
+// code page load the file dropped; a full disk leaves every written piece whole.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/shell_win.h"
+#include "harness_win.h"
+#include "support/number_text.h"
+#include "wave/piece_plan.h"
+#include "wave/wave_format.h"
+#include "wave/wave_stats.h"
+#include "wave/wave_win.h"
+
+using namespace twt;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<std::string> SaveBoxes(const std::string& prefix) {
+    size_t before = Boxes().size();
+    SetDlgItemTextA(tw::MainWindowHandle, 1019, prefix.c_str());
+    SendMessageA(Control(1030), BM_CLICK, 0, 0);
+    Check(WaitIdle(), prefix + " save finishes");
+    std::vector<std::string> texts;
+    auto all = Boxes();
+    for (size_t i = before; i < all.size(); ++i)
+        if (!all[i].text.empty()) texts.push_back(all[i].text);
+    return texts;
+}
+
+// The eight texts against the measurement of `data`, the data chunk as read by
+// another tool, and the format fields of the file's header.
+void CheckShown(const std::string& what, const Bytes& file, const Bytes& data) {
+    const tw::WaveStats s = tw::MeasureWavePlain(data.data(), data.size());
+    const std::uint8_t* h = file.data();
+    CheckEq(ControlText(1005), tw::FormatNumber(h[22] | h[23] << 8), what + " channels");
+    CheckEq(ControlText(1007), tw::FormatNumber(tw::ReadLe32(h + 24)), what + " rate");
+    CheckEq(ControlText(1009), tw::FormatNumber(h[34] | h[35] << 8), what + " bits");
+    CheckEq(ControlText(1011), tw::FormatNumber(s.peak), what + " peak");
+    CheckEq(ControlText(1014), tw::FormatNumber(s.nadir), what + " nadir");
+    CheckEq(ControlText(1024), tw::FormatNumber(s.smallestPositive), what + " smallest positive");
+    CheckEq(ControlText(1028), tw::FormatNumber(s.average), what + " average");
+}
+
+// Each file of the corpus: loaded from its real data chunk, cut at a low
+// threshold (many cuts, odd positions among them), saved; the manifest tells
+// the check script what to compare.
+void CheckCorpus() {
+    struct Row { const char* name; const char* threshold; };
+    const Row rows[] = {
+        {"ff_speech", "300"}, {"ff_stereo", "100"}, {"ext24", "100"}, {"quad", "100"},
+        {"left_only", "100"}, {"mono8", "20000"},   {"stereo16", "100"},  // 8-bit bytes read as 16-bit are mostly negative
+    };
+    std::remove("manifest.txt");
+    for (const Row& r : rows) {
+        const std::string name = r.name;
+        const std::string path = Fixture(name + ".wav");
+        const Bytes file = ReadFileBytes(path);
+        const Bytes data = ReadFileBytes(Fixture(name + ".raw"));
+        if (!Check(file.size() > 44 && !data.empty(), name + " fixture")) continue;
+        tw::Cuts().Clear();
+        DropFiles({path});
+        Check(WaitIdle(), name + " loads");
+        CheckEq(ControlText(1003), path, name + " path");
+        CheckShown(name, file, data);
+        if (name == "ff_speech")
+            std::printf("ff_speech: peak %s nadir %s average %s over %u bytes\n", ControlText(1011).c_str(),
+                        ControlText(1014).c_str(), ControlText(1028).c_str(), static_cast<unsigned>(data.size()));
+
+        SetDlgItemTextA(tw::MainWindowHandle, 1016, r.threshold);
+        SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        const std::vector<double> cuts = tw::Cuts().Snapshot();
+        Check(cuts.size() >= 10, name + " auto cutting finds many cuts (" + std::to_string(cuts.size()) + ")");
+        bool odd = false;
+        for (double c : cuts) odd = odd || static_cast<std::int64_t>(c) % 2 != 0;
+        Check(odd, name + " some cuts are odd sample positions");
+
+        const std::string prefix = "fmt_" + name;
+        const auto boxes = SaveBoxes(prefix);
+        CheckEq(boxes.size(), size_t{1}, name + " one message");
+        if (!boxes.empty()) CheckEq(boxes.back(), std::string("保存しました"), name + " saved");
+        const unsigned frame = tw::FrameBytes(tw::CurrentWave()->pieceHeader);
+        if (FILE* f = std::fopen("manifest.txt", "ab")) {
+            std::fprintf(f, "%s|%s|%u|%u\n", name.c_str(), prefix.c_str(), static_cast<unsigned>(cuts.size() + 1), frame);
+            std::fclose(f);
+        }
+    }
+}
+
+// Rejected layouts leave the file before them loaded and say why.
+void CheckRejected() {
+    const std::string good = Fixture("mono16.wav");
+    DropFiles({good});
+    Check(WaitIdle(), "good file loads");
+    const std::string peak = ControlText(1011);
+    struct Row { const char* name; Bytes bytes; std::string text; };
+    Bytes noData = WaveFile({1, 2, 3});
+    std::memcpy(noData.data() + 36, "LIST", 4);  // a LIST chunk and then nothing
+    Bytes truncated = noData;
+    truncated.resize(40);
+    const Row rows[] = {
+        {"nodata.wav", noData, "WAVファイルにデータがありません\r\n" + WorkPath("nodata.wav")},
+        {"short.wav", truncated, "WAVファイルではありません\r\nRIFFWAVEfmt "},
+    };
+    for (const Row& r : rows) {
+        WriteFileBytes(r.name, r.bytes);
+        ClearBoxes();
+        DropFiles({WorkPath(r.name)});
+        Check(WaitIdle() && WaitBoxes(1), std::string(r.name) + " rejected");
+        auto boxes = Boxes();
+        if (!boxes.empty()) {
+            CheckEq(boxes[0].text, r.text, std::string(r.name) + " message");
+            CheckEq(boxes[0].caption, std::string("Error"), std::string(r.name) + " caption");
+        }
+        CheckEq(ControlText(1003), good, std::string(r.name) + " leaves the good file shown");
+        CheckEq(ControlText(1011), peak, std::string(r.name) + " leaves its numbers");
+        Check(tw::CurrentWave() != nullptr, std::string(r.name) + " leaves its samples");
+    }
+}
+
+std::wstring WideWorkPath(const std::wstring& name) {
+    const std::string dir = WorkPath("");
+    std::wstring wide(dir.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, &wide[0], static_cast<int>(wide.size())) - 1));
+    return wide + name;
+}
+
+void WriteWide(const std::wstring& path, const Bytes& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    Check(f != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr),
+          "wide file written");
+    CloseHandle(f);
+}
+
+// "café" beside a different "cafe", and a name the code page has no letter
+// of: each drop loads its own file; the box shows "?" for what it cannot.
+void CheckWideNames() {
+    struct Row { std::wstring name; std::int16_t peak; std::string shown; };
+    const Row rows[] = {
+        {L"cafe.wav", 1111, "cafe.wav"},
+        {L"caf\u00e9.wav", 2222, "caf?.wav"},
+        {L"\ud55c\uad6d.wav", 3333, "??.wav"},
+        {L"\u65e5\u672c.wav", 4444, "日本.wav"},
+    };
+    for (const Row& r : rows) WriteWide(WideWorkPath(r.name), WaveFile({0, r.peak, -5}));
+    for (const Row& r : rows) {
+        ClearBoxes();
+        DropFilesW({WideWorkPath(r.name)});
+        Check(WaitIdle(), r.shown + " loads");
+        CheckEq(Boxes().size(), size_t{0}, r.shown + " no message");
+        CheckEq(ControlText(1011), tw::FormatNumber(r.peak), r.shown + " numbers of the file dropped");
+        CheckEq(ControlText(1003), WorkPath(r.shown), r.shown + " path as the code page shows it");
+    }
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A save into a small full file system (mounted by test_formats.pre.sh when
+// run as root): what was written stays whole, the piece that did not fit is
+// gone, each failure says so and the save still ends with its message.
+void CheckFullDisk() {
+    if (!Exists("full\\.mounted")) {
+        std::printf("full disk: not checked (no tmpfs; needs root)\n");
+        return;
+    }
+    const Bytes file = ReadFileBytes(Fixture("speech.wav"));
+    DropFiles({Fixture("speech.wav")});
+    Check(WaitIdle(), "speech loads");
+    tw::Cuts().Clear();
+    std::vector<double> cuts;
+    for (double c = 6000; c * 2 < file.size() - 44; c += 6000) cuts.push_back(c);
+    for (double c : cuts) tw::Cuts().Append(c);
+    const auto boxes = SaveBoxes("full\\disk");
+    const std::vector<tw::Piece> pieces = tw::PlanPieces(cuts, static_cast<std::uint32_t>(file.size() - 44), 2);
+    int written = 0, missing = 0;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        char name[64];
+        std::snprintf(name, sizeof name, "full\\disk_%03u.wav", static_cast<unsigned>(k));
+        if (!Exists(name)) {
+            ++missing;
+            continue;
+        }
+        const Bytes piece = ReadFileBytes(name);
+        const Bytes want(file.begin() + 44 + static_cast<long>(pieces[k].offset),
+                         file.begin() + 44 + static_cast<long>(pieces[k].offset + pieces[k].length));
+        if (!Check(piece.size() == 44 + want.size(), std::string(name) + " whole")) continue;
+        Check(std::equal(want.begin(), want.end(), piece.begin() + 44), std::string(name) + " holds its samples");
+        ++written;
+    }
+    Check(written >= 1 && missing >= 1, "some pieces fit, some did not (" + std::to_string(written) + " written)");
+    size_t failures = 0;
+    for (const auto& b : boxes) failures += b == "WAV データの書き出しに失敗しました";
+    Check(failures >= static_cast<size_t>(missing), "each missing piece reported");
+    Check(!boxes.empty() && boxes.back() == "保存しました", "the save still ends with its message");
+}
+
+}  // namespace
+
+int main() {
+    InitHarness();
+    OpenMainWindow();
+    CheckCorpus();
+    CheckRejected();
+    CheckWideNames();
+    CheckFullDisk();
+    CloseMainWindow();
+    return Finish();
+}
