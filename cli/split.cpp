@@ -195,7 +195,7 @@ public:
             io_.out(Listing(cuts, pieces, names));
         } else {
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
-                    names.front() + (names.size() > 1 ? " 〜 " + names.back() : std::string()) + ")\n");
+                    names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
         }
         return options_.dryRun || writtenCount == pieces.size();
     }
