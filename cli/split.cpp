@@ -358,6 +358,19 @@ int RunSplit(const std::vector<std::string>& args, const SplitIo& io) {
         case ArgsOutcome::Run:
             break;
     }
+    if (io.expand) {
+        std::vector<std::string> expanded;
+        for (const std::string& name : options.inputs) {
+            std::vector<std::string> matches = io.expand(name);
+            expanded.insert(expanded.end(), matches.begin(), matches.end());
+        }
+        // -o names one file's pieces only, also after expansion.
+        if (options.havePrefix && expanded.size() > 1) {
+            io.err("tarnwick-split: -o は入力ファイルが一つのときだけ使えます\n" + std::string(kUsage));
+            return kSplitUsage;
+        }
+        options.inputs = expanded;
+    }
     bool allDone = true;
     for (const std::string& path : options.inputs) {
         FileRun run(path, options, io);

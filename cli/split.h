@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "view/zoom_scroll.h"
+
 namespace tw {
 
 struct SplitOptions {
     bool autoCut = false;
     std::string threshold;        // -t, parsed as the threshold box is
-    std::int32_t width = 570;     // -w, the graph's starting width
+    std::int32_t width = kGraphStartWidth;  // -w
     std::vector<double> cuts;     // -c, in the order given
     bool havePrefix = false;
     std::string prefix;           // -o
@@ -36,6 +38,9 @@ struct SplitIo {
     std::function<void(const std::string& text)> out;
     std::function<void(const std::string& text)> err;
     std::function<void(const std::string& text)> json;
+    // Windows: the files an input name with * or ? stands for (its shell does
+    // not expand them). Empty: names are taken as they are.
+    std::function<std::vector<std::string>(const std::string& name)> expand;
 };
 
 // Exit status: 0 when every piece of every file was written (or, with -n,

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,30 @@ void WriteText(DWORD which, const std::string& utf8) {
     WriteBytes(stream, tw::CodePageFromUtf8(utf8, GetACP()));
 }
 
+// The files a name with * or ? in its last part matches, in name order, with
+// the folder part kept; a name matching nothing stays as it is (and is then
+// reported as a file that cannot be opened).
+std::vector<std::string> Expand(const std::string& name) {
+    const std::wstring wide = tw::WideFromUtf8(name);
+    const size_t slash = wide.find_last_of(L"\\/:");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : wide.substr(0, slash + 1);
+    if (wide.find_first_of(L"*?", folder.size()) == std::wstring::npos) return {name};
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(wide.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.push_back(folder + data.cFileName);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    if (found.empty()) return {name};
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (const std::wstring& f : found) names.push_back(tw::Utf8FromWide(f));
+    return names;
+}
+
 }  // namespace
 
 int main() {
@@ -47,7 +72,7 @@ int main() {
     const int status = tw::RunSplit(
         args, {[](const std::string& t) { WriteText(STD_OUTPUT_HANDLE, t); },
                [](const std::string& t) { WriteText(STD_ERROR_HANDLE, t); },
-               [](const std::string& t) { WriteBytes(GetStdHandle(STD_OUTPUT_HANDLE), t); }});
+               [](const std::string& t) { WriteBytes(GetStdHandle(STD_OUTPUT_HANDLE), t); }, Expand});
     if (g_writeFailed && status == tw::kSplitOk) return tw::kSplitFailed;
     return status;
 }

@@ -120,6 +120,12 @@ int main() {
         }
     }
     CheckEq(RunSplitExe("-w 0 x.wav"), 2, "usage error");
+    // Windows shells leave * to the program: each match gets its own pieces.
+    WriteFileBytes("globA.wav", WaveFile({1, 2, 3}));
+    WriteFileBytes("globB.wav", WaveFile({4, 5, 6}));
+    CheckEq(RunSplitExe("glob*.wav"), 0, "a name with * runs on every match");
+    Check(Exists("globA_000.wav") && Exists("globB_000.wav"), "each match cut");
+    CheckEq(RunSplitExe("nomatch*.wav"), 1, "a name matching nothing is a file that cannot be opened");
     CloseMainWindow();
     return Finish();
 }
