@@ -65,7 +65,13 @@ time_it tarnwick_split "$SPLIT" -t "$THRESHOLD" -w "$WIDTH" -o p "$WAV"
 PIECES=$FILES
 if [ "$WINE" = 1 ]; then
   winwav="Z:$(echo "$WAV" | tr / '\\')"
-  time_it tarnwick_split_exe sh -c "wine '$B/mingw/tarnwick-split.exe' -t '$THRESHOLD' -w '$WIDTH' -o p '$winwav'; rc=\$?; wineserver -w; exit \$rc"
+  # A running wineserver, as in any Wine session: its start-up is not the
+  # program's cost (measured apart as the time of --help).
+  wineserver -p 2>/dev/null || true
+  trap 'wineserver -k 2>/dev/null; rm -rf "$T"' EXIT
+  wine "$B/mingw/tarnwick-split.exe" --help >/dev/null
+  time_it wine_start_help wine "$B/mingw/tarnwick-split.exe" --help
+  time_it tarnwick_split_exe wine "$B/mingw/tarnwick-split.exe" -t "$THRESHOLD" -w "$WIDTH" -o p "$winwav"
 fi
 time_it split_n split -n "$PIECES" "$WAV"
 time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
             std::fflush(stream);
         };
     };
-    const int status = tw::RunSplit(args, {print(stdout), print(stderr), print(stdout)});
+    const int status = tw::RunSplit(args, {print(stdout), print(stderr), print(stdout), nullptr});
     // A listing that could not be written out is a failure too.
     if (std::ferror(stdout) && status == tw::kSplitOk) return tw::kSplitFailed;
     return status;
