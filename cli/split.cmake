@@ -1,7 +1,7 @@
 # tarnwick-split: the window's cutting and saving as a command-line program,
 # built from the core: natively, and with MinGW as a static console program.
 if(CMAKE_CROSSCOMPILING)
-  set(TW_SPLIT_PLATFORM cli/split_files_win.cpp cli/split_text_win.cpp)
+  set(TW_SPLIT_PLATFORM cli/split_files_win.cpp cli/split_text_win.cpp wave/view_guard_win.cpp)
   set(TW_SPLIT_MAIN cli/split_main_win.cpp)
 else()
   set(TW_SPLIT_PLATFORM cli/split_files_posix.cpp)

@@ -168,6 +168,7 @@ public:
         }
         cuts.insert(cuts.end(), options_.cuts.begin(), options_.cuts.end());
         std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
+        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         const std::vector<Piece> pieces = PlanPieces(cuts, layout.dataSize, FrameBytes(layout.pieceHeader));
         const std::string prefix = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
 
@@ -180,6 +181,11 @@ public:
             const WaveHeaderBytes head = PieceHeader(layout.pieceHeader, pieces[k].length);
             const NewFileOutcome outcome = WriteNewFile(names[k], head.data(), head.size(), data_ + pieces[k].offset,
                                                         pieces[k].length, &reason);
+            if (file_.Damaged()) {
+                // The piece may hold the zeros that took the file's place.
+                if (outcome == NewFileOutcome::Written) RemoveFile(names[k]);
+                return Reject(kSplitCannotRead, "");
+            }
             if (outcome == NewFileOutcome::Written) {
                 written[k] = true;
                 ++writtenCount;
@@ -190,7 +196,9 @@ public:
         }
 
         if (options_.json) {
-            io_.json(Json(check, cuts, pieces, names, written));
+            const std::string json = Json(check, cuts, pieces, names, written);
+            if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
+            io_.json(json);
         } else if (options_.dryRun) {
             io_.out(Listing(cuts, pieces, names));
         } else {

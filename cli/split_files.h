@@ -21,12 +21,16 @@ public:
     Outcome Open(const std::string& path, std::string* reason);
     const std::uint8_t* bytes() const { return bytes_; }
     std::uint64_t size() const { return size_; }
+    // True once a read of the mapping failed (the file was cut short or its
+    // medium went away): the bytes read as zeros since and are not the file's.
+    bool Damaged() const;
 
 private:
     const std::uint8_t* bytes_ = nullptr;  // null for an empty file
     std::uint64_t size_ = 0;
     std::intptr_t file_ = -1;     // descriptor or handle
     std::intptr_t mapping_ = 0;   // Windows: the mapping object
+    void* guard_ = nullptr;       // Windows: the view's fault guard
 };
 
 enum class NewFileOutcome { Written, NotCreated, NotWritten };
@@ -35,5 +39,8 @@ enum class NewFileOutcome { Written, NotCreated, NotWritten };
 // and removes it again if it could not be written completely.
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
                             const std::uint8_t* body, std::uint64_t bodySize, std::string* reason);
+
+// Removes a piece written earlier in this run.
+void RemoveFile(const std::string& name);
 
 }  // namespace tw

@@ -3,18 +3,63 @@
 #include "cli/split_files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 namespace tw {
 
+namespace {
+
+// The one mapping being read (a run reads one file at a time). Should its
+// pages go away (the file cut short by another program), a read raises
+// SIGBUS: the handler puts zero pages in the mapping's place, notes the
+// damage and lets the read go on, so the run can report the file instead of
+// dying half-way.
+std::atomic<std::uint8_t*> g_base{nullptr};
+std::atomic<std::size_t> g_size{0};
+std::atomic<bool> g_damaged{false};
+struct sigaction g_previous;
+
+void OnBusError(int signal, siginfo_t* info, void*) {
+    auto* at = static_cast<std::uint8_t*>(info->si_addr);
+    std::uint8_t* base = g_base.load();
+    const std::size_t size = g_size.load();
+    if (base && at >= base && at < base + size &&
+        mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+        g_damaged.store(true);
+        return;
+    }
+    sigaction(signal, &g_previous, nullptr);  // not ours: the fault ends the program as before
+}
+
+void Guard(const std::uint8_t* base, std::size_t size) {
+    static const bool installed = [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, &g_previous) == 0;
+    }();
+    (void)installed;
+    g_damaged.store(false);
+    g_size.store(size);
+    g_base.store(const_cast<std::uint8_t*>(base));
+}
+
+}  // namespace
+
+bool MappedFile::Damaged() const { return bytes_ && bytes_ == g_base.load() && g_damaged.load(); }
+
 MappedFile::~MappedFile() {
+    if (bytes_ && bytes_ == g_base.load()) g_base.store(nullptr);
     if (bytes_) munmap(const_cast<std::uint8_t*>(bytes_), static_cast<std::size_t>(size_));
     if (file_ >= 0) close(static_cast<int>(file_));
 }
@@ -45,6 +90,7 @@ MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reaso
         return CannotRead;
     }
     bytes_ = static_cast<const std::uint8_t*>(p);
+    Guard(bytes_, static_cast<std::size_t>(size_));
     return Mapped;
 }
 
@@ -87,5 +133,7 @@ NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, s
     *reason = std::strerror(error);
     return NewFileOutcome::NotWritten;
 }
+
+void RemoveFile(const std::string& name) { unlink(name.c_str()); }
 
 }  // namespace tw

@@ -9,6 +9,7 @@
 
 #include "cli/split_files.h"
 #include "cli/split_text_win.h"
+#include "wave/view_guard_win.h"
 
 namespace tw {
 
@@ -27,7 +28,7 @@ HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
 MappedFile::~MappedFile() {
-    if (bytes_) UnmapViewOfFile(bytes_);
+    if (guard_) ReleaseGuardedView(static_cast<GuardedView*>(guard_));
     if (mapping_) CloseHandle(AsHandle(mapping_));
     if (file_ != -1) CloseHandle(AsHandle(file_));
 }
@@ -60,8 +61,11 @@ MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reaso
         size_ = 0;
         return CannotRead;
     }
+    guard_ = GuardView(const_cast<std::uint8_t*>(bytes_), static_cast<std::size_t>(size_));
     return Mapped;
 }
+
+bool MappedFile::Damaged() const { return ViewDamaged(static_cast<const GuardedView*>(guard_)); }
 
 namespace {
 
@@ -104,5 +108,7 @@ NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, s
     *reason = SystemErrorText(error);
     return NewFileOutcome::NotWritten;
 }
+
+void RemoveFile(const std::string& name) { DeleteFileW(WidePath(name).c_str()); }
 
 }  // namespace tw

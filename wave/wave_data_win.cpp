@@ -2,7 +2,8 @@
 // the current-recording state.
 #include "wave/wave_data_win.h"
 
-#include <algorithm>
+#include "wave/view_guard_win.h"
+
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -10,14 +11,11 @@
 namespace tw {
 
 struct WaveData::View {
-    std::uint8_t* base = nullptr;
-    std::size_t size = 0;
+    GuardedView* guarded = nullptr;
     HANDLE mapping = nullptr;
     // Held for as long as the view lives: the open's sharing keeps other
     // programs from writing the file under it.
     HANDLE file = INVALID_HANDLE_VALUE;
-    std::atomic<bool> damaged{false};
-    bool zeroed = false;  // the view was replaced by zero pages (under g_viewsLock)
 };
 
 namespace {
@@ -26,52 +24,13 @@ std::mutex g_waveMutex;
 WavePtr g_wave;
 std::atomic<std::uint64_t> g_recordings{0};
 
-// Every live view, for the fault handler. An SRW lock because the handler
-// runs inside a fault and must not allocate.
-SRWLOCK g_viewsLock = SRWLOCK_INIT;
-std::vector<WaveData::View*> g_views;
-std::once_flag g_handlerOnce;
-
-// A read of a view whose pages have gone (the medium is removed, or another
-// program cut the file short) faults. Instead of ending the program, the
-// whole view is swapped for zero pages at the same address and the read
-// retried; the loader and everything after it see Damaged() and give the
-// recording up with a message.
-LONG CALLBACK OnViewFault(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION && record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR)
-        return EXCEPTION_CONTINUE_SEARCH;
-    if (record->NumberParameters < 2 || record->ExceptionInformation[0] != 0) return EXCEPTION_CONTINUE_SEARCH;
-    const auto* at = reinterpret_cast<const std::uint8_t*>(record->ExceptionInformation[1]);
-    LONG verdict = EXCEPTION_CONTINUE_SEARCH;
-    AcquireSRWLockExclusive(&g_viewsLock);
-    for (WaveData::View* view : g_views) {
-        if (at < view->base || at >= view->base + view->size) continue;
-        if (!view->damaged.load()) {
-            UnmapViewOfFile(view->base);
-            view->zeroed = VirtualAlloc(view->base, view->size, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) == view->base;
-            view->damaged.store(true);
-        }
-        if (view->zeroed) verdict = EXCEPTION_CONTINUE_EXECUTION;
-        break;
-    }
-    ReleaseSRWLockExclusive(&g_viewsLock);
-    return verdict;
-}
-
 }  // namespace
 
 WaveData::WaveData() : recording(++g_recordings) {}
 
 WaveData::~WaveData() {
     if (view_) {
-        AcquireSRWLockExclusive(&g_viewsLock);
-        g_views.erase(std::remove(g_views.begin(), g_views.end(), view_), g_views.end());
-        if (view_->zeroed)
-            VirtualFree(view_->base, 0, MEM_RELEASE);
-        else if (!view_->damaged.load())
-            UnmapViewOfFile(view_->base);
-        ReleaseSRWLockExclusive(&g_viewsLock);
+        ReleaseGuardedView(view_->guarded);
         CloseHandle(view_->mapping);
         CloseHandle(view_->file);
         delete view_;
@@ -90,7 +49,6 @@ bool WaveData::Allocate(std::uint32_t size) {
 
 bool WaveData::MapFile(HANDLE file, std::uint64_t offset, std::uint32_t size) {
     if (size == 0 || bytes || view_) return false;
-    std::call_once(g_handlerOnce, [] { AddVectoredExceptionHandler(1, OnViewFault); });
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     const std::uint64_t start = offset - offset % system.dwAllocationGranularity;
@@ -98,33 +56,30 @@ bool WaveData::MapFile(HANDLE file, std::uint64_t offset, std::uint32_t size) {
     if (length > SIZE_MAX) return false;
 
     View* view = new View;
-    view->size = static_cast<std::size_t>(length);
     if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &view->file, 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
         delete view;
         return false;
     }
     view->mapping = CreateFileMappingW(view->file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    void* base = nullptr;
     if (view->mapping)
-        view->base = static_cast<std::uint8_t*>(MapViewOfFile(view->mapping, FILE_MAP_READ,
-                                                              static_cast<DWORD>(start >> 32),
-                                                              static_cast<DWORD>(start), view->size));
-    if (!view->base) {
+        base = MapViewOfFile(view->mapping, FILE_MAP_READ, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start),
+                             static_cast<std::size_t>(length));
+    if (!base) {
         if (view->mapping) CloseHandle(view->mapping);
         CloseHandle(view->file);
         delete view;
         return false;
     }
-    AcquireSRWLockExclusive(&g_viewsLock);
-    g_views.push_back(view);
-    ReleaseSRWLockExclusive(&g_viewsLock);
+    view->guarded = GuardView(base, static_cast<std::size_t>(length));
     view_ = view;
     dataSize = size;
-    bytes = view->base + (offset - start);
+    bytes = static_cast<std::uint8_t*>(base) + (offset - start);
     return true;
 }
 
-bool WaveData::Damaged() const { return view_ && view_->damaged.load(); }
+bool WaveData::Damaged() const { return view_ && ViewDamaged(view_->guarded); }
 
 WavePtr CurrentWave() {
     std::lock_guard<std::mutex> lock(g_waveMutex);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/split.h"
+#include "cli/split_files.h"
 #include "support/number_text.h"
 #include "tests/common/hostile_waves.h"
 #include "view/auto_cut.h"
@@ -294,3 +295,19 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
     CHECK(fs::exists(fs::u8path(at("good_000.wav"))));
     CHECK(!fs::exists(fs::u8path(at("missing_000.wav"))));
 }
+
+#ifndef _WIN32
+TEST_CASE("a mapping whose file is cut short under it reads as zeros and says so") {
+    Scratch at;
+    const std::string path = at("cut.wav");
+    Write(path, Bytes(1 << 20, 0x5A));
+    tw::MappedFile file;
+    std::string reason;
+    REQUIRE(file.Open(path, &reason) == tw::MappedFile::Mapped);
+    CHECK(file.bytes()[(1 << 20) - 1] == 0x5A);
+    CHECK(!file.Damaged());
+    fs::resize_file(fs::u8path(path), 4096);  // as another program would
+    CHECK(file.bytes()[(1 << 20) - 1] == 0);
+    CHECK(file.Damaged());
+}
+#endif
