@@ -1,13 +1,16 @@
-// Playback through waveOut: one device opened per playback and closed when it
-// ends or is stopped, so nothing holds the device while it is silent. Polled
-// from a timer of the main window, which also moves the play line; everything
-// runs on the user-interface thread.
+// Playback through waveOut: one device opened per playback and closed the
+// moment it ends or is stopped, so nothing holds the device while it is
+// silent (an open device plays silence on). The device signals an event that
+// a small watcher thread waits on, so the end is seen at once; a timer of the
+// main window moves the play line meanwhile.
 #include <windows.h>
 #include <mmreg.h>
 #include <mmsystem.h>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "app/main_window_ids.h"
 #include "view/graph_geometry.h"
@@ -26,8 +29,13 @@ struct Playback {
     WAVEHDR buffer{};
     WavePtr wave;  // keeps the samples alive while the device reads them
     std::uint64_t offset = 0;
+    HANDLE signal = nullptr;   // set by the device; owned by the watcher
+    std::uint64_t number = 0;  // of this playback, so a watcher knows its own
 };
+// Guards g_play. Taken before the graph's lock (the play line), never after.
+std::mutex g_playMutex;
 Playback g_play;
+std::uint64_t g_playNumber = 0;
 
 bool BufferDone() {
     // Set by the driver's thread.
@@ -63,10 +71,37 @@ bool DeviceFormat(const WaveHeaderBytes& h, WAVEFORMATEXTENSIBLE* out) {
     return true;
 }
 
-void CALLBACK PlayTimer(HWND, UINT, UINT_PTR, DWORD) {
+// With g_playMutex held. `cut` stops the sound at once; at the end of the
+// buffer it is left out, as it would drop what the device has taken in but
+// not played yet.
+void CloseLocked(bool cut) {
     if (!g_play.device) return;
-    if (BufferDone()) {
-        StopPlayback();
+    if (cut) waveOutReset(g_play.device);
+    waveOutUnprepareHeader(g_play.device, &g_play.buffer, sizeof g_play.buffer);
+    waveOutClose(g_play.device);
+    // Wakes the watcher, which closes the event once it sees it is not current.
+    SetEvent(g_play.signal);
+    g_play = Playback{};
+    SetPlayLine(kNoPlayLine);
+}
+
+void Watch(std::uint64_t number, HANDLE signal) {
+    // It wakes only at the device's few signals; at the end every moment of
+    // delay is more silence from the still open device.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    for (;;) {
+        WaitForSingleObject(signal, INFINITE);
+        std::lock_guard<std::mutex> lock(g_playMutex);
+        if (g_play.number == number && BufferDone()) CloseLocked(false);
+        if (g_play.number != number) break;
+    }
+    CloseHandle(signal);
+}
+
+void CALLBACK PlayTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
+    std::lock_guard<std::mutex> lock(g_playMutex);
+    if (!g_play.device) {
+        KillTimer(window, timer);
         return;
     }
     MMTIME heard{};
@@ -93,20 +128,29 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
     length -= length % format.Format.nBlockAlign;  // a device plays whole frames only
     if (length == 0) return true;
 
+    HANDLE signal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!signal) return false;
     HWAVEOUT device = nullptr;
     // The device's own answer decides: with none, or a format it refuses, the
     // open fails (unlike an asynchronous PlaySound, which reports success).
-    if (waveOutOpen(&device, WAVE_MAPPER, &format.Format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return false;
+    if (waveOutOpen(&device, WAVE_MAPPER, &format.Format, reinterpret_cast<DWORD_PTR>(signal), 0, CALLBACK_EVENT) !=
+        MMSYSERR_NOERROR) {
+        CloseHandle(signal);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(g_playMutex);
     g_play.device = device;
     g_play.wave = wave;
     g_play.offset = offset;
-    g_play.buffer = WAVEHDR{};
+    g_play.signal = signal;
+    g_play.number = ++g_playNumber;
     // The device only reads the buffer; the samples are never written through it.
     g_play.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
     g_play.buffer.dwBufferLength = static_cast<DWORD>(length);
+    std::thread(Watch, g_play.number, signal).detach();
     if (waveOutPrepareHeader(device, &g_play.buffer, sizeof g_play.buffer) != MMSYSERR_NOERROR ||
         waveOutWrite(device, &g_play.buffer, sizeof g_play.buffer) != MMSYSERR_NOERROR) {
-        StopPlayback();
+        CloseLocked(true);
         return false;
     }
     SetTimer(MainWindowHandle, kTimerPlayLine, kPlayLineIntervalMs, PlayTimer);
@@ -114,15 +158,13 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
 }
 
 void StopPlayback() {
-    if (!g_play.device) return;
-    KillTimer(MainWindowHandle, kTimerPlayLine);
-    waveOutReset(g_play.device);  // marks the buffer done at once
-    waveOutUnprepareHeader(g_play.device, &g_play.buffer, sizeof g_play.buffer);
-    waveOutClose(g_play.device);
-    g_play = Playback{};
-    SetPlayLine(kNoPlayLine);
+    std::lock_guard<std::mutex> lock(g_playMutex);
+    CloseLocked(true);
 }
 
-bool PlaybackActive() { return g_play.device != nullptr; }
+bool PlaybackActive() {
+    std::lock_guard<std::mutex> lock(g_playMutex);
+    return g_play.device != nullptr;
+}
 
 }  // namespace tw
