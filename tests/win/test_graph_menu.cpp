@@ -35,7 +35,7 @@ std::string GreyedOf(const PopupMenu& menu) {
 
 void CheckMenu(int x, const std::string& greyed, const std::string& what) {
     PopupMenu menu = RightClickGraph(x, 80);
-    if (!CheckEq(menu.items.size(), size_t(6), what + ": six items")) return;
+    if (!Check(menu.opened, what + ": the menu opens") || !CheckEq(menu.items.size(), size_t(6), what + ": six items")) return;
     for (size_t i = 0; i < 6; ++i) {
         CheckEq(menu.items[i].text, std::string(kTexts[i]), what + ": item text");
         CheckEq(menu.items[i].id, kIds[i], what + ": item id");
