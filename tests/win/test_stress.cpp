@@ -416,8 +416,8 @@ void Act(int action) {
             if (!IsWindowEnabled(main)) break;  // a box or the Version window has it: no right-click
             static const UINT kItems[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                                           tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
-            // Amid the other actions the menu is not always seen open (see the
-            // report); the item is sent as a choice would send it either way.
+            // Amid the other actions the menu is now and then not seen open
+            // within the wait; the item is sent as a choice would send it.
             RightClickGraph(Below(570), 80);
             ChooseMenuItem(kItems[Below(6)]);
             break;
