@@ -10,30 +10,9 @@
 #include <string>
 
 #include "view/cut_list.h"
-#include "wave/wave_format.h"
+#include "wave/wave_data_win.h"
 
 namespace tw {
-
-// One loaded data chunk with its header. Immutable once published; workers
-// hold it by shared_ptr so a new load never frees samples still in use.
-struct WaveData {
-    WaveHeaderBytes header{};       // the file's first 44 bytes
-    WaveHeaderBytes pieceHeader{};  // what every piece's header is made from
-    std::uint32_t dataSize = 0;     // of the data chunk, wherever it is
-    std::uint8_t* bytes = nullptr;  // dataSize bytes (VirtualAlloc, zero-filled)
-
-    WaveData() = default;
-    WaveData(const WaveData&) = delete;
-    WaveData& operator=(const WaveData&) = delete;
-    ~WaveData();
-    // Reserves and commits dataSize zeroed bytes; false when that fails.
-    bool Allocate(std::uint32_t size);
-    std::uint64_t sampleCount() const { return dataSize / 2; }
-};
-using WavePtr = std::shared_ptr<const WaveData>;
-
-WavePtr CurrentWave();
-void SetCurrentWave(WavePtr wave);
 
 CutList& Cuts();
 

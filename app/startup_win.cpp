@@ -26,8 +26,6 @@ std::atomic<bool> ShellClosing{false};
 
 namespace {
 
-std::mutex g_waveMutex;
-WavePtr g_wave;
 CutList g_cuts;
 
 std::mutex g_writeMutex;
@@ -79,33 +77,6 @@ void RegisterShellClass(const char* name, WNDPROC proc, HICON icon, HICON smallI
 }
 
 }  // namespace
-
-WaveData::~WaveData() {
-    if (bytes) VirtualFree(bytes, 0, MEM_RELEASE);
-}
-
-bool WaveData::Allocate(std::uint32_t size) {
-    dataSize = size;
-    if (size == 0) return true;
-    // Fresh pages are zero and are touched only once, by the read.
-    bytes = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    return bytes != nullptr;
-}
-
-WavePtr CurrentWave() {
-    std::lock_guard<std::mutex> lock(g_waveMutex);
-    return g_wave;
-}
-
-void SetCurrentWave(WavePtr wave) {
-    WavePtr old;
-    {
-        std::lock_guard<std::mutex> lock(g_waveMutex);
-        old = std::move(g_wave);
-        g_wave = std::move(wave);
-    }
-    // `old` may be the last owner: it is freed here, outside the lock.
-}
 
 CutList& Cuts() { return g_cuts; }
 

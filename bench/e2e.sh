@@ -34,39 +34,7 @@ now() { echo "$EPOCHREALTIME"; }
 median() { sort -g | awk '{v[NR]=$1} END {if (NR==0) print "nan"; else if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 
 # --- the input file --------------------------------------------------------
-# Sentences of noise and tone bursts with short gaps (70 ms) and 0.2 s
-# breaths, and a 0.7 s pause about every 30 s: sox's 0.3 s silence rule and
-# ffmpeg's silencedetect find about one pause per 30 s, close to the ~200
-# pieces of the program's run. "Silence" is noise at about -54 dBFS so no
-# tool sees exact zeros.
-WAV=$B/speech_${MB}m.wav
-FRAMES=$((MB * 1024 * 1024 / 4))
-if [ ! -f "$WAV" ] || [ "$(soxi -s "$WAV" 2>/dev/null)" != "$FRAMES" ]; then
-  echo "making $WAV ($MB MiB of data)..."
-  g=$(mktemp -d "$B/gen.XXXXXX")
-  f="-r 44100 -c 2 -b 16"
-  sox -n $f "$g/a.wav" synth 0.31 pinknoise tremolo 6 90 vol 0.6 fade q 0.02 0.31 0.04
-  sox -n $f "$g/b.wav" synth 0.42 sine 140-320 synth 0.42 pinknoise amod 0.5 vol 0.7 fade q 0.03 0.42 0.06
-  sox -n $f "$g/c.wav" synth 0.18 whitenoise vol 0.25 fade q 0.01 0.18 0.03
-  sox -n $f "$g/gap.wav" synth 0.07 whitenoise vol 0.002
-  sox -n $f "$g/breath.wav" synth 0.2 whitenoise vol 0.002
-  sox -n $f "$g/pause.wav" synth 0.7 whitenoise vol 0.002
-  w="$g/a.wav $g/gap.wav $g/b.wav $g/gap.wav $g/c.wav $g/gap.wav $g/b.wav $g/gap.wav $g/a.wav"
-  sox $w "$g/breath.wav" "$g/sentence.wav"
-  unit=()
-  for _ in $(seq 12); do unit+=("$g/sentence.wav"); done
-  sox "${unit[@]}" "$g/pause.wav" "$g/unit.wav"
-  unitFrames=$(soxi -s "$g/unit.wav")
-  repeats=$(( (FRAMES + unitFrames - 1) / unitFrames ))
-  # repeat N plays the unit N+1 times; trim to the exact size (data < 2^31,
-  # so sox's 44-byte header is the canonical one).
-  sox "$g/unit.wav" "$g/big.wav" repeat "$repeats" trim 0 "${FRAMES}s"
-  mv "$g/big.wav" "$WAV"
-  rm -rf "$g"
-fi
-soxi "$WAV" | grep -E 'Channels|Sample Rate|Precision|Duration|File Size'
-[ "$(soxi -s "$WAV")" = "$FRAMES" ] || { echo "bad sample count in $WAV"; exit 1; }
-[ "$(od -An -tu4 -j40 -N4 "$WAV" | tr -d ' ')" = "$((FRAMES * 4))" ] || { echo "data size at offset 40 is wrong"; exit 1; }
+WAV=$(bash "$ROOT/bench/make_speech.sh" "$B" "$MB")
 
 # --- tools -------------------------------------------------------------------
 if ! command -v ffmpeg >/dev/null; then
@@ -74,6 +42,13 @@ if ! command -v ffmpeg >/dev/null; then
   if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO=sudo; fi
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends ffmpeg >/dev/null 2>&1 \
     || echo "ffmpeg could not be installed; its row is left out"
+fi
+
+if [ ! -x /usr/bin/time ]; then
+  echo "installing time from Debian..."
+  if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO=sudo; fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends time >/dev/null 2>&1 \
+    || echo "time could not be installed; the max_rss row is left out"
 fi
 
 echo "building the benchmark program..."
@@ -89,6 +64,15 @@ tw_ensure_prefix
 
 echo "machine load before the runs: $(cut -d' ' -f1-3 /proc/loadavg) (1/5/15 min), $(nproc) cores"
 cat "$WAV" >/dev/null  # page cache: every figure below is from memory
+
+# The machine's own costs, natively: figures from two machines compare only
+# with these beside them.
+g++ -O2 -o "$B/bench_pages" "$ROOT/bench/bench_pages.cpp"
+"$B/bench_pages" "$WAV" "$MB" >"$B/machine.txt"
+machine() { awk -v k="$1" '$1=="MACHINE" && $2==k {print $3}' "$B/machine.txt"; }
+FRESH=$(machine fresh_pages_s_per_gib); CACHED=$(machine page_cache_read_s_per_gib); MAPPED=$(machine mapped_touch_s_per_gib)
+MACHINE_NOTE="fresh pages $FRESH s/GiB, page-cache read $CACHED s/GiB, mapped touch $MAPPED s/GiB (native)"
+echo "this machine: $MACHINE_NOTE"
 
 # --- Tarnwick -----------------------------------------------------------------
 rm -rf "$B/runs"; mkdir -p "$B/runs"
@@ -136,7 +120,7 @@ time_it() {  # name, command...
 echo "peers on the same file:"
 time_it cat sh -c "cat '$WAV' >/dev/null"
 time_it cp cp "$WAV" copy.wav
-time_it split split -n 100 "$WAV"
+time_it split split -n 200 "$WAV"
 time_it sox_stats sox "$WAV" -n stats
 time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
 if command -v ffmpeg >/dev/null; then
@@ -148,14 +132,15 @@ DATA=$(fig data_bytes)
 numbers=$(fig drop_to_numbers_s); graph=$(fig drop_to_graph_s); cut=$(fig auto_cut_s); save=$(fig save_s)
 lcs=$(fig load_cut_save_s); lgcs=$(fig load_graph_cut_save_s)
 peak=$(fig peak_working_set_bytes); rss=$(fig time_v_max_rss_bytes)
+growth=$(fig private_growth_at_graph_bytes); peakPrivate=$(fig peak_pagefile_bytes)
 r() { echo "scale=3; $1 / $2" | bc -l; }
 add() { echo "$*" | tr ' ' '+' | bc -l; }
 echo
-echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig pieces) pieces, graph $(fig graph_width) columns):"
+echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig pieces) pieces, graph $(fig graph_width) columns; this machine: $MACHINE_NOTE):"
 echo "  (stage_* are seconds from the drop; probe_* are raw operations on the same file in the same process)"
 for k in startup_s stage_header_s stage_read_measure_s stage_texts_begin_s stage_texts_end_s drop_to_numbers_s \
          stage_graph_begin_s stage_graph_first_progress_s stage_graph_last_progress_s stage_graph_strokes_end_s \
-         drop_to_graph_s progress_messages zoom_redraws_s auto_cut_s save_s delete_pieces_s load_cut_save_s \
+         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes progress_messages zoom_redraws_s auto_cut_s save_s delete_pieces_s load_cut_save_s \
          load_graph_cut_save_s probe_readfile_fresh_s probe_readfile_touched_s probe_touch_then_readfile_s \
          probe_fault_s probe_measure_s probe_memcpy_s probe_write_pieces_s probe_headers_only_s; do
   v=$(fig "$k"); [ "$v" = nan ] && continue
@@ -166,13 +151,16 @@ printf '  %-30s %10.1f MiB (%.3f x data; run 1 includes the probes)\n' "max_rss 
   "$(echo "$rss / 1048576" | bc -l)" "$(r "$rss" "$DATA")"
 
 echo
-echo "Targets:"
+echo "Targets (this machine: $MACHINE_NOTE):"
 printf '  drop -> numbers + graph           %7.3f s   (<= 1.0 s)\n' "$graph"
-printf '  auto cutting                      %7.3f s   (<= 0.25 s)\n' "$cut"
-printf '  save / split -n 100               %7.2f     (<= 1.5)\n' "$(r "$save" "$PEER_split")"
-printf '  sox silence / (load+cut+save)     %7.2f x   (>= 10; counting the graph too: %.2f x)\n' \
+printf '  private memory growth at graph    %7.3f x data  (< 0.1)\n' "$(r "$growth" "$DATA")"
+printf '  peak private memory               %7.3f x data  (<= 1.1)\n' "$(r "$peakPrivate" "$DATA")"
+printf '  sox stats / drop->numbers+graph   %7.2f x   (>= 3)\n' "$(r "$PEER_sox_stats" "$graph")"
+printf '  sox silence / (load+cut+save)     %7.2f x   (>= 3; counting the graph too: %.2f x)\n' \
   "$(r "$PEER_sox_silence" "$lcs")" "$(r "$PEER_sox_silence" "$lgcs")"
-printf '  peak working set / data size      %7.3f     (<= 1.1)\n' "$(r "$peak" "$DATA")"
+printf '  save / split -n 200               %7.2f     (<= 1.5)\n' "$(r "$save" "$PEER_split")"
+printf '  auto cutting                      %7.3f s\n' "$cut"
+printf '  peak working set / data size      %7.3f\n' "$(r "$peak" "$DATA")"
 echo "Against the peers (x = times faster):"
 printf '  sox stats / drop->numbers         %7.2f x\n' "$(r "$PEER_sox_stats" "$numbers")"
 if [ -n "${PEER_ffmpeg_silence:-}" ]; then
@@ -193,4 +181,4 @@ if [ "$pf" != nan ]; then
   printf '  load+cut+save floor (load floor + split) %.3f s: sox silence / floor = %.2f x at best\n' "$lf" \
     "$(r "$PEER_sox_silence" "$lf")"
 fi
-echo "machine load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "machine load after the runs: $(cut -d' ' -f1-3 /proc/loadavg); $MACHINE_NOTE"

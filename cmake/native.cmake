@@ -23,6 +23,10 @@ if(TW_MINGW_DIR)
     add_test(NAME win_${name} COMMAND ${TW_WINE_RUN} ${TW_MINGW_DIR}/${name}.exe)
     set_tests_properties(win_${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
   endforeach()
+  # Its check compares the native program's pieces with the window's.
+  if(TEST win_test_split)
+    set_tests_properties(win_test_split PROPERTIES ENVIRONMENT "TW_SPLIT=$<TARGET_FILE:tarnwick-split>")
+  endif()
 endif()
 
 file(GLOB TW_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/bench_*.cpp)

@@ -42,9 +42,9 @@ std::mutex g_graphMutex;  // guards g_view and all drawing into its DC
 GraphView g_view;
 std::mutex g_sequenceMutex;
 std::uint64_t g_nextSequence = 0;
-// The wave most recently handed to a graph thread. Held weakly (so it never
-// keeps a replaced recording in memory) and compared by identity only.
-std::weak_ptr<const WaveData> g_latestWave;
+// The recording most recently handed to a graph thread (never holding its
+// samples in memory).
+std::uint64_t g_latestRecording = 0;
 std::atomic<int> g_graphsInFlight{0};
 int g_playColumn = kNoPlayLine;  // guarded by g_graphMutex
 
@@ -58,7 +58,7 @@ SIZE ControlSize() {
 
 bool IsLatestWave(const WavePtr& wave) {
     std::lock_guard<std::mutex> lock(g_sequenceMutex);
-    return !g_latestWave.owner_before(wave) && !wave.owner_before(g_latestWave);
+    return wave->recording == g_latestRecording;
 }
 
 void FreeView(GraphView& view) {
@@ -209,7 +209,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
 void StartGraphThread(WavePtr wave) {
     {
         std::lock_guard<std::mutex> lock(g_sequenceMutex);
-        g_latestWave = wave;
+        g_latestRecording = wave->recording;
     }
     ++g_graphsInFlight;
     std::thread([wave] {

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -100,6 +102,14 @@ void TouchForWriting(std::uint8_t* into, std::uint32_t size) {
     if (size > 0) bytes[size - 1] = 0;  // the last page of a range that starts mid-page
 }
 
+// Faults each page of a view in, so the measurement behind finds it there.
+void TouchForReading(const std::uint8_t* at, std::uint32_t size) {
+    constexpr std::uint32_t kPage = 4096;
+    const volatile std::uint8_t* bytes = at;
+    for (std::uint32_t i = 0; i < size; i += kPage) (void)bytes[i];
+    if (size > 0) (void)bytes[size - 1];
+}
+
 bool Superseded(std::uint64_t drop) { return drop != g_latestDrop.load() || ShellClosing.load(); }
 
 // After a failure that let go of the samples: the window shows no file.
@@ -123,6 +133,35 @@ bool ReadUpTo(HANDLE file, std::uint8_t* into, DWORD size, DWORD* got) {
         *got += n;
     }
     return true;
+}
+
+// Once the numbers and the graph are up, the mapped samples are copied into
+// private memory behind the scenes and the copy takes the view's place, so
+// the file is let go a few seconds after the drop, as if it had been read:
+// it can be overwritten, deleted or unplugged while the window keeps its
+// recording. Given up for a newer drop or a closing window; a view that went
+// bad meanwhile (file cut short, medium gone) loses the recording, with the
+// message a failed read gives.
+void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::string& path) {
+    // Fresh pages are slow on some machines: the graph comes first.
+    while (GraphsInFlight() > 0 && !Superseded(drop)) Sleep(5);
+    auto copy = std::make_shared<WaveData>();
+    copy->header = view->header;
+    copy->pieceHeader = view->pieceHeader;
+    copy->recording = view->recording;
+    if (Superseded(drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
+    for (std::uint32_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
+        if (Superseded(drop)) return;
+        std::memcpy(copy->bytes + at, view->bytes + at, std::min(kChunkBytes, view->dataSize - at));
+    }
+    if (view->Damaged()) {
+        if (ReplaceCurrentWave(view, nullptr)) {
+            ShowNoFile();
+            Warn("ファイルを読み込めません\r\n" + path);
+        }
+        return;
+    }
+    ReplaceCurrentWave(view, std::move(copy));
 }
 
 void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
@@ -177,23 +216,41 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
     wave->pieceHeader = layout.pieceHeader;
-    if (!wave->Allocate(dataSize)) {
-        ShowNoFile();
-        Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
-        return;
+    // A data chunk the file holds whole is measured and drawn straight from
+    // the file cache; one that claims more than the file holds is read into
+    // a zero-filled block, which gives it its zero tail.
+    LARGE_INTEGER fileSize{};
+    const bool whole = GetFileSizeEx(file.get(), &fileSize) &&
+                       layout.dataOffset + dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
+    ReadMeasureResult loaded;
+    if (whole && wave->MapFile(file.get(), layout.dataOffset, dataSize)) {
+        // The helper thread faults the pages in ahead of the measurement.
+        loaded = ReadAndMeasure(
+            wave->bytes, dataSize, kChunkBytes, dataSize > kChunkBytes && ProcessorCount() > 1,
+            [](std::uint8_t* at, std::uint32_t want) -> std::int64_t {
+                TouchForReading(at, want);
+                return want;
+            },
+            [] { return ShellClosing.load(); });
+        if (wave->Damaged()) loaded.outcome = ReadOutcome::ReadError;
+    } else {
+        if (!wave->Allocate(dataSize)) {
+            ShowNoFile();
+            Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
+            return;
+        }
+        // The read runs on a helper thread while this one measures the pieces
+        // already in, so the sequential sum costs no time of its own.
+        loaded = ReadAndMeasure(
+            wave->bytes, dataSize, kChunkBytes, dataSize > kChunkBytes && ProcessorCount() > 1,
+            [&file](std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+                DWORD n = 0;
+                TouchForWriting(into, want);
+                if (!ReadFile(file.get(), into, want, &n, nullptr)) return -1;
+                return n;
+            },
+            [] { return ShellClosing.load(); });
     }
-
-    // The read runs on a helper thread while this one measures the pieces
-    // already in, so the sequential sum costs no time of its own.
-    ReadMeasureResult loaded = ReadAndMeasure(
-        wave->bytes, dataSize, kChunkBytes, dataSize > kChunkBytes && ProcessorCount() > 1,
-        [&file](std::uint8_t* into, std::uint32_t want) -> std::int64_t {
-            DWORD n = 0;
-            TouchForWriting(into, want);
-            if (!ReadFile(file.get(), into, want, &n, nullptr)) return -1;
-            return n;
-        },
-        [] { return ShellClosing.load(); });
     if (loaded.outcome == ReadOutcome::ReadError) {
         ShowNoFile();
         Warn("ファイルを読み込めません\r\n" + path);
@@ -215,6 +272,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     WavePtr shared = wave;
     SetCurrentWave(shared);
     StartGraphThread(shared);
+    if (wave->Mapped()) MoveIntoPrivateMemory(shared, drop, path);
 }
 
 }  // namespace

@@ -136,6 +136,20 @@ LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size
         layout);
 }
 
+WaveCheck CheckWaveBytes(const std::uint8_t* file, std::uint64_t size) {
+    WaveCheck check;
+    if (size > 0) std::memcpy(check.header.data(), file, static_cast<std::size_t>(std::min<std::uint64_t>(size, kWaveHeaderSize)));
+    if (size < kWaveHeaderSize || !HeaderAccepted(check.header)) return check;
+    if (FindWaveLayoutInBytes(file, size, &check.layout) != LayoutOutcome::Found) {
+        check.verdict = WaveVerdict::NoDataChunk;
+        return check;
+    }
+    check.verdict = WaveVerdict::Accepted;
+    const std::uint64_t offset = check.layout.dataOffset;
+    check.presentBytes = offset >= size ? 0 : std::min<std::uint64_t>(check.layout.dataSize, size - offset);
+    return check;
+}
+
 std::uint32_t FrameBytes(const WaveHeaderBytes& header) {
     const std::uint32_t b = ReadLe16(header.data() + 32);
     return (b >= 2 && b <= kMaxFrameBytes) ? b : 2;

@@ -49,6 +49,20 @@ LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& read
 // The same over a file held in memory (mapped, or a test's bytes).
 LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size, WaveLayout* layout);
 
+// The loader's verdict on a whole file held in memory: fewer than 44 bytes or
+// tags that HeaderAccepted refuses are not a WAV file; an accepted header
+// without a data chunk has no data. presentBytes is how much of the data
+// chunk the file really holds (the rest reads as zeros, as a short file's
+// missing tail always does).
+enum class WaveVerdict { Accepted, NotWave, NoDataChunk };
+struct WaveCheck {
+    WaveVerdict verdict = WaveVerdict::NotWave;
+    WaveHeaderBytes header{};  // the first 44 bytes, zero beyond a short file
+    WaveLayout layout;
+    std::uint64_t presentBytes = 0;
+};
+WaveCheck CheckWaveBytes(const std::uint8_t* file, std::uint64_t size);
+
 // Chunks walked at most before a file counts as having no data chunk.
 constexpr std::uint32_t kMaxChunksWalked = 1u << 16;
 

@@ -211,6 +211,27 @@ std::string ControlText(int id) {
 std::string Fixture(const std::string& name) { return EnvPath("TW_FIXTURES", name); }
 std::string WorkPath(const std::string& name) { return EnvPath("TW_WORK", name); }
 
+bool RunLinux(const std::string& commandLine) {
+    // Wine hands back no exit code of a Linux process and may signal its
+    // handle before it ends: the shell leaves a marker once the command has
+    // succeeded.
+    const std::string marker = "run_linux.done";
+    DeleteFileA(marker.c_str());
+    std::string line = "/bin/sh -c \"" + commandLine + " && touch " + marker + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int waited = 0; waited < 30000; waited += 10) {
+        if (GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) return DeleteFileA(marker.c_str()), true;
+        Sleep(10);
+    }
+    return false;
+}
+
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     std::wstring wide(path.size() + 1, L'\0');

@@ -59,6 +59,9 @@ std::string Fixture(const std::string& name);
 std::string WorkPath(const std::string& name);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+// Runs a Linux shell command as another program would (Wine starts it
+// natively) in the work folder and waits for it; true when it succeeded.
+bool RunLinux(const std::string& commandLine);
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // A canonical 44-byte header for 16-bit PCM with the given data size field.
 std::vector<std::uint8_t> WaveFile(const std::vector<std::int16_t>& samples, int channels = 1, int rate = 44100,

@@ -10,6 +10,7 @@
 #include "app/shell_win.h"
 #include "harness_win.h"
 #include "support/number_text.h"
+#include "tests/common/hostile_waves.h"
 #include "wave/piece_plan.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
@@ -92,34 +93,35 @@ void CheckCorpus() {
     }
 }
 
-// Rejected layouts leave the file before them loaded and say why.
+// Hostile files (the table the command line is tested with too): rejected
+// ones leave the file before them loaded and say why; the others load.
 void CheckRejected() {
     const std::string good = Fixture("mono16.wav");
-    DropFiles({good});
-    Check(WaitIdle(), "good file loads");
-    const std::string peak = ControlText(1011);
-    struct Row { const char* name; Bytes bytes; std::string text; };
-    Bytes noData = WaveFile({1, 2, 3});
-    std::memcpy(noData.data() + 36, "LIST", 4);  // a LIST chunk and then nothing
-    Bytes truncated = noData;
-    truncated.resize(40);
-    const Row rows[] = {
-        {"nodata.wav", noData, "WAVファイルにデータがありません\r\n" + WorkPath("nodata.wav")},
-        {"short.wav", truncated, "WAVファイルではありません\r\nRIFFWAVEfmt "},
-    };
-    for (const Row& r : rows) {
-        WriteFileBytes(r.name, r.bytes);
+    for (const twc::HostileWave& w : twc::HostileWaves()) {
+        const std::string name = w.name;
+        DropFiles({good});
+        Check(WaitIdle(), "good file loads");
+        const std::string peak = ControlText(1011);
+        WriteFileBytes(name, w.bytes);
         ClearBoxes();
-        DropFiles({WorkPath(r.name)});
-        Check(WaitIdle() && WaitBoxes(1), std::string(r.name) + " rejected");
+        DropFiles({WorkPath(name)});
+        if (w.verdict == twc::Verdict::Loads) {
+            Check(WaitIdle(), name + " loads");
+            CheckEq(Boxes().size(), size_t{0}, name + " no message");
+            CheckEq(ControlText(1003), WorkPath(name), name + " shown");
+            continue;
+        }
+        Check(WaitIdle() && WaitBoxes(1), name + " rejected");
+        const std::string text = w.verdict == twc::Verdict::NotWave ? "WAVファイルではありません\r\n" + w.tags
+                                                                     : "WAVファイルにデータがありません\r\n" + WorkPath(name);
         auto boxes = Boxes();
         if (!boxes.empty()) {
-            CheckEq(boxes[0].text, r.text, std::string(r.name) + " message");
-            CheckEq(boxes[0].caption, std::string("Error"), std::string(r.name) + " caption");
+            CheckEq(boxes[0].text, text, name + " message");
+            CheckEq(boxes[0].caption, std::string("Error"), name + " caption");
         }
-        CheckEq(ControlText(1003), good, std::string(r.name) + " leaves the good file shown");
-        CheckEq(ControlText(1011), peak, std::string(r.name) + " leaves its numbers");
-        Check(tw::CurrentWave() != nullptr, std::string(r.name) + " leaves its samples");
+        CheckEq(ControlText(1003), good, name + " leaves the good file shown");
+        CheckEq(ControlText(1011), peak, name + " leaves its numbers");
+        Check(tw::CurrentWave() != nullptr, name + " leaves its samples");
     }
 }
 

@@ -328,6 +328,96 @@ void CheckDropEdges() {
     CheckEq(ControlText(1003), soPath, "directory changes nothing");
 }
 
+bool HeldIs(const std::vector<std::uint8_t>& file) {
+    tw::WavePtr w = tw::CurrentWave();
+    return w && file.size() >= 44 && w->dataSize <= file.size() - 44 &&
+           std::memcmp(w->bytes, file.data() + 44, w->dataSize) == 0;
+}
+
+bool OpenExclusively(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
+// The samples are read from a view of the file and moved into memory of
+// their own once the graph is up. Afterwards the file is free; whatever
+// another program does to it meanwhile never ends the program.
+void CheckMappedFiles() {
+    {
+        // Pages that go away under a view read as zeros instead of faulting.
+        WriteFileBytes(WorkPath("cut_short.wav"), WaveFile(std::vector<std::int16_t>(300000, 0x0401)));
+        HANDLE h = CreateFileA(WorkPath("cut_short.wav").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        tw::WaveData view;
+        Check(view.MapFile(h, 44, 600000), "a view of the file");
+        CloseHandle(h);
+        Check(view.bytes[599999] == 4 && !view.Damaged(), "the view reads the file");
+        Check(RunLinux("truncate -s 4096 cut_short.wav"), "another program cuts the file short");
+        Check(view.bytes[500001] == 0 && view.Damaged(), "a page past the new end reads as zero, and is noticed");
+    }
+    Check(DeleteFileA(WorkPath("cut_short.wav").c_str()) != 0, "a view let go of lets go of its file");
+
+    std::vector<std::int16_t> samples(40u * 1000 * 1000);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>((i * 2654435761u) >> 16);
+    const std::vector<std::uint8_t> big = WaveFile(samples);
+    samples = {};
+    const std::vector<std::uint8_t> small = WaveFile({3, -4, 5});
+    WriteFileBytes(WorkPath("small.wav"), small);
+    struct Case {
+        const char* name;
+        const char* meanwhile;  // run once the load has started
+        bool dropSmall;         // a second drop once the numbers are up
+    };
+    const Case cases[] = {
+        {"let_go.wav", nullptr, false},
+        {"second_drop.wav", nullptr, true},
+        {"truncated.wav", "truncate -s 100000 truncated.wav", false},
+        {"rewritten.wav", "dd if=/dev/zero of=rewritten.wav bs=65536 seek=1 count=64 conv=notrunc status=none", false},
+    };
+    for (const Case& c : cases) {
+        const std::string path = WorkPath(c.name);
+        WriteFileBytes(path, big);
+        ClearBoxes();
+        DropFiles({path});
+        if (c.meanwhile) {
+            WaitUntil([] { return ControlText(1026) == "WAVファイルの読み込み中..."; }, 3000);
+            Check(RunLinux(c.meanwhile), std::string(c.name) + ": another program changes the file");
+        }
+        if (c.dropSmall) {
+            WaitUntil([&] { return ControlText(1003) == path; });
+            DropFiles({WorkPath("small.wav")});
+        }
+        Check(WaitIdle(), std::string(c.name) + " load finishes");
+        const std::string shown = ControlText(1003);
+        const tw::WavePtr held = tw::CurrentWave();
+        if (c.dropSmall) {
+            CheckEq(shown, WorkPath("small.wav"), "the second drop is shown");
+            Check(HeldIs(small), "the second drop's samples are held");
+        } else if (!c.meanwhile) {
+            CheckEq(shown, path, std::string(c.name) + " shown");
+            Check(HeldIs(big), std::string(c.name) + " samples held");
+        } else if (shown.empty()) {
+            // The change came while the samples were still the file's.
+            Check(!held, std::string(c.name) + ": nothing held when nothing is shown");
+            Check(Boxes().size() == 1 && Boxes()[0].text == "ファイルを読み込めません\r\n" + path,
+                  std::string(c.name) + ": the read failure is told");
+        } else {
+            // Loaded before or after the change: a file shown is a file held.
+            CheckEq(shown, path, std::string(c.name) + " shown");
+            Check(HeldIs(big) || HeldIs(ReadFileBytes(path)), std::string(c.name) + ": samples as measured");
+        }
+        Check(!held || !held->Mapped(), std::string(c.name) + ": the samples held are the program's own");
+        Check(OpenExclusively(path), std::string(c.name) + ": the file is let go");
+        if (held && !c.meanwhile && !c.dropSmall) {
+            WriteFileBytes(path, small);
+            Check(HeldIs(big), std::string(c.name) + ": overwriting the file changes nothing held");
+        }
+        std::printf("%s: %s\n", c.name, shown.empty() ? "read failure told" : shown.c_str());
+        DeleteFileA(path.c_str());
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -339,6 +429,7 @@ int main() {
     CheckSyntheticFiles();
     CheckRejections();
     CheckDropEdges();
+    CheckMappedFiles();
     Check(tw::Cuts().Count() == 0, "loads leave the cut list alone");
     CloseMainWindow();
     return Finish();

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# tarnwick-split against sox's silence split and split -n (as many pieces) on
+# the end-to-end benchmark's large WAV, all in one run. One command:
+#
+#   bash bench/split.sh
+#
+# Environment (all optional):
+#   TW_SPLIT_MB         size of the data chunk in MiB (default 1024; the file
+#                       is the one bench/e2e.sh uses, made once in build/bench/)
+#   TW_SPLIT_RUNS       runs of every command (3); medians are compared
+#   TW_SPLIT_THRESHOLD  -t (200)
+#   TW_SPLIT_WIDTH      -w (1923, the graph after three zoom-ins, as in e2e.sh)
+#   TW_SPLIT_WINE       1: tarnwick-split.exe under Wine too (1)
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+B=$ROOT/build/bench
+MB=${TW_SPLIT_MB:-1024}
+RUNS=${TW_SPLIT_RUNS:-3}
+THRESHOLD=${TW_SPLIT_THRESHOLD:-200}
+WIDTH=${TW_SPLIT_WIDTH:-1923}
+WINE=${TW_SPLIT_WINE:-1}
+mkdir -p "$B"
+WAV=$(bash "$ROOT/bench/make_speech.sh" "$B" "$MB")
+
+echo "building tarnwick-split..."
+cmake -S "$ROOT" -B "$B/native" -DCMAKE_BUILD_TYPE=Release >"$B/split_cmake.log" 2>&1
+cmake --build "$B/native" -j2 --target tarnwick-split >>"$B/split_cmake.log" 2>&1 || { tail -30 "$B/split_cmake.log"; exit 1; }
+SPLIT=$B/native/tarnwick-split
+if [ "$WINE" = 1 ]; then
+  cmake -S "$ROOT" -B "$B/mingw" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >>"$B/split_cmake.log" 2>&1
+  cmake --build "$B/mingw" -j2 --target tarnwick-split >>"$B/split_cmake.log" 2>&1 || { tail -30 "$B/split_cmake.log"; exit 1; }
+  export WINEPREFIX=$B/wineprefix
+  source "$ROOT/cmake/wine_env.sh"
+  tw_ensure_prefix
+fi
+
+median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
+T=$(mktemp -d "$B/split.XXXXXX")
+trap 'rm -rf "$T"' EXIT
+echo "machine load before the runs: $(cut -d' ' -f1-3 /proc/loadavg) (1/5/15 min), $(nproc) cores"
+cat "$WAV" >/dev/null  # page cache: every figure is from memory
+
+time_it() {  # name, command... (run in an empty folder; the pieces are deleted after each run)
+  local name=$1; shift
+  local times=()
+  for _ in $(seq "$RUNS"); do
+    rm -rf "$T/o"; mkdir -p "$T/o"
+    local t0=$EPOCHREALTIME
+    (cd "$T/o" && "$@") >/dev/null 2>"$T/err" || { echo "$name failed:"; head -5 "$T/err"; exit 1; }
+    local t1=$EPOCHREALTIME
+    times+=("$(echo "$t1 - $t0" | bc -l)")
+    FILES=$(ls "$T/o" | wc -l)
+    rm -rf "$T/o"
+    sync; sleep 1  # the last run's dirty pages are not the next one's cost
+  done
+  local m; m=$(printf '%s\n' "${times[@]}" | median)
+  eval "TIME_$name=$m"
+  printf '  %-22s %8.3f s  (%s), %s files\n' "$name" "$m" "$(printf '%s ' "${times[@]}" | sed 's/ $//')" "$FILES"
+}
+
+echo "on $WAV ($(stat -c %s "$WAV") bytes), median of $RUNS runs:"
+time_it tarnwick_split "$SPLIT" -t "$THRESHOLD" -w "$WIDTH" -o p "$WAV"
+PIECES=$FILES
+if [ "$WINE" = 1 ]; then
+  winwav="Z:$(echo "$WAV" | tr / '\\')"
+  # A running wineserver, as in any Wine session: its start-up is not the
+  # program's cost (measured apart as the time of --help).
+  wineserver -p 2>/dev/null || true
+  trap 'wineserver -k 2>/dev/null; rm -rf "$T"' EXIT
+  wine "$B/mingw/tarnwick-split.exe" --help >/dev/null
+  time_it wine_start_help wine "$B/mingw/tarnwick-split.exe" --help
+  time_it tarnwick_split_exe wine "$B/mingw/tarnwick-split.exe" -t "$THRESHOLD" -w "$WIDTH" -o p "$winwav"
+fi
+time_it split_n split -n "$PIECES" "$WAV"
+time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
+
+r() { echo "scale=2; $1 / $2" | bc -l; }
+echo
+echo "Targets:"
+printf '  sox silence / tarnwick-split   %6.2f x   (>= 5)\n' "$(r "$TIME_sox_silence" "$TIME_tarnwick_split")"
+printf '  tarnwick-split / split -n %-4s %6.2f     (<= 2)\n' "$PIECES" "$(r "$TIME_tarnwick_split" "$TIME_split_n")"
+if [ "$WINE" = 1 ]; then
+  printf '  under Wine: sox silence / tarnwick-split.exe %.2f x, tarnwick-split.exe / split -n %.2f\n' \
+    "$(r "$TIME_sox_silence" "$TIME_tarnwick_split_exe")" "$(r "$TIME_tarnwick_split_exe" "$TIME_split_n")"
+fi
+echo "machine load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"

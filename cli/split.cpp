@@ -1,0 +1,382 @@
+#include "cli/split.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "cli/split_files.h"
+#include "support/number_text.h"
+#include "view/auto_cut.h"
+#include "view/cut_list.h"
+#include "view/zoom_scroll.h"
+#include "wave/piece_plan.h"
+#include "wave/wave_format.h"
+#include "wave/wave_stats.h"
+
+namespace tw {
+
+const char* const kSplitCannotOpen = "ファイルを開けません";
+const char* const kSplitCannotRead = "ファイルを読み込めません";
+const char* const kSplitNotWave = "WAVファイルではありません";
+const char* const kSplitNoData = "WAVファイルにデータがありません";
+const char* const kSplitNoMemory = "メモリが足りないため、WAVファイルを読み込めません";
+const char* const kSplitNotCreated = "ファイルハンドルが作成できません";
+const char* const kSplitNotWritten = "WAV データの書き出しに失敗しました";
+
+namespace {
+
+const char kUsage[] =
+    "使い方: tarnwick-split [-t しきい値] [-w 幅] [-c サンプル位置]... [-o 先頭] [-n] [--json] ファイル.wav...\n";
+
+const char kHelp[] =
+    "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
+    "切り方と保存するファイルは Tarnwick のウィンドウの「オートカッティングを実行」と「カットを保存」と同じです。\n"
+    "\n"
+    "  -t しきい値   オートカッティング: 無音とみなす音量のしきい値（ウィンドウの入力欄と同じ読み方）\n"
+    "  -w 幅         カットの間隔（10 列）を測るグラフの幅（1〜32767、既定 570。拡大したウィンドウなら\n"
+    "                855, 1282, 1923, ...）\n"
+    "  -c 位置       サンプル位置（0 以上の整数）にカットを置く。何度でも指定でき、-t のカットと合わせて使う\n"
+    "  -o 先頭       ファイル名の先頭（入力ファイルが一つのときだけ）。既定: 入力のパスから \".wav\" を除いたもの\n"
+    "  -n            何も書かず、ピースの予定を表示する（番号、先頭サンプル、サンプル数、バイト数、ファイル名）\n"
+    "  --json        入力ごとに JSON オブジェクトを一行: path, channels, sample_rate, bits, peak, nadir,\n"
+    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces\n"
+    "  --help        この説明\n"
+    "\n"
+    "既にあるファイルは上書きしません。終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り\n";
+
+// A whole non-negative decimal number that a double holds exactly.
+bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* value) {
+    if (text.empty() || text.size() > 20) return false;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (v > (limit - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    *value = v;
+    return true;
+}
+
+bool EndsWithWav(const std::string& path) {
+    if (path.size() < 4) return false;
+    static const char kTail[] = ".wav";
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = path[path.size() - 4 + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kTail[i]) return false;
+    }
+    return true;
+}
+
+// Tag bytes as readable text: printable ASCII as it is, anything else \xNN.
+std::string Printable(const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += "\\x";
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 15]);
+        }
+    }
+    return out;
+}
+
+// Length of the valid UTF-8 sequence at s[i], or 0.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t n;
+    std::uint32_t cp;
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) { n = 2; cp = c & 0x1F; }
+    else if (c >= 0xE0 && c <= 0xEF) { n = 3; cp = c & 0x0F; }
+    else if (c >= 0xF0 && c <= 0xF4) { n = 4; cp = c & 0x07; }
+    else return 0;
+    if (i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        const unsigned char t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
+    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+// A JSON string; bytes that are not UTF-8 (a Linux file name may hold any)
+// become U+FFFD so the line stays valid JSON.
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = Utf8Length(s, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20 || c == 0x7F) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out.append(s, i, n);
+        }
+        i += n;
+    }
+    return out + "\"";
+}
+
+std::string Number(std::uint64_t v) { return std::to_string(v); }
+
+std::string Reason(const std::string& reason) { return reason.empty() ? std::string() : " (" + reason + ")"; }
+
+struct FreeDeleter {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
+// One input file's run.
+class FileRun {
+public:
+    FileRun(const std::string& path, const SplitOptions& options, const SplitIo& io)
+        : path_(path), options_(options), io_(io) {}
+
+    bool Run() {
+        std::string reason;
+        const MappedFile::Outcome opened = file_.Open(path_, &reason);
+        if (opened != MappedFile::Mapped)
+            return Reject(opened == MappedFile::CannotOpen ? kSplitCannotOpen : kSplitCannotRead, reason);
+        const WaveCheck check = CheckWaveBytes(file_.bytes(), file_.size());
+        if (check.verdict == WaveVerdict::NotWave)
+            return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check.header)) + "\"");
+        if (check.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
+        const WaveLayout& layout = check.layout;
+        if (!Samples(check)) return Reject(kSplitNoMemory, "");
+
+        std::vector<double> cuts;
+        if (options_.autoCut) {
+            for (const AutoCut& c : ScanForCuts(data_, layout.dataSize, options_.width, ParseNumber(options_.threshold)))
+                cuts.push_back(static_cast<double>(c.position));
+        }
+        cuts.insert(cuts.end(), options_.cuts.begin(), options_.cuts.end());
+        std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
+        const std::vector<Piece> pieces = PlanPieces(cuts, layout.dataSize, FrameBytes(layout.pieceHeader));
+        const std::string prefix = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
+
+        std::vector<std::string> names(pieces.size());
+        std::vector<bool> written(pieces.size(), false);
+        std::size_t writtenCount = 0;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            PieceFileName(prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &names[k]);
+            if (options_.dryRun) continue;
+            const WaveHeaderBytes head = PieceHeader(layout.pieceHeader, pieces[k].length);
+            const NewFileOutcome outcome = WriteNewFile(names[k], head.data(), head.size(), data_ + pieces[k].offset,
+                                                        pieces[k].length, &reason);
+            if (outcome == NewFileOutcome::Written) {
+                written[k] = true;
+                ++writtenCount;
+            } else {
+                io_.err(names[k] + ": " + (outcome == NewFileOutcome::NotCreated ? kSplitNotCreated : kSplitNotWritten) +
+                        Reason(reason) + "\n");
+            }
+        }
+
+        if (options_.json) {
+            io_.json(Json(check, cuts, pieces, names, written));
+        } else if (options_.dryRun) {
+            io_.out(Listing(cuts, pieces, names));
+        } else {
+            io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
+                    names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
+        }
+        return options_.dryRun || writtenCount == pieces.size();
+    }
+
+private:
+    bool Reject(const char* text, const std::string& detail) {
+        io_.err(path_ + ": " + text + Reason(detail) + "\n");
+        if (options_.json) io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(text) + "}\n");
+        return false;
+    }
+
+    // The data chunk as one block of dataSize bytes: the mapping itself, or,
+    // for a file shorter than its data chunk claims, a zero-filled copy (the
+    // missing tail reads as zeros, as in the window).
+    bool Samples(const WaveCheck& check) {
+        const std::uint32_t size = check.layout.dataSize;
+        if (check.presentBytes == size) {
+            data_ = file_.bytes() + check.layout.dataOffset;
+            return true;
+        }
+        padded_.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
+        if (!padded_) return false;
+        if (check.presentBytes > 0)
+            std::memcpy(padded_.get(), file_.bytes() + check.layout.dataOffset, static_cast<std::size_t>(check.presentBytes));
+        data_ = padded_.get();
+        return true;
+    }
+
+    std::string Listing(const std::vector<double>& cuts, const std::vector<Piece>& pieces,
+                        const std::vector<std::string>& names) const {
+        std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
+                           "番号 先頭サンプル サンプル数 バイト数 ファイル名\n";
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            char number[16];
+            std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(k));
+            text += std::string(number) + " " + Number(pieces[k].offset / 2) + " " + Number(pieces[k].length / 2) + " " +
+                    Number(pieces[k].length) + " " + names[k] + "\n";
+        }
+        return text;
+    }
+
+    std::string Json(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
+                     const std::vector<std::string>& names, const std::vector<bool>& written) const {
+        const WaveStats stats = MeasureWave(data_, check.layout.dataSize);
+        const WaveHeaderBytes& h = check.header;
+        auto field = [](const char* name, double value) {
+            return std::string(",\"") + name + "\":" + JsonString(FormatNumber(value));
+        };
+        std::string j = "{\"path\":" + JsonString(path_);
+        j += field("channels", HeaderChannelCount(h)) + field("sample_rate", HeaderSampleRate(h)) +
+             field("bits", HeaderBitsPerSample(h)) + field("peak", stats.peak) + field("nadir", stats.nadir) +
+             field("smallest_positive", stats.smallestPositive) + field("average", stats.average);
+        j += ",\"cuts\":[";
+        for (std::size_t i = 0; i < cuts.size(); ++i) {
+            char c[32];
+            std::snprintf(c, sizeof c, "%.17g", cuts[i]);
+            j += (i ? "," : "") + std::string(c);
+        }
+        j += "],\"pieces\":[";
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
+                 ",\"first\":" + Number(pieces[k].offset / 2) + ",\"samples\":" + Number(pieces[k].length / 2) +
+                 ",\"bytes\":" + Number(pieces[k].length);
+            if (!options_.dryRun) j += std::string(",\"written\":") + (written[k] ? "true" : "false");
+            j += "}";
+        }
+        return j + "]}\n";
+    }
+
+    const std::string& path_;
+    const SplitOptions& options_;
+    const SplitIo& io_;
+    MappedFile file_;
+    std::unique_ptr<std::uint8_t, FreeDeleter> padded_;
+    const std::uint8_t* data_ = nullptr;
+};
+
+}  // namespace
+
+ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptions* options, std::string* error) {
+    *options = SplitOptions();
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            options->inputs.push_back(a);
+            continue;
+        }
+        if (a == "--") { optionsEnded = true; continue; }
+        if (a == "--help" || a == "-h") return ArgsOutcome::Help;
+        if (a == "--json") { options->json = true; continue; }
+        if (a == "-n") { options->dryRun = true; continue; }
+        const char letter = a[1];
+        if (letter == '\0' || std::strchr("twco", letter) == nullptr) {
+            *error = "知らないオプションです: " + a;
+            return ArgsOutcome::Usage;
+        }
+        // The value: the rest of the word ("-t300") or the next word.
+        std::string value;
+        if (a.size() > 2) {
+            value = a.substr(2);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            *error = std::string("-") + letter + " の値がありません";
+            return ArgsOutcome::Usage;
+        }
+        std::uint64_t n = 0;
+        switch (letter) {
+            case 't':
+                options->autoCut = true;
+                options->threshold = value;
+                break;
+            case 'w':
+                if (!ParseCount(value, static_cast<std::uint64_t>(kGraphMaxWidth), &n) || n == 0) {
+                    *error = "-w は 1 から " + std::to_string(kGraphMaxWidth) + " の整数です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                options->width = static_cast<std::int32_t>(n);
+                break;
+            case 'c':
+                if (!ParseCount(value, std::uint64_t{1} << 53, &n)) {
+                    *error = "-c は 0 以上の整数のサンプル位置です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                options->cuts.push_back(static_cast<double>(n));
+                break;
+            default:
+                options->havePrefix = true;
+                options->prefix = value;
+                break;
+        }
+    }
+    if (options->inputs.empty()) {
+        *error = "WAV ファイルを指定してください";
+        return ArgsOutcome::Usage;
+    }
+    if (options->havePrefix && options->inputs.size() > 1) {
+        // Every file's pieces would get the same names and all but the first fail.
+        *error = "-o は入力ファイルが一つのときだけ使えます";
+        return ArgsOutcome::Usage;
+    }
+    return ArgsOutcome::Run;
+}
+
+std::string DefaultPiecePrefix(const std::string& path) {
+    return EndsWithWav(path) ? path.substr(0, path.size() - 4) : path;
+}
+
+int RunSplit(const std::vector<std::string>& args, const SplitIo& io) {
+    SplitOptions options;
+    std::string error;
+    switch (ParseSplitArguments(args, &options, &error)) {
+        case ArgsOutcome::Help:
+            io.out(std::string(kUsage) + kHelp);
+            return kSplitOk;
+        case ArgsOutcome::Usage:
+            io.err("tarnwick-split: " + error + "\n" + kUsage + "詳しくは tarnwick-split --help\n");
+            return kSplitUsage;
+        case ArgsOutcome::Run:
+            break;
+    }
+    if (io.expand) {
+        std::vector<std::string> expanded;
+        for (const std::string& name : options.inputs) {
+            std::vector<std::string> matches = io.expand(name);
+            expanded.insert(expanded.end(), matches.begin(), matches.end());
+        }
+        // -o names one file's pieces only, also after expansion.
+        if (options.havePrefix && expanded.size() > 1) {
+            io.err("tarnwick-split: -o は入力ファイルが一つのときだけ使えます\n" + std::string(kUsage));
+            return kSplitUsage;
+        }
+        options.inputs = expanded;
+    }
+    bool allDone = true;
+    for (const std::string& path : options.inputs) {
+        FileRun run(path, options, io);
+        allDone = run.Run() && allDone;
+    }
+    return allDone ? kSplitOk : kSplitFailed;
+}
+
+}  // namespace tw

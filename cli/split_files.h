@@ -1,0 +1,39 @@
+// What tarnwick-split needs of the system: a file mapped for reading, and a
+// piece file created new (never over an existing one) and written whole.
+// One implementation per platform (split_files_posix.cpp, split_files_win.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tw {
+
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+
+    enum Outcome { Mapped, CannotOpen, CannotRead };
+    // path in UTF-8. *reason: the system's words for a failure.
+    Outcome Open(const std::string& path, std::string* reason);
+    const std::uint8_t* bytes() const { return bytes_; }
+    std::uint64_t size() const { return size_; }
+
+private:
+    const std::uint8_t* bytes_ = nullptr;  // null for an empty file
+    std::uint64_t size_ = 0;
+    std::intptr_t file_ = -1;     // descriptor or handle
+    std::intptr_t mapping_ = 0;   // Windows: the mapping object
+};
+
+enum class NewFileOutcome { Written, NotCreated, NotWritten };
+
+// Creates `name` (UTF-8) only if it does not exist, writes head then body,
+// and removes it again if it could not be written completely.
+NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
+                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason);
+
+}  // namespace tw

@@ -1,0 +1,16 @@
+// UTF-8 <-> UTF-16 and the system's error texts, for tarnwick-split on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tw {
+
+std::wstring WideFromUtf8(const std::string& text);
+std::string Utf8FromWide(const std::wstring& text);
+// Text in a code page (the ANSI one for redirected output).
+std::string CodePageFromUtf8(const std::string& text, UINT codePage);
+std::string SystemErrorText(DWORD error);
+
+}  // namespace tw

@@ -1,0 +1,296 @@
+// tarnwick-split end to end on real files in a scratch folder: its options,
+// the pieces it writes against the core's plan, the dry run and --json
+// against the core's own numbers, never overwriting, hostile files.
+#include <doctest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/split.h"
+#include "support/number_text.h"
+#include "tests/common/hostile_waves.h"
+#include "view/auto_cut.h"
+#include "view/cut_list.h"
+#include "wave/piece_plan.h"
+#include "wave/wave_format.h"
+#include "wave/wave_stats.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct Scratch {
+    fs::path dir;
+    Scratch() {
+        dir = fs::temp_directory_path() / ("tw_split_" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir);
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    std::string operator()(const std::string& name) const { return (dir / name).u8string(); }
+};
+
+void Write(const std::string& path, const Bytes& bytes) {
+    std::ofstream(fs::u8path(path), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                            static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Read(const std::string& path) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Result {
+    int status;
+    std::string out, err, json;
+};
+
+Result Run(const std::vector<std::string>& args) {
+    Result r{};
+    r.status = tw::RunSplit(args, {[&](const std::string& t) { r.out += t; }, [&](const std::string& t) { r.err += t; },
+                                   [&](const std::string& t) { r.json += t; }});
+    return r;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Bursts of a tone between silences, stereo, so cuts land inside frames.
+std::vector<std::int16_t> Bursts() {
+    std::vector<std::int16_t> s;
+    for (int burst = 0; burst < 12; ++burst) {
+        for (int i = 0; i < 700; ++i) s.push_back(static_cast<std::int16_t>(((i * 37) % 4001) - 2000));
+        for (int i = 0; i < 300 + 40 * burst; ++i) s.push_back(static_cast<std::int16_t>(i % 7 - 3));
+    }
+    return s;
+}
+
+// What the window would hold and save for `file` cut with these cuts.
+struct Expected {
+    tw::WaveCheck check;
+    Bytes data;  // dataSize bytes, the missing tail as zeros
+    std::vector<double> cuts;
+    std::vector<tw::Piece> pieces;
+};
+
+Expected Expect(const Bytes& file, std::int32_t width, double threshold, std::vector<double> handCuts) {
+    Expected e;
+    e.check = tw::CheckWaveBytes(file.data(), file.size());
+    const tw::WaveLayout& l = e.check.layout;
+    e.data.assign(file.begin() + static_cast<long>(l.dataOffset),
+                  file.begin() + static_cast<long>(l.dataOffset + e.check.presentBytes));
+    e.data.resize(l.dataSize, 0);
+    for (const tw::AutoCut& c : tw::ScanForCutsPlain(e.data.data(), l.dataSize, width, threshold))
+        e.cuts.push_back(static_cast<double>(c.position));
+    e.cuts.insert(e.cuts.end(), handCuts.begin(), handCuts.end());
+    std::sort(e.cuts.begin(), e.cuts.end());
+    e.pieces = tw::PlanPieces(e.cuts, l.dataSize, tw::FrameBytes(l.pieceHeader));
+    return e;
+}
+
+std::string Name(const std::string& prefix, std::size_t k) {
+    std::string name;
+    tw::PieceFileName(prefix, static_cast<std::uint32_t>(k), 4096, &name);
+    return name;
+}
+
+Bytes PieceBytes(const Expected& e, std::size_t k) {
+    const tw::Piece& p = e.pieces[k];
+    const tw::WaveHeaderBytes h = tw::PieceHeader(e.check.layout.pieceHeader, p.length);
+    Bytes b;
+    b.reserve(h.size() + p.length);
+    b.insert(b.end(), h.begin(), h.end());
+    b.insert(b.end(), e.data.begin() + static_cast<long>(p.offset), e.data.begin() + static_cast<long>(p.offset + p.length));
+    return b;
+}
+
+}  // namespace
+
+TEST_CASE("tarnwick-split reads its options") {
+    struct Row {
+        std::vector<std::string> args;
+        tw::ArgsOutcome outcome;
+        const char* options;  // Run rows: what was understood
+    };
+    const Row rows[] = {
+        {{"a.wav"}, tw::ArgsOutcome::Run, "w570 in:a.wav"},
+        {{"-t", "300", "-w", "1923", "-c", "10", "-c5", "-o", "p", "-n", "--json", "a.wav"}, tw::ArgsOutcome::Run,
+         "t300 w1923 c10 c5 op n j in:a.wav"},
+        {{"-t-5", "a.wav", "b.wav"}, tw::ArgsOutcome::Run, "t-5 w570 in:a.wav in:b.wav"},
+        {{"-t", "&H1F", "-c", "9007199254740992", "a.wav"}, tw::ArgsOutcome::Run, "t&H1F w570 c9007199254740992 in:a.wav"},
+        {{"--", "-n", "-"}, tw::ArgsOutcome::Run, "w570 in:-n in:-"},
+        {{"-o", "", "a.wav"}, tw::ArgsOutcome::Run, "w570 o in:a.wav"},
+        {{"--help", "a.wav"}, tw::ArgsOutcome::Help, ""},
+        {{}, tw::ArgsOutcome::Usage, ""},
+        {{"-n"}, tw::ArgsOutcome::Usage, ""},
+        {{"a.wav", "-t"}, tw::ArgsOutcome::Usage, ""},
+        {{"-w", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-w", "32768", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-w", "12x", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "-5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "1.5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "9007199254740993", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-x", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--jsn", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-o", "p", "a.wav", "b.wav"}, tw::ArgsOutcome::Usage, ""},
+    };
+    for (const Row& r : rows) {
+        std::string joined;
+        for (const std::string& a : r.args) joined += "[" + a + "]";
+        CAPTURE(joined);
+        tw::SplitOptions o;
+        std::string error;
+        REQUIRE(tw::ParseSplitArguments(r.args, &o, &error) == r.outcome);
+        if (r.outcome == tw::ArgsOutcome::Usage) CHECK(!error.empty());
+        if (r.outcome != tw::ArgsOutcome::Run) continue;
+        std::string seen = o.autoCut ? "t" + o.threshold + " " : "";
+        seen += "w" + std::to_string(o.width);
+        for (double c : o.cuts) seen += " c" + std::to_string(static_cast<std::uint64_t>(c));
+        if (o.havePrefix) seen += " o" + o.prefix;
+        if (o.dryRun) seen += " n";
+        if (o.json) seen += " j";
+        for (const std::string& in : o.inputs) seen += " in:" + in;
+        CHECK(seen == r.options);
+    }
+    const Result usage = Run({"-w", "0", "a.wav"});
+    CHECK(usage.status == tw::kSplitUsage);
+    CHECK(Has(usage.err, "tarnwick-split [-t"));
+    CHECK(Run({"--help"}).status == tw::kSplitOk);
+
+    const std::pair<const char*, const char*> prefixes[] = {
+        {"dir/talk.wav", "dir/talk"}, {"X.WAV", "X"}, {"a.Wav", "a"}, {"a.wave", "a.wave"}, {".wav", ""}, {"wav", "wav"},
+    };
+    for (const auto& p : prefixes) CHECK(tw::DefaultPiecePrefix(p.first) == p.second);
+}
+
+TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, and never overwrites") {
+    Scratch at;
+    // A canonical stereo file; the same data behind a LIST chunk; and a file
+    // whose data chunk claims more than it holds (the tail is zeros).
+    Bytes canonical = twc::CanonicalWave(Bursts(), 2, 22050);
+    Bytes listed(canonical.begin(), canonical.begin() + 36);
+    const std::uint8_t list[] = {'L', 'I', 'S', 'T', 5, 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 0};
+    listed.insert(listed.end(), std::begin(list), std::end(list));
+    listed.insert(listed.end(), canonical.begin() + 36, canonical.end());
+    Bytes shortFile = canonical;
+    shortFile.resize(canonical.size() - 3001);
+    struct Row {
+        const char* name;
+        Bytes file;
+        std::vector<std::string> options;
+        std::int32_t width;
+        double threshold;
+        std::vector<double> handCuts;
+    };
+    const Row rows[] = {
+        {"canonical.wav", canonical, {"-t", "100"}, 570, 100, {}},
+        {"listed.WAV", listed, {"-t", "100", "-w", "1923", "-c", "5", "-c", "999999"}, 1923, 100, {5, 999999}},
+        {"short.wav", shortFile, {"-t", " 100.9xyz", "-c", "1001", "-c", "1001"}, 570, 100, {1001, 1001}},
+        {"uncut.wav", canonical, {"-t", "2147483648"}, 570, 2147483648.0, {}},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.name);
+        const std::string path = at(r.name);
+        Write(path, r.file);
+        const Expected e = Expect(r.file, r.width, r.threshold, r.handCuts);
+        REQUIRE(e.check.verdict == tw::WaveVerdict::Accepted);
+        const std::string prefix = tw::DefaultPiecePrefix(path);
+        std::vector<std::string> args = r.options;
+        args.push_back(path);
+
+        // Dry run: the plan, nothing written.
+        std::vector<std::string> dry = args;
+        dry.insert(dry.begin(), "-n");
+        const Result listing = Run(dry);
+        CHECK(listing.status == tw::kSplitOk);
+        CHECK(listing.err.empty());
+        for (std::size_t k = 0; k < e.pieces.size(); ++k) {
+            char line[64];
+            std::snprintf(line, sizeof line, "\n%03u %llu %llu %llu ", static_cast<unsigned>(k),
+                          static_cast<unsigned long long>(e.pieces[k].offset / 2),
+                          static_cast<unsigned long long>(e.pieces[k].length / 2),
+                          static_cast<unsigned long long>(e.pieces[k].length));
+            CHECK(Has(listing.out, line + Name(prefix, k) + "\n"));
+            CHECK(!fs::exists(fs::u8path(Name(prefix, k))));
+        }
+
+        // --json: the window's seven texts, the cuts and the pieces.
+        dry.insert(dry.begin(), "--json");
+        const Result json = Run(dry);
+        CHECK(json.status == tw::kSplitOk);
+        const tw::WaveStats s = tw::MeasureWavePlain(e.data.data(), e.data.size());
+        const tw::WaveHeaderBytes& h = e.check.header;
+        const std::pair<const char*, double> shown[] = {
+            {"channels", tw::HeaderChannelCount(h)}, {"sample_rate", tw::HeaderSampleRate(h)},
+            {"bits", tw::HeaderBitsPerSample(h)},    {"peak", s.peak},
+            {"nadir", s.nadir},                      {"smallest_positive", s.smallestPositive},
+            {"average", s.average},
+        };
+        for (const auto& f : shown) CHECK(Has(json.json, std::string("\"") + f.first + "\":\"" + tw::FormatNumber(f.second) + "\""));
+        std::string cuts = "\"cuts\":[";
+        for (std::size_t i = 0; i < e.cuts.size(); ++i) cuts += (i ? "," : "") + std::to_string(static_cast<long long>(e.cuts[i]));
+        CHECK(Has(json.json, cuts + "]"));
+        const tw::Piece& last = e.pieces.back();
+        CHECK(Has(json.json, ",\"first\":" + std::to_string(last.offset / 2) + ",\"samples\":" +
+                                 std::to_string(last.length / 2) + ",\"bytes\":" + std::to_string(last.length) + "}]}\n"));
+        CHECK(std::count(json.json.begin(), json.json.end(), '\n') == 1);
+
+        // The real run: every piece as the window's save writes it.
+        const Result written = Run(args);
+        CHECK(written.status == tw::kSplitOk);
+        CHECK(written.err.empty());
+        for (std::size_t k = 0; k < e.pieces.size(); ++k) CHECK(Read(Name(prefix, k)) == PieceBytes(e, k));
+        CHECK(!fs::exists(fs::u8path(Name(prefix, e.pieces.size()))));
+
+        // Again: every piece fails, nothing is touched, status 1.
+        Write(Name(prefix, 0), {'k', 'e', 'e', 'p'});
+        const Result again = Run(args);
+        CHECK(again.status == tw::kSplitFailed);
+        CHECK(std::count(again.err.begin(), again.err.end(), '\n') == static_cast<long>(e.pieces.size()));
+        CHECK(Has(again.err, Name(prefix, e.pieces.size() - 1) + ": " + tw::kSplitNotCreated));
+        CHECK(Read(Name(prefix, 0)) == Bytes{'k', 'e', 'e', 'p'});
+        for (std::size_t k = 1; k < e.pieces.size(); ++k) CHECK(Read(Name(prefix, k)) == PieceBytes(e, k));
+    }
+    // Cuts spread by the 10-column rule: the wider graph allows more.
+    CHECK(Expect(canonical, 1923, 100, {}).cuts.size() > Expect(canonical, 570, 100, {}).cuts.size());
+}
+
+TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on with the next file") {
+    Scratch at;
+    const std::string good = at("good.wav");
+    Write(good, twc::CanonicalWave(Bursts()));
+    for (const twc::HostileWave& w : twc::HostileWaves()) {
+        CAPTURE(w.name);
+        const std::string path = at(w.name);
+        Write(path, w.bytes);
+        const Result r = Run({"--json", "-o", at(std::string("out_") + w.name), path});
+        if (w.verdict == twc::Verdict::Loads) {
+            CHECK(r.status == tw::kSplitOk);
+            CHECK(r.err.empty());
+            const tw::WaveCheck c = tw::CheckWaveBytes(w.bytes.data(), w.bytes.size());
+            CHECK(Read(at(std::string("out_") + w.name + "_000.wav")).size() == 44 + c.layout.dataSize);
+            continue;
+        }
+        CHECK(r.status == tw::kSplitFailed);
+        const std::string text = w.verdict == twc::Verdict::NotWave ? tw::kSplitNotWave : tw::kSplitNoData;
+        CHECK(Has(r.err, path + ": " + text));
+        if (w.verdict == twc::Verdict::NotWave) CHECK(Has(r.err, "\"" + w.tags + "\""));
+        CHECK(Has(r.json, "\"error\":\"" + text + "\"}\n"));
+        CHECK(!fs::exists(fs::u8path(at(std::string("out_") + w.name + "_000.wav"))));
+    }
+    // Missing files and folders are reported too; the good file between them is cut all the same.
+    const Result mixed = Run({at("missing.wav"), good, at("")});
+    CHECK(mixed.status == tw::kSplitFailed);
+    CHECK(Has(mixed.err, at("missing.wav") + ": " + tw::kSplitCannotOpen));
+    CHECK((Has(mixed.err, at("") + ": " + tw::kSplitCannotOpen) || Has(mixed.err, at("") + ": " + tw::kSplitCannotRead)));
+    CHECK(fs::exists(fs::u8path(at("good_000.wav"))));
+    CHECK(!fs::exists(fs::u8path(at("missing_000.wav"))));
+}

@@ -1,0 +1,61 @@
+// The loaded recording: its data chunk with its header, and which one the
+// window shows now.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "wave/wave_format.h"
+
+namespace tw {
+
+// One loaded data chunk with its header. Its samples never change once
+// published; workers hold it by shared_ptr so a new load never frees samples
+// still in use.
+//
+// The bytes are either a private block (filled by the loader) or a read-only
+// view of the file itself. A view lets the numbers and the graph come from
+// the file cache at once instead of from fresh memory; should the file's
+// pages go away under it (medium removed, file cut short by another program)
+// the view turns into zeros instead of faulting, and Damaged() says so.
+struct WaveData {
+    WaveHeaderBytes header{};       // the file's first 44 bytes
+    WaveHeaderBytes pieceHeader{};  // what every piece's header is made from
+    std::uint32_t dataSize = 0;     // of the data chunk, wherever it is
+    std::uint8_t* bytes = nullptr;  // dataSize bytes
+    // Which recording this is: unique to each WaveData made, except that a
+    // copy taking a view's place keeps the view's, so drawings of either
+    // count as drawings of the recording shown.
+    std::uint64_t recording;
+
+    WaveData();
+    WaveData(const WaveData&) = delete;
+    WaveData& operator=(const WaveData&) = delete;
+    ~WaveData();
+    // Reserves and commits dataSize zeroed bytes; false when that fails.
+    bool Allocate(std::uint32_t size);
+    // Maps [offset, offset + size) of `file`, which the file must hold whole;
+    // the file handle is duplicated, so the caller keeps its own. False when
+    // the system will not map it (the caller reads it instead).
+    bool MapFile(HANDLE file, std::uint64_t offset, std::uint32_t size);
+    bool Mapped() const { return view_ != nullptr; }
+    // True once a read of the view failed: the bytes are no longer the file's.
+    bool Damaged() const;
+    std::uint64_t sampleCount() const { return dataSize / 2; }
+
+    struct View;
+
+private:
+    View* view_ = nullptr;  // the mapping, when the bytes are the file's
+};
+using WavePtr = std::shared_ptr<const WaveData>;
+
+WavePtr CurrentWave();
+void SetCurrentWave(WavePtr wave);
+// Puts `replacement` in place of `expected` only if that is still the one
+// shown; true when it did.
+bool ReplaceCurrentWave(const WavePtr& expected, WavePtr replacement);
+
+}  // namespace tw
