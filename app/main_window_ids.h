@@ -28,6 +28,19 @@ enum MainControlId : int {
     kIdMenuVersion = 1036,
 };
 
+// Items of the graph's right-click menu (commands of the main window).
+enum GraphMenuId : int {
+    kIdMenuPlayPiece = 1101,
+    kIdMenuPlayFromHere = 1102,
+    kIdMenuStop = 1103,
+    kIdMenuDeleteCut = 1104,
+    kIdMenuDeleteAllCuts = 1105,
+    kIdMenuUndo = 1106,
+};
+
+// Timers of the main window.
+constexpr UINT_PTR kTimerPlayLine = 1;
+
 constexpr int kMainWidth = 580;
 constexpr int kMainHeight = 500;
 constexpr const char* kVersionText = "0.20";

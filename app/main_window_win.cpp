@@ -6,6 +6,7 @@
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
 #include "view/view_win.h"
+#include "wave/play_win.h"
 #include "wave/wave_win.h"
 
 namespace tw {
@@ -56,6 +57,7 @@ void InitMainWindow(HWND window) {
     std::string title = std::string(kTitlePrefix) + kVersionText;
     SetWindowTextA(window, title.c_str());
     Cuts().Clear();
+    CutUndo().Forget();
     InitScrollState();
 }
 
@@ -79,6 +81,12 @@ void OnCommand(HWND window, int id, int code) {
         case kIdZoomIn: ZoomIn(); break;
         case kIdZoomOut: ZoomOut(); break;
         case kIdRedraw: PresentGraph(); break;
+        case kIdMenuPlayPiece:
+        case kIdMenuPlayFromHere:
+        case kIdMenuStop:
+        case kIdMenuDeleteCut:
+        case kIdMenuDeleteAllCuts:
+        case kIdMenuUndo: HandleGraphMenuCommand(id); break;
         default: break;
     }
 }
@@ -93,7 +101,21 @@ void OnPaint(HWND window) {
     EndPaint(window, &ps);
 }
 
+void OnContextMenu(HWND window, HWND from, LPARAM point) {
+    if (from == GetDlgItem(window, kIdGraph)) {
+        ShowGraphMenu(point);
+    } else {
+        DefWindowProcA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(from), point);
+    }
+}
+
+void OnDrop(HDROP drop) {
+    StopPlayback();  // the samples being heard are about to go
+    StartWaveLoad(drop);
+}
+
 void OnDestroy(HWND window) {
+    StopPlayback();
     ReleaseShellResources();
     SetMenu(window, nullptr);
 }
@@ -107,7 +129,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_HSCROLL:
             HandleGraphScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
-        case WM_DROPFILES: StartWaveLoad(reinterpret_cast<HDROP>(wParam)); return 0;
+        case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return 0;
+        case WM_CONTEXTMENU: OnContextMenu(window, reinterpret_cast<HWND>(wParam), lParam); return 0;
         case WM_PAINT: OnPaint(window); return 0;
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_DESTROY: OnDestroy(window); return 0;

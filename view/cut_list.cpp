@@ -37,4 +37,16 @@ void CutList::Clear() {
     std::vector<double>().swap(entries_);
 }
 
+std::size_t CutList::RemoveAll(double position) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::size_t before = entries_.size();
+    entries_.erase(std::remove(entries_.begin(), entries_.end(), position), entries_.end());
+    return before - entries_.size();
+}
+
+void CutList::Replace(std::vector<double> entries) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.swap(entries);
+}
+
 }  // namespace tw

@@ -20,6 +20,8 @@ public:
     std::vector<double> Snapshot() const;          // entries in list order
     std::vector<double> SortAndSnapshot();         // sorts in place, ascending
     void Clear();                                  // empty, storage released
+    std::size_t RemoveAll(double position);        // every entry equal to it; how many
+    void Replace(std::vector<double> entries);     // the list becomes exactly these
 
     // Runs f(const std::vector<double>&) with the lock held; f must not send
     // window messages or wait for other threads.

@@ -25,6 +25,8 @@ const COLORREF kBackgroundColour = RGB(128, 128, 128);
 const COLORREF kWaveColour = RGB(0, 0, 255);
 const COLORREF kCentreColour = RGB(12, 12, 12);
 const COLORREF kCutColour = RGB(255, 255, 255);
+// Drawn over the copied picture only, in a colour the picture never has.
+const COLORREF kPlayLineColour = RGB(255, 0, 0);
 
 struct GraphView {
     HDC dc = nullptr;
@@ -44,6 +46,7 @@ std::uint64_t g_nextSequence = 0;
 // samples in memory).
 std::uint64_t g_latestRecording = 0;
 std::atomic<int> g_graphsInFlight{0};
+int g_playColumn = kNoPlayLine;  // guarded by g_graphMutex
 
 HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
 
@@ -76,11 +79,21 @@ void DrawCutLine(HDC dc, int column, int height) {
     LineTo(dc, column, height - 2);
 }
 
+void DrawPlayLine(HDC dc, int column, int height) {
+    GdiObject pen(CreatePen(PS_SOLID, 1, kPlayLineColour));
+    Selection select(dc, pen.get());
+    MoveToEx(dc, column, 1, nullptr);
+    LineTo(dc, column, height - 2);
+}
+
 void CopyLocked() {
     if (!g_view.dc) return;
     SIZE size = ControlSize();
     WindowDc target(GraphControl());
-    if (target.get()) BitBlt(target.get(), 0, 0, size.cx, size.cy, g_view.dc, 0, 0, SRCCOPY);
+    if (!target.get()) return;
+    BitBlt(target.get(), 0, 0, size.cx, size.cy, g_view.dc, 0, 0, SRCCOPY);
+    // Every copy wipes the play line, so it goes back on at once.
+    if (g_playColumn != kNoPlayLine) DrawPlayLine(target.get(), g_playColumn, size.cy);
 }
 
 void DrawCutListLocked(HDC dc, int width, int height, std::uint32_t dataSize) {
@@ -209,6 +222,8 @@ int GraphsInFlight() { return g_graphsInFlight.load(); }
 
 void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
     std::lock_guard<std::mutex> lock(g_graphMutex);
+    // One undo step for the whole batch: an auto cutting run goes back at once.
+    CutUndo().Record(Cuts().Snapshot());
     const int height = ControlSize().cy;
     for (const CutWithColumn& cut : cuts) {
         if (g_view.dc) DrawCutLine(g_view.dc, TruncToInt32(cut.column), height);
@@ -221,6 +236,24 @@ void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
 void PresentGraph() {
     std::lock_guard<std::mutex> lock(g_graphMutex);
     CopyLocked();
+}
+
+void SetPlayLine(int column) {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    if (column == g_playColumn) return;
+    const int old = g_playColumn;
+    g_playColumn = column;
+    if (!g_view.dc) return;
+    WindowDc target(GraphControl());
+    if (!target.get()) return;
+    const int height = ControlSize().cy;
+    // Only the column the line leaves is copied again, not the whole picture.
+    if (old != kNoPlayLine) BitBlt(target.get(), old, 0, 1, height, g_view.dc, old, 0, SRCCOPY);
+    if (column != kNoPlayLine) DrawPlayLine(target.get(), column, height);
+}
+
+void RedrawGraphForCuts() {
+    if (WavePtr wave = CurrentWave()) DrawWaveformGraph(wave);
 }
 
 void ClearGraphView() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/shell_win.h"
+#include "view/cut_edit.h"
 
 namespace tw {
 
@@ -24,6 +25,13 @@ struct CutWithColumn {
 void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts);
 // Copies the installed bitmap onto the graph control.
 void PresentGraph();
+// The line of the position being heard, drawn over the picture on the control
+// (never into the bitmap); kNoPlayLine takes it away. User-interface thread.
+constexpr int kNoPlayLine = -0x7FFFFFFF - 1;
+void SetPlayLine(int column);
+// After cuts were taken away: the whole graph again at the current width,
+// lines as the list has them (user-interface thread, like a zoom).
+void RedrawGraphForCuts();
 // Drawings running on graph threads; for tests.
 int GraphsInFlight();
 // Drops the picture: the graph control shows its own fill again.
@@ -42,5 +50,12 @@ void InitScrollState();
 
 void RunAutoCutting();
 void HandleGraphClick();
+
+// Undo steps of the cut list; every change is recorded on the window's thread.
+CutHistory& CutUndo();
+// The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
+// screen point lParam) and the commands it sends.
+void ShowGraphMenu(LPARAM screenPoint);
+void HandleGraphMenuCommand(int id);
 
 }  // namespace tw

@@ -1,5 +1,6 @@
 #include "wave/piece_plan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -30,6 +31,18 @@ std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32
     }
     pieces.push_back({pos, static_cast<std::uint32_t>(end - pos)});
     return pieces;
+}
+
+std::size_t PieceHolding(const std::vector<Piece>& pieces, std::uint64_t offset) {
+    // Pieces follow one another, so the last one starting at or before the
+    // offset is the only candidate (an empty one there is followed by a piece
+    // starting at the same byte, which comes later).
+    auto after = std::upper_bound(pieces.begin(), pieces.end(), offset,
+                                  [](std::uint64_t at, const Piece& p) { return at < p.offset; });
+    if (after == pieces.begin()) return pieces.size();
+    const Piece& p = *(after - 1);
+    if (offset >= p.offset + p.length) return pieces.size();
+    return static_cast<std::size_t>(after - 1 - pieces.begin());
 }
 
 bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name) {

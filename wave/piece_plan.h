@@ -21,6 +21,10 @@ struct Piece {
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
                               std::uint32_t frameBytes);
 
+// The piece that holds byte `offset` of the data (an empty piece holds none);
+// pieces.size() when no piece does (offset at or past the end).
+std::size_t PieceHolding(const std::vector<Piece>& pieces, std::uint64_t offset);
+
 // "%s_%03d.wav" into at most `capacity` bytes including the terminating zero.
 // Returns false (and leaves name empty) when it does not fit.
 bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name);

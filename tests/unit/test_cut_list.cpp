@@ -132,6 +132,27 @@ TEST_CASE("cut list: the order used for sorting") {
     }
 }
 
+TEST_CASE("cut list: removing a position takes every entry at it") {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Row { std::vector<double> before; double removed; std::size_t count; std::vector<double> after; };
+    const Row rows[] = {
+        {{8, 4, 8, 2, 8}, 8, 3, {4, 2}},
+        {{8, 4}, 5, 0, {8, 4}},
+        {{}, 5, 0, {}},
+        {{0.0, 3}, -0.0, 1, {3}},  // equal as numbers
+        {{nan, 3}, nan, 0, {3}},   // NaN equals nothing: its entry stays
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.removed);
+        CutList list;
+        Filled(list, r.before);
+        CHECK(list.RemoveAll(r.removed) == r.count);
+        std::vector<double> got = list.Snapshot();
+        if (r.removed != r.removed) got.erase(got.begin());  // the NaN, compared by hand
+        CHECK(got == r.after);
+    }
+}
+
 TEST_CASE("cut list: clearing releases everything") {
     CutList list;
     Filled(list, {4, 6, 8});

@@ -111,6 +111,25 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
     }
 }
 
+TEST_CASE("the piece that holds a byte is the one a save writes it into") {
+    // 1000 bytes cut at bytes 100, 100 (an empty piece 1), 300 and 600.
+    const std::vector<Piece> pieces = PlanPieces({50, 50, 150, 300}, 1000, 4);
+    const std::size_t none = pieces.size();
+    struct Row { std::uint64_t offset; std::size_t piece; };
+    const Row rows[] = {
+        {0, 0}, {99, 0}, {100, 2}, {299, 2}, {300, 3}, {599, 3}, {600, 4}, {999, 4}, {1000, none}, {1u << 31, none},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.offset);
+        CHECK(PieceHolding(pieces, r.offset) == r.piece);
+    }
+    // Cuts at 0 and past the end leave empty pieces at both ends.
+    const std::vector<Piece> ends = PlanPieces({0, 900}, 1000, 2);
+    CHECK(PieceHolding(ends, 0) == 1);
+    CHECK(PieceHolding(ends, 999) == 1);
+    CHECK(PieceHolding(PlanPieces({}, 0, 2), 0) == 1);
+}
+
 TEST_CASE("frame bytes are the block alignment when it is sane") {
     struct Row { std::uint16_t align; std::uint32_t frame; };
     const Row rows[] = {{0, 2}, {1, 2}, {2, 2}, {3, 3}, {4, 4}, {6, 6}, {2048, 2048}, {8192, 8192}, {8193, 2}, {65535, 2}};

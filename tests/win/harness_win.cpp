@@ -21,6 +21,7 @@ int g_passed = 0;
 int g_failed = 0;
 std::mutex g_boxMutex;
 std::vector<BoxRecord> g_boxes;
+std::atomic<int> g_boxAnswer{IDOK};
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
     std::printf("CRASH: exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
@@ -52,7 +53,7 @@ BOOL CALLBACK FindBoxes(HWND window, LPARAM) {
     }
     // Hide first so the same box is not recorded twice before it closes.
     ShowWindow(window, SW_HIDE);
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(g_boxAnswer.load(), BN_CLICKED), 0);
     return TRUE;
 }
 
@@ -167,6 +168,8 @@ std::vector<BoxRecord> Boxes() {
     std::lock_guard<std::mutex> lock(g_boxMutex);
     return g_boxes;
 }
+
+void SetBoxAnswer(int id) { g_boxAnswer = id; }
 
 void ClearBoxes() {
     std::lock_guard<std::mutex> lock(g_boxMutex);
@@ -287,7 +290,10 @@ std::vector<std::uint8_t> WaveFile(const std::vector<std::int16_t>& samples, int
     return f;
 }
 
-void ClickGraph(int x, int y) {
+namespace {
+// Moves the real cursor over a point of the graph and posts a press and a
+// release of one mouse button there.
+void PressOnGraph(int x, int y, UINT down, UINT up, WPARAM held) {
     HWND graph = Control(1000);
     POINT p{x, y};
     ClientToScreen(graph, &p);
@@ -298,8 +304,78 @@ void ClickGraph(int x, int y) {
         return now.x == p.x && now.y == p.y;
     }, 2000);
     LPARAM at = MAKELPARAM(x, y);
-    PostMessageA(graph, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(graph, WM_LBUTTONUP, 0, at);
+    PostMessageA(graph, down, held, at);
+    PostMessageA(graph, up, 0, at);
+}
+
+// Read inside the menu's own loop, where this timer is served.
+PopupMenu g_menu;
+DWORD g_menuHold = 0;
+DWORD g_menuSeen = 0;  // tick when the menu was first seen
+
+BOOL CALLBACK FindMenuWindow(HWND window, LPARAM found) {
+    char cls[32] = {0};
+    GetClassNameA(window, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() && std::strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK ReadMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND window = nullptr;
+    EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&window));
+    if (!window) return;
+    if (!g_menuSeen) g_menuSeen = GetTickCount();
+    if (GetTickCount() - g_menuSeen < g_menuHold) return;
+    KillTimer(nullptr, timer);
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    g_menu.opened = true;
+    g_menu.at = {rc.left, rc.top};
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[256] = {0};
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
+        g_menu.items.push_back({info.wID, text, (info.fState & MFS_GRAYED) != 0});
+    }
+    EndMenu();
+}
+}  // namespace
+
+bool PopupMenu::Greyed(UINT id) const {
+    for (const MenuItem& item : items)
+        if (item.id == id) return item.greyed;
+    Check(false, "menu has item " + std::to_string(id));
+    return true;
+}
+
+void ClickGraph(int x, int y) {
+    PressOnGraph(x, y, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON);
+    Pump(30);
+}
+
+PopupMenu RightClickGraph(int x, int y, DWORD holdMs) {
+    g_menu = PopupMenu{};
+    g_menuHold = holdMs;
+    g_menuSeen = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadMenu);
+    PressOnGraph(x, y, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
+    if (!WaitUntil([] { return g_menu.opened; }, 3000 + holdMs)) KillTimer(nullptr, timer);
+    Pump(20);
+    return g_menu;
+}
+
+void ChooseMenuItem(UINT id) {
+    PostMessageA(tw::MainWindowHandle, WM_COMMAND, MAKEWPARAM(id, 0), 0);
     Pump(30);
 }
 

@@ -39,8 +39,10 @@ struct BoxRecord {
     std::string text;
     HWND owner;
 };
-// Every message box seen so far (answered with OK as it appeared).
+// Every message box seen so far (answered as it appeared, with OK unless
+// SetBoxAnswer chose another button).
 std::vector<BoxRecord> Boxes();
+void SetBoxAnswer(int id);
 void ClearBoxes();
 bool WaitBoxes(size_t count, DWORD timeoutMs = 20000);
 
@@ -68,6 +70,26 @@ std::vector<std::uint8_t> WaveFile(const std::vector<std::int16_t>& samples, int
 // Moves the real cursor to a point in the graph control's client area and
 // clicks it (WM_LBUTTONDOWN/UP posted to the static).
 void ClickGraph(int x, int y);
+
+// The graph's right-click menu as it opened: its items in order (separators
+// left out) and its top-left corner on the screen.
+struct MenuItem {
+    UINT id;
+    std::string text;
+    bool greyed;
+};
+struct PopupMenu {
+    bool opened = false;
+    std::vector<MenuItem> items;
+    POINT at{};
+    bool Greyed(UINT id) const;
+};
+// Right-clicks the graph control at (x, y) as the mouse does, reads the menu
+// that opens and closes it without a choice (after holdMs, for a screenshot).
+// `opened` is false when no menu appeared within a few seconds.
+PopupMenu RightClickGraph(int x, int y, DWORD holdMs = 0);
+// An item's command, sent to the main window as the popup sends it.
+void ChooseMenuItem(UINT id);
 
 std::string Hex(const std::string& bytes);
 

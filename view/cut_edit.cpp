@@ -1,0 +1,49 @@
+#include "view/cut_edit.h"
+
+#include <cstdlib>
+
+#include "view/graph_geometry.h"
+
+namespace tw {
+
+bool NearestCutLine(const std::vector<double>& entries, std::int32_t x, std::int32_t width,
+                    std::uint32_t dataSize, std::int32_t reach, double* position) {
+    bool found = false;
+    std::int64_t best = 0;
+    for (double e : entries) {
+        std::int32_t column;
+        if (!CutLineColumn(e, width, dataSize, &column)) continue;
+        const std::int64_t distance = std::llabs(static_cast<std::int64_t>(column) - x);
+        if (distance > reach) continue;
+        if (!found || distance < best || (distance == best && e < *position)) {
+            found = true;
+            best = distance;
+            *position = e;
+        }
+    }
+    return found;
+}
+
+void CutHistory::Record(std::vector<double> before) {
+    entries_ += before.size();
+    steps_.push_back(std::move(before));
+    while (steps_.size() > 1 && entries_ > maxEntries_) {
+        entries_ -= steps_.front().size();
+        steps_.pop_front();
+    }
+}
+
+bool CutHistory::Undo(CutList& list) {
+    if (steps_.empty()) return false;
+    entries_ -= steps_.back().size();
+    list.Replace(std::move(steps_.back()));
+    steps_.pop_back();
+    return true;
+}
+
+void CutHistory::Forget() {
+    std::deque<std::vector<double>>().swap(steps_);
+    entries_ = 0;
+}
+
+}  // namespace tw

@@ -1,0 +1,49 @@
+// Editing the cut list after the fact: which line a click on the graph means,
+// and undo of every change to the list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "view/cut_list.h"
+
+namespace tw {
+
+// How far from a line, in columns of the current zoom, a click still means it.
+constexpr std::int32_t kCutLineReach = 5;
+
+// The entry whose line (at CutLineColumn) is nearest column x, at most `reach`
+// columns away; of lines equally near, the lower position. False when no line
+// is that near (or there is no data to place lines on).
+bool NearestCutLine(const std::vector<double>& entries, std::int32_t x, std::int32_t width,
+                    std::uint32_t dataSize, std::int32_t reach, double* position);
+
+// Undo steps of the cut list: each change records the entries as they were
+// before it, and Undo puts the newest of those back. Not locked: one thread
+// (the window's) makes every change. Steps are kept until the entries they
+// hold together pass maxEntries; then the oldest go (the newest always stays).
+class CutHistory {
+public:
+    static constexpr std::size_t kDefaultMaxEntries = std::size_t(1) << 22;  // 32 MiB of doubles
+
+    explicit CutHistory(std::size_t maxEntries = kDefaultMaxEntries) : maxEntries_(maxEntries) {}
+    CutHistory(const CutHistory&) = delete;
+    CutHistory& operator=(const CutHistory&) = delete;
+
+    void Record(std::vector<double> before);
+    bool CanUndo() const { return !steps_.empty(); }
+    std::size_t Steps() const { return steps_.size(); }
+    // Replaces the list's entries with the last recorded ones; false when
+    // there is nothing to undo.
+    bool Undo(CutList& list);
+    void Forget();
+
+private:
+    std::size_t maxEntries_;
+    std::size_t entries_ = 0;
+    std::deque<std::vector<double>> steps_;
+};
+
+}  // namespace tw
