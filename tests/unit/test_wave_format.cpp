@@ -146,8 +146,8 @@ namespace {
 
 // A RIFF/WAVE file: the fmt chunk of `fmtSize` bytes (16 fields, then zeros or
 // an extensible tail), then the given chunks as (tag, claimed size, body size).
-struct ChunkSpec { const char* tag; std::uint32_t size; std::uint32_t body; };
-std::vector<std::uint8_t> RiffFile(std::uint32_t fmtSize, std::uint16_t formatTag, std::initializer_list<ChunkSpec> chunks) {
+struct ChunkRow { const char* tag; std::uint32_t size; std::uint32_t body; };
+std::vector<std::uint8_t> RiffFile(std::uint32_t fmtSize, std::uint16_t formatTag, std::initializer_list<ChunkRow> chunks) {
     std::vector<std::uint8_t> f(20 + fmtSize + (fmtSize & 1), 0);
     std::memcpy(f.data(), "RIFF\0\0\0\0WAVEfmt ", 16);
     WriteLe32(f.data() + 16, fmtSize);
@@ -156,7 +156,7 @@ std::vector<std::uint8_t> RiffFile(std::uint32_t fmtSize, std::uint16_t formatTa
     f[20] = static_cast<std::uint8_t>(formatTag);
     f[21] = static_cast<std::uint8_t>(formatTag >> 8);
     if (fmtSize >= 40) f[44] = 3;  // sub-format: IEEE float's tag, to see it carried over
-    for (const ChunkSpec& c : chunks) {
+    for (const ChunkRow& c : chunks) {
         const std::size_t at = f.size();
         f.resize(at + 8 + c.body, 0x55);
         std::memcpy(f.data() + at, c.tag, 4);
