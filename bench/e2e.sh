@@ -88,7 +88,7 @@ for i in $(seq "$RUNS"); do
   if [ "$(cat "$out.rc")" != 0 ] || ! grep -q '^E2E ok 1' "$out.txt"; then
     echo "run $i failed:"; cat "$out.txt"; exit 1
   fi
-  rss=$(awk -F': ' '/Maximum resident/ {print $2 * 1024}' "$out.time")
+  rss=$(awk -F': ' '/Maximum resident/ {printf "%.0f\n", $2 * 1024}' "$out.time")
   echo "E2E time_v_max_rss_bytes $rss" >>"$out.txt"
   echo "run $i: drop->numbers $(awk '$2=="drop_to_numbers_s"{print $3}' "$out.txt") s," \
     "drop->graph $(awk '$2=="drop_to_graph_s"{print $3}' "$out.txt") s," \
