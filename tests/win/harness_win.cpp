@@ -181,23 +181,32 @@ bool WaitBoxes(size_t count, DWORD timeoutMs) {
 }
 
 namespace {
-BOOL CALLBACK CloseSmallWindow(HWND window, LPARAM closed) {
-    char cls[32] = {0};
-    GetClassNameA(window, cls, sizeof cls);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId() && std::strcmp(cls, "NORMALDLG") == 0 && IsWindowVisible(window)) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        ++*reinterpret_cast<int*>(closed);
-    }
-    return TRUE;
+// This process's visible top-level windows of one class.
+std::vector<HWND> OwnWindows(const char* className) {
+    struct Search {
+        const char* className;
+        std::vector<HWND> found;
+    } search{className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            char cls[32] = {0};
+            GetClassNameA(window, cls, sizeof cls);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            if (pid == GetCurrentProcessId() && std::strcmp(cls, s->className) == 0 && IsWindowVisible(window))
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 }  // namespace
 
 int CloseSmallWindows() {
-    int closed = 0;
-    EnumWindows(CloseSmallWindow, reinterpret_cast<LPARAM>(&closed));
-    return closed;
+    const std::vector<HWND> windows = OwnWindows("NORMALDLG");
+    for (HWND window : windows) PostMessageA(window, WM_CLOSE, 0, 0);
+    return static_cast<int>(windows.size());
 }
 
 HWND Control(int id) { return GetDlgItem(tw::MainWindowHandle, id); }
@@ -313,22 +322,10 @@ PopupMenu g_menu;
 DWORD g_menuHold = 0;
 DWORD g_menuSeen = 0;  // tick when the menu was first seen
 
-BOOL CALLBACK FindMenuWindow(HWND window, LPARAM found) {
-    char cls[32] = {0};
-    GetClassNameA(window, cls, sizeof cls);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId() && std::strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK ReadMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND window = nullptr;
-    EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&window));
-    if (!window) return;
+    const std::vector<HWND> menus = OwnWindows("#32768");
+    if (menus.empty()) return;
+    HWND window = menus.front();
     if (!g_menuSeen) g_menuSeen = GetTickCount();
     if (GetTickCount() - g_menuSeen < g_menuHold) return;
     KillTimer(nullptr, timer);
