@@ -1,8 +1,11 @@
 // Saving the cut pieces on a worker thread: one numbered WAV file per piece,
-// written straight from the loaded samples, failures reported and passed over.
+// written straight from the loaded samples, failures reported in order and
+// passed over.
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,7 +38,7 @@ bool WriteAll(HANDLE file, const void* data, std::uint32_t size) {
     return written == size;  // a short write is a failure
 }
 
-enum class PieceOutcome { Written, NotCreated, NotWritten };
+enum class PieceOutcome { Pending, Written, NotCreated, NotWritten };
 
 // Writes one piece. A piece that could not be written completely is removed,
 // so no file is left whose header claims more data than it holds.
@@ -58,26 +61,83 @@ struct SaveJob {
     std::vector<double> cuts;   // ascending
 };
 
+// Pieces are written by two threads, taking the next piece as they finish
+// one: each new file page costs a page of fresh memory, which on some
+// machines (a VM that hands out memory at first touch) is the whole cost of
+// a save, and two threads take those pages in about the time of one.
+constexpr int kWriters = 2;
+
+struct SaveRun {
+    const SaveJob& job;
+    std::vector<Piece> pieces;
+    std::mutex mutex;
+    std::condition_variable written;
+    std::vector<PieceOutcome> outcomes;  // Pending until its writer is done
+    std::size_t next = 0;                // the next piece nobody has taken
+    bool stopped = false;                // the window has closed
+};
+
+void WritePieces(SaveRun& run) {
+    for (;;) {
+        std::size_t k;
+        {
+            std::lock_guard<std::mutex> lock(run.mutex);
+            if (run.stopped || run.next == run.pieces.size()) return;
+            k = run.next++;
+        }
+        std::string name;
+        PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer
+        bool closed = false;
+        if (PieceFileName(run.job.prefix, static_cast<std::uint32_t>(k), kNameCapacity, &name)) {
+            if (BeginPieceWrite()) {
+                outcome = WritePiece(name, *run.job.wave, run.pieces[k]);
+                EndPieceWrite();
+            } else {
+                closed = true;
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(run.mutex);
+            if (closed) run.stopped = true;
+            else run.outcomes[k] = outcome;
+        }
+        run.written.notify_all();
+    }
+}
+
 void SaveCuts(const SaveJob& job) {
     if (!job.wave) {
         Warn("保存するWAVファイルが読み込まれていません", "Error");
         return;
     }
-    const WaveData& wave = *job.wave;
-    const std::vector<Piece> pieces = PlanPieces(job.cuts, wave.dataSize, FrameBytes(wave.pieceHeader));
-    for (std::uint32_t k = 0; k < pieces.size(); ++k) {
-        std::string name;
-        PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer
-        if (PieceFileName(job.prefix, k, kNameCapacity, &name)) {
-            if (!BeginPieceWrite()) return;  // the window has closed
-            outcome = WritePiece(name, wave, pieces[k]);
-            EndPieceWrite();
+    SaveRun run{job, PlanPieces(job.cuts, job.wave->dataSize, FrameBytes(job.wave->pieceHeader)), {}, {}, {}, 0,
+                false};
+    run.outcomes.assign(run.pieces.size(), PieceOutcome::Pending);
+    std::vector<std::thread> writers;
+    for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
+    // This thread reports each piece's outcome in order while the writers
+    // go on; a message box waits for the user without holding them up.
+    bool whole = true;
+    for (std::uint32_t k = 0; k < run.pieces.size(); ++k) {
+        PieceOutcome outcome;
+        {
+            std::unique_lock<std::mutex> lock(run.mutex);
+            run.written.wait(lock, [&] { return run.outcomes[k] != PieceOutcome::Pending || run.stopped; });
+            outcome = run.outcomes[k];
         }
-        if (ShellClosing) return;
+        if (outcome == PieceOutcome::Pending || ShellClosing) {
+            whole = false;
+            break;
+        }
         if (outcome == PieceOutcome::NotCreated) Warn("ファイルハンドルが作成できません", "エラーやん");
         if (outcome != PieceOutcome::Written) WriteFailed(k);
     }
-    if (!ShellClosing) ShowMessage("保存しました", "", MB_OK);
+    {
+        std::lock_guard<std::mutex> lock(run.mutex);
+        if (!whole) run.stopped = true;
+    }
+    for (std::thread& writer : writers) writer.join();
+    if (whole && !ShellClosing) ShowMessage("保存しました", "", MB_OK);
 }
 
 }  // namespace
