@@ -3,6 +3,10 @@
 // touching the pages of a mapping of it. Native; prints "MACHINE <name> <s/GiB>".
 //
 // Usage: bench_pages <file> [MiB of fresh pages, default 1024]
+//        bench_pages --hold <MiB>: touches that much fresh memory, prints
+//        "held" and keeps it until killed, so a peer that runs meanwhile
+//        finds the machine as the program's save does, just after the
+//        program took its own copy of the recording.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,14 +37,24 @@ int main(int argc, char** argv) {
     }
     const std::size_t fresh = static_cast<std::size_t>(argc > 2 ? std::atol(argv[2]) : 1024) << 20;
     const long page = sysconf(_SC_PAGESIZE);
+    const bool hold = std::string(argv[1]) == "--hold";
 
-    void* block = mmap(nullptr, fresh, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Memory freed a moment ago may come back cheaply (a VM has not taken it
+    // back yet): as much again is touched first, untimed, to use that up.
+    const std::size_t soak = hold ? 0 : fresh;
+    void* block = mmap(nullptr, soak + fresh, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) return 1;
-    double t = Now();
     volatile char* p = static_cast<char*>(block);
-    for (std::size_t i = 0; i < fresh; i += static_cast<std::size_t>(page)) p[i] = 1;
+    for (std::size_t i = 0; i < soak; i += static_cast<std::size_t>(page)) p[i] = 1;
+    double t = Now();
+    for (std::size_t i = soak; i < soak + fresh; i += static_cast<std::size_t>(page)) p[i] = 1;
     Print("fresh_pages_s_per_gib", Now() - t, static_cast<double>(fresh));
-    munmap(block, fresh);
+    if (hold) {
+        std::printf("held\n");
+        std::fflush(stdout);
+        for (;;) pause();
+    }
+    munmap(block, soak + fresh);
 
     const int fd = open(argv[1], O_RDONLY);
     struct stat st {};

@@ -15,6 +15,15 @@
 #                     room for about 190 cuts 10 columns apart (3)
 #   TW_E2E_PROBE      1: the program also times raw ReadFile, page faults,
 #                     the measurement and memcpy on the file (1)
+#   TW_E2E_SETTLE     seconds of rest before the program's save and before
+#                     every writing peer (5).
+# Writing 1 GiB of new files takes 1 GiB of fresh memory for the file cache,
+# and on a VM that takes freed memory back (free page reporting) what that
+# costs depends on what ran just before. So every writer is timed twice, in
+# the same two states: "cold", just after the data's size of fresh memory was
+# taken (the program's save follows its own copy of the recording; a peer
+# runs while bench_pages --hold keeps as much) and a rest; and "warm", at once
+# after deleting its last output.
 # Prints the median of every figure and the ratios; figures of each run are
 # kept in build/bench/runs/.
 set -euo pipefail
@@ -27,6 +36,7 @@ PEER_RUNS=${TW_E2E_PEER_RUNS:-3}
 THRESHOLD=${TW_E2E_THRESHOLD:-200}
 ZOOMS=${TW_E2E_ZOOMS:-3}
 PROBE=${TW_E2E_PROBE:-1}
+SETTLE=${TW_E2E_SETTLE:-5}
 mkdir -p "$B"
 
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
@@ -82,7 +92,7 @@ for i in $(seq "$RUNS"); do
   probe=0; [ "$PROBE" = 1 ] && [ "$i" = 1 ] && probe=1
   (cd "$out.work" && xvfb-run -a -s "-screen 0 1366x768x24" sh -c "
     timeout 600 /usr/bin/time -v -o '$out.time' wine '$EXE' '$(winpath "$WAV")' '$(winpath "$out.work/pieces")' \
-      '$THRESHOLD' '$ZOOMS' $probe > '$out.raw' 2>&1; echo \$? > '$out.rc'; wineserver -k 2>/dev/null; true")
+      '$THRESHOLD' '$ZOOMS' $probe $SETTLE > '$out.raw' 2>&1; echo \$? > '$out.rc'; wineserver -k 2>/dev/null; true")
   { iconv -f CP932 -t UTF-8 "$out.raw" 2>/dev/null || cat "$out.raw"; } | tr -d "\r" >"$out.txt"
   rm -rf "$out.work"
   if [ "$(cat "$out.rc")" != 0 ] || ! grep -q '^E2E ok 1' "$out.txt"; then
@@ -93,21 +103,32 @@ for i in $(seq "$RUNS"); do
   echo "run $i: drop->numbers $(awk '$2=="drop_to_numbers_s"{print $3}' "$out.txt") s," \
     "drop->graph $(awk '$2=="drop_to_graph_s"{print $3}' "$out.txt") s," \
     "cut $(awk '$2=="auto_cut_s"{print $3}' "$out.txt") s ($(awk '$2=="cuts"{print $3}' "$out.txt") cuts)," \
-    "save $(awk '$2=="save_s"{print $3}' "$out.txt") s; load $(cut -d' ' -f1 /proc/loadavg)"
+    "save $(awk '$2=="save_s"{print $3}' "$out.txt") s (warm $(awk '$2=="save_warm_s"{print $3}' "$out.txt") s); load $(cut -d' ' -f1 /proc/loadavg)"
 done
 fig() { cat "$B"/runs/run_*.txt | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
 
 # --- peers (median of PEER_RUNS each) -----------------------------------------
 T=$(mktemp -d "$B/peer.XXXXXX")
-trap 'rm -rf "$T"' EXIT
-time_it() {  # name, command...
-  local name=$1; shift
+trap 'release_fresh; rm -rf "$T"' EXIT
+hold_pid=""
+hold_fresh() {  # keeps MB of just-touched memory until release_fresh
+  "$B/bench_pages" --hold "$MB" >"$T/held" &
+  hold_pid=$!
+  until grep -q held "$T/held" 2>/dev/null; do sleep 0.1; done
+}
+release_fresh() {
+  if [ -n "$hold_pid" ]; then kill "$hold_pid"; wait "$hold_pid" 2>/dev/null || true; hold_pid=""; fi
+}
+time_it() {  # name, read|cold|warm, command...
+  local name=$1 state=$2; shift 2
   local times=()
   for _ in $(seq "$PEER_RUNS"); do
     rm -rf "$T/o"; mkdir -p "$T/o"
+    if [ "$state" = cold ]; then hold_fresh; sleep "$SETTLE"; fi
     local t0; t0=$(now)
     (cd "$T/o" && "$@") >/dev/null 2>"$T/err" || { echo "$name failed:"; cat "$T/err"; exit 1; }
     local t1; t1=$(now)
+    release_fresh
     times+=("$(echo "$t1 - $t0" | bc -l)")
     files=$(ls "$T/o" | wc -l)
     rm -rf "$T/o"
@@ -118,18 +139,21 @@ time_it() {  # name, command...
     "$([ "$files" -gt 0 ] && echo ", $files files")"
 }
 echo "peers on the same file:"
-time_it cat sh -c "cat '$WAV' >/dev/null"
-time_it cp cp "$WAV" copy.wav
-time_it split split -n 200 "$WAV"
-time_it sox_stats sox "$WAV" -n stats
-time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
+time_it cat read sh -c "cat '$WAV' >/dev/null"
+time_it cp cold cp "$WAV" copy.wav
+time_it split cold split -n 200 "$WAV"
+time_it split_warm warm split -n 200 "$WAV"
+time_it sox_stats read sox "$WAV" -n stats
+time_it sox_silence cold sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
+time_it sox_silence_warm warm sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
 if command -v ffmpeg >/dev/null; then
-  time_it ffmpeg_silence ffmpeg -nostdin -hide_banner -i "$WAV" -af silencedetect=n=-40dB:d=0.3 -f null -
+  time_it ffmpeg_silence read ffmpeg -nostdin -hide_banner -i "$WAV" -af silencedetect=n=-40dB:d=0.3 -f null -
 fi
 
 # --- report ---------------------------------------------------------------------
 DATA=$(fig data_bytes)
 numbers=$(fig drop_to_numbers_s); graph=$(fig drop_to_graph_s); cut=$(fig auto_cut_s); save=$(fig save_s)
+saveWarm=$(fig save_warm_s)
 lcs=$(fig load_cut_save_s); lgcs=$(fig load_graph_cut_save_s)
 peak=$(fig peak_working_set_bytes); rss=$(fig time_v_max_rss_bytes)
 growth=$(fig private_growth_at_graph_bytes); peakPrivate=$(fig peak_pagefile_bytes)
@@ -140,7 +164,7 @@ echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig 
 echo "  (stage_* are seconds from the drop; probe_* are raw operations on the same file in the same process)"
 for k in startup_s stage_header_s stage_read_measure_s stage_texts_begin_s stage_texts_end_s drop_to_numbers_s \
          stage_graph_begin_s stage_graph_first_progress_s stage_graph_last_progress_s stage_graph_strokes_end_s \
-         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes progress_messages zoom_redraws_s auto_cut_s save_s delete_pieces_s load_cut_save_s \
+         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes progress_messages zoom_redraws_s auto_cut_s save_s delete_pieces_s save_warm_s load_cut_save_s \
          load_graph_cut_save_s probe_readfile_fresh_s probe_readfile_touched_s probe_touch_then_readfile_s \
          probe_fault_s probe_measure_s probe_memcpy_s probe_write_pieces_s probe_headers_only_s; do
   v=$(fig "$k"); [ "$v" = nan ] && continue
@@ -158,7 +182,12 @@ printf '  peak private memory               %7.3f x data  (<= 1.1)\n' "$(r "$pea
 printf '  sox stats / drop->numbers+graph   %7.2f x   (>= 3)\n' "$(r "$PEER_sox_stats" "$graph")"
 printf '  sox silence / (load+cut+save)     %7.2f x   (>= 3; counting the graph too: %.2f x)\n' \
   "$(r "$PEER_sox_silence" "$lcs")" "$(r "$PEER_sox_silence" "$lgcs")"
-printf '  save / split -n 200               %7.2f     (<= 1.5)\n' "$(r "$save" "$PEER_split")"
+printf '  save / split -n 200               %7.2f     (<= 1.5; cold: after taking fresh memory of the data size)\n' \
+  "$(r "$save" "$PEER_split")"
+printf '  save / split -n 200, warm         %7.2f     (at once after deleting their last output)\n' \
+  "$(r "$saveWarm" "$PEER_split_warm")"
+lcsWarm=$(add "$numbers" "$cut" "$saveWarm")
+printf '  sox silence / (load+cut+save), warm %5.2f x\n' "$(r "$PEER_sox_silence_warm" "$lcsWarm")"
 printf '  auto cutting                      %7.3f s\n' "$cut"
 printf '  peak working set / data size      %7.3f\n' "$(r "$peak" "$DATA")"
 echo "Against the peers (x = times faster):"
