@@ -81,25 +81,25 @@ void WritePieces(SaveRun& run) {
     for (;;) {
         std::size_t k;
         {
+            // Pieces start in order, so a save cut short by closing the
+            // window leaves its first pieces, never one after a gap.
             std::lock_guard<std::mutex> lock(run.mutex);
             if (run.stopped || run.next == run.pieces.size()) return;
+            if (!BeginPieceWrite()) {
+                run.stopped = true;
+                run.written.notify_all();
+                return;
+            }
             k = run.next++;
         }
         std::string name;
         PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer
-        bool closed = false;
-        if (PieceFileName(run.job.prefix, static_cast<std::uint32_t>(k), kNameCapacity, &name)) {
-            if (BeginPieceWrite()) {
-                outcome = WritePiece(name, *run.job.wave, run.pieces[k]);
-                EndPieceWrite();
-            } else {
-                closed = true;
-            }
-        }
+        if (PieceFileName(run.job.prefix, static_cast<std::uint32_t>(k), kNameCapacity, &name))
+            outcome = WritePiece(name, *run.job.wave, run.pieces[k]);
+        EndPieceWrite();
         {
             std::lock_guard<std::mutex> lock(run.mutex);
-            if (closed) run.stopped = true;
-            else run.outcomes[k] = outcome;
+            run.outcomes[k] = outcome;
         }
         run.written.notify_all();
     }
