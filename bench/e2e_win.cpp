@@ -344,11 +344,10 @@ int main(int argc, char** argv) {
     Print("auto_cut_s", cutEnd - cutStart);
     PrintInt("cuts", static_cast<long long>(cuts));
 
-    // Saving: until the closing "saved" box appears. The pause first lets the
-    // machine take back memory freed a moment ago (a VM with free page
-    // reporting does within seconds), so this save and the peers' writers
-    // all start from the same state: new file pages cost what fresh memory
-    // costs on this machine.
+    // Saving: until the closing "saved" box appears. The program's own copy
+    // of the recording has just taken fresh memory of the data size; after
+    // the same rest the peers' cold writers get (bench_pages --hold keeps as
+    // much), all of them start from one state.
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string prefix = folder + "\\piece";
     SetDlgItemTextA(tw::MainWindowHandle, tw::kIdPrefix, prefix.c_str());

@@ -68,6 +68,9 @@ struct SaveJob {
 constexpr int kWriters = 2;
 
 struct SaveRun {
+    explicit SaveRun(const SaveJob& j)
+        : job(j), pieces(PlanPieces(j.cuts, j.wave->dataSize, FrameBytes(j.wave->pieceHeader))),
+          outcomes(pieces.size(), PieceOutcome::Pending) {}
     const SaveJob& job;
     std::vector<Piece> pieces;
     std::mutex mutex;
@@ -110,9 +113,7 @@ void SaveCuts(const SaveJob& job) {
         Warn("保存するWAVファイルが読み込まれていません", "Error");
         return;
     }
-    SaveRun run{job, PlanPieces(job.cuts, job.wave->dataSize, FrameBytes(job.wave->pieceHeader)), {}, {}, {}, 0,
-                false};
-    run.outcomes.assign(run.pieces.size(), PieceOutcome::Pending);
+    SaveRun run(job);
     std::vector<std::thread> writers;
     for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
     // This thread reports each piece's outcome in order while the writers
