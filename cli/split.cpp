@@ -1,6 +1,7 @@
 #include "cli/split.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "view/cut_list.h"
 #include "view/zoom_scroll.h"
 #include "wave/piece_plan.h"
+#include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
 
@@ -28,7 +30,8 @@ const char* const kSplitNotWritten = "WAV データの書き出しに失敗し�
 namespace {
 
 const char kUsage[] =
-    "使い方: tarnwick-split [-t しきい値] [-w 幅] [-c サンプル位置]... [-o 先頭] [-n] [--json] ファイル.wav...\n";
+    "使い方: tarnwick-split [-t しきい値] [-w 幅] [-c 位置]... [-o 先頭] [-d フォルダー] [--digits 桁数] [-n] [--json]\n"
+    "                      ファイル.wav...\n";
 
 const char kHelp[] =
     "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
@@ -37,14 +40,19 @@ const char kHelp[] =
     "  -t しきい値   オートカッティング: 無音とみなす音量のしきい値（ウィンドウの入力欄と同じ読み方）\n"
     "  -w 幅         カットの間隔（10 列）を測るグラフの幅（1〜32767、既定 570。拡大したウィンドウなら\n"
     "                855, 1282, 1923, ...）\n"
-    "  -c 位置       サンプル位置（0 以上の整数）にカットを置く。何度でも指定でき、-t のカットと合わせて使う\n"
+    "  -c 位置       カットを置く位置: サンプル位置（0 以上の整数）か時刻（\"83.5s\", \"1:23.5\"）。何度でも\n"
+    "                指定でき、-t のカットと合わせて使う。同じ位置になるカットは一つの切れ目になる\n"
     "  -o 先頭       ファイル名の先頭（入力ファイルが一つのときだけ）。既定: 入力のパスから \".wav\" を除いたもの\n"
-    "  -n            何も書かず、ピースの予定を表示する（番号、先頭サンプル、サンプル数、バイト数、ファイル名）\n"
+    "  -d フォルダー ピースをこのフォルダーに置く（名前は入力ファイルの名前から \".wav\" を除いたもの、または -o）\n"
+    "  --digits 桁数 番号の桁数（1〜9、既定 3）\n"
+    "  -n            何も書かず、ピースの予定を表示する（番号、先頭サンプル、サンプル数、バイト数、開始秒、\n"
+    "                長さ秒、ファイル名）\n"
     "  --json        入力ごとに JSON オブジェクトを一行: path, channels, sample_rate, bits, peak, nadir,\n"
     "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces\n"
     "  --help        この説明\n"
     "\n"
-    "既にあるファイルは上書きしません。終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り\n";
+    "保存するファイル名が一つでも既にあれば、その入力については何も書きません。\n"
+    "終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り\n";
 
 // A whole non-negative decimal number that a double holds exactly.
 bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* value) {
@@ -57,17 +65,6 @@ bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* val
         v = v * 10 + digit;
     }
     *value = v;
-    return true;
-}
-
-bool EndsWithWav(const std::string& path) {
-    if (path.size() < 4) return false;
-    static const char kTail[] = ".wav";
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = path[path.size() - 4 + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kTail[i]) return false;
-    }
     return true;
 }
 
@@ -139,10 +136,6 @@ std::string Number(std::uint64_t v) { return std::to_string(v); }
 
 std::string Reason(const std::string& reason) { return reason.empty() ? std::string() : " (" + reason + ")"; }
 
-struct FreeDeleter {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-};
-
 // One input file's run.
 class FileRun {
 public:
@@ -159,28 +152,38 @@ public:
             return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check.header)) + "\"");
         if (check.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
         const WaveLayout& layout = check.layout;
-        if (!Samples(check)) return Reject(kSplitNoMemory, "");
+        if (check.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
+        data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
 
         std::vector<double> cuts;
         if (options_.autoCut) {
             for (const AutoCut& c : ScanForCuts(data_, layout.dataSize, options_.width, ParseNumber(options_.threshold)))
                 cuts.push_back(static_cast<double>(c.position));
         }
-        cuts.insert(cuts.end(), options_.cuts.begin(), options_.cuts.end());
+        const double frameSamples = FrameBytes(layout.pieceHeader) / 2;
+        for (const SplitCut& c : options_.cuts)
+            cuts.push_back(c.seconds ? std::floor(c.value * HeaderSampleRate(check.header) + 0.5) * frameSamples : c.value);
         std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
-        const std::vector<Piece> pieces = PlanPieces(cuts, layout.dataSize, FrameBytes(layout.pieceHeader));
-        const std::string prefix = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
+        std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
+        if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
+        const PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, data_, layout.dataSize,
+                                             InFolder(options_.folder, base), options_.digits);
+        const std::vector<Piece>& pieces = save.pieces;
+        const std::vector<std::string>& names = save.names;
 
-        std::vector<std::string> names(pieces.size());
         std::vector<bool> written(pieces.size(), false);
         std::size_t writtenCount = 0;
-        for (std::size_t k = 0; k < pieces.size(); ++k) {
-            PieceFileName(prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &names[k]);
-            if (options_.dryRun) continue;
-            const WaveHeaderBytes head = PieceHeader(layout.pieceHeader, pieces[k].length);
-            const NewFileOutcome outcome = WriteNewFile(names[k], head.data(), head.size(), data_ + pieces[k].offset,
-                                                        pieces[k].length, &reason);
+        if (!options_.dryRun) {
+            const std::vector<std::string> taken = NamesInTheWay(save);
+            if (!taken.empty()) {
+                io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
+                if (options_.json) io_.json("{\"path\":" + JsonString(path_) + ",\"error\":\"exists\"}\n");
+                return false;
+            }
+        }
+        for (std::size_t k = 0; k < pieces.size() && !options_.dryRun; ++k) {
+            const NewFileOutcome outcome = WriteSavePiece(save, k, &reason);
             if (file_.Damaged()) {
                 // The piece may hold the zeros that took the file's place.
                 if (outcome == NewFileOutcome::Written) RemoveFile(names[k]);
@@ -189,10 +192,11 @@ public:
             if (outcome == NewFileOutcome::Written) {
                 written[k] = true;
                 ++writtenCount;
-            } else {
-                io_.err(names[k] + ": " + (outcome == NewFileOutcome::NotCreated ? kSplitNotCreated : kSplitNotWritten) +
-                        Reason(reason) + "\n");
+                continue;
             }
+            io_.err(path_ + ": " + PieceFailureLine(names[k], {k, outcome, reason}) + "\n");
+            // No first piece: the folder is missing or closed, and so it is for every piece.
+            if (outcome == NewFileOutcome::NotCreated && k == 0) break;
         }
 
         if (options_.json) {
@@ -200,7 +204,7 @@ public:
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(cuts, pieces, names));
+            io_.out(Listing(check, cuts, pieces, names));
         } else {
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
@@ -215,32 +219,23 @@ private:
         return false;
     }
 
-    // The data chunk as one block of dataSize bytes: the mapping itself, or,
-    // for a file shorter than its data chunk claims, a zero-filled copy (the
-    // missing tail reads as zeros, as in the window).
-    bool Samples(const WaveCheck& check) {
-        const std::uint32_t size = check.layout.dataSize;
-        if (check.presentBytes == size) {
-            data_ = file_.bytes() + check.layout.dataOffset;
-            return true;
-        }
-        padded_.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
-        if (!padded_) return false;
-        if (check.presentBytes > 0)
-            std::memcpy(padded_.get(), file_.bytes() + check.layout.dataOffset, static_cast<std::size_t>(check.presentBytes));
-        data_ = padded_.get();
-        return true;
-    }
-
-    std::string Listing(const std::vector<double>& cuts, const std::vector<Piece>& pieces,
+    std::string Listing(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
                         const std::vector<std::string>& names) const {
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
-                           "番号 先頭サンプル サンプル数 バイト数 ファイル名\n";
+                           "番号 先頭サンプル サンプル数 バイト数 開始秒 長さ秒 ファイル名\n";
+        const double bytesPerSecond = static_cast<double>(FrameBytes(check.layout.pieceHeader)) * HeaderSampleRate(check.header);
+        auto seconds = [bytesPerSecond](std::uint64_t bytes) {
+            if (bytesPerSecond <= 0) return std::string("-");
+            char t[32];
+            std::snprintf(t, sizeof t, "%.3f", static_cast<double>(bytes) / bytesPerSecond);
+            return std::string(t);
+        };
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             char number[16];
             std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(k));
             text += std::string(number) + " " + Number(pieces[k].offset / 2) + " " + Number(pieces[k].length / 2) + " " +
-                    Number(pieces[k].length) + " " + names[k] + "\n";
+                    Number(pieces[k].length) + " " + seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " +
+                    names[k] + "\n";
         }
         return text;
     }
@@ -277,7 +272,6 @@ private:
     const SplitOptions& options_;
     const SplitIo& io_;
     MappedFile file_;
-    std::unique_ptr<std::uint8_t, FreeDeleter> padded_;
     const std::uint8_t* data_ = nullptr;
 };
 
@@ -296,14 +290,24 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "--help" || a == "-h") return ArgsOutcome::Help;
         if (a == "--json") { options->json = true; continue; }
         if (a == "-n") { options->dryRun = true; continue; }
-        const char letter = a[1];
-        if (letter == '\0' || std::strchr("twco", letter) == nullptr) {
+        char letter = a[1];
+        std::string value;
+        if (a == "--digits" || a.compare(0, 9, "--digits=") == 0) {
+            letter = 'D';
+            if (a.size() > 9) {
+                value = a.substr(9);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                *error = "--digits の値がありません";
+                return ArgsOutcome::Usage;
+            }
+        } else if (letter == '\0' || std::strchr("twcod", letter) == nullptr) {
             *error = "知らないオプションです: " + a;
             return ArgsOutcome::Usage;
         }
         // The value: the rest of the word ("-t300") or the next word.
-        std::string value;
-        if (a.size() > 2) {
+        else if (a.size() > 2) {
             value = a.substr(2);
         } else if (i + 1 < args.size()) {
             value = args[++i];
@@ -324,12 +328,28 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
                 }
                 options->width = static_cast<std::int32_t>(n);
                 break;
-            case 'c':
-                if (!ParseCount(value, std::uint64_t{1} << 53, &n)) {
-                    *error = "-c は 0 以上の整数のサンプル位置です: " + value;
+            case 'c': {
+                SplitCut cut;
+                if (!ParseCutValue(value, &cut)) {
+                    *error = "-c は 0 以上の整数のサンプル位置か時刻 (83.5s, 1:23.5) です: " + value;
                     return ArgsOutcome::Usage;
                 }
-                options->cuts.push_back(static_cast<double>(n));
+                options->cuts.push_back(cut);
+                break;
+            }
+            case 'd':
+                if (value.empty()) {
+                    *error = "-d のフォルダーがありません";
+                    return ArgsOutcome::Usage;
+                }
+                options->folder = value;
+                break;
+            case 'D':
+                if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
+                    *error = "--digits は 1 から 9 の整数です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                options->digits = static_cast<std::uint32_t>(value[0] - '0');
                 break;
             default:
                 options->havePrefix = true;
@@ -349,8 +369,43 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
     return ArgsOutcome::Run;
 }
 
-std::string DefaultPiecePrefix(const std::string& path) {
-    return EndsWithWav(path) ? path.substr(0, path.size() - 4) : path;
+std::string DefaultPiecePrefix(const std::string& path) { return WithoutWavTail(path); }
+
+bool ParseCutValue(const std::string& text, SplitCut* cut) {
+    std::uint64_t n = 0;
+    if (ParseCount(text, std::uint64_t{1} << 53, &n)) {
+        *cut = {static_cast<double>(n), false};
+        return true;
+    }
+    // Seconds with an "s", or [h:]m:s; each part digits, the last with a fraction.
+    std::string rest = text;
+    const bool suffixed = !rest.empty() && (rest.back() == 's' || rest.back() == 'S');
+    if (suffixed) rest.pop_back();
+    std::vector<std::string> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t colon = rest.find(':', from);
+        parts.push_back(rest.substr(from, colon == std::string::npos ? std::string::npos : colon - from));
+        if (colon == std::string::npos) break;
+        from = colon + 1;
+    }
+    if (parts.size() > 3 || (parts.size() == 1 && !suffixed) || (parts.size() > 1 && suffixed)) return false;
+    double seconds = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& p = parts[i];
+        const std::size_t dot = p.find('.');
+        const bool last = i + 1 == parts.size();
+        if ((dot != std::string::npos && !last) || p.empty() || p.size() > 12) return false;
+        const std::string whole = p.substr(0, dot);
+        const std::string fraction = dot == std::string::npos ? std::string() : p.substr(dot + 1);
+        if (whole.empty() || (dot != std::string::npos && fraction.empty())) return false;
+        std::uint64_t w = 0, f = 0;
+        if (!ParseCount(whole, std::uint64_t{1} << 40, &w) || (!fraction.empty() && !ParseCount(fraction, ~0ull, &f)))
+            return false;
+        if (i > 0 && w >= 60) return false;  // minutes and seconds after a colon stay below 60
+        seconds = seconds * 60 + static_cast<double>(w) + (fraction.empty() ? 0 : std::stod("0." + fraction));
+    }
+    *cut = {seconds, true};
+    return true;
 }
 
 int RunSplit(const std::vector<std::string>& args, const SplitIo& io) {

@@ -12,13 +12,21 @@
 
 namespace tw {
 
+// A -c cut: a sample index, or a time in seconds placed on the input's frames.
+struct SplitCut {
+    double value;
+    bool seconds;
+};
+
 struct SplitOptions {
     bool autoCut = false;
     std::string threshold;        // -t, parsed as the threshold box is
     std::int32_t width = kGraphStartWidth;  // -w
-    std::vector<double> cuts;     // -c, in the order given
+    std::vector<SplitCut> cuts;   // -c, in the order given
     bool havePrefix = false;
     std::string prefix;           // -o
+    std::string folder;           // -d: every input's pieces go there
+    std::uint32_t digits = 3;     // --digits
     bool dryRun = false;          // -n
     bool json = false;            // --json
     std::vector<std::string> inputs;
@@ -31,6 +39,9 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
 
 // The input's path without a final ".wav" (any case).
 std::string DefaultPiecePrefix(const std::string& path);
+// A -c value: a whole sample index ("22050"), seconds ("83.5s") or a clock
+// time ("1:23.5", "1:02:03"). False when it is none of them.
+bool ParseCutValue(const std::string& text, SplitCut* cut);
 
 // Where the texts go, all UTF-8: out the listing, summaries and help, json
 // the --json lines (for scripts: never re-encoded), err every failure.

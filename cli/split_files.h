@@ -40,6 +40,9 @@ enum class NewFileOutcome { Written, NotCreated, NotWritten };
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
                             const std::uint8_t* body, std::uint64_t bodySize, std::string* reason);
 
+// True when something (file, folder, link) has this name (UTF-8).
+bool PathExists(const std::string& name);
+
 // Removes a piece written earlier in this run.
 void RemoveFile(const std::string& name);
 

@@ -134,6 +134,11 @@ NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, s
     return NewFileOutcome::NotWritten;
 }
 
+bool PathExists(const std::string& name) {
+    struct stat st;
+    return lstat(name.c_str(), &st) == 0;
+}
+
 void RemoveFile(const std::string& name) { unlink(name.c_str()); }
 
 }  // namespace tw

@@ -109,6 +109,10 @@ NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, s
     return NewFileOutcome::NotWritten;
 }
 
+bool PathExists(const std::string& name) {
+    return GetFileAttributesW(WidePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void RemoveFile(const std::string& name) { DeleteFileW(WidePath(name).c_str()); }
 
 }  // namespace tw

@@ -201,7 +201,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
             FreeView(fresh);
         }
     }
-    SetControlText(kIdStatus, "");
+    SetControlText(kIdStatus, wave->notice);
     SetProgress(0);
     PresentGraph();
 }

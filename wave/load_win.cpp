@@ -16,7 +16,9 @@
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
 #include "support/number_text.h"
+#include "cli/split_text_win.h"
 #include "view/view_win.h"
+#include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/read_measure.h"
 #include "wave/wave_stats.h"
@@ -149,6 +151,8 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
     copy->header = view->header;
     copy->pieceHeader = view->pieceHeader;
     copy->recording = view->recording;
+    copy->sourcePath = view->sourcePath;
+    copy->notice = view->notice;
     if (Superseded(drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
     for (std::uint32_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
         if (Superseded(drop)) return;
@@ -212,16 +216,19 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     // long recordings are never held at once; workers still using them keep
     // their own reference.
     SetCurrentWave(nullptr);
+    // Only the bytes the file holds, whatever the data chunk claims.
+    LARGE_INTEGER fileSize{};
+    const bool sized = GetFileSizeEx(file.get(), &fileSize) != 0;
+    const bool fitted = sized && FitDataToFile(&layout, static_cast<std::uint64_t>(fileSize.QuadPart));
     const std::uint32_t dataSize = layout.dataSize;
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
     wave->pieceHeader = layout.pieceHeader;
-    // A data chunk the file holds whole is measured and drawn straight from
-    // the file cache; one that claims more than the file holds is read into
-    // a zero-filled block, which gives it its zero tail.
-    LARGE_INTEGER fileSize{};
-    const bool whole = GetFileSizeEx(file.get(), &fileSize) &&
-                       layout.dataOffset + dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
+    wave->sourcePath = Utf8FromWide(widePath);
+    if (fitted) wave->notice = CodePageFromUtf8(DataFittedText(layout), CP_ACP);
+    // Measured and drawn straight from the file cache; read into a block of
+    // its own only when the system will not map it.
+    const bool whole = sized && layout.dataOffset + dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
     ReadMeasureResult loaded;
     if (whole && wave->MapFile(file.get(), layout.dataOffset, dataSize)) {
         // The helper thread faults the pages in ahead of the measurement.
@@ -257,7 +264,6 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
         return;
     }
     if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed
-    // A short file's missing tail has been measured as the zero samples it is.
     const WaveStats& stats = loaded.stats;
     SetControlText(kIdStatus, "WAVファイルの解析中...");
 

@@ -12,22 +12,15 @@ std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32
     std::vector<Piece> pieces;
     pieces.reserve(sortedCuts.size() + 1);
     const std::uint64_t end = dataSize;
-    std::uint64_t pos = 0;       // read position in bytes
-    double previous = 0.0;       // previous cut, fraction dropped
+    std::uint64_t pos = 0;  // start of the piece being planned
     for (double cut : sortedCuts) {
-        double c = std::trunc(cut);
-        std::uint64_t pieceEnd;
-        // Not a usable end: negative, past the data, out of order, or NaN.
-        if (!(c >= 0.0) || c > static_cast<double>(dataSize) / 2.0 || c < previous || pos >= end) {
-            pieceEnd = end;
-        } else {
-            pieceEnd = 2 * static_cast<std::uint64_t>(c);
-            pieceEnd -= pieceEnd % frameBytes;
-        }
-        if (pieceEnd < pos) pieceEnd = pos;
-        pieces.push_back({pos, static_cast<std::uint32_t>(pieceEnd - pos)});
-        pos = pieceEnd;
-        if (!std::isnan(c)) previous = c;
+        const double c = std::trunc(cut);
+        if (!(c > 0.0) || c >= static_cast<double>(end) / 2.0) continue;
+        std::uint64_t boundary = 2 * static_cast<std::uint64_t>(c);
+        boundary -= boundary % frameBytes;
+        if (boundary <= pos || boundary >= end) continue;
+        pieces.push_back({pos, static_cast<std::uint32_t>(boundary - pos)});
+        pos = boundary;
     }
     pieces.push_back({pos, static_cast<std::uint32_t>(end - pos)});
     return pieces;
@@ -45,10 +38,20 @@ std::size_t PieceHolding(const std::vector<Piece>& pieces, std::uint64_t offset)
     return static_cast<std::size_t>(after - 1 - pieces.begin());
 }
 
-bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "_%03u.wav", static_cast<unsigned>(number));
-    std::string result = prefix + digits;
+std::uint32_t PieceDigits(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    if (first != std::string::npos && first == last && text[first] >= '1' && text[first] <= '9')
+        return static_cast<std::uint32_t>(text[first] - '0');
+    return 3;
+}
+
+bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name,
+                   std::uint32_t digits) {
+    if (digits < 1 || digits > 9) digits = 3;
+    char tail[32];
+    std::snprintf(tail, sizeof tail, "_%0*u.wav", static_cast<int>(digits), static_cast<unsigned>(number));
+    std::string result = prefix + tail;
     if (result.size() + 1 > capacity) {
         name->clear();
         return false;

@@ -12,12 +12,12 @@ struct Piece {
     std::uint32_t length;  // bytes
 };
 
-// sortedCuts ascending (n entries) -> n + 1 contiguous pieces covering exactly
-// dataSize bytes. A cut below 0, beyond dataSize/2 or below the previous one
-// runs its piece to the end; every later piece is then empty. Every boundary
-// between two pieces is 2 x the cut moved down to a multiple of frameBytes
+// sortedCuts ascending -> contiguous pieces covering exactly dataSize bytes.
+// Each cut's boundary is 2 x the cut moved down to a multiple of frameBytes
 // (FrameBytes of the header), so no piece starts inside a frame; the last
-// piece still ends at dataSize.
+// piece still ends at dataSize. Cuts that give no new boundary (equal cuts,
+// two cuts in one frame, cuts at 0, at or past the end, NaN) make no piece, so
+// no piece is empty, except the one piece of an empty data chunk.
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
                               std::uint32_t frameBytes);
 
@@ -25,8 +25,13 @@ std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32
 // pieces.size() when no piece does (offset at or past the end).
 std::size_t PieceHolding(const std::vector<Piece>& pieces, std::uint64_t offset);
 
-// "%s_%03d.wav" into at most `capacity` bytes including the terminating zero.
+// The digits box: "1" to "9" (blanks around allowed) is that many digits;
+// any other text is 3.
+std::uint32_t PieceDigits(const std::string& text);
+
+// "%s_%0<digits>u.wav" (digits 1 to 9, else 3) into at most `capacity` bytes including the terminating zero.
 // Returns false (and leaves name empty) when it does not fit.
-bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name);
+bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name,
+                   std::uint32_t digits = 3);
 
 }  // namespace tw

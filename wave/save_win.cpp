@@ -1,10 +1,10 @@
-// Saving the cut pieces on a worker thread: one numbered WAV file per piece,
-// written straight from the loaded samples, failures reported in order and
-// passed over.
+// Saving the cut pieces on worker threads through the shared piece writer:
+// every name checked first, each piece written new and whole, and one message
+// at the end that says what happened.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,8 +12,8 @@
 
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
-#include "support/number_text.h"
-#include "wave/piece_plan.h"
+#include "cli/split_text_win.h"
+#include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/wave_win.h"
 
@@ -22,41 +22,27 @@ namespace tw {
 namespace {
 
 std::atomic<int> g_savesInFlight{0};
-constexpr std::size_t kNameCapacity = 1024;
 
 void Warn(const std::string& text, const std::string& caption) {
     if (!ShellClosing) ShowMessage(text, caption, MB_ICONWARNING | MB_OK);
 }
 
-void WriteFailed(std::uint32_t number) {
-    Warn("WAV データの書き出しに失敗しました", FormatNumber(number) + "個目");
+// The window's texts are in the ANSI code page, the writer's in UTF-8.
+std::string Utf8FromAnsi(const std::string& text) {
+    if (text.empty()) return text;
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
+    return Utf8FromWide(w);
 }
 
-bool WriteAll(HANDLE file, const void* data, std::uint32_t size) {
-    DWORD written = 0;
-    if (!WriteFile(file, data, size, &written, nullptr)) return false;
-    return written == size;  // a short write is a failure
-}
-
-enum class PieceOutcome { Pending, Written, NotCreated, NotWritten };
-
-// Writes one piece. A piece that could not be written completely is removed,
-// so no file is left whose header claims more data than it holds.
-PieceOutcome WritePiece(const std::string& name, const WaveData& wave, const Piece& piece) {
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return PieceOutcome::NotCreated;
-    WaveHeaderBytes header = PieceHeader(wave.pieceHeader, piece.length);
-    bool ok = WriteAll(file, header.data(), static_cast<std::uint32_t>(header.size()));
-    if (ok && piece.length > 0) ok = WriteAll(file, wave.bytes + piece.offset, piece.length);
-    CloseHandle(file);
-    if (!ok) DeleteFileA(name.c_str());
-    return ok ? PieceOutcome::Written : PieceOutcome::NotWritten;
-}
+std::string AnsiFromUtf8(const std::string& text) { return CodePageFromUtf8(text, CP_ACP); }
 
 // What one save works on. Taken on the user-interface thread at the click, so
 // a drop or a cut that follows the click at once can never slip into it.
 struct SaveJob {
-    std::string prefix;
+    std::string name;           // the name box, UTF-8
+    std::uint32_t digits = 3;
     WavePtr wave;               // kept alive by the job while a new file loads
     std::vector<double> cuts;   // ascending
 };
@@ -68,16 +54,17 @@ struct SaveJob {
 constexpr int kWriters = 2;
 
 struct SaveRun {
-    explicit SaveRun(const SaveJob& j)
-        : job(j), pieces(PlanPieces(j.cuts, j.wave->dataSize, FrameBytes(j.wave->pieceHeader))),
-          outcomes(pieces.size(), PieceOutcome::Pending) {}
-    const SaveJob& job;
-    std::vector<Piece> pieces;
+    explicit SaveRun(const SaveJob& job)
+        : save(PlanPieceSave(job.cuts, job.wave->pieceHeader, job.wave->bytes, job.wave->dataSize,
+                             // An empty box names the pieces after the recording, a bare name puts them beside it.
+                             job.name.empty() ? WithoutWavTail(job.wave->sourcePath)
+                                              : InFolder(FolderPart(job.wave->sourcePath), job.name),
+                             job.digits)) {}
+    const PieceSave save;
     std::mutex mutex;
-    std::condition_variable written;
-    std::vector<PieceOutcome> outcomes;  // Pending until its writer is done
-    std::size_t next = 0;                // the next piece nobody has taken
-    bool stopped = false;                // the window has closed
+    std::vector<PieceFailure> failures;
+    std::size_t next = 0;   // the next piece nobody has taken
+    bool stopped = false;   // the window has closed
 };
 
 void WritePieces(SaveRun& run) {
@@ -87,24 +74,20 @@ void WritePieces(SaveRun& run) {
             // Pieces start in order, so a save cut short by closing the
             // window leaves its first pieces, never one after a gap.
             std::lock_guard<std::mutex> lock(run.mutex);
-            if (run.stopped || run.next == run.pieces.size()) return;
+            if (run.stopped || run.next == run.save.pieces.size()) return;
             if (!BeginPieceWrite()) {
                 run.stopped = true;
-                run.written.notify_all();
                 return;
             }
             k = run.next++;
         }
-        std::string name;
-        PieceOutcome outcome = PieceOutcome::NotCreated;  // also a name too long for the buffer
-        if (PieceFileName(run.job.prefix, static_cast<std::uint32_t>(k), kNameCapacity, &name))
-            outcome = WritePiece(name, *run.job.wave, run.pieces[k]);
+        std::string reason;
+        const NewFileOutcome outcome = WriteSavePiece(run.save, k, &reason);
         EndPieceWrite();
-        {
+        if (outcome != NewFileOutcome::Written) {
             std::lock_guard<std::mutex> lock(run.mutex);
-            run.outcomes[k] = outcome;
+            run.failures.push_back({k, outcome, reason});
         }
-        run.written.notify_all();
     }
 }
 
@@ -114,38 +97,31 @@ void SaveCuts(const SaveJob& job) {
         return;
     }
     SaveRun run(job);
+    // A save never mixes with an earlier one: one name taken and nothing is written.
+    const std::vector<std::string> taken = NamesInTheWay(run.save);
+    if (!taken.empty()) {
+        Warn(AnsiFromUtf8(NamesInTheWayText(taken, "\r\n")), "Error");
+        return;
+    }
     std::vector<std::thread> writers;
     for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
-    // This thread reports each piece's outcome in order while the writers
-    // go on; a message box waits for the user without holding them up.
-    bool whole = true;
-    for (std::uint32_t k = 0; k < run.pieces.size(); ++k) {
-        PieceOutcome outcome;
-        {
-            std::unique_lock<std::mutex> lock(run.mutex);
-            run.written.wait(lock, [&] { return run.outcomes[k] != PieceOutcome::Pending || run.stopped; });
-            outcome = run.outcomes[k];
-        }
-        if (outcome == PieceOutcome::Pending || ShellClosing) {
-            whole = false;
-            break;
-        }
-        if (outcome == PieceOutcome::NotCreated) Warn("ファイルハンドルが作成できません", "エラーやん");
-        if (outcome != PieceOutcome::Written) WriteFailed(k);
-    }
-    {
-        std::lock_guard<std::mutex> lock(run.mutex);
-        if (!whole) run.stopped = true;
-    }
     for (std::thread& writer : writers) writer.join();
-    if (whole && !ShellClosing) ShowMessage("保存しました", "", MB_OK);
+    if (run.stopped || ShellClosing) return;
+    if (run.failures.empty()) {
+        ShowMessage("保存しました", "", MB_OK);
+        return;
+    }
+    std::sort(run.failures.begin(), run.failures.end(),
+              [](const PieceFailure& a, const PieceFailure& b) { return a.piece < b.piece; });
+    Warn(AnsiFromUtf8(SaveFailedText(run.save, run.failures, "\r\n")), "エラー");
 }
 
 }  // namespace
 
 void StartSaveCuts() {
     SaveJob job;
-    job.prefix = GetControlText(kIdPrefix);
+    job.name = Utf8FromAnsi(GetControlText(kIdPrefix));
+    job.digits = PieceDigits(GetControlText(kIdDigits));
     job.wave = CurrentWave();
     // The list itself is left sorted, as a save always leaves it.
     if (job.wave) job.cuts = Cuts().SortAndSnapshot();

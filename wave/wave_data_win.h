@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "wave/wave_format.h"
 
@@ -23,7 +24,9 @@ namespace tw {
 struct WaveData {
     WaveHeaderBytes header{};       // the file's first 44 bytes
     WaveHeaderBytes pieceHeader{};  // what every piece's header is made from
-    std::uint32_t dataSize = 0;     // of the data chunk, wherever it is
+    std::uint32_t dataSize = 0;     // of the data chunk, as much as the file holds
+    std::string sourcePath;         // the dropped file, UTF-8: pieces go beside it
+    std::string notice;             // for the status line once the graph is up
     std::uint8_t* bytes = nullptr;  // dataSize bytes
     // Which recording this is: unique to each WaveData made, except that a
     // copy taking a view's place keeps the view's, so drawings of either

@@ -91,7 +91,7 @@ LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& read
     const std::uint32_t fmtSize = ReadLe32(header.data() + 16);
     if (fmtSize == 16 && TagIs(header.data() + 36, "data")) {
         layout->dataOffset = kWaveHeaderSize;
-        layout->dataSize = HeaderDataSize(header);
+        layout->dataSize = layout->claimedSize = HeaderDataSize(header);
         layout->pieceHeader = header;
         return LayoutOutcome::Found;
     }
@@ -113,7 +113,7 @@ LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& read
         const std::uint32_t size = ReadLe32(chunk + 4);
         if (TagIs(chunk, "data")) {
             layout->dataOffset = pos + 8;
-            layout->dataSize = size;
+            layout->dataSize = layout->claimedSize = size;
             layout->pieceHeader = CanonicalPieceHeader(header, formatTag);
             return LayoutOutcome::Found;
         }
@@ -145,9 +145,19 @@ WaveCheck CheckWaveBytes(const std::uint8_t* file, std::uint64_t size) {
         return check;
     }
     check.verdict = WaveVerdict::Accepted;
-    const std::uint64_t offset = check.layout.dataOffset;
-    check.presentBytes = offset >= size ? 0 : std::min<std::uint64_t>(check.layout.dataSize, size - offset);
+    check.fitted = FitDataToFile(&check.layout, size);
+    check.presentBytes = check.layout.dataSize;
     return check;
+}
+
+bool FitDataToFile(WaveLayout* layout, std::uint64_t fileSize) {
+    const std::uint64_t held = layout->dataOffset >= fileSize ? 0 : fileSize - layout->dataOffset;
+    const std::uint64_t claimed = layout->claimedSize;
+    std::uint64_t size = claimed;
+    if (claimed > held || claimed == 0xFFFFFFFFull || (claimed == 0 && held > 0)) size = held;
+    if (size > 0xFFFFFFFFull) size = 0xFFFFFFFFull;
+    layout->dataSize = static_cast<std::uint32_t>(size);
+    return size != claimed;
 }
 
 std::uint32_t FrameBytes(const WaveHeaderBytes& header) {

@@ -29,7 +29,8 @@ std::uint32_t HeaderDataSize(const WaveHeaderBytes& header);       // offset 40
 // Where the samples of an accepted file are, and the header its pieces get.
 struct WaveLayout {
     std::uint64_t dataOffset = kWaveHeaderSize;  // file offset of the first data byte
-    std::uint32_t dataSize = 0;                   // as the data chunk claims
+    std::uint32_t dataSize = 0;     // bytes of data to use: FitDataToFile makes it what the file holds
+    std::uint32_t claimedSize = 0;  // as the data chunk claims
     // PieceHeader's source: the file's own 44 bytes when its layout is
     // canonical, otherwise a canonical header built from its fmt fields.
     WaveHeaderBytes pieceHeader{};
@@ -49,17 +50,24 @@ LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& read
 // The same over a file held in memory (mapped, or a test's bytes).
 LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size, WaveLayout* layout);
 
+// A data chunk that claims more than the file holds, or 0xFFFFFFFF (a
+// recording streamed to a pipe), or 0 with bytes behind it (a recorder that
+// never closed its file) runs to the end of the file: dataSize becomes what
+// the file holds (at most 0xFFFFFFFF), claimedSize stays for the message.
+// True when dataSize changed, i.e. the user should be told.
+bool FitDataToFile(WaveLayout* layout, std::uint64_t fileSize);
+
 // The loader's verdict on a whole file held in memory: fewer than 44 bytes or
 // tags that HeaderAccepted refuses are not a WAV file; an accepted header
-// without a data chunk has no data. presentBytes is how much of the data
-// chunk the file really holds (the rest reads as zeros, as a short file's
-// missing tail always does).
+// without a data chunk has no data. The layout is fitted to the file
+// (FitDataToFile); presentBytes is its dataSize.
 enum class WaveVerdict { Accepted, NotWave, NoDataChunk };
 struct WaveCheck {
     WaveVerdict verdict = WaveVerdict::NotWave;
     WaveHeaderBytes header{};  // the first 44 bytes, zero beyond a short file
     WaveLayout layout;
     std::uint64_t presentBytes = 0;
+    bool fitted = false;  // FitDataToFile changed the data size
 };
 WaveCheck CheckWaveBytes(const std::uint8_t* file, std::uint64_t size);
 

@@ -19,6 +19,7 @@
 #include "view/auto_cut.h"
 #include "view/cut_list.h"
 #include "wave/piece_plan.h"
+#include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
 
@@ -89,8 +90,10 @@ Expected Expect(const Bytes& file, std::int32_t width, double threshold, std::ve
     e.data.assign(file.begin() + static_cast<long>(l.dataOffset),
                   file.begin() + static_cast<long>(l.dataOffset + e.check.presentBytes));
     e.data.resize(l.dataSize, 0);
-    for (const tw::AutoCut& c : tw::ScanForCutsPlain(e.data.data(), l.dataSize, width, threshold))
-        e.cuts.push_back(static_cast<double>(c.position));
+    if (width > 0) {  // 0: no -t
+        for (const tw::AutoCut& c : tw::ScanForCutsPlain(e.data.data(), l.dataSize, width, threshold))
+            e.cuts.push_back(static_cast<double>(c.position));
+    }
     e.cuts.insert(e.cuts.end(), handCuts.begin(), handCuts.end());
     std::sort(e.cuts.begin(), e.cuts.end());
     e.pieces = tw::PlanPieces(e.cuts, l.dataSize, tw::FrameBytes(l.pieceHeader));
@@ -101,6 +104,12 @@ std::string Name(const std::string& prefix, std::size_t k) {
     std::string name;
     tw::PieceFileName(prefix, static_cast<std::uint32_t>(k), 4096, &name);
     return name;
+}
+
+std::vector<std::string> Names(const std::string& prefix, std::size_t count) {
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k < count; ++k) names.push_back(Name(prefix, k));
+    return names;
 }
 
 Bytes PieceBytes(const Expected& e, std::size_t k) {
@@ -127,6 +136,9 @@ TEST_CASE("tarnwick-split reads its options") {
          "t300 w1923 c10 c5 op n j in:a.wav"},
         {{"-t-5", "a.wav", "b.wav"}, tw::ArgsOutcome::Run, "t-5 w570 in:a.wav in:b.wav"},
         {{"-t", "&H1F", "-c", "9007199254740992", "a.wav"}, tw::ArgsOutcome::Run, "t&H1F w570 c9007199254740992 in:a.wav"},
+        {{"-c", "83.5s", "-c1:23.5", "-c", "1:02:03", "-d", "out", "--digits", "5", "a.wav"}, tw::ArgsOutcome::Run,
+         "w570 c83.5s c83.5s c3723s d:out 5 in:a.wav"},
+        {{"--digits=1", "-dx", "a.wav", "b.wav"}, tw::ArgsOutcome::Run, "w570 d:x 1 in:a.wav in:b.wav"},
         {{"--", "-n", "-"}, tw::ArgsOutcome::Run, "w570 in:-n in:-"},
         {{"-o", "", "a.wav"}, tw::ArgsOutcome::Run, "w570 o in:a.wav"},
         {{"--help", "a.wav"}, tw::ArgsOutcome::Help, ""},
@@ -139,6 +151,13 @@ TEST_CASE("tarnwick-split reads its options") {
         {{"-c", "-5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-c", "1.5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-c", "9007199254740993", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "1:60", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "1.5.2s", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "1:2s", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-c", "s", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--digits", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--digits", "10", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-d", "", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-x", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"--jsn", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-o", "p", "a.wav", "b.wav"}, tw::ArgsOutcome::Usage, ""},
@@ -154,8 +173,14 @@ TEST_CASE("tarnwick-split reads its options") {
         if (r.outcome != tw::ArgsOutcome::Run) continue;
         std::string seen = o.autoCut ? "t" + o.threshold + " " : "";
         seen += "w" + std::to_string(o.width);
-        for (double c : o.cuts) seen += " c" + std::to_string(static_cast<std::uint64_t>(c));
+        for (const tw::SplitCut& c : o.cuts) {
+            char g[32];
+            std::snprintf(g, sizeof g, c.seconds ? "%gs" : "%.0f", c.value);
+            seen += std::string(" c") + g;
+        }
         if (o.havePrefix) seen += " o" + o.prefix;
+        if (!o.folder.empty()) seen += " d:" + o.folder;
+        if (o.digits != 3) seen += " " + std::to_string(o.digits);
         if (o.dryRun) seen += " n";
         if (o.json) seen += " j";
         for (const std::string& in : o.inputs) seen += " in:" + in;
@@ -183,6 +208,10 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
     listed.insert(listed.end(), canonical.begin() + 36, canonical.end());
     Bytes shortFile = canonical;
     shortFile.resize(canonical.size() - 3001);
+    // Sizes no file can hold: streamed to a pipe (0xFFFFFFFF) and never closed (0).
+    Bytes streamed = canonical, unclosed = canonical;
+    for (int i = 0; i < 4; ++i) streamed[40 + i] = streamed[4 + i] = 0xFF;
+    for (int i = 0; i < 4; ++i) unclosed[40 + i] = unclosed[4 + i] = 0;
     struct Row {
         const char* name;
         Bytes file;
@@ -196,12 +225,14 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         {"listed.WAV", listed, {"-t", "100", "-w", "1923", "-c", "5", "-c", "999999"}, 1923, 100, {5, 999999}},
         {"short.wav", shortFile, {"-t", " 100.9xyz", "-c", "1001", "-c", "1001"}, 570, 100, {1001, 1001}},
         {"uncut.wav", canonical, {"-t", "2147483648"}, 570, 2147483648.0, {}},
+        {"streamed.wav", streamed, {"-t", "100", "-c", "0.5s", "-c", "22050"}, 570, 100, {22050, 22050}},
+        {"unclosed.wav", unclosed, {"-c", "0:00.25", "-c", "11025"}, 570, 0, {11026, 11025}},
     };
     for (const Row& r : rows) {
         CAPTURE(r.name);
         const std::string path = at(r.name);
         Write(path, r.file);
-        const Expected e = Expect(r.file, r.width, r.threshold, r.handCuts);
+        const Expected e = Expect(r.file, r.options[0] == "-t" ? r.width : 0, r.threshold, r.handCuts);
         REQUIRE(e.check.verdict == tw::WaveVerdict::Accepted);
         const std::string prefix = tw::DefaultPiecePrefix(path);
         std::vector<std::string> args = r.options;
@@ -212,13 +243,17 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         dry.insert(dry.begin(), "-n");
         const Result listing = Run(dry);
         CHECK(listing.status == tw::kSplitOk);
-        CHECK(listing.err.empty());
+        // Only the file's bytes, and a word on stderr when that is less than the header says.
+        CHECK(listing.err == (e.check.fitted ? path + ": " + tw::DataFittedText(e.check.layout) + "\n" : ""));
+        CHECK(e.data.size() == r.file.size() - e.check.layout.dataOffset);
         for (std::size_t k = 0; k < e.pieces.size(); ++k) {
-            char line[64];
-            std::snprintf(line, sizeof line, "\n%03u %llu %llu %llu ", static_cast<unsigned>(k),
+            CHECK(e.pieces[k].length > 0);
+            char line[96];
+            std::snprintf(line, sizeof line, "\n%03u %llu %llu %llu %.3f %.3f ", static_cast<unsigned>(k),
                           static_cast<unsigned long long>(e.pieces[k].offset / 2),
                           static_cast<unsigned long long>(e.pieces[k].length / 2),
-                          static_cast<unsigned long long>(e.pieces[k].length));
+                          static_cast<unsigned long long>(e.pieces[k].length), e.pieces[k].offset / 88200.0,
+                          e.pieces[k].length / 88200.0);
             CHECK(Has(listing.out, line + Name(prefix, k) + "\n"));
             CHECK(!fs::exists(fs::u8path(Name(prefix, k))));
         }
@@ -247,19 +282,35 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         // The real run: every piece as the window's save writes it.
         const Result written = Run(args);
         CHECK(written.status == tw::kSplitOk);
-        CHECK(written.err.empty());
+        CHECK(written.err == listing.err);
         for (std::size_t k = 0; k < e.pieces.size(); ++k) CHECK(Read(Name(prefix, k)) == PieceBytes(e, k));
         CHECK(!fs::exists(fs::u8path(Name(prefix, e.pieces.size()))));
 
-        // Again: every piece fails, nothing is touched, status 1.
-        Write(Name(prefix, 0), {'k', 'e', 'e', 'p'});
+        // Again, with piece 0 gone and the last replaced: one line names the
+        // files in the way, nothing is written, status 1.
+        const bool several = e.pieces.size() > 1;
+        if (several) fs::remove(fs::u8path(Name(prefix, 0)));
+        Write(Name(prefix, e.pieces.size() - 1), {'k', 'e', 'e', 'p'});
         const Result again = Run(args);
         CHECK(again.status == tw::kSplitFailed);
-        CHECK(std::count(again.err.begin(), again.err.end(), '\n') == static_cast<long>(e.pieces.size()));
-        CHECK(Has(again.err, Name(prefix, e.pieces.size() - 1) + ": " + tw::kSplitNotCreated));
-        CHECK(Read(Name(prefix, 0)) == Bytes{'k', 'e', 'e', 'p'});
-        for (std::size_t k = 1; k < e.pieces.size(); ++k) CHECK(Read(Name(prefix, k)) == PieceBytes(e, k));
+        std::vector<std::string> inTheWay = Names(prefix, e.pieces.size());
+        if (several) inTheWay.erase(inTheWay.begin());
+        CHECK(again.err == listing.err + path + ": " + tw::NamesInTheWayText(inTheWay, ", ") + "\n");
+        CHECK(fs::exists(fs::u8path(Name(prefix, 0))) == !several);
+        CHECK(Read(Name(prefix, e.pieces.size() - 1)) == Bytes{'k', 'e', 'e', 'p'});
+        for (std::size_t k = 1; k + 1 < e.pieces.size(); ++k) CHECK(Read(Name(prefix, k)) == PieceBytes(e, k));
     }
+    // -d: every input's pieces in one folder, named after it, in the digits asked for;
+    // a missing folder is one line per input.
+    fs::create_directories(fs::u8path(at("out")));
+    const Result into = Run({"-d", at("out"), "--digits", "1", "-c", "100", at("canonical.wav"), at("listed.WAV")});
+    CHECK(into.status == tw::kSplitOk);
+    for (const char* name : {"out/canonical_0.wav", "out/canonical_1.wav", "out/listed_0.wav", "out/listed_1.wav"})
+        CHECK(fs::exists(fs::u8path(at(name))));
+    const Result missing = Run({"-d", at("nowhere"), "-c", "100", at("canonical.wav"), at("listed.WAV")});
+    CHECK(missing.status == tw::kSplitFailed);
+    CHECK(std::count(missing.err.begin(), missing.err.end(), '\n') == 2);
+    CHECK(Has(missing.err, at("nowhere/listed_000.wav") + ": " + tw::kSplitNotCreated));
     // Cuts spread by the 10-column rule: the wider graph allows more.
     CHECK(Expect(canonical, 1923, 100, {}).cuts.size() > Expect(canonical, 570, 100, {}).cuts.size());
 }
@@ -275,8 +326,8 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
         const Result r = Run({"--json", "-o", at(std::string("out_") + w.name), path});
         if (w.verdict == twc::Verdict::Loads) {
             CHECK(r.status == tw::kSplitOk);
-            CHECK(r.err.empty());
             const tw::WaveCheck c = tw::CheckWaveBytes(w.bytes.data(), w.bytes.size());
+            CHECK(r.err.empty() == !c.fitted);
             CHECK(Read(at(std::string("out_") + w.name + "_000.wav")).size() == 44 + c.layout.dataSize);
             continue;
         }

@@ -70,31 +70,31 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
     const Row rows[] = {
         {{}, 1000, {1000}},
         {{100}, 1000, {200, 800}},
-        {{100, 100}, 1000, {200, 0, 800}},
-        {{0}, 1000, {0, 1000}},
+        {{100, 100}, 1000, {200, 800}},                // equal cuts: one boundary
+        {{0}, 1000, {1000}},
         {{100, 300}, 1001, {200, 400, 401}},         // odd last byte goes with the last piece
-        {{500}, 1000, {1000, 0}},                     // exactly at the end
-        {{501}, 1000, {1000, 0}},                     // one past the end
-        {{501, 502}, 1000, {1000, 0, 0}},
-        {{-5, 10}, 1000, {1000, 0, 0}},               // negative: runs to the end
+        {{500}, 1000, {1000}},                        // exactly at the end
+        {{501}, 1000, {1000}},                        // one past the end
+        {{501, 502}, 1000, {1000}},
+        {{-5, 10}, 1000, {20, 980}},                  // negative: no boundary
         {{100.9, 200.2}, 1000, {200, 200, 600}},      // fractions dropped
         {{3}, 7, {6, 1}},
-        {{4}, 7, {7, 0}},                             // 4 > 3.5 lies beyond the data
-        {{10}, 0, {0, 0}},
-        {{300, 100}, 1000, {600, 400, 0}},            // out of order: runs to the end
-        {{100, NAN}, 1000, {200, 800, 0}},
-        {{1e300}, 1000, {1000, 0}},
+        {{4}, 7, {7}},                                // 4 > 3.5 lies beyond the data
+        {{10}, 0, {0}},                               // an empty data chunk is one empty piece
+        {{300, 100}, 1000, {600, 400}},               // out of order: the lower cut gives no boundary
+        {{100, NAN}, 1000, {200, 800}},
+        {{1e300}, 1000, {1000}},
         {{2147483647.0}, 0xFFFFFFFFu, {0xFFFFFFFEu, 1}},  // 2 * cut does not wrap at 32 bits
         // Whole frames: every boundary moves down to a multiple of the frame.
         {{101, 300}, 1002, {200, 400, 402}, 4},       // stereo 16-bit: odd cut 101 -> byte 200
         {{100, 301}, 1002, {200, 400, 402}, 4},
-        {{1, 2}, 1001, {0, 4, 997}, 4},               // first boundary falls to byte 0: empty piece 0
+        {{1, 2, 3}, 1001, {4, 997}, 4},               // boundaries at byte 0 and inside one frame: one
         {{100, 200}, 1000, {198, 198, 604}, 6},       // mono 24-bit (3) and stereo 24-bit (6)
         {{100, 200}, 1000, {198, 201, 601}, 3},
         {{499}, 1001, {992, 9}, 8},                   // the last piece keeps the odd last byte
-        {{500}, 1001, {1000, 1}, 8},                  // a cut at the end is still a boundary
-        {{501}, 1001, {1001, 0}, 8},                  // past the end: runs to the end unmoved
-        {{300, 100}, 1000, {600, 400, 0}, 4},         // out of order still runs to the end
+        {{500}, 1001, {1000, 1}, 8},                  // a cut before the odd last byte is still a boundary
+        {{501}, 1001, {1001}, 8},                     // past the end: no boundary
+        {{1000, 1000, 1000.5}, 4000, {2000, 2000}, 4}, // a double automatic run: no empty piece
     };
     for (const Row& r : rows) {
         CAPTURE(r.frame);
@@ -112,21 +112,18 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
 }
 
 TEST_CASE("the piece that holds a byte is the one a save writes it into") {
-    // 1000 bytes cut at bytes 100, 100 (an empty piece 1), 300 and 600.
+    // 1000 bytes cut at bytes 100, 100 (one boundary), 300 and 600.
     const std::vector<Piece> pieces = PlanPieces({50, 50, 150, 300}, 1000, 4);
     const std::size_t none = pieces.size();
     struct Row { std::uint64_t offset; std::size_t piece; };
     const Row rows[] = {
-        {0, 0}, {99, 0}, {100, 2}, {299, 2}, {300, 3}, {599, 3}, {600, 4}, {999, 4}, {1000, none}, {1u << 31, none},
+        {0, 0}, {99, 0}, {100, 1}, {299, 1}, {300, 2}, {599, 2}, {600, 3}, {999, 3}, {1000, none}, {1u << 31, none},
     };
     for (const Row& r : rows) {
         CAPTURE(r.offset);
         CHECK(PieceHolding(pieces, r.offset) == r.piece);
     }
-    // Cuts at 0 and past the end leave empty pieces at both ends.
-    const std::vector<Piece> ends = PlanPieces({0, 900}, 1000, 2);
-    CHECK(PieceHolding(ends, 0) == 1);
-    CHECK(PieceHolding(ends, 999) == 1);
+    CHECK(PieceHolding(PlanPieces({0, 900}, 1000, 2), 999) == 0);
     CHECK(PieceHolding(PlanPieces({}, 0, 2), 0) == 1);
 }
 
@@ -212,6 +209,30 @@ TEST_CASE("the data chunk is found after any chunks, and only where it is") {
     }
 }
 
+TEST_CASE("the data runs to the end of the file when its size cannot be true") {
+    struct Row { std::uint32_t claimed; std::uint64_t fileSize; std::uint32_t size; bool fitted; };
+    const Row rows[] = {
+        {1000, 44 + 1000, 1000, false},           // as claimed
+        {1000, 44 + 2000, 1000, false},           // chunks after the data stay out
+        {1000000, 44 + 475790, 475790, true},     // cut short
+        {0xFFFFFFFFu, 44 + 477000, 477000, true}, // streamed to a pipe
+        {0, 44 + 477000, 477000, true},           // never closed
+        {0, 44, 0, false},                        // really empty
+        {7, 40, 0, true},                         // data offset past the end
+        {0xFFFFFFFFu, 44 + (1ull << 33), 0xFFFFFFFFu, false},
+        {0, 44 + (1ull << 33), 0xFFFFFFFFu, true},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.claimed);
+        CAPTURE(r.fileSize);
+        WaveLayout layout;
+        layout.dataSize = layout.claimedSize = r.claimed;
+        CHECK(FitDataToFile(&layout, r.fileSize) == r.fitted);
+        CHECK(layout.dataSize == r.size);
+        CHECK(layout.claimedSize == r.claimed);
+    }
+}
+
 TEST_CASE("the chunk walk stops after its bound and on read errors") {
     // 2^16 empty JUNK chunks and then data: the bound is reached first.
     std::vector<std::uint8_t> f = RiffFile(18, 1, {});
@@ -237,4 +258,13 @@ TEST_CASE("piece names are bounded") {
     CHECK(PieceFileName(std::string(1015, 'x'), 7, 1024, &name));  // 1015 + 8 + NUL = 1024
     CHECK_FALSE(PieceFileName(std::string(1016, 'x'), 7, 1024, &name));
     CHECK(name.empty());
+    // The digits box: 1 to 9, any other text 3.
+    const std::pair<const char*, const char*> digits[] = {
+        {"1", "p_7.wav"}, {"5", "p_00007.wav"}, {" 9 ", "p_000000007.wav"}, {"0", "p_007.wav"},
+        {"10", "p_007.wav"}, {"abc", "p_007.wav"}, {"", "p_007.wav"}, {"-2", "p_007.wav"},
+    };
+    for (const auto& d : digits) {
+        CHECK(PieceFileName("p", 7, 1024, &name, PieceDigits(d.first)));
+        CHECK(name == d.second);
+    }
 }
