@@ -1,5 +1,5 @@
-// Planning the pieces of a save: n + 1 contiguous pieces that cover exactly
-// the data, whatever the cut list holds (NaN, infinities, negatives, values
+// Planning the pieces of a save: contiguous pieces, none empty, that cover
+// exactly the data, whatever the cut list holds (NaN, infinities, negatives, values
 // past the end, any order), and a piece file name that always fits its buffer.
 //
 // Input: data size (4), flags (1), frame bytes (1), piece number (4), name capacity (2),
@@ -18,23 +18,21 @@ using namespace tw;
 
 namespace {
 
-// The pieces read straight from the rules: a cut ends its piece at twice its
-// whole part unless it is negative, past data size / 2, below the previous
-// cut or NaN; then the piece runs to the end and every later piece is empty.
-// A boundary moves down to a whole frame.
+// The pieces read straight from the rules: a cut's boundary is twice its
+// whole part moved down to a whole frame; a boundary that is not past the
+// previous one and before the end (NaN, negative, 0, equal, out of order,
+// past the end) makes no piece.
 std::vector<std::uint64_t> ReferenceEnds(const std::vector<double>& cuts, std::uint32_t dataSize,
                                          std::uint32_t frame) {
     std::vector<std::uint64_t> ends;
     std::uint64_t pos = 0;
-    double previous = 0;
     for (double cut : cuts) {
         const double c = std::trunc(cut);
-        std::uint64_t end = dataSize;
-        if (pos < dataSize && c >= 0 && c <= dataSize / 2.0 && c >= previous)
-            end = 2 * static_cast<std::uint64_t>(c) / frame * frame;
+        if (!(c > 0 && c < dataSize / 2.0)) continue;
+        const std::uint64_t end = 2 * static_cast<std::uint64_t>(c) / frame * frame;
+        if (end <= pos || end >= dataSize) continue;
         ends.push_back(end);
         pos = end;
-        if (!std::isnan(c)) previous = c;
     }
     ends.push_back(dataSize);
     return ends;
@@ -66,18 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 2) std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as the save does
 
     const std::vector<Piece> pieces = PlanPieces(cuts, dataSize, frame);
-    FUZZ_CHECK(pieces.size() == cuts.size() + 1);
     const std::vector<std::uint64_t> ends = ReferenceEnds(cuts, dataSize, frame);
+    FUZZ_CHECK(pieces.size() == ends.size() && pieces.size() <= cuts.size() + 1);
     std::uint64_t pos = 0;
-    bool reachedEnd = false;
-    for (std::size_t k = 0; k < pieces.size(); ++k) {
+    for (std::size_t k = 0; k < pieces.size() && k < ends.size(); ++k) {
         FUZZ_CHECK(pieces[k].offset == pos);
         FUZZ_CHECK(pieces[k].offset + pieces[k].length <= dataSize);
-        if (reachedEnd) FUZZ_CHECK(pieces[k].length == 0);
-        if (k > 0 && pos < dataSize) FUZZ_CHECK(pos % frame == 0);
+        FUZZ_CHECK(pieces[k].length > 0 || dataSize == 0);
+        if (k > 0) FUZZ_CHECK(pos % frame == 0);
         pos += pieces[k].length;
         FUZZ_CHECK(pos == ends[k]);
-        if (pos == dataSize) reachedEnd = true;
     }
     FUZZ_CHECK(pos == dataSize);
 

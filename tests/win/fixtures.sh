@@ -2,7 +2,7 @@
 # Input files for the Win32 tests, made by real tools. Made once per build tree.
 set -eu
 dir=$1
-[ -f "$dir/.done-2" ] && exit 0
+[ -f "$dir/.done-3" ] && exit 0
 mkdir -p "$dir"
 cd "$dir"
 sox -n -r 44100 -c 1 -b 16 mono16.wav synth 0.5 sine 440 vol 0.5
@@ -29,5 +29,17 @@ sox -n -r 16000 -c 4 -b 16 quad.wav synth 0.2 sine 300 sine 400 sine 500 sine 60
 sox -D bursts.wav right_silent.wav vol 0
 sox -D -M bursts.wav right_silent.wav left_only.wav
 rm -f right_silent.wav
-for f in ff_speech ff_stereo ext24 quad left_only mono8 stereo16; do sox -D "$f.wav" -t raw "$f.raw"; done
-touch .done-2
+for f in ff_speech ff_stereo ext24 quad left_only mono8 stereo16 bursts; do sox -D "$f.wav" -t raw "$f.raw"; done
+
+# Data sizes the file does not hold, each with the samples it really holds
+# (<name>.raw): streamed to a pipe (sizes 0xFFFFFFFF), cut short (the header
+# claims the whole recording), never closed (sizes 0).
+ffmpeg -v error -y -i bursts.wav -fflags +bitexact -f wav pipe: > streamed.wav
+cp bursts.raw streamed.raw
+head -c 30044 bursts.wav > cutshort.wav
+head -c 30000 bursts.raw > cutshort.raw
+cp bursts.wav unclosed.wav
+printf '\0\0\0\0' | dd of=unclosed.wav bs=1 seek=4 conv=notrunc status=none
+printf '\0\0\0\0' | dd of=unclosed.wav bs=1 seek=40 conv=notrunc status=none
+cp bursts.raw unclosed.raw
+touch .done-3
