@@ -134,6 +134,12 @@ std::string JsonString(const std::string& s) {
 
 std::string Number(std::uint64_t v) { return std::to_string(v); }
 
+// Bytes of one frame as the header gives them (block alignment, else from the channels and bits).
+double BlockBytes(const WaveHeaderBytes& h) {
+    const std::uint16_t align = ReadLe16(h.data() + 32);
+    return align ? align : HeaderChannelCount(h) * ((HeaderBitsPerSample(h) + 7) / 8);
+}
+
 std::string Reason(const std::string& reason) { return reason.empty() ? std::string() : " (" + reason + ")"; }
 
 // One input file's run.
@@ -160,9 +166,11 @@ public:
             for (const AutoCut& c : ScanForCuts(data_, layout.dataSize, options_.width, ParseNumber(options_.threshold)))
                 cuts.push_back(static_cast<double>(c.position));
         }
-        const double frameSamples = FrameBytes(layout.pieceHeader) / 2;
+        // A time: the nearest whole frame, as the cut position whose boundary falls on it.
+        const double frameBytes = BlockBytes(check.header);
         for (const SplitCut& c : options_.cuts)
-            cuts.push_back(c.seconds ? std::floor(c.value * HeaderSampleRate(check.header) + 0.5) * frameSamples : c.value);
+            cuts.push_back(c.seconds ? std::ceil(std::floor(c.value * HeaderSampleRate(check.header) + 0.5) * frameBytes / 2)
+                                     : c.value);
         std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
@@ -178,7 +186,8 @@ public:
             const std::vector<std::string> taken = NamesInTheWay(save);
             if (!taken.empty()) {
                 io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
-                if (options_.json) io_.json("{\"path\":" + JsonString(path_) + ",\"error\":\"exists\"}\n");
+                if (options_.json)
+                    io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(NamesInTheWayText(taken, ", ")) + "}\n");
                 return false;
             }
         }
@@ -223,7 +232,7 @@ private:
                         const std::vector<std::string>& names) const {
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
                            "番号 先頭サンプル サンプル数 バイト数 開始秒 長さ秒 ファイル名\n";
-        const double bytesPerSecond = static_cast<double>(FrameBytes(check.layout.pieceHeader)) * HeaderSampleRate(check.header);
+        const double bytesPerSecond = BlockBytes(check.header) * HeaderSampleRate(check.header);
         auto seconds = [bytesPerSecond](std::uint64_t bytes) {
             if (bytesPerSecond <= 0) return std::string("-");
             char t[32];

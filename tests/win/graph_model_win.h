@@ -164,13 +164,22 @@ inline std::int32_t ShownNumber(int id) { return tw::TruncToInt32(tw::ParseNumbe
 
 // The picture the program must have installed for `file` (a whole WAV file
 // with a canonical header) at the graph control's current size.
+// The data size of a canonical file as the window takes it: the header's,
+// unless the file cannot hold it (0xFFFFFFFF, 0 with bytes behind, or more
+// than there is): then the bytes up to the end of the file.
+inline std::uint32_t HeldDataSize(const std::vector<std::uint8_t>& file) {
+    const std::uint32_t claimed = static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
+                                  (static_cast<std::uint32_t>(file[43]) << 24);
+    const std::uint32_t held = static_cast<std::uint32_t>(file.size() - 44);
+    return claimed == 0 || claimed == 0xFFFFFFFFu || claimed > held ? held : claimed;
+}
+
 inline Picture ExpectedForFile(const std::vector<std::uint8_t>& file, const std::vector<double>& cuts) {
-    std::uint32_t dataSize = static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
-                             (static_cast<std::uint32_t>(file[43]) << 24);
+    std::uint32_t dataSize = HeldDataSize(file);
     SIZE size = GraphControlSize();
     auto sampleAt = [&file](std::uint64_t i) -> std::int16_t {
         size_t at = 44 + 2 * static_cast<size_t>(i);
-        if (at + 1 >= file.size()) return 0;  // a short file's missing tail is zero
+        if (at + 1 >= file.size()) return 0;
         return static_cast<std::int16_t>(file[at] | (file[at + 1] << 8));
     };
     return ExpectedPicture(size.cx, size.cy, dataSize, ShownNumber(1011), ShownNumber(1014), sampleAt, cuts);

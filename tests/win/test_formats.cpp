@@ -82,12 +82,16 @@ void CheckCorpus() {
         Check(odd, name + " some cuts are odd sample positions");
 
         const std::string prefix = "fmt_" + name;
-        const auto boxes = SaveBoxes(prefix);
+        const auto boxes = SaveBoxes(WorkPath(prefix));
         CheckEq(boxes.size(), size_t{1}, name + " one message");
         if (!boxes.empty()) CheckEq(boxes.back(), std::string("保存しました"), name + " saved");
-        const unsigned frame = tw::FrameBytes(tw::CurrentWave()->pieceHeader);
+        const tw::WavePtr wave = tw::CurrentWave();
+        const unsigned frame = tw::FrameBytes(wave->pieceHeader);
+        std::vector<double> sorted = cuts;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t count = tw::PlanPieces(sorted, wave->dataSize, frame).size();
         if (FILE* f = std::fopen("manifest.txt", "ab")) {
-            std::fprintf(f, "%s|%s|%u|%u\n", name.c_str(), prefix.c_str(), static_cast<unsigned>(cuts.size() + 1), frame);
+            std::fprintf(f, "%s|%s|%u|%u\n", name.c_str(), prefix.c_str(), static_cast<unsigned>(count), frame);
             std::fclose(f);
         }
     }

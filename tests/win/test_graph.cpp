@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "app/shell_win.h"
+#include "cli/split_text_win.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
 #include "view/graph_geometry.h"
 #include "view/view_win.h"
+#include "wave/piece_writer.h"
 #include "wave/wave_win.h"
 
 using namespace twt;
@@ -65,10 +67,7 @@ std::vector<int> ExpectedPositions(std::uint32_t dataSize, int width) {
     return out;
 }
 
-std::uint32_t DataSizeOf(const std::vector<std::uint8_t>& file) {
-    return static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
-           (static_cast<std::uint32_t>(file[43]) << 24);
-}
+std::uint32_t DataSizeOf(const std::vector<std::uint8_t>& file) { return gm::HeldDataSize(file); }
 
 std::vector<std::uint8_t> DropAndWait(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::string path = WorkPath(name);
@@ -81,9 +80,16 @@ std::vector<std::uint8_t> DropAndWait(const std::string& name, const std::vector
     return bytes;
 }
 
-// Status line empty, bar at 0, and exactly the changes of the bar sent.
+// Status line empty (or telling of a data size the file does not hold), bar
+// at 0, and exactly the changes of the bar sent.
 void CheckProgressAfter(const std::vector<std::uint8_t>& file, const std::string& what) {
-    CheckEq(ControlText(1026), std::string(""), what + ": status line empty");
+    tw::WaveLayout fitted;
+    fitted.claimedSize = static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
+                         (static_cast<std::uint32_t>(file[43]) << 24);
+    fitted.dataSize = DataSizeOf(file);
+    const std::string notice = fitted.claimedSize == fitted.dataSize ? std::string()
+                               : tw::CodePageFromUtf8(tw::DataFittedText(fitted), CP_ACP);
+    CheckEq(ControlText(1026), notice, what + ": status line");
     CheckEq(static_cast<int>(SendMessageA(Control(1025), PBM_GETPOS, 0, 0)), 0, what + ": bar at 0");
     CheckEq(g_ranges, 1, what + ": range 0..100 set once");
     std::vector<int> want = ExpectedPositions(DataSizeOf(file), gm::GraphControlSize().cx);
@@ -252,7 +258,7 @@ void CheckScalesAndSizes() {
         {"just_below_step_10.wav", WaveFile(justBelow)},
         {"stereo.wav", WaveFile(stereo, 2)},
         {"one_sample.wav", WaveFile({-20000})},
-        {"short_tail.wav", WaveFile({1000, -1000}, 1, 8000, 400)},
+        {"short_tail.wav", WaveFile({1000, -1000}, 1, 8000, 400)},  // drawn as the 4 bytes it holds
         {"odd_size.wav", WaveFile({500, -500, 250}, 1, 8000, 5)},
         {"wide_file.wav", WaveFile(std::vector<std::int16_t>(200, -32768))},
     };

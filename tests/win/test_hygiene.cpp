@@ -163,7 +163,7 @@ void Cycle(int n) {
     SendMessageA(Control(1032), BM_CLICK, 0, 0);
     SendMessageA(Control(1033), BM_CLICK, 0, 0);
     // Cuts only in the first cycle (three, in the tone bursts): the list never
-    // shrinks, and each failed piece of the second save costs two boxes.
+    // shrinks; the second save finds its names taken and shows one box.
     SetDlgItemTextA(tw::MainWindowHandle, 1016, n == 0 ? "100" : "0");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     SendMessageA(Control(1034), BM_CLICK, 0, 0);
@@ -176,8 +176,8 @@ void Cycle(int n) {
     size_t boxes = Boxes().size();
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitBoxes(boxes + 1) && WaitIdle(), "cycle " + std::to_string(n) + " save");
-    // Saving again to the same names: failure boxes, nothing written. Each
-    // box takes a while to come and go, so only every tenth cycle.
+    // Saving again to the same names: one box, nothing written. The box
+    // takes a while to come and go, so only every tenth cycle.
     if (n % 10 == 0) {
         SendMessageA(Control(1030), BM_CLICK, 0, 0);
         WaitIdle();

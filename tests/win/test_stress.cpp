@@ -99,7 +99,7 @@ std::uint32_t Le32(const std::vector<std::uint8_t>& b, size_t at) {
 struct GoodFile {
     std::string path;
     std::vector<std::uint8_t> header;  // 44 bytes as read
-    std::vector<std::uint8_t> data;    // the data chunk as loaded: size field, zero tail
+    std::vector<std::uint8_t> data;    // the data chunk as loaded: what the file holds of it
 };
 
 std::vector<GoodFile> g_good;
@@ -110,8 +110,8 @@ GoodFile Expect(const std::string& path) {
     GoodFile f{path, {}, {}};
     if (!Check(bytes.size() >= 44, path + " readable")) return f;
     f.header.assign(bytes.begin(), bytes.begin() + 44);
-    f.data.assign(Le32(bytes, 40), 0);
-    std::memcpy(f.data.data(), bytes.data() + 44, std::min<size_t>(bytes.size() - 44, f.data.size()));
+    const std::uint32_t claimed = Le32(bytes, 40), held = static_cast<std::uint32_t>(bytes.size() - 44);
+    f.data.assign(bytes.begin() + 44, bytes.begin() + 44 + (claimed == 0 || claimed == 0xFFFFFFFFu || claimed > held ? held : claimed));
     return f;
 }
 
@@ -264,6 +264,8 @@ void CheckFreshSave(Save& s) {
 void CheckUsedSave(const Save& s) {
     const std::string tag = "save " + std::to_string(s.number) + " to a used prefix (" + s.dir + ")";
     for (const auto& [path, bytes] : s.before) Check(ReadFileBytes(path) == bytes, tag + ": " + path + " untouched");
+    // A save never mixes with an earlier one: with its names taken it writes nothing.
+    if (!s.before.empty()) CheckEq(FilesIn(s.dir).size(), s.before.size(), tag + ": nothing written beside");
     for (const std::string& name : FilesIn(s.dir)) {
         std::string path = s.dir + "\\" + name;
         if (s.before.count(path)) continue;
