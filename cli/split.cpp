@@ -1,6 +1,7 @@
 #include "cli/split.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -176,9 +177,10 @@ public:
         std::vector<double> cuts;
         if (options_.pauseCut) {
             const PauseAudio audio = AudioOf(check);
-            threshold_ = options_.haveThreshold ? ReadThresholdText(options_.threshold).value : EstimatePauseThreshold(audio);
-            for (std::int64_t c : FindPauseCuts(audio, threshold_, options_.pauseMs).cuts)
-                cuts.push_back(static_cast<double>(c));
+            const PauseCutResult found = FindPauseCuts(
+                audio, options_.haveThreshold ? ReadThresholdText(options_.threshold).value : std::nan(""), options_.pauseMs);
+            threshold_ = found.threshold;
+            for (std::int64_t c : found.cuts) cuts.push_back(static_cast<double>(c));
             if (!options_.json)
                 io_.out(path_ + ": しきい値 " + FormatNumber(threshold_) + (options_.haveThreshold ? "" : " (推定)") +
                         " で " + FormatNumber(options_.pauseMs) + " ms 以上の間を切ります\n");
@@ -234,8 +236,8 @@ private:
         PauseAudio audio;
         audio.data = data_;
         audio.sampleCount = check.layout.dataSize / 2;
-        audio.channels = HeaderChannelCount(check.header);
-        audio.sampleRate = HeaderSampleRate(check.header);
+        audio.channels = HeaderChannelCount(check.layout.pieceHeader);
+        audio.sampleRate = HeaderSampleRate(check.layout.pieceHeader);
         return audio;
     }
 

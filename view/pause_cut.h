@@ -33,11 +33,13 @@ struct PauseCutResult {
     double threshold = 0;            // the threshold used, on the 16-bit scale
 };
 
-// Cuts at threshold T (an RMS level on the 16-bit scale; T <= 0 or NaN finds
-// no pause). A stretch also counts as quiet while its level stays within
+// Cuts at threshold T (an RMS level on the 16-bit scale; T <= 0 finds no
+// pause; NaN: EstimatePauseThreshold's, found in the same pass). A stretch also counts as quiet while its level stays within
 // kFloorMarginDb of the quietest level around it, so pauses are still found
 // when the room's noise rises above T.
 PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double minPauseMs);
+// The same, judging every frame one by one: the reference for tests.
+PauseCutResult FindPauseCutsPlain(const PauseAudio& audio, double threshold, double minPauseMs);
 
 // The threshold the recording suggests: between its noise floor and its speech
 // level, judged from the distribution of the window levels. Whole, >= 1.

@@ -136,12 +136,36 @@ TEST_CASE("threshold text: sample values and decibels") {
         {"dB", ThresholdKind::Other, 0},
         {"loud", ThresholdKind::Other, 0},
         {"300x", ThresholdKind::Other, 300},  // the box always read its leading number
-        {"&H12C", ThresholdKind::Other, 300},
+        {"&H12C", ThresholdKind::Number, 300},
+        {"&H12G", ThresholdKind::Other, 18},
     };
     for (const Row& r : rows) {
         CAPTURE(r.text);
         const ThresholdText t = ReadThresholdText(r.text);
         CHECK(t.kind == r.kind);
         CHECK(t.value == doctest::Approx(r.value).epsilon(1e-9));
+    }
+}
+
+TEST_CASE("pause cutting: whole blocks decide as every frame one by one would") {
+    // Bursts and gaps of random lengths and levels near the threshold, so
+    // quiet and loud meet everywhere and inside blocks.
+    XorShift rng{11};
+    for (int round = 0; round < 40; ++round) {
+        CAPTURE(round);
+        const std::uint32_t channels = 1 + round % 3;
+        std::vector<int> s;
+        while (s.size() < 30000u * channels) {
+            const int level = rng.Between(0, 3) == 0 ? rng.Between(200, 450) : rng.Between(0, 1) ? 30 : 8000;
+            const int length = rng.Between(1, 700);
+            for (int i = 0; i < length * static_cast<int>(channels); ++i) s.push_back(rng.Between(-level, level));
+        }
+        Audio a = Make(s, channels);
+        a.audio.sampleRate = 1000 + 997 * static_cast<std::uint32_t>(round % 5);
+        const double t = 250 + round;
+        const double ms = 20 + 10 * (round % 7);
+        const PauseCutResult fast = FindPauseCuts(a.audio, t, ms);
+        CHECK(fast.cuts == FindPauseCutsPlain(a.audio, t, ms).cuts);
+        CHECK(!fast.cuts.empty());
     }
 }
