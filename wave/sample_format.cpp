@@ -85,6 +85,10 @@ void ReadSamples(const std::uint8_t* data, SampleEncoding encoding, std::uint64_
                  std::int16_t* out) {
     if (encoding == SampleEncoding::Pcm16) {
         const std::uint8_t* p = data + 2 * first;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(out, p, 2 * count);  // the file's order is the host's
+        return;
+#endif
         for (std::size_t k = 0; k < count; ++k) out[k] = Le16(p + 2 * k);
         return;
     }

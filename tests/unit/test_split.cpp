@@ -141,6 +141,13 @@ TEST_CASE("tarnwick-split reads its options") {
         {{"--digits=1", "-dx", "a.wav", "b.wav"}, tw::ArgsOutcome::Run, "w570 d:x 1 in:a.wav in:b.wav"},
         {{"--", "-n", "-"}, tw::ArgsOutcome::Run, "w570 in:-n in:-"},
         {{"-o", "", "a.wav"}, tw::ArgsOutcome::Run, "w570 o in:a.wav"},
+        {{"-t", "-40dB", "--pause", "400", "a.wav"}, tw::ArgsOutcome::Run, "t-40dB p400 w570 in:a.wav"},
+        {{"-p600", "a.wav"}, tw::ArgsOutcome::Run, "p600 w570 in:a.wav"},
+        {{"-t", "100.9xyz", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-t", "loud", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-p", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-p", "1.5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--pause", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"--help", "a.wav"}, tw::ArgsOutcome::Help, ""},
         {{}, tw::ArgsOutcome::Usage, ""},
         {{"-n"}, tw::ArgsOutcome::Usage, ""},
@@ -172,6 +179,7 @@ TEST_CASE("tarnwick-split reads its options") {
         if (r.outcome == tw::ArgsOutcome::Usage) CHECK(!error.empty());
         if (r.outcome != tw::ArgsOutcome::Run) continue;
         std::string seen = o.autoCut ? "t" + o.threshold + " " : "";
+        if (o.pauseCut) seen += "p" + std::to_string(static_cast<int>(o.pauseMs)) + " ";
         seen += "w" + std::to_string(o.width);
         for (const tw::SplitCut& c : o.cuts) {
             char g[32];
@@ -223,7 +231,7 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
     const Row rows[] = {
         {"canonical.wav", canonical, {"-t", "100"}, 570, 100, {}},
         {"listed.WAV", listed, {"-t", "100", "-w", "1923", "-c", "5", "-c", "999999"}, 1923, 100, {5, 999999}},
-        {"short.wav", shortFile, {"-t", " 100.9xyz", "-c", "1001", "-c", "1001"}, 570, 100, {1001, 1001}},
+        {"short.wav", shortFile, {"-t", " 100.9", "-c", "1001", "-c", "1001"}, 570, 100, {1001, 1001}},
         {"uncut.wav", canonical, {"-t", "2147483648"}, 570, 2147483648.0, {}},
         {"streamed.wav", streamed, {"-t", "100", "-c", "0.5s", "-c", "22050"}, 570, 100, {22050, 22050}},
         {"unclosed.wav", unclosed, {"-c", "0:00.25", "-c", "11025"}, 570, 0, {11026, 11025}},
