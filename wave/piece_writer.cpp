@@ -1,5 +1,7 @@
 #include "wave/piece_writer.h"
 
+#include "cli/split.h"
+
 namespace tw {
 
 namespace {
@@ -73,17 +75,15 @@ std::string DataFittedText(const WaveLayout& layout) {
            Count(layout.dataSize) + " バイトを読み込みました";
 }
 
-std::string NamesInTheWayText(const std::vector<std::string>& names, const char* newline) {
+std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator) {
     std::string text = "同じ名前のファイルが既にあるため、何も保存しませんでした (" + Count(names.size()) + " 個)";
-    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) text += newline + names[i];
-    if (names.size() > kNamesShown) text += newline + ("ほか " + Count(names.size() - kNamesShown) + " 個");
+    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) text += separator + names[i];
+    if (names.size() > kNamesShown) text += separator + ("ほか " + Count(names.size() - kNamesShown) + " 個");
     return text;
 }
 
 std::string PieceFailureLine(const std::string& name, const PieceFailure& failure) {
-    std::string line = name + ": " +
-                       (failure.outcome == NewFileOutcome::NotCreated ? "ファイルハンドルが作成できません"
-                                                                      : "WAV データの書き出しに失敗しました");
+    std::string line = name + ": " + (failure.outcome == NewFileOutcome::NotCreated ? kSplitNotCreated : kSplitNotWritten);
     return failure.reason.empty() ? line : line + " (" + failure.reason + ")";
 }
 

@@ -44,7 +44,8 @@ NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string*
 // The notice for a layout FitDataToFile changed.
 std::string DataFittedText(const WaveLayout& layout);
 
-// The texts of a save that did not go through; `newline` ends each line.
+// The texts of a save that did not go through: `separator` comes before each
+// name (a line break in a box, ", " on one line), `newline` before each failure.
 std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator);
 struct PieceFailure {
     std::size_t piece;
