@@ -11,6 +11,7 @@
 #include "view/auto_cut.h"
 #include "view/cut_list.h"
 #include "view/zoom_scroll.h"
+#include "wave/format_text.h"
 #include "wave/piece_plan.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
@@ -21,6 +22,7 @@ const char* const kSplitCannotOpen = "ファイルを開けません";
 const char* const kSplitCannotRead = "ファイルを読み込めません";
 const char* const kSplitNotWave = "WAVファイルではありません";
 const char* const kSplitNoData = "WAVファイルにデータがありません";
+const char* const kSplitUnsupported = kUnsupportedFormatText;
 const char* const kSplitNoMemory = "メモリが足りないため、WAVファイルを読み込めません";
 const char* const kSplitNotCreated = "ファイルハンドルが作成できません";
 const char* const kSplitNotWritten = "WAV データの書き出しに失敗しました";
@@ -158,18 +160,21 @@ public:
         if (check.verdict == WaveVerdict::NotWave)
             return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check.header)) + "\"");
         if (check.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
+        if (check.verdict == WaveVerdict::Unsupported) return Reject(kSplitUnsupported, FormatProblemText(check.layout));
         const WaveLayout& layout = check.layout;
         if (!Samples(check)) return Reject(kSplitNoMemory, "");
 
         std::vector<double> cuts;
         if (options_.autoCut) {
-            for (const AutoCut& c : ScanForCuts(data_, layout.dataSize, options_.width, ParseNumber(options_.threshold)))
+            for (const AutoCut& c : ScanEncodedForCuts(data_, layout.encoding, layout.sampleCount, layout.scaleSize(),
+                                                       options_.width, ParseNumber(options_.threshold)))
                 cuts.push_back(static_cast<double>(c.position));
         }
         cuts.insert(cuts.end(), options_.cuts.begin(), options_.cuts.end());
         std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
-        const std::vector<Piece> pieces = PlanPieces(cuts, layout.dataSize, FrameBytes(layout.pieceHeader));
+        const std::vector<Piece> pieces =
+            PlanPieces(cuts, layout.dataSize, FrameBytes(layout.pieceHeader), layout.sampleBytes());
         const std::string prefix = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
 
         std::vector<std::string> names(pieces.size());
@@ -178,7 +183,7 @@ public:
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             PieceFileName(prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &names[k]);
             if (options_.dryRun) continue;
-            const WaveHeaderBytes head = PieceHeader(layout.pieceHeader, pieces[k].length);
+            const PieceHeaderBytes head = PieceHeaderFor(layout.pieceHeader, pieces[k].length);
             const NewFileOutcome outcome = WriteNewFile(names[k], head.data(), head.size(), data_ + pieces[k].offset,
                                                         pieces[k].length, &reason);
             if (file_.Damaged()) {
@@ -200,7 +205,7 @@ public:
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(cuts, pieces, names));
+            io_.out(Listing(cuts, pieces, names, layout.sampleBytes()));
         } else {
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
@@ -233,13 +238,14 @@ private:
     }
 
     std::string Listing(const std::vector<double>& cuts, const std::vector<Piece>& pieces,
-                        const std::vector<std::string>& names) const {
+                        const std::vector<std::string>& names, std::uint32_t sampleBytes) const {
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
                            "番号 先頭サンプル サンプル数 バイト数 ファイル名\n";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             char number[16];
             std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(k));
-            text += std::string(number) + " " + Number(pieces[k].offset / 2) + " " + Number(pieces[k].length / 2) + " " +
+            text += std::string(number) + " " + Number(pieces[k].offset / sampleBytes) + " " +
+                    Number(pieces[k].length / sampleBytes) + " " +
                     Number(pieces[k].length) + " " + names[k] + "\n";
         }
         return text;
@@ -247,14 +253,13 @@ private:
 
     std::string Json(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
                      const std::vector<std::string>& names, const std::vector<bool>& written) const {
-        const WaveStats stats = MeasureWave(data_, check.layout.dataSize);
-        const WaveHeaderBytes& h = check.header;
+        const WaveLayout& l = check.layout;
+        const WaveStats stats = MeasureEncodedWave(data_, l.encoding, l.sampleCount, l.scaleSize());
         auto field = [](const char* name, double value) {
             return std::string(",\"") + name + "\":" + JsonString(FormatNumber(value));
         };
         std::string j = "{\"path\":" + JsonString(path_);
-        j += field("channels", HeaderChannelCount(h)) + field("sample_rate", HeaderSampleRate(h)) +
-             field("bits", HeaderBitsPerSample(h)) + field("peak", stats.peak) + field("nadir", stats.nadir) +
+        j += field("channels", l.channels) + field("sample_rate", l.sampleRate) + field("bits", l.bitsPerSample) + field("peak", stats.peak) + field("nadir", stats.nadir) +
              field("smallest_positive", stats.smallestPositive) + field("average", stats.average);
         j += ",\"cuts\":[";
         for (std::size_t i = 0; i < cuts.size(); ++i) {
@@ -265,7 +270,8 @@ private:
         j += "],\"pieces\":[";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
-                 ",\"first\":" + Number(pieces[k].offset / 2) + ",\"samples\":" + Number(pieces[k].length / 2) +
+                 ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
+                 ",\"samples\":" + Number(pieces[k].length / l.sampleBytes()) +
                  ",\"bytes\":" + Number(pieces[k].length);
             if (!options_.dryRun) j += std::string(",\"written\":") + (written[k] ? "true" : "false");
             j += "}";

@@ -1,6 +1,8 @@
 #include "view/auto_cut.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -30,10 +32,10 @@ struct ScanSetup {
 };
 
 // False when no cut can be placed at all, whatever the samples.
-bool PrepareScan(std::uint32_t dataSize, std::int32_t width, double threshold, ScanSetup* setup) {
+bool PrepareScan(std::uint64_t dataSize, std::int32_t width, double threshold, ScanSetup* setup) {
     if (!(threshold > -2147483649.0 && threshold < 2147483648.0)) return false;
     setup->threshold = static_cast<std::int32_t>(threshold);
-    setup->count = dataSize / 2;
+    setup->count = static_cast<std::int64_t>(dataSize / 2);
     // A run needs a quiet sample after sample 0 and a loud one after it.
     if (setup->count < 3) return false;
     setup->columnsPerSample = 2.0 * width / (static_cast<double>(dataSize) - 1);
@@ -55,10 +57,10 @@ bool TooClose(std::int32_t column, double lastCutColumn) {
     return static_cast<double>(column) < lastCutColumn + 10;
 }
 
-}  // namespace
-
-std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
-                                      std::int32_t width, double threshold) {
+// The rules one sample at a time; sampleAt(i) is asked for i = 1, 2, ... in
+// order, each at most twice, and for i + 1 just before i + 1 comes next.
+template <class SampleAtFn>
+std::vector<AutoCut> ScanPlain(std::uint64_t dataSize, std::int32_t width, double threshold, SampleAtFn&& sampleAt) {
     std::vector<AutoCut> cuts;
     ScanSetup setup;
     if (!PrepareScan(dataSize, width, threshold, &setup)) return cuts;
@@ -67,10 +69,10 @@ std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t
     std::int64_t runStart = -1;
     double lastCutColumn = 0;
     for (std::int64_t i = 1; i < n; ++i) {
-        std::int64_t s = SampleAt(samples, i);
+        std::int64_t s = sampleAt(i);
         std::int64_t magnitude = s < 0 ? -s : s;
         if (magnitude < t) {
-            if (runStart < 0 && i + 1 < n && SampleAt(samples, i + 1) < t) runStart = i;
+            if (runStart < 0 && i + 1 < n && sampleAt(i + 1) < t) runStart = i;
         } else if (magnitude > t && runStart >= 0) {
             std::int64_t m = Midpoint(runStart, i);
             std::int32_t x = CutColumn(m, setup.columnsPerSample);
@@ -81,6 +83,46 @@ std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t
         }
     }
     return cuts;
+}
+
+// Values of any encoding, converted a block at a time as the scan reaches them.
+class BlockReader {
+public:
+    BlockReader(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t count)
+        : data_(data), encoding_(encoding), count_(count) {}
+    std::int32_t operator()(std::int64_t i) {
+        const auto index = static_cast<std::uint64_t>(i);
+        if (index - first_ >= filled_) {
+            first_ = index;
+            filled_ = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, count_ - index));
+            ReadSamples(data_, encoding_, first_, filled_, values_);
+        }
+        return values_[index - first_];
+    }
+
+private:
+    static constexpr std::size_t kBlock = 4096;
+    const std::uint8_t* data_;
+    SampleEncoding encoding_;
+    std::uint64_t count_;
+    std::uint64_t first_ = 0;
+    std::size_t filled_ = 0;
+    std::int16_t values_[kBlock];
+};
+
+}  // namespace
+
+std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
+                                      std::int32_t width, double threshold) {
+    return ScanPlain(dataSize, width, threshold, [samples](std::int64_t i) { return SampleAt(samples, i); });
+}
+
+std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
+                                        std::uint64_t scaleSize, std::int32_t width, double threshold) {
+    if (encoding == SampleEncoding::Pcm16 && scaleSize <= 0xFFFFFFFFu)
+        return ScanForCuts(data, static_cast<std::uint32_t>(scaleSize), width, threshold);
+    auto reader = std::make_unique<BlockReader>(data, encoding, sampleCount);
+    return ScanPlain(scaleSize, width, threshold, [&reader](std::int64_t i) { return (*reader)(i); });
 }
 
 namespace {

@@ -26,7 +26,8 @@ void RunAutoCutting() {
     if (!wave) return;
     const int width = GraphClientWidth();
     const double threshold = ParseNumber(GetControlText(kIdThreshold));
-    std::vector<AutoCut> found = ScanForCuts(wave->bytes, wave->dataSize, width, threshold);
+    std::vector<AutoCut> found =
+        ScanEncodedForCuts(wave->bytes, wave->encoding(), wave->sampleCount(), wave->scaleSize(), width, threshold);
     std::vector<CutWithColumn> cuts;
     cuts.reserve(found.size());
     for (const AutoCut& c : found) cuts.push_back({static_cast<double>(c.position), static_cast<double>(c.column)});
@@ -43,14 +44,12 @@ void HandleGraphClick() {
     const int width = GraphClientWidth();
     if (cutting) {
         double position;
-        if (!CutPositionForClick(cursor.x, width, wave->dataSize, &position)) return;
+        if (!CutPositionForClick(cursor.x, width, wave->scaleSize(), &position)) return;
         AppendCutsWithLines({{position, static_cast<double>(cursor.x)}});
     } else {
         std::uint64_t index;
-        if (!SampleIndexForClick(cursor.x, width, wave->dataSize, &index)) return;
-        std::int16_t sample;
-        std::memcpy(&sample, wave->bytes + 2 * index, sizeof sample);
-        ShowMessage(FormatNumber(sample), "ボリューム", MB_OK);
+        if (!SampleIndexForClick(cursor.x, width, wave->scaleSize(), &index)) return;
+        ShowMessage(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "app/shell_win.h"
 #include "support/number_text.h"
 #include "view/view_win.h"
+#include "wave/format_text.h"
 #include "wave/wave_format.h"
 #include "wave/read_measure.h"
 #include "wave/wave_stats.h"
@@ -148,6 +149,7 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
     auto copy = std::make_shared<WaveData>();
     copy->header = view->header;
     copy->pieceHeader = view->pieceHeader;
+    copy->layout = view->layout;
     copy->recording = view->recording;
     if (Superseded(drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
     for (std::uint32_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
@@ -183,11 +185,12 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
         return;
     }
     // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
-    if (got < header.size() || !HeaderAccepted(header)) {
+    if (got < header.size() || !RiffWaveAccepted(header)) {
         Warn("WAVファイルではありません\r\n" + HeaderTagText(header));
         return;
     }
-    // The data chunk: at 44 in a canonical file, else found by walking the chunks.
+    // The fmt and data chunks: at 12 and 36 in a canonical file, else found
+    // by walking the chunks.
     WaveLayout layout;
     const LayoutOutcome found = FindWaveLayout(
         header,
@@ -199,6 +202,10 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
         &layout);
     if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file.get(), layout.dataOffset))) {
         Warn("ファイルを読み込めません\r\n" + path);
+        return;
+    }
+    if (found == LayoutOutcome::Unsupported) {
+        Warn(std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(layout) + "\r\n" + path);
         return;
     }
     if (found == LayoutOutcome::NoDataChunk) {
@@ -216,6 +223,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
     wave->pieceHeader = layout.pieceHeader;
+    wave->layout = layout;
     // A data chunk the file holds whole is measured and drawn straight from
     // the file cache; one that claims more than the file holds is read into
     // a zero-filled block, which gives it its zero tail.
@@ -231,7 +239,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
                 TouchForReading(at, want);
                 return want;
             },
-            [] { return ShellClosing.load(); });
+            [] { return ShellClosing.load(); }, layout.encoding);
         if (wave->Damaged()) loaded.outcome = ReadOutcome::ReadError;
     } else {
         if (!wave->Allocate(dataSize)) {
@@ -249,7 +257,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
                 if (!ReadFile(file.get(), into, want, &n, nullptr)) return -1;
                 return n;
             },
-            [] { return ShellClosing.load(); });
+            [] { return ShellClosing.load(); }, layout.encoding);
     }
     if (loaded.outcome == ReadOutcome::ReadError) {
         ShowNoFile();
@@ -262,9 +270,10 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     SetControlText(kIdStatus, "WAVファイルの解析中...");
 
     SetControlText(kIdPath, path);
-    SetControlText(kIdChannels, FormatNumber(HeaderChannelCount(header)));
-    SetControlText(kIdSampleRate, FormatNumber(HeaderSampleRate(header)));
-    SetControlText(kIdBits, FormatNumber(HeaderBitsPerSample(header)));
+    // From the fmt chunk, wherever it is (at 20 in a canonical file).
+    SetControlText(kIdChannels, FormatNumber(layout.channels));
+    SetControlText(kIdSampleRate, FormatNumber(layout.sampleRate));
+    SetControlText(kIdBits, FormatNumber(layout.bitsPerSample));
     SetControlText(kIdPeak, FormatNumber(stats.peak));
     SetControlText(kIdNadir, FormatNumber(stats.nadir));
     SetControlText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));

@@ -7,8 +7,12 @@
 namespace tw {
 
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
-                              std::uint32_t frameBytes) {
-    if (frameBytes < 2) frameBytes = 2;
+                              std::uint32_t frameBytes, std::uint32_t sampleBytes) {
+    if (frameBytes < 1) frameBytes = 2;
+    if (sampleBytes < 1) sampleBytes = 2;
+    // The last sample index: data size / 2 as a real number for 16-bit data.
+    const double lastCut = sampleBytes == 2 ? static_cast<double>(dataSize) / 2.0
+                                            : static_cast<double>(dataSize / sampleBytes);
     std::vector<Piece> pieces;
     pieces.reserve(sortedCuts.size() + 1);
     const std::uint64_t end = dataSize;
@@ -18,10 +22,10 @@ std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32
         double c = std::trunc(cut);
         std::uint64_t pieceEnd;
         // Not a usable end: negative, past the data, out of order, or NaN.
-        if (!(c >= 0.0) || c > static_cast<double>(dataSize) / 2.0 || c < previous || pos >= end) {
+        if (!(c >= 0.0) || c > lastCut || c < previous || pos >= end) {
             pieceEnd = end;
         } else {
-            pieceEnd = 2 * static_cast<std::uint64_t>(c);
+            pieceEnd = sampleBytes * static_cast<std::uint64_t>(c);
             pieceEnd -= pieceEnd % frameBytes;
         }
         if (pieceEnd < pos) pieceEnd = pos;

@@ -17,9 +17,11 @@ struct Piece {
 // runs its piece to the end; every later piece is then empty. Every boundary
 // between two pieces is 2 x the cut moved down to a multiple of frameBytes
 // (FrameBytes of the header), so no piece starts inside a frame; the last
-// piece still ends at dataSize.
+// piece still ends at dataSize. Samples of sampleBytes other than 2 (the
+// container size of the encoding) put a cut c at byte sampleBytes x c and
+// beyond the data when c > floor(dataSize / sampleBytes).
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
-                              std::uint32_t frameBytes);
+                              std::uint32_t frameBytes, std::uint32_t sampleBytes = 2);
 
 // The piece that holds byte `offset` of the data (an empty piece holds none);
 // pieces.size() when no piece does (offset at or past the end).

@@ -45,7 +45,7 @@ enum class PieceOutcome { Pending, Written, NotCreated, NotWritten };
 PieceOutcome WritePiece(const std::string& name, const WaveData& wave, const Piece& piece) {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return PieceOutcome::NotCreated;
-    WaveHeaderBytes header = PieceHeader(wave.pieceHeader, piece.length);
+    const PieceHeaderBytes header = PieceHeaderFor(wave.pieceHeader, piece.length);
     bool ok = WriteAll(file, header.data(), static_cast<std::uint32_t>(header.size()));
     if (ok && piece.length > 0) ok = WriteAll(file, wave.bytes + piece.offset, piece.length);
     CloseHandle(file);
@@ -69,7 +69,7 @@ constexpr int kWriters = 2;
 
 struct SaveRun {
     explicit SaveRun(const SaveJob& j)
-        : job(j), pieces(PlanPieces(j.cuts, j.wave->dataSize, FrameBytes(j.wave->pieceHeader))),
+        : job(j), pieces(PlanPieces(j.cuts, j.wave->dataSize, FrameBytes(j.wave->pieceHeader), j.wave->sampleBytes())),
           outcomes(pieces.size(), PieceOutcome::Pending) {}
     const SaveJob& job;
     std::vector<Piece> pieces;
