@@ -85,44 +85,11 @@ std::vector<AutoCut> ScanPlain(std::uint64_t dataSize, std::int32_t width, doubl
     return cuts;
 }
 
-// Values of any encoding, converted a block at a time as the scan reaches them.
-class BlockReader {
-public:
-    BlockReader(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t count)
-        : data_(data), encoding_(encoding), count_(count) {}
-    std::int32_t operator()(std::int64_t i) {
-        const auto index = static_cast<std::uint64_t>(i);
-        if (index - first_ >= filled_) {
-            first_ = index;
-            filled_ = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, count_ - index));
-            ReadSamples(data_, encoding_, first_, filled_, values_);
-        }
-        return values_[index - first_];
-    }
-
-private:
-    static constexpr std::size_t kBlock = 4096;
-    const std::uint8_t* data_;
-    SampleEncoding encoding_;
-    std::uint64_t count_;
-    std::uint64_t first_ = 0;
-    std::size_t filled_ = 0;
-    std::int16_t values_[kBlock];
-};
-
 }  // namespace
 
 std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
                                       std::int32_t width, double threshold) {
     return ScanPlain(dataSize, width, threshold, [samples](std::int64_t i) { return SampleAt(samples, i); });
-}
-
-std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
-                                        std::uint64_t scaleSize, std::int32_t width, double threshold) {
-    if (encoding == SampleEncoding::Pcm16 && scaleSize <= 0xFFFFFFFFu)
-        return ScanForCuts(data, static_cast<std::uint32_t>(scaleSize), width, threshold);
-    auto reader = std::make_unique<BlockReader>(data, encoding, sampleCount);
-    return ScanPlain(scaleSize, width, threshold, [&reader](std::int64_t i) { return (*reader)(i); });
 }
 
 namespace {
@@ -249,26 +216,79 @@ std::int64_t FirstPassingEnd(std::int64_t runStart, std::int64_t from, std::int6
     return lo;
 }
 
-}  // namespace
+// The samples of 16-bit data, searched where they lie.
+class Samples16 {
+public:
+    Samples16(const std::uint8_t* samples, std::int64_t n, std::int32_t t, const Finders& find)
+        : samples_(samples), n_(n), t_(t), find_(find) {}
+    std::int64_t Quiet(std::int64_t from) { return find_.quiet(samples_, from, n_, t_); }
+    std::int64_t Loud(std::int64_t from) { return find_.loud(samples_, from, n_, t_); }
+    std::int32_t At(std::int64_t i) { return SampleAt(samples_, i); }
 
-std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
-                                 std::int32_t width, double threshold) {
+private:
+    const std::uint8_t* samples_;
+    std::int64_t n_;
+    std::int32_t t_;
+    const Finders& find_;
+};
+
+// Samples of any other encoding, converted to 16-bit a block at a time as the
+// scan reaches them and searched there with the same finders.
+class ConvertedSamples {
+public:
+    ConvertedSamples(const std::uint8_t* data, SampleEncoding encoding, std::int64_t n, std::int32_t t,
+                     const Finders& find)
+        : data_(data), encoding_(encoding), n_(n), t_(t), find_(find) {}
+    std::int64_t Quiet(std::int64_t from) { return Search(find_.quiet, from); }
+    std::int64_t Loud(std::int64_t from) { return Search(find_.loud, from); }
+    std::int32_t At(std::int64_t i) {
+        Hold(i);
+        return SampleAt(block_, i - first_);
+    }
+
+private:
+    static constexpr std::int64_t kBlock = 4096;
+
+    // Makes sample i one of the block's.
+    void Hold(std::int64_t i) {
+        if (i >= first_ && i < first_ + filled_) return;
+        first_ = i;
+        filled_ = std::min(kBlock, n_ - i);
+        ReadSamplesLe16(data_, encoding_, static_cast<std::uint64_t>(i), static_cast<std::size_t>(filled_), block_);
+    }
+
+    std::int64_t Search(FindFunction find, std::int64_t from) {
+        while (from < n_) {
+            Hold(from);
+            const std::int64_t found = find(block_, from - first_, filled_, t_);
+            if (found < filled_) return first_ + found;
+            from = first_ + filled_;
+        }
+        return n_;
+    }
+
+    const std::uint8_t* data_;
+    SampleEncoding encoding_;
+    std::int64_t n_;
+    std::int32_t t_;
+    const Finders& find_;
+    std::int64_t first_ = 0;
+    std::int64_t filled_ = 0;
+    std::uint8_t block_[2 * kBlock];
+};
+
+template <class Source>
+std::vector<AutoCut> Scan(Source& source, const ScanSetup& setup) {
     std::vector<AutoCut> cuts;
-    ScanSetup setup;
-    if (!PrepareScan(dataSize, width, threshold, &setup)) return cuts;
     const std::int32_t t = setup.threshold;
-    // T <= 0: nothing is quiet. T >= 32768: nothing is loud (|-32768| = 32768
-    // is at most equal). A width <= 0 puts every column below 10. None cuts.
-    if (t <= 0 || t >= 32768 || width <= 0) return cuts;
     const std::int64_t n = setup.count;
-    const Finders find = ChooseFinders();
     double lastCutColumn = 0;
     std::int64_t i = 1;
     while (i < n) {
         // No run open: only a quiet sample with a next sample below T matters.
-        std::int64_t q = find.quiet(samples, i, n, t);
+        std::int64_t q = source.Quiet(i);
         if (q + 1 >= n) break;
-        if (SampleAt(samples, q + 1) >= t) {
+        if (source.At(q + 1) >= t) {
             // That next sample is not quiet either (its magnitude is >= T).
             i = q + 2;
             continue;
@@ -278,7 +298,7 @@ std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t data
         // enough from the last one, otherwise the run stretches on.
         std::int64_t from = q + 1;
         for (;;) {
-            std::int64_t e = find.loud(samples, from, n, t);
+            std::int64_t e = source.Loud(from);
             if (e >= n) return cuts;
             std::int64_t m = Midpoint(runStart, e);
             std::int32_t x = CutColumn(m, setup.columnsPerSample);
@@ -293,6 +313,35 @@ std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t data
         }
     }
     return cuts;
+}
+
+// T <= 0: nothing is quiet. T >= 32768: nothing is loud (|-32768| = 32768 is
+// at most equal). A width <= 0 puts every column below 10. None cuts.
+bool CanCut(const ScanSetup& setup, std::int32_t width) {
+    return setup.threshold > 0 && setup.threshold < 32768 && width > 0;
+}
+
+}  // namespace
+
+std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
+                                 std::int32_t width, double threshold) {
+    ScanSetup setup;
+    if (!PrepareScan(dataSize, width, threshold, &setup) || !CanCut(setup, width)) return {};
+    const Finders find = ChooseFinders();
+    Samples16 source(samples, setup.count, setup.threshold, find);
+    return Scan(source, setup);
+}
+
+std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
+                                        std::uint64_t scaleSize, std::int32_t width, double threshold) {
+    if (encoding == SampleEncoding::Pcm16 && scaleSize <= 0xFFFFFFFFu)
+        return ScanForCuts(data, static_cast<std::uint32_t>(scaleSize), width, threshold);
+    ScanSetup setup;
+    if (!PrepareScan(scaleSize, width, threshold, &setup) || !CanCut(setup, width)) return {};
+    setup.count = static_cast<std::int64_t>(std::min<std::uint64_t>(sampleCount, static_cast<std::uint64_t>(setup.count)));
+    const Finders find = ChooseFinders();
+    auto source = std::make_unique<ConvertedSamples>(data, encoding, setup.count, setup.threshold, find);
+    return Scan(*source, setup);
 }
 
 }  // namespace tw
