@@ -26,7 +26,14 @@ enum MainControlId : int {
     kIdZoomOut = 1033,
     kIdRedraw = 1034,
     kIdMenuVersion = 1036,
+    // Pause cutting, above the auto-cutting group.
+    kIdPauseMode = 1040,
+    kIdPauseLabel = 1041,
+    kIdPauseLength = 1042,
 };
+
+// Posted by a pause-cutting worker when its cuts are ready (lParam: the result).
+constexpr UINT kMsgPauseCutsReady = WM_APP + 1;
 
 // Items of the graph's right-click menu (commands of the main window).
 enum GraphMenuId : int {

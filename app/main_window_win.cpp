@@ -52,6 +52,14 @@ const ChildControl kControls[] = {
     {1035, "STATIC", "グラフが消えたら押してください→", 204, 195, 174, 12, SS_LEFT, 0},
 };
 
+// Pause cutting's own controls, in the free space just above the auto-cutting
+// group so both are seen together; the table above stays as it always was.
+const ChildControl kPauseControls[] = {
+    {kIdPauseMode, "BUTTON", "間で切る", 9, 226, 84, 20, BS_AUTOCHECKBOX, 0},
+    {kIdPauseLabel, "STATIC", "最短の間 (ms)：", 98, 230, 84, 12, SS_LEFT, 0},
+    {kIdPauseLength, "EDIT", "400", 182, 226, 54, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+};
+
 void InitMainWindow(HWND window) {
     CenterWindowOnScreen(window, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
@@ -65,6 +73,7 @@ void OnCreate(HWND window) {
     MainWindowHandle = window;
     SetMenu(window, MenuBar);
     for (const ChildControl& c : kControls) CreateChildControl(window, c, MainWindowFont);
+    for (const ChildControl& c : kPauseControls) CreateChildControl(window, c, MainWindowFont);
     InitMainWindow(window);
 }
 
@@ -76,7 +85,12 @@ void OnCommand(HWND window, int id, int code) {
     if (code != 0) return;
     switch (id) {
         case kIdGraph: HandleGraphClick(); break;
-        case kIdAutoCut: RunAutoCutting(); break;
+        case kIdAutoCut:
+            if (SendDlgItemMessageA(window, kIdPauseMode, BM_GETCHECK, 0, 0) == BST_CHECKED)
+                RunPauseCutting();
+            else
+                RunAutoCutting();
+            break;
         case kIdSave: StartSaveCuts(); break;
         case kIdZoomIn: ZoomIn(); break;
         case kIdZoomOut: ZoomOut(); break;
@@ -132,6 +146,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return 0;
         case WM_CONTEXTMENU: OnContextMenu(window, reinterpret_cast<HWND>(wParam), lParam); return 0;
         case WM_PAINT: OnPaint(window); return 0;
+        case kMsgPauseCutsReady: FinishPauseCutting(lParam); return 0;
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_DESTROY: OnDestroy(window); return 0;
         default: return DefWindowProcA(window, message, wParam, lParam);

@@ -335,6 +335,18 @@ int main(int argc, char** argv) {
     PrintInt("graph_width", graphRect.right);
     Print("zoom_redraws_s", zoomTotal);
 
+    // Pause cutting at the estimated threshold: on a worker, done when its
+    // cuts are on the graph; then undone, so the save below is the same.
+    SendMessageA(Control(tw::kIdPauseMode), BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextA(tw::MainWindowHandle, tw::kIdThreshold, "");
+    const double pauseStart = Now();
+    SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
+    WaitFine([] { return tw::PauseCutsInFlight() == 0; });
+    Print("pause_cut_s", Now() - pauseStart);
+    PrintInt("pause_cuts", static_cast<long long>(tw::Cuts().Count()));
+    SendMessageA(tw::MainWindowHandle, WM_COMMAND, tw::kIdMenuUndo, 0);
+    SendMessageA(Control(tw::kIdPauseMode), BM_SETCHECK, BST_UNCHECKED, 0);
+
     // Automatic cutting: synchronous on this (the UI) thread.
     SetDlgItemTextA(tw::MainWindowHandle, tw::kIdThreshold, threshold.c_str());
     const double cutStart = Now();

@@ -11,6 +11,7 @@
 #   TW_SPLIT_THRESHOLD  -t (200)
 #   TW_SPLIT_WIDTH      -w (1923, the graph after three zoom-ins, as in e2e.sh)
 #   TW_SPLIT_WINE       1: tarnwick-split.exe under Wine too (1)
+#   TW_SPLIT_PAUSE      -p for the pause-cutting run (400), at the estimated threshold
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +21,7 @@ RUNS=${TW_SPLIT_RUNS:-3}
 THRESHOLD=${TW_SPLIT_THRESHOLD:-200}
 WIDTH=${TW_SPLIT_WIDTH:-1923}
 WINE=${TW_SPLIT_WINE:-1}
+PAUSE=${TW_SPLIT_PAUSE:-400}
 mkdir -p "$B"
 WAV=$(bash "$ROOT/bench/make_speech.sh" "$B" "$MB")
 
@@ -73,7 +75,10 @@ if [ "$WINE" = 1 ]; then
   time_it wine_start_help wine "$B/mingw/tarnwick-split.exe" --help
   time_it tarnwick_split_exe wine "$B/mingw/tarnwick-split.exe" -t "$THRESHOLD" -w "$WIDTH" -o p "$winwav"
 fi
+time_it tarnwick_split_pause "$SPLIT" -p "$PAUSE" -o q "$WAV"
+PAUSE_PIECES=$FILES
 time_it split_n split -n "$PIECES" "$WAV"
+time_it split_n_pause split -n "$PAUSE_PIECES" "$WAV"
 time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
 
 r() { echo "scale=2; $1 / $2" | bc -l; }
@@ -81,6 +86,10 @@ echo
 echo "Targets:"
 printf '  sox silence / tarnwick-split   %6.2f x   (>= 5)\n' "$(r "$TIME_sox_silence" "$TIME_tarnwick_split")"
 printf '  tarnwick-split / split -n %-4s %6.2f     (<= 2)\n' "$PIECES" "$(r "$TIME_tarnwick_split" "$TIME_split_n")"
+printf '  pause cutting (-p %s): sox silence / tarnwick-split %6.2f x   (>= 5)\n' "$PAUSE" \
+  "$(r "$TIME_sox_silence" "$TIME_tarnwick_split_pause")"
+printf '  pause cutting: tarnwick-split / split -n %-4s %6.2f     (<= 2)\n' "$PAUSE_PIECES" \
+  "$(r "$TIME_tarnwick_split_pause" "$TIME_split_n_pause")"
 if [ "$WINE" = 1 ]; then
   printf '  under Wine: sox silence / tarnwick-split.exe %.2f x, tarnwick-split.exe / split -n %.2f\n' \
     "$(r "$TIME_sox_silence" "$TIME_tarnwick_split_exe")" "$(r "$TIME_tarnwick_split_exe" "$TIME_split_n")"

@@ -1,6 +1,7 @@
 #include "cli/split.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "support/number_text.h"
 #include "view/auto_cut.h"
 #include "view/cut_list.h"
+#include "view/pause_cut.h"
 #include "view/zoom_scroll.h"
 #include "wave/format_text.h"
 #include "wave/piece_plan.h"
@@ -30,20 +32,25 @@ const char* const kSplitNotWritten = "WAV データの書き出しに失敗し�
 namespace {
 
 const char kUsage[] =
-    "使い方: tarnwick-split [-t しきい値] [-w 幅] [-c サンプル位置]... [-o 先頭] [-n] [--json] ファイル.wav...\n";
+    "使い方: tarnwick-split [-t しきい値] [-w 幅] [-p ミリ秒] [-c サンプル位置]... [-o 先頭] [-n] [--json] ファイル.wav...\n";
 
 const char kHelp[] =
     "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
     "切り方と保存するファイルは Tarnwick のウィンドウの「オートカッティングを実行」と「カットを保存」と同じです。\n"
     "\n"
-    "  -t しきい値   オートカッティング: 無音とみなす音量のしきい値（ウィンドウの入力欄と同じ読み方）\n"
+    "  -t しきい値   オートカッティング: 無音とみなす音量のしきい値。サンプル値（ピーク・ネイダーと同じ単位）か、\n"
+    "                \"-40dB\" のようにフルスケールからのデシベル（32768 x 10^(dB/20)）\n"
     "  -w 幅         カットの間隔（10 列）を測るグラフの幅（1〜32767、既定 570。拡大したウィンドウなら\n"
     "                855, 1282, 1923, ...）\n"
+    "  -p ミリ秒     間で切る: 音量が 10 ms ごとに見てしきい値より小さい間がこのミリ秒以上続くところの\n"
+    "                真ん中に一つずつカットを置く（最初と最後の無音には置かない）。-t がなければしきい値を\n"
+    "                録音から推定して表示する。例: tarnwick-split -p 400 講義.wav\n"
     "  -c 位置       サンプル位置（0 以上の整数）にカットを置く。何度でも指定でき、-t のカットと合わせて使う\n"
     "  -o 先頭       ファイル名の先頭（入力ファイルが一つのときだけ）。既定: 入力のパスから \".wav\" を除いたもの\n"
     "  -n            何も書かず、ピースの予定を表示する（番号、先頭サンプル、サンプル数、バイト数、ファイル名）\n"
     "  --json        入力ごとに JSON オブジェクトを一行: path, channels, sample_rate, bits, peak, nadir,\n"
-    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces\n"
+    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces; -p なら\n"
+    "                threshold（使ったしきい値）と pause_ms も\n"
     "  --help        この説明\n"
     "\n"
     "既にあるファイルは上書きしません。終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り\n";
@@ -139,6 +146,12 @@ std::string JsonString(const std::string& s) {
 
 std::string Number(std::uint64_t v) { return std::to_string(v); }
 
+std::string JsonNumber(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", v);
+    return text;
+}
+
 std::string Reason(const std::string& reason) { return reason.empty() ? std::string() : " (" + reason + ")"; }
 
 struct FreeDeleter {
@@ -165,9 +178,18 @@ public:
         if (!Samples(check)) return Reject(kSplitNoMemory, "");
 
         std::vector<double> cuts;
-        if (options_.autoCut) {
+        if (options_.pauseCut) {
+            const PauseAudio audio = AudioOf(check);
+            const PauseCutResult found = FindPauseCuts(
+                audio, options_.haveThreshold ? ReadThresholdText(options_.threshold).value : std::nan(""), options_.pauseMs);
+            threshold_ = found.threshold;
+            for (std::int64_t c : found.cuts) cuts.push_back(static_cast<double>(c));
+            if (!options_.json)
+                io_.out(path_ + ": しきい値 " + FormatNumber(threshold_) + (options_.haveThreshold ? "" : " (推定)") +
+                        " で " + FormatNumber(options_.pauseMs) + " ms 以上の間を切ります\n");
+        } else if (options_.autoCut) {
             for (const AutoCut& c : ScanEncodedForCuts(data_, layout.encoding, layout.sampleCount, layout.scaleSize(),
-                                                       options_.width, ParseNumber(options_.threshold)))
+                                                       options_.width, ReadThresholdText(options_.threshold).value))
                 cuts.push_back(static_cast<double>(c.position));
         }
         cuts.insert(cuts.end(), options_.cuts.begin(), options_.cuts.end());
@@ -214,6 +236,16 @@ public:
     }
 
 private:
+    PauseAudio AudioOf(const WaveCheck& check) const {
+        PauseAudio audio;
+        audio.data = data_;
+        audio.sampleCount = check.layout.sampleCount;
+        audio.encoding = check.layout.encoding;
+        audio.channels = check.layout.channels;
+        audio.sampleRate = check.layout.sampleRate;
+        return audio;
+    }
+
     bool Reject(const char* text, const std::string& detail) {
         io_.err(path_ + ": " + text + Reason(detail) + "\n");
         if (options_.json) io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(text) + "}\n");
@@ -267,7 +299,9 @@ private:
             std::snprintf(c, sizeof c, "%.17g", cuts[i]);
             j += (i ? "," : "") + std::string(c);
         }
-        j += "],\"pieces\":[";
+        j += "]";
+        if (options_.pauseCut) j += ",\"threshold\":" + JsonNumber(threshold_) + ",\"pause_ms\":" + JsonNumber(options_.pauseMs);
+        j += ",\"pieces\":[";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
                  ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
@@ -284,6 +318,7 @@ private:
     const SplitIo& io_;
     MappedFile file_;
     std::unique_ptr<std::uint8_t, FreeDeleter> padded_;
+    double threshold_ = 0;  // of a pause run
     const std::uint8_t* data_ = nullptr;
 };
 
@@ -302,14 +337,14 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "--help" || a == "-h") return ArgsOutcome::Help;
         if (a == "--json") { options->json = true; continue; }
         if (a == "-n") { options->dryRun = true; continue; }
-        const char letter = a[1];
-        if (letter == '\0' || std::strchr("twco", letter) == nullptr) {
+        const char letter = a == "--pause" ? 'p' : a[1];
+        if (letter == '\0' || std::strchr("twcop", letter) == nullptr || (a[1] == '-' && a != "--pause")) {
             *error = "知らないオプションです: " + a;
             return ArgsOutcome::Usage;
         }
         // The value: the rest of the word ("-t300") or the next word.
         std::string value;
-        if (a.size() > 2) {
+        if (a.size() > 2 && a[1] != '-') {
             value = a.substr(2);
         } else if (i + 1 < args.size()) {
             value = args[++i];
@@ -319,9 +354,24 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         }
         std::uint64_t n = 0;
         switch (letter) {
-            case 't':
+            case 't': {
+                const ThresholdKind kind = ReadThresholdText(value).kind;
+                if (kind != ThresholdKind::Number && kind != ThresholdKind::Decibels) {
+                    *error = "-t はサンプル値（例 300）かデシベル（例 -40dB）です: " + value;
+                    return ArgsOutcome::Usage;
+                }
                 options->autoCut = true;
+                options->haveThreshold = true;
                 options->threshold = value;
+                break;
+            }
+            case 'p':
+                if (!ParseCount(value, 3600000, &n) || n == 0) {
+                    *error = "-p は 1 以上の整数のミリ秒です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                options->pauseCut = true;
+                options->pauseMs = static_cast<double>(n);
                 break;
             case 'w':
                 if (!ParseCount(value, static_cast<std::uint64_t>(kGraphMaxWidth), &n) || n == 0) {

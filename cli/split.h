@@ -14,7 +14,10 @@ namespace tw {
 
 struct SplitOptions {
     bool autoCut = false;
-    std::string threshold;        // -t, parsed as the threshold box is
+    bool haveThreshold = false;
+    std::string threshold;        // -t, read as the threshold box reads it (a number or "-40dB")
+    bool pauseCut = false;        // -p: cut in the pauses instead
+    double pauseMs = 0;           // -p, the shortest pause in milliseconds
     std::int32_t width = kGraphStartWidth;  // -w
     std::vector<double> cuts;     // -c, in the order given
     bool havePrefix = false;

@@ -1,12 +1,19 @@
 // Automatic cutting at silences and cuts by hand on the graph.
 #include <windows.h>
 
+#include <atomic>
+#include <cmath>
 #include <cstring>
+#include <memory>
+#include <thread>
 
 #include "app/main_window_ids.h"
 #include "support/number_text.h"
 #include "view/auto_cut.h"
+#include "view/graph_geometry.h"
 #include "view/hand_cut.h"
+#include "view/pause_cut.h"
+#include "wave/wave_format.h"
 #include "view/view_win.h"
 
 namespace tw {
@@ -19,13 +26,83 @@ int GraphClientWidth() {
     return rc.right - rc.left;
 }
 
+// What a pause-cutting worker hands back to the window's thread.
+struct PauseJob {
+    WavePtr wave;
+    double threshold = 0;    // NaN: estimate it
+    double minPauseMs = 0;
+    PauseCutResult result;
+};
+
+std::atomic<int> g_pauseJobs{0};  // started and not yet finished on the window's thread
+
+PauseAudio AudioOf(const WaveData& wave) {
+    PauseAudio audio;
+    audio.data = wave.bytes;
+    audio.sampleCount = wave.sampleCount();
+    audio.encoding = wave.encoding();
+    audio.channels = wave.layout.channels;
+    audio.sampleRate = wave.layout.sampleRate;
+    return audio;
+}
+
+// The pause length box as a number of milliseconds; anything that is not a
+// positive length is the default, written back so the user sees what is used.
+double PauseLengthFromBox() {
+    const double ms = ParseNumber(GetControlText(kIdPauseLength));
+    if (ms >= 1 && ms <= 3600000) return ms;
+    SetControlText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
+    return kDefaultPauseMs;
+}
+
 }  // namespace
+
+void RunPauseCutting() {
+    WavePtr wave = CurrentWave();
+    if (!wave || g_pauseJobs.load() > 0) return;  // one run at a time: a second click would double every cut
+    auto job = std::make_unique<PauseJob>();
+    job->wave = wave;
+    const ThresholdText text = ReadThresholdText(GetControlText(kIdThreshold));
+    job->threshold = text.kind == ThresholdKind::Empty ? std::nan("") : text.value;
+    job->minPauseMs = PauseLengthFromBox();
+    ++g_pauseJobs;
+    std::thread([job = std::move(job)]() mutable {
+        job->result = FindPauseCuts(AudioOf(*job->wave), job->threshold, job->minPauseMs);
+        PauseJob* done = job.release();
+        if (!PostMessageA(MainWindowHandle, kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
+            delete done;  // the window is gone
+            --g_pauseJobs;
+        }
+    }).detach();
+}
+
+void FinishPauseCutting(LPARAM result) {
+    std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
+    --g_pauseJobs;
+    // Cuts found for a recording no longer shown belong to no file.
+    WavePtr shown = CurrentWave();
+    if (!shown || shown->recording != job->wave->recording) return;
+    if (GetControlText(kIdThreshold).find_first_not_of(" \t") == std::string::npos)
+        SetControlText(kIdThreshold, FormatNumber(job->result.threshold));
+    const int width = GraphClientWidth();
+    std::vector<CutWithColumn> cuts;
+    cuts.reserve(job->result.cuts.size());
+    for (std::int64_t c : job->result.cuts) {
+        std::int32_t column = 0;
+        const double position = static_cast<double>(c);
+        if (!CutLineColumn(position, width, shown->scaleSize(), &column)) column = -1;
+        cuts.push_back({position, static_cast<double>(column)});
+    }
+    if (!cuts.empty()) AppendCutsWithLines(cuts);
+}
+
+int PauseCutsInFlight() { return g_pauseJobs.load(); }
 
 void RunAutoCutting() {
     WavePtr wave = CurrentWave();
     if (!wave) return;
     const int width = GraphClientWidth();
-    const double threshold = ParseNumber(GetControlText(kIdThreshold));
+    const double threshold = ReadThresholdText(GetControlText(kIdThreshold)).value;
     std::vector<AutoCut> found =
         ScanEncodedForCuts(wave->bytes, wave->encoding(), wave->sampleCount(), wave->scaleSize(), width, threshold);
     std::vector<CutWithColumn> cuts;

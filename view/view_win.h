@@ -50,6 +50,12 @@ void InitScrollState();
 
 void RunAutoCutting();
 void HandleGraphClick();
+// Pause cutting runs on a worker; its cuts come back to the window's thread
+// (kMsgPauseCutsReady) and are drawn and appended there as one undo step.
+void RunPauseCutting();
+void FinishPauseCutting(LPARAM result);
+// Pause-cutting runs whose cuts have not been appended yet; for tests.
+int PauseCutsInFlight();
 
 // Undo steps of the cut list; every change is recorded on the window's thread.
 CutHistory& CutUndo();

@@ -107,7 +107,13 @@ void ReadSamples(const std::uint8_t* data, SampleEncoding encoding, std::uint64_
         case SampleEncoding::Pcm8:
             for (std::size_t k = 0; k < count; ++k) out[k] = static_cast<std::int16_t>((p[k] - 128) * 256);
             return;
-        case SampleEncoding::Pcm16: TopTwoBytes<2>(p, count, out); return;
+        case SampleEncoding::Pcm16:
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            std::memcpy(out, p, 2 * count);  // the file's order is the host's
+            return;
+#endif
+            TopTwoBytes<2>(p, count, out);
+            return;
         case SampleEncoding::Pcm24: TopTwoBytes<3>(p, count, out); return;
         case SampleEncoding::Pcm32: TopTwoBytes<4>(p, count, out); return;
         case SampleEncoding::Float32:

@@ -129,6 +129,13 @@ TEST_CASE("tarnwick-split reads its options") {
         {{"-t", "&H1F", "-c", "9007199254740992", "a.wav"}, tw::ArgsOutcome::Run, "t&H1F w570 c9007199254740992 in:a.wav"},
         {{"--", "-n", "-"}, tw::ArgsOutcome::Run, "w570 in:-n in:-"},
         {{"-o", "", "a.wav"}, tw::ArgsOutcome::Run, "w570 o in:a.wav"},
+        {{"-t", "-40dB", "--pause", "400", "a.wav"}, tw::ArgsOutcome::Run, "t-40dB p400 w570 in:a.wav"},
+        {{"-p600", "a.wav"}, tw::ArgsOutcome::Run, "p600 w570 in:a.wav"},
+        {{"-t", "100.9xyz", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-t", "loud", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-p", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-p", "1.5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--pause", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"--help", "a.wav"}, tw::ArgsOutcome::Help, ""},
         {{}, tw::ArgsOutcome::Usage, ""},
         {{"-n"}, tw::ArgsOutcome::Usage, ""},
@@ -153,6 +160,7 @@ TEST_CASE("tarnwick-split reads its options") {
         if (r.outcome == tw::ArgsOutcome::Usage) CHECK(!error.empty());
         if (r.outcome != tw::ArgsOutcome::Run) continue;
         std::string seen = o.autoCut ? "t" + o.threshold + " " : "";
+        if (o.pauseCut) seen += "p" + std::to_string(static_cast<int>(o.pauseMs)) + " ";
         seen += "w" + std::to_string(o.width);
         for (double c : o.cuts) seen += " c" + std::to_string(static_cast<std::uint64_t>(c));
         if (o.havePrefix) seen += " o" + o.prefix;
@@ -194,7 +202,7 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
     const Row rows[] = {
         {"canonical.wav", canonical, {"-t", "100"}, 570, 100, {}},
         {"listed.WAV", listed, {"-t", "100", "-w", "1923", "-c", "5", "-c", "999999"}, 1923, 100, {5, 999999}},
-        {"short.wav", shortFile, {"-t", " 100.9xyz", "-c", "1001", "-c", "1001"}, 570, 100, {1001, 1001}},
+        {"short.wav", shortFile, {"-t", " 100.9", "-c", "1001", "-c", "1001"}, 570, 100, {1001, 1001}},
         {"uncut.wav", canonical, {"-t", "2147483648"}, 570, 2147483648.0, {}},
     };
     for (const Row& r : rows) {

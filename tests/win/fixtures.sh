@@ -2,7 +2,7 @@
 # Input files for the Win32 tests, made by real tools. Made once per build tree.
 set -eu
 dir=$1
-[ -f "$dir/.done-3" ] && exit 0
+[ -f "$dir/.done-4" ] && exit 0
 mkdir -p "$dir"
 cd "$dir"
 sox -n -r 44100 -c 1 -b 16 mono16.wav synth 0.5 sine 440 vol 0.5
@@ -30,6 +30,18 @@ sox -D bursts.wav right_silent.wav vol 0
 sox -D -M bursts.wav right_silent.wav left_only.wav
 rm -f right_silent.wav
 for f in ff_speech ff_stereo ext24 quad left_only mono8 stereo16; do sox -D "$f.wav" -t raw "$f.raw"; done
+# A short lecture: sentences (with commas) between pauses of 0.9 s, room
+# noise under everything, so the pauses are never digital zeros.
+espeak-ng -w s1.wav "Good morning, and welcome to the lecture."
+espeak-ng -w s2.wav "Today, we talk about sound."
+espeak-ng -w s3.wav "A wave carries energy, not matter."
+espeak-ng -w s4.wav "Thank you, and see you next week."
+sox -D -n -r 22050 -c 1 -b 16 gap.wav trim 0 0.9
+sox -D s1.wav gap.wav s2.wav gap.wav s3.wav gap.wav s4.wav dry.wav
+sox -D -R -n -r 22050 -c 1 -b 16 noise.wav synth "$(soxi -D dry.wav)" pinknoise vol 0.01
+sox -D -m -v 1 dry.wav -v 1 noise.wav lecture.wav
+sox -D lecture.wav -c 2 lecture_stereo.wav
+rm -f s1.wav s2.wav s3.wav s4.wav gap.wav dry.wav noise.wav
 
 # The spoken recording as recorders and editors write it: other sample
 # formats (sox), a bext chunk before fmt as broadcast recorders put it, a JUNK
@@ -55,4 +67,4 @@ chunk = b'bext' + struct.pack('<I', len(bext)) + bytes(bext)
 body = wav[8:12] + chunk + wav[12:]
 open('speech_bext.wav', 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body)
 PY
-touch .done-3
+touch .done-4

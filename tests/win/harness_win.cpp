@@ -134,7 +134,8 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 }
 
 bool WaitIdle(DWORD timeoutMs) {
-    bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0; },
+    bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0 &&
+                                     tw::PauseCutsInFlight() == 0; },
                         timeoutMs);
     Pump(20);
     return ok;
@@ -364,9 +365,11 @@ PopupMenu RightClickGraph(int x, int y, DWORD holdMs) {
     g_menu = PopupMenu{};
     g_menuHold = holdMs;
     g_menuSeen = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadMenu);
+    // The timer stays until it has closed a menu: on a busy machine the menu
+    // may open after the wait below, and nothing else would close it.
+    SetTimer(nullptr, 0, 20, ReadMenu);
     PressOnGraph(x, y, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
-    if (!WaitUntil([] { return g_menu.opened; }, 3000 + holdMs)) KillTimer(nullptr, timer);
+    WaitUntil([] { return g_menu.opened; }, 3000 + holdMs);
     Pump(20);
     return g_menu;
 }

@@ -60,13 +60,27 @@ const ExpectedControl kExpected[] = {
     {1033, "Button", "-", 509, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
     {1034, "Button", "グラフの再描画", 382, 189, 122, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
     {1035, "Static", "グラフが消えたら押してください→", 204, 195, 174, 12, SS_LEFT, 0},
+    // Pause cutting, after the 36 and clear of every one of them.
+    {1040, "Button", "間で切る", 9, 226, 84, 20, BS_AUTOCHECKBOX, 0},
+    {1041, "Static", "最短の間 (ms)：", 98, 230, 84, 12, SS_LEFT, 0},
+    {1042, "Edit", "400", 182, 226, 54, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
 };
 
 void CheckControls() {
     HWND main = tw::MainWindowHandle;
     int count = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
-    CheckEq(count, 36, "36 child controls");
+    CheckEq(count, 39, "the 36 child controls and the 3 of pause cutting");
+    for (int a = 1040; a <= 1042; ++a) {
+        RECT ra, rb, both;
+        GetWindowRect(GetDlgItem(main, a), &ra);
+        for (int b = 1000; b <= 1035; ++b) {
+            // The group boxes frame other controls; nothing may sit on the rest.
+            if (b == 1002 || b == 1017 || b == 1018 || !GetDlgItem(main, b)) continue;
+            GetWindowRect(GetDlgItem(main, b), &rb);
+            Check(!IntersectRect(&both, &ra, &rb), std::to_string(a) + " clear of " + std::to_string(b));
+        }
+    }
     for (const ExpectedControl& e : kExpected) {
         std::string id = "control " + std::to_string(e.id);
         HWND c = GetDlgItem(main, e.id);

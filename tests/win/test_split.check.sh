@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # After test_split: the native tarnwick-split cuts each row's recording with
-# the same -t and -w; its pieces must be byte for byte those of the window
+# the same options; its pieces must be byte for byte those of the window
 # (and so of tarnwick-split.exe), and soxi must read every piece of all three.
-# Args: work folder, fixtures folder. manifest.txt: "fixture|threshold|width|base|count".
+# Args: work folder, fixtures folder. manifest.txt: "fixture|options|base|count".
 set -u
 work=$1
 fixtures=$2
@@ -12,8 +12,9 @@ split=${TW_SPLIT:-$(cd "$(dirname "$0")/../.." && pwd)/build/native/tarnwick-spl
 [ -s manifest.txt ] || { echo "check: no manifest"; exit 1; }
 failures=0
 fail() { echo "check FAIL: $*"; failures=$((failures + 1)); }
-while IFS='|' read -r fixture threshold width base count; do
-  "$split" -t "$threshold" -w "$width" -o "native_$base" "$fixtures/$fixture" >/dev/null || fail "$base: native run failed"
+while IFS='|' read -r fixture options base count; do
+  # shellcheck disable=SC2086 # the options are words
+  "$split" $options -o "native_$base" "$fixtures/$fixture" >/dev/null || fail "$base: native run failed"
   n=0
   for ((k = 0; k < count; k++)); do
     for set in win exe native; do

@@ -1,15 +1,19 @@
-// The same pieces as the window: each recording is auto-cut and saved in the
-// real window at a threshold and graph width, then tarnwick-split.exe cuts it
-// with -t and -w; both sets must be identical byte for byte, and a second run
-// of the exe must fail on every piece without touching one.
+// The same pieces as the window: each recording is auto-cut (or cut in its
+// pauses) and saved in the real window at a threshold and graph width, then
+// tarnwick-split.exe cuts it with the same settings; both sets must be
+// identical byte for byte, and a second run of the exe must fail on every
+// piece without touching one.
 // test_split.check.sh then runs the native tarnwick-split on the same rows
 // and reads every piece with soxi.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/shell_win.h"
 #include "harness_win.h"
+#include "view/graph_geometry.h"
+#include "view/view_win.h"
 
 using namespace twt;
 
@@ -75,19 +79,23 @@ int main() {
     InitHarness();
     OpenMainWindow();
     // Rows by growing zoom: zooming out does not come back to the first width.
-    struct Row { const char* fixture; const char* threshold; int zooms; int width; };
+    // pauseMs > 0: cut in the pauses (an empty threshold is estimated).
+    struct Row { const char* fixture; const char* threshold; int zooms; int width; int pauseMs; };
     const Row rows[] = {
-        {"speech.wav", "300", 0, 570},
-        {"left_only.wav", "100", 1, 855},  // stereo: cuts land inside frames
-        {"speech.wav", "300", 3, 1923},
-        {"ff_speech.wav", "300", 3, 1923},  // the data behind a LIST chunk
+        {"speech.wav", "300", 0, 570, 0},
+        {"lecture.wav", "", 0, 570, 400},
+        {"lecture_stereo.wav", "-40dB", 0, 570, 600},
+        {"left_only.wav", "100", 1, 855, 0},  // stereo: cuts land inside frames
+        {"speech.wav", "300", 3, 1923, 0},
+        {"ff_speech.wav", "300", 3, 1923, 0},  // the data behind a LIST chunk
     };
     std::remove("manifest.txt");
     int zooms = 0;
     for (const Row& r : rows) {
         const std::string width = std::to_string(r.width);
         const std::string what = std::string(r.fixture) + " at " + width;
-        const std::string base = std::string(r.fixture).substr(0, std::string(r.fixture).size() - 4) + "_" + width;
+        const std::string base = std::string(r.fixture).substr(0, std::string(r.fixture).size() - 4) + "_" + width +
+                                 (r.pauseMs ? "_p" + std::to_string(r.pauseMs) : "");
         tw::Cuts().Clear();
         DropFiles({Fixture(r.fixture)});
         Check(WaitIdle(), what + " loads");
@@ -97,25 +105,50 @@ int main() {
         }
         CheckEq(GraphWidth(), r.width, what + ": graph width");
         SetDlgItemTextA(tw::MainWindowHandle, 1016, r.threshold);
+        SendMessageA(Control(1040), BM_SETCHECK, r.pauseMs ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetDlgItemTextA(tw::MainWindowHandle, 1042, std::to_string(r.pauseMs).c_str());
+        const size_t steps = tw::CutUndo().Steps();
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        Check(WaitIdle(), what + ": cutting ends");
         const size_t count = tw::Cuts().Count() + 1;
-        Check(count > 5, what + ": cuts found (" + std::to_string(count - 1) + ")");
+        Check(count > (r.pauseMs ? 3 : 5), what + ": cuts found (" + std::to_string(count - 1) + ")");
+        CheckEq(tw::CutUndo().Steps(), steps + 1, what + ": one undo step");
+        std::string args = "-t " + std::string(r.threshold) + " -w " + width;
+        if (r.pauseMs) {
+            // The estimate is shown in the box; every cut has its white line.
+            Check(!ControlText(1016).empty(), what + ": the threshold used is shown (" + ControlText(1016) + ")");
+            args = "-p " + std::to_string(r.pauseMs) + (*r.threshold ? " -t " + std::string(r.threshold) : "");
+            const SIZE size = tw::GraphViewSize();
+            std::vector<std::uint32_t> pixels(static_cast<size_t>(size.cx) * size.cy);
+            Check(tw::ReadGraphPixels(pixels.data(), size.cx, size.cy), what + ": pixels read");
+            size_t lines = 0;
+            for (double c : tw::Cuts().Snapshot()) {
+                std::int32_t x = 0;
+                lines += tw::CutLineColumn(c, size.cx, tw::CurrentWave()->dataSize, &x) &&
+                         (pixels[static_cast<size_t>(5 * size.cx + x)] & 0xFFFFFF) == 0xFFFFFF;
+            }
+            CheckEq(lines, count - 1, what + ": a line for every cut");
+            // TW_SHOT=/abs/path.png: a screenshot of the window in pause mode, for the README.
+            if (const char* shot = std::getenv("TW_SHOT"); shot && !*r.threshold) {
+                Pump(500);
+                RunLinux(std::string("import -window root ") + shot);
+            }
+        }
         ClearBoxes();
         SetDlgItemTextA(tw::MainWindowHandle, 1019, ("win_" + base).c_str());
         SendMessageA(Control(1030), BM_CLICK, 0, 0);
         Check(WaitIdle() && WaitBoxes(1), what + ": window saves");
         CheckEq(Boxes().size(), size_t{1}, what + ": one message, no failure");
 
-        const std::string args = "-t " + std::string(r.threshold) + " -w " + width + " -o exe_" + base + " \"" +
-                                 Fixture(r.fixture) + "\"";
+        const std::string list = args;
+        args += " -o exe_" + base + " \"" + Fixture(r.fixture) + "\"";
         CheckEq(RunSplitExe(args), 0, what + ": tarnwick-split.exe succeeds");
         ComparePieces("win_" + base, "exe_" + base, count, what + " exe against window");
         CheckEq(RunSplitExe(args), 1, what + ": a second run fails");
         ComparePieces("win_" + base, "exe_" + base, count, what + " after the second run");
 
         if (FILE* f = std::fopen("manifest.txt", "ab")) {
-            std::fprintf(f, "%s|%s|%s|%s|%u\n", r.fixture, r.threshold, width.c_str(), base.c_str(),
-                         static_cast<unsigned>(count));
+            std::fprintf(f, "%s|%s|%s|%u\n", r.fixture, list.c_str(), base.c_str(), static_cast<unsigned>(count));
             std::fclose(f);
         }
     }

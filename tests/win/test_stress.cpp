@@ -364,7 +364,7 @@ void ClickGraphSomewhere() {
 }
 
 const char* const kThresholds[] = {"0", "5", "100", "1000", "3000", "20000", "32768", "40000", "-7", "", "abc",
-                                   "&H100", "1e3", "12.5x", "  300", "+", "9999999999999999999999"};
+                                   "&H100", "1e3", "12.5x", "  300", "+", "9999999999999999999999", "-40dB", "-6 db"};
 
 int g_versionsOpened = 0;
 constexpr size_t kCutCap = 60;  // the list only grows; keeps saves to a few hundred files
@@ -422,15 +422,20 @@ void Act(int action) {
             ChooseMenuItem(kItems[Below(6)]);
             break;
         }
+        case 26:  // the auto-cut clicks then cut in the pauses, on a worker
+            Progress("pause mode");
+            SendMessageA(Control(1040), BM_CLICK, 0, 0);
+            SetDlgItemTextA(main, 1042, Below(4) ? "400" : "x");
+            break;
         default: Progress("wait idle"); WaitIdle(); break;
     }
 }
-constexpr int kActionKinds = 27;
+constexpr int kActionKinds = 28;
 
 // When nothing runs: the window shows the last good file dropped, holds its
 // samples, and the installed drawing has the graph control's size.
 void CheckSettled() {
-    if (tw::LoadsInFlight() || tw::GraphsInFlight() || tw::SavesInFlight()) return;
+    if (tw::LoadsInFlight() || tw::GraphsInFlight() || tw::SavesInFlight() || tw::PauseCutsInFlight()) return;
     Progress("checking state");
     tw::WavePtr wave = tw::CurrentWave();
     const std::string shown = ControlText(1003);

@@ -1,0 +1,59 @@
+// Pause cutting: one cut in the middle of every pause of a spoken recording.
+// A pause is a stretch of at least minPauseMs in which the level stays below
+// the threshold; the level is judged over short windows of all channels, so
+// the zero crossings of speech never make a pause and single noise peaks
+// never break one.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "wave/sample_format.h"
+
+namespace tw {
+
+// Window over which the level is judged, and the longest loud stretch inside
+// a pause that does not end it (a click, a noise peak).
+constexpr double kPauseWindowMs = 10.0;
+// The window's default minimum pause: longer than the pauses at commas in
+// ordinary speech (0.15-0.3 s), shorter than those between sentences.
+constexpr double kDefaultPauseMs = 400.0;
+
+struct PauseAudio {
+    const std::uint8_t* data = nullptr;  // the data chunk
+    std::uint64_t sampleCount = 0;       // samples (one channel's value each), interleaved
+    SampleEncoding encoding = SampleEncoding::Pcm16;
+    std::uint32_t channels = 1;
+    std::uint32_t sampleRate = 44100;
+};
+
+struct PauseCutResult {
+    std::vector<std::int64_t> cuts;  // sample indices of whole frames, ascending
+    double threshold = 0;            // the threshold used, on the 16-bit scale
+};
+
+// Cuts at threshold T (an RMS level on the 16-bit scale; T <= 0 finds no
+// pause; NaN: EstimatePauseThreshold's, found in the same pass). A stretch also counts as quiet while its level stays within
+// kFloorMarginDb of the quietest level around it, so pauses are still found
+// when the room's noise rises above T.
+PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double minPauseMs);
+// The same, judging every frame one by one: the reference for tests.
+PauseCutResult FindPauseCutsPlain(const PauseAudio& audio, double threshold, double minPauseMs);
+
+// The threshold the recording suggests: between its noise floor and its speech
+// level, judged from the distribution of the window levels. Whole, >= 1.
+double EstimatePauseThreshold(const PauseAudio& audio);
+
+// Text of the threshold box or of -t. "-40dB" / "-40 dB" (any case) is that
+// many decibels below full scale, 32768 x 10^(dB/20); a plain decimal number
+// is a sample value; anything else keeps the number the box has always read
+// from it (the command line refuses it).
+enum class ThresholdKind { Empty, Number, Decibels, Other };
+struct ThresholdText {
+    ThresholdKind kind = ThresholdKind::Empty;
+    double value = 0;
+};
+ThresholdText ReadThresholdText(std::string_view text);
+
+}  // namespace tw
