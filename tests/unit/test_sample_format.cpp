@@ -7,6 +7,7 @@
 
 #include "tests/common/xorshift.h"
 #include "view/auto_cut.h"
+#include "view/pause_cut.h"
 #include "wave/sample_format.h"
 #include "wave/wave_stats.h"
 
@@ -147,6 +148,12 @@ TEST_CASE("a 24-bit, 32-bit or float copy of a 16-bit recording is measured and 
     const WaveStats want = MeasureWave(original.data(), size);
     const auto wantCuts = ScanForCuts(original.data(), size, 855, 300);
     REQUIRE(wantCuts.size() > 10);
+    PauseAudio audio;
+    audio.data = original.data();
+    audio.sampleCount = s.size();
+    audio.sampleRate = 8000;
+    const PauseCutResult wantPauses = FindPauseCuts(audio, std::nan(""), 100);
+    REQUIRE(wantPauses.cuts.size() >= 3);
     for (E encoding : {E::Pcm24, E::Pcm32, E::Float32, E::Float64}) {
         CAPTURE(static_cast<int>(encoding));
         const std::vector<std::uint8_t> copy = Widened(s, encoding);
@@ -158,5 +165,11 @@ TEST_CASE("a 24-bit, 32-bit or float copy of a 16-bit recording is measured and 
         const auto cuts = ScanEncodedForCuts(copy.data(), encoding, s.size(), 2 * s.size(), 855, 300);
         REQUIRE(cuts.size() == wantCuts.size());
         for (std::size_t i = 0; i < cuts.size(); ++i) CHECK(cuts[i].position == wantCuts[i].position);
+        PauseAudio wide = audio;
+        wide.data = copy.data();
+        wide.encoding = encoding;
+        const PauseCutResult pauses = FindPauseCuts(wide, std::nan(""), 100);
+        CHECK(pauses.cuts == wantPauses.cuts);
+        CHECK(pauses.threshold == wantPauses.threshold);
     }
 }

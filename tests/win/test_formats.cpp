@@ -116,6 +116,8 @@ struct Shown {
     std::string bits;
     gm::Picture picture;
     std::vector<double> cuts;
+    std::vector<double> pauseCuts;  // 「間で切る」 at the threshold it estimates
+    std::string pauseThreshold;
 };
 
 Shown DropAndCut(const std::string& name) {
@@ -131,6 +133,17 @@ Shown DropAndCut(const std::string& name) {
     SetDlgItemTextA(tw::MainWindowHandle, 1016, "300");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     s.cuts = tw::Cuts().Snapshot();
+    tw::Cuts().Clear();
+    SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextA(tw::MainWindowHandle, 1016, "");
+    SetDlgItemTextA(tw::MainWindowHandle, 1042, "200");  // the sentences' pauses are short
+    SendMessageA(Control(1029), BM_CLICK, 0, 0);
+    Check(WaitIdle(), name + " pause cutting ends");
+    s.pauseCuts = tw::Cuts().Snapshot();
+    s.pauseThreshold = ControlText(1016);
+    SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
+    tw::Cuts().Clear();
+    for (double c : s.cuts) tw::Cuts().Append(c);  // the pieces saved are those of automatic cutting
     return s;
 }
 
@@ -141,7 +154,8 @@ Shown DropAndCut(const std::string& name) {
 // Every one is saved for test_formats.check.sh; IMA ADPCM is refused.
 void CheckSpeechCopies() {
     const Shown original = DropAndCut("speech");
-    Check(original.cuts.size() >= 5 && original.picture.width > 0, "speech: cuts and a picture to compare with");
+    Check(original.cuts.size() >= 5 && original.pauseCuts.size() >= 2 && original.picture.width > 0,
+          "speech: cuts, pause cuts and a picture to compare with");
     struct Row { const char* name; const char* bits; };
     const Row same[] = {{"speech_s24", "24"}, {"speech_s32", "32"}, {"speech_f32", "32"}, {"speech_f64", "64"},
                         {"speech_bext", "16"}, {"speech_junk", "16"}, {"speech_rf64", "16"}};
@@ -151,6 +165,8 @@ void CheckSpeechCopies() {
         CheckEq(s.bits, std::string(r.bits), std::string(r.name) + " bits");
         Check(s.picture.pixels == original.picture.pixels, std::string(r.name) + ": the original's picture");
         Check(s.cuts == original.cuts, std::string(r.name) + ": the original's cuts");
+        Check(s.pauseCuts == original.pauseCuts && s.pauseThreshold == original.pauseThreshold,
+              std::string(r.name) + ": the original's pause cuts and estimated threshold");
         SaveBoxes(std::string("fmt_") + r.name);
         AddToManifest(r.name, std::string("fmt_") + r.name, s.cuts.size() + 1);
     }
