@@ -12,6 +12,7 @@
 #include "app/shell_win.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
+#include "wave/wave_format.h"
 #include "view/graph_geometry.h"
 #include "view/view_win.h"
 #include "wave/wave_win.h"
@@ -49,7 +50,7 @@ void SpyOnProgress() {
 
 // The positions one drawing must send: each change of the shown value, then
 // the final 0.
-std::vector<int> ExpectedPositions(std::uint32_t dataSize, int width) {
+std::vector<int> ExpectedPositions(std::uint64_t dataSize, int width) {
     tw::GraphParams params;
     params.width = width;
     params.height = 165;
@@ -65,7 +66,10 @@ std::vector<int> ExpectedPositions(std::uint32_t dataSize, int width) {
     return out;
 }
 
-std::uint32_t DataSizeOf(const std::vector<std::uint8_t>& file) {
+// D of the drawing: the data size, or 2n for n samples that are not 16-bit.
+std::uint64_t DataSizeOf(const std::vector<std::uint8_t>& file) {
+    const tw::WaveCheck check = tw::CheckWaveBytes(file.data(), file.size());
+    if (check.verdict == tw::WaveVerdict::Accepted) return check.layout.scaleSize();
     return static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
            (static_cast<std::uint32_t>(file[43]) << 24);
 }
