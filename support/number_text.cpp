@@ -231,16 +231,4 @@ std::int32_t TruncToInt32(double value) {
     return static_cast<std::int32_t>(value);
 }
 
-bool FitsInt32(double value) { return value > -2147483649.0 && value < 2147483648.0; }
-
-std::int32_t FloorToInt32(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483648.0) return INT32_MAX;
-    if (value < -2147483648.0) return INT32_MIN;
-    const auto t = static_cast<std::int32_t>(value);
-    // Only a negative non-integer lies below its truncation; t > value >=
-    // -2^31 there, so t - 1 cannot overflow.
-    return value < t ? t - 1 : t;
-}
-
 }  // namespace tw

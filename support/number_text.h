@@ -34,9 +34,5 @@ double ParseNumber(std::string_view text);
 // Truncation toward zero into int32 that saturates instead of being undefined
 // for values outside the range; NaN gives 0.
 std::int32_t TruncToInt32(double value);
-// Whether truncating value toward zero fits in int32 (NaN does not).
-bool FitsInt32(double value);
-// Floor into int32, saturating; NaN gives 0.
-std::int32_t FloorToInt32(double value);
 
 }  // namespace tw

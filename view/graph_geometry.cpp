@@ -16,11 +16,6 @@ std::int32_t TruncSat(double v) {
     return static_cast<std::int32_t>(v);
 }
 
-std::int32_t FloorSat(double v) {
-    if (std::isnan(v)) return 0;
-    return TruncSat(std::floor(v));
-}
-
 }  // namespace
 
 double GraphAmplitude(std::int32_t peak, std::int32_t nadir) {
@@ -87,10 +82,6 @@ std::int32_t GraphPlan::ProgressBefore(std::uint64_t k) const {
     if (!(position > 0)) return 0;
     if (position > 100) return 100;
     return static_cast<std::int32_t>(position);
-}
-
-std::int32_t GraphPlan::CentreRow() const {
-    return FloorSat(static_cast<double>(p_.height) / 2);
 }
 
 bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std::int32_t* column) {

@@ -47,7 +47,6 @@ public:
     // when asked in increasing order (it resumes from the last k asked), so a
     // plan belongs to one drawing on one thread.
     std::int32_t ProgressBefore(std::uint64_t k) const;
-    std::int32_t CentreRow() const;  // floor(H/2)
 
 private:
     GraphParams p_;

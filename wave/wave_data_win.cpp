@@ -2,10 +2,10 @@
 // the current-recording state.
 #include "wave/wave_data_win.h"
 
+#include "wave/shared_holder.h"
 #include "wave/view_guard_win.h"
 
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 namespace tw {
@@ -20,8 +20,7 @@ struct WaveData::View {
 
 namespace {
 
-std::mutex g_waveMutex;
-WavePtr g_wave;
+SharedHolder<WaveData> g_wave;
 std::atomic<std::uint64_t> g_recordings{0};
 
 }  // namespace
@@ -81,30 +80,12 @@ bool WaveData::MapFile(HANDLE file, std::uint64_t offset, std::uint32_t size) {
 
 bool WaveData::Damaged() const { return view_ && ViewDamaged(view_->guarded); }
 
-WavePtr CurrentWave() {
-    std::lock_guard<std::mutex> lock(g_waveMutex);
-    return g_wave;
-}
+WavePtr CurrentWave() { return g_wave.Get(); }
 
-void SetCurrentWave(WavePtr wave) {
-    WavePtr old;
-    {
-        std::lock_guard<std::mutex> lock(g_waveMutex);
-        old = std::move(g_wave);
-        g_wave = std::move(wave);
-    }
-    // `old` may be the last owner: it is freed here, outside the lock.
-}
+void SetCurrentWave(WavePtr wave) { g_wave.Set(std::move(wave)); }
 
 bool ReplaceCurrentWave(const WavePtr& expected, WavePtr replacement) {
-    WavePtr old;
-    {
-        std::lock_guard<std::mutex> lock(g_waveMutex);
-        if (g_wave != expected) return false;
-        old = std::move(g_wave);
-        g_wave = std::move(replacement);
-    }
-    return true;
+    return g_wave.Replace(expected, std::move(replacement));
 }
 
 }  // namespace tw

@@ -341,32 +341,30 @@ TEST_CASE("number text: shown numbers read back") {
 }
 
 TEST_CASE("number text: saturating int32 conversions") {
-    struct Row { double value; std::int32_t trunc; bool fits; std::int32_t floor; };
+    struct Row { double value; std::int32_t trunc; };
     const Row rows[] = {
-        {0.0, 0, true, 0},
-        {-0.0, 0, true, 0},
-        {2.5, 2, true, 2},
-        {-2.5, -2, true, -3},
-        {-3.0, -3, true, -3},
-        {-5e-324, 0, true, -1},
-        {0.999999, 0, true, 0},
-        {2147483647.0, INT32_MAX, true, INT32_MAX},
-        {2147483647.9, INT32_MAX, true, INT32_MAX},
-        {2147483648.0, INT32_MAX, false, INT32_MAX},
-        {-2147483648.0, INT32_MIN, true, INT32_MIN},
-        {-2147483648.5, INT32_MIN, true, INT32_MIN},
-        {-2147483647.5, -2147483647, true, INT32_MIN},
-        {-2147483649.0, INT32_MIN, false, INT32_MIN},
-        {1e300, INT32_MAX, false, INT32_MAX},
-        {-1e300, INT32_MIN, false, INT32_MIN},
-        {kInf, INT32_MAX, false, INT32_MAX},
-        {-kInf, INT32_MIN, false, INT32_MIN},
-        {kNaN, 0, false, 0},
+        {0.0, 0},
+        {-0.0, 0},
+        {2.5, 2},
+        {-2.5, -2},
+        {-3.0, -3},
+        {-5e-324, 0},
+        {0.999999, 0},
+        {2147483647.0, INT32_MAX},
+        {2147483647.9, INT32_MAX},
+        {2147483648.0, INT32_MAX},
+        {-2147483648.0, INT32_MIN},
+        {-2147483648.5, INT32_MIN},
+        {-2147483647.5, -2147483647},
+        {-2147483649.0, INT32_MIN},
+        {1e300, INT32_MAX},
+        {-1e300, INT32_MIN},
+        {kInf, INT32_MAX},
+        {-kInf, INT32_MIN},
+        {kNaN, 0},
     };
     for (const Row& r : rows) {
         CAPTURE(r.value);
         CHECK(TruncToInt32(r.value) == r.trunc);
-        CHECK(FitsInt32(r.value) == r.fits);
-        CHECK(FloorToInt32(r.value) == r.floor);
     }
 }

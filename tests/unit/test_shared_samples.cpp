@@ -17,6 +17,7 @@
 
 #include "support/number_text.h"
 #include "view/auto_cut.h"
+#include "wave/shared_holder.h"
 #include "wave/wave_stats.h"
 
 using namespace tw;
@@ -29,28 +30,8 @@ struct LoadedSamples {
 };
 using SamplesPtr = std::shared_ptr<const LoadedSamples>;
 
-// What the main window keeps: the current block, replaced under a mutex by a
-// load, copied out under it by each user.
-class CurrentSamples {
-public:
-    SamplesPtr Take() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return current_;
-    }
-    void Replace(SamplesPtr next) {
-        SamplesPtr old;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            old = std::move(current_);
-            current_ = std::move(next);
-        }
-        // old is released here, outside the lock, possibly as its last user.
-    }
-
-private:
-    mutable std::mutex mutex_;
-    SamplesPtr current_;
-};
+// What the main window keeps its recording in.
+using CurrentSamples = SharedHolder<LoadedSamples>;
 
 // Tone bursts separated by silences whose length and level depend on the id,
 // so every block measures and scans differently.
@@ -115,7 +96,7 @@ TEST_CASE("shared samples: readers keep the results of the block they took while
     REQUIRE(!expected[0].cuts.empty());
 
     CurrentSamples current;
-    current.Replace(MakeSamples(0));
+    current.Set(MakeSamples(0));
     std::atomic<bool> loading{true};
     std::atomic<int> mismatches{0};
     std::atomic<int> readings{0};
@@ -123,7 +104,7 @@ TEST_CASE("shared samples: readers keep the results of the block they took while
     auto reader = [&](int kind) {
         int done = 0;
         while (loading.load() || done < 20) {
-            const SamplesPtr mine = current.Take();
+            const SamplesPtr mine = current.Get();
             const auto size = static_cast<std::uint32_t>(mine->bytes.size());
             const Expected& want = expected[static_cast<std::size_t>(mine->id)];
             // Measuring (the load), scanning (auto cutting), both (the graph).
@@ -141,7 +122,14 @@ TEST_CASE("shared samples: readers keep the results of the block they took while
     for (int kind = 0; kind < 3; ++kind) threads.emplace_back(reader, kind);
     std::thread writer([&] {
         for (int load = 1; load <= 60; ++load) {
-            current.Replace(MakeSamples(load % kBlocks));
+            if (load % 2) {
+                current.Set(MakeSamples(load % kBlocks));
+            } else {
+                // As the loader swaps its own copy in: only over what it put there.
+                const SamplesPtr seen = current.Get();
+                if (!current.Replace(seen, MakeSamples(load % kBlocks))) ++mismatches;
+                if (current.Replace(seen, nullptr)) ++mismatches;
+            }
             std::this_thread::yield();
         }
         loading = false;
@@ -153,7 +141,7 @@ TEST_CASE("shared samples: readers keep the results of the block they took while
     CHECK(readings.load() >= 60);
     // The last load is what is held now; every older block has been freed by
     // its last user (the shared pointer is the only owner left).
-    const SamplesPtr last = current.Take();
+    const SamplesPtr last = current.Get();
     CHECK(last->id == 60 % kBlocks);
     CHECK(last.use_count() == 2);
 }

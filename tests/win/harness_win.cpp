@@ -369,7 +369,7 @@ PopupMenu RightClickGraph(int x, int y, DWORD holdMs) {
     // may open after the wait below, and nothing else would close it.
     SetTimer(nullptr, 0, 20, ReadMenu);
     PressOnGraph(x, y, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
-    WaitUntil([] { return g_menu.opened; }, 3000 + holdMs);
+    WaitUntil([] { return g_menu.opened; }, 10000 + holdMs);
     Pump(20);
     return g_menu;
 }

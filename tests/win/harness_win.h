@@ -86,7 +86,7 @@ struct PopupMenu {
 };
 // Right-clicks the graph control at (x, y) as the mouse does, reads the menu
 // that opens and closes it without a choice (after holdMs, for a screenshot).
-// `opened` is false when no menu appeared within a few seconds.
+// `opened` is false when no menu appeared within ten seconds.
 PopupMenu RightClickGraph(int x, int y, DWORD holdMs = 0);
 // An item's command, sent to the main window as the popup sends it.
 void ChooseMenuItem(UINT id);

@@ -413,12 +413,14 @@ void Act(int action) {
             break;
         case 25: {
             Progress("graph menu");
-            if (!IsWindowEnabled(main)) break;  // a box or the Version window has it: no right-click
+            // A box or the Version window has the window, or a worker may put
+            // a box up (which closes an open menu): no right-click then.
+            if (!IsWindowEnabled(main) || tw::LoadsInFlight() || tw::SavesInFlight()) break;
             static const UINT kItems[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                                           tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
-            // Amid the other actions the menu is now and then not seen open
-            // within the wait; the item is sent as a choice would send it.
-            RightClickGraph(Below(570), 80);
+            // A menu that does not open fails the run; an item is chosen only
+            // from a menu that opened.
+            if (!Check(RightClickGraph(Below(570), 80).opened, "the graph's menu opens")) break;
             ChooseMenuItem(kItems[Below(6)]);
             break;
         }
