@@ -1,4 +1,7 @@
-// The canonical 44-byte RIFF/WAVE header, read and written byte for byte.
+// RIFF/WAVE files: the canonical 44-byte header, read and written byte for
+// byte; the walk to the fmt and data chunks of any other layout (RF64
+// included); how the fmt chunk says the samples are encoded; and the headers
+// the pieces get.
 #pragma once
 
 #include <array>
@@ -93,7 +96,8 @@ LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& read
 LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size, WaveLayout* layout);
 
 // The loader's verdict on a whole file held in memory: fewer than 44 bytes or
-// tags that HeaderAccepted refuses are not a WAV file; an accepted header
+// tags that RiffWaveAccepted refuses are not a WAV file; samples that cannot
+// be read are Unsupported (layout.problem says why); an accepted header
 // without a data chunk has no data. presentBytes is how much of the data
 // chunk the file really holds (the rest reads as zeros, as a short file's
 // missing tail always does).
