@@ -120,7 +120,7 @@ FRAMES24=$((MB * 1024 * 1024 / 6))
 if [ "$RUNS_24" -gt 0 ]; then
   if [ ! -f "$WAV24" ] || [ "$(soxi -s "$WAV24" 2>/dev/null)" != "$FRAMES24" ]; then
     echo "making $WAV24..."
-    sox "$WAV" -b 24 "$WAV24.part" trim 0 "${FRAMES24}s" && mv "$WAV24.part" "$WAV24"
+    sox "$WAV" -b 24 -t wav "$WAV24.part" trim 0 "${FRAMES24}s" && mv "$WAV24.part" "$WAV24"
   fi
   cat "$WAV24" >/dev/null
   run_program "$WAV24" s24 "$RUNS_24"
