@@ -9,6 +9,8 @@
 #   TW_E2E_MB         size of the data chunk in MiB (default 1024; the file is
 #                     made once and kept under build/bench/)
 #   TW_E2E_RUNS       runs of the Tarnwick program, each a fresh process (5)
+#   TW_E2E_RUNS_24    runs on the same recording as 24-bit stereo of the same
+#                     data size, made once from it with sox (3; 0 leaves it out)
 #   TW_E2E_PEER_RUNS  runs of each peer command (3)
 #   TW_E2E_THRESHOLD  automatic-cutting threshold (200)
 #   TW_E2E_ZOOMS      zoom-ins before cutting; 3 gives a 1923-column graph,
@@ -32,6 +34,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 B=$ROOT/build/bench
 MB=${TW_E2E_MB:-1024}
 RUNS=${TW_E2E_RUNS:-5}
+RUNS_24=${TW_E2E_RUNS_24:-3}
 PEER_RUNS=${TW_E2E_PEER_RUNS:-3}
 THRESHOLD=${TW_E2E_THRESHOLD:-200}
 ZOOMS=${TW_E2E_ZOOMS:-3}
@@ -86,26 +89,44 @@ echo "this machine: $MACHINE_NOTE"
 
 # --- Tarnwick -----------------------------------------------------------------
 rm -rf "$B/runs"; mkdir -p "$B/runs"
-for i in $(seq "$RUNS"); do
-  out=$B/runs/run_$i
-  mkdir -p "$out.work"
-  probe=0; [ "$PROBE" = 1 ] && [ "$i" = 1 ] && probe=1
-  (cd "$out.work" && xvfb-run -a -s "-screen 0 1366x768x24" sh -c "
-    timeout 600 /usr/bin/time -v -o '$out.time' wine '$EXE' '$(winpath "$WAV")' '$(winpath "$out.work/pieces")' \
-      '$THRESHOLD' '$ZOOMS' $probe $SETTLE > '$out.raw' 2>&1; echo \$? > '$out.rc'; wineserver -k 2>/dev/null; true")
-  { iconv -f CP932 -t UTF-8 "$out.raw" 2>/dev/null || cat "$out.raw"; } | tr -d "\r" >"$out.txt"
-  rm -rf "$out.work"
-  if [ "$(cat "$out.rc")" != 0 ] || ! grep -q '^E2E ok 1' "$out.txt"; then
-    echo "run $i failed:"; cat "$out.txt"; exit 1
+run_program() {  # wav, name of the runs, count; the first run of the 16-bit file also probes
+  local wav=$1 tag=$2 count=$3
+  for i in $(seq "$count"); do
+    out=$B/runs/${tag}_$i
+    mkdir -p "$out.work"
+    probe=0; [ "$PROBE" = 1 ] && [ "$tag" = run ] && [ "$i" = 1 ] && probe=1
+    (cd "$out.work" && xvfb-run -a -s "-screen 0 1366x768x24" sh -c "
+      timeout 600 /usr/bin/time -v -o '$out.time' wine '$EXE' '$(winpath "$wav")' '$(winpath "$out.work/pieces")' \
+        '$THRESHOLD' '$ZOOMS' $probe $SETTLE > '$out.raw' 2>&1; echo \$? > '$out.rc'; wineserver -k 2>/dev/null; true")
+    { iconv -f CP932 -t UTF-8 "$out.raw" 2>/dev/null || cat "$out.raw"; } | tr -d "\r" >"$out.txt"
+    rm -rf "$out.work"
+    if [ "$(cat "$out.rc")" != 0 ] || ! grep -q '^E2E ok 1' "$out.txt"; then
+      echo "$tag $i failed:"; cat "$out.txt"; exit 1
+    fi
+    rss=$(awk -F': ' '/Maximum resident/ {printf "%.0f\n", $2 * 1024}' "$out.time")
+    echo "E2E time_v_max_rss_bytes $rss" >>"$out.txt"
+    echo "$tag $i: drop->numbers $(awk '$2=="drop_to_numbers_s"{print $3}' "$out.txt") s," \
+      "drop->graph $(awk '$2=="drop_to_graph_s"{print $3}' "$out.txt") s," \
+      "cut $(awk '$2=="auto_cut_s"{print $3}' "$out.txt") s ($(awk '$2=="cuts"{print $3}' "$out.txt") cuts)," \
+      "save $(awk '$2=="save_s"{print $3}' "$out.txt") s (warm $(awk '$2=="save_warm_s"{print $3}' "$out.txt") s); load $(cut -d' ' -f1 /proc/loadavg)"
+  done
+}
+run_program "$WAV" run "$RUNS"
+# The same recording as a field recorder writes it: 24-bit stereo (sox's
+# extensible header), as many data bytes. Its samples are read from the
+# file's own pages like 16-bit ones, never from a converted copy.
+WAV24=$B/speech_${MB}m_s24.wav
+FRAMES24=$((MB * 1024 * 1024 / 6))
+if [ "$RUNS_24" -gt 0 ]; then
+  if [ ! -f "$WAV24" ] || [ "$(soxi -s "$WAV24" 2>/dev/null)" != "$FRAMES24" ]; then
+    echo "making $WAV24..."
+    sox "$WAV" -b 24 -t wav "$WAV24.part" trim 0 "${FRAMES24}s" && mv "$WAV24.part" "$WAV24"
   fi
-  rss=$(awk -F': ' '/Maximum resident/ {printf "%.0f\n", $2 * 1024}' "$out.time")
-  echo "E2E time_v_max_rss_bytes $rss" >>"$out.txt"
-  echo "run $i: drop->numbers $(awk '$2=="drop_to_numbers_s"{print $3}' "$out.txt") s," \
-    "drop->graph $(awk '$2=="drop_to_graph_s"{print $3}' "$out.txt") s," \
-    "cut $(awk '$2=="auto_cut_s"{print $3}' "$out.txt") s ($(awk '$2=="cuts"{print $3}' "$out.txt") cuts)," \
-    "save $(awk '$2=="save_s"{print $3}' "$out.txt") s (warm $(awk '$2=="save_warm_s"{print $3}' "$out.txt") s); load $(cut -d' ' -f1 /proc/loadavg)"
-done
+  cat "$WAV24" >/dev/null
+  run_program "$WAV24" s24 "$RUNS_24"
+fi
 fig() { cat "$B"/runs/run_*.txt | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
+fig24() { cat "$B"/runs/s24_*.txt 2>/dev/null | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
 
 # --- peers (median of PEER_RUNS each) -----------------------------------------
 T=$(mktemp -d "$B/peer.XXXXXX")
@@ -191,6 +212,16 @@ printf '  sox silence / (load+cut+save), warm %5.2f x\n' "$(r "$PEER_sox_silence
 printf '  auto cutting                      %7.3f s\n' "$cut"
 printf '  pause cutting, estimated threshold %6.3f s   (<= 1.0 s; %s cuts)\n' "$(fig pause_cut_s)" "$(fig pause_cuts)"
 printf '  peak working set / data size      %7.3f\n' "$(r "$peak" "$DATA")"
+if [ "$RUNS_24" -gt 0 ]; then
+  data24=$(fig24 data_bytes)
+  echo "The same as 24-bit stereo, median of $RUNS_24 runs ($data24 data bytes, $(fig24 cuts) cuts):"
+  printf '  drop -> numbers                   %7.3f s\n' "$(fig24 drop_to_numbers_s)"
+  printf '  drop -> numbers + graph           %7.3f s   (<= 1.0 s)\n' "$(fig24 drop_to_graph_s)"
+  printf '  private memory growth at graph    %7.3f x data  (< 0.1)\n' "$(r "$(fig24 private_growth_at_graph_bytes)" "$data24")"
+  printf '  peak private memory               %7.3f x data  (<= 1.1)\n' "$(r "$(fig24 peak_pagefile_bytes)" "$data24")"
+  printf '  auto cutting                      %7.3f s\n' "$(fig24 auto_cut_s)"
+  printf '  save                              %7.3f s\n' "$(fig24 save_s)"
+fi
 echo "Against the peers (x = times faster):"
 printf '  sox stats / drop->numbers         %7.2f x\n' "$(r "$PEER_sox_stats" "$numbers")"
 if [ -n "${PEER_ffmpeg_silence:-}" ]; then

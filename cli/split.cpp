@@ -13,6 +13,7 @@
 #include "view/cut_list.h"
 #include "view/pause_cut.h"
 #include "view/zoom_scroll.h"
+#include "wave/format_text.h"
 #include "wave/piece_plan.h"
 #include "wave/piece_writer.h"
 #include "wave/wave_format.h"
@@ -24,6 +25,7 @@ const char* const kSplitCannotOpen = "ファイルを開けません";
 const char* const kSplitCannotRead = "ファイルを読み込めません";
 const char* const kSplitNotWave = "WAVファイルではありません";
 const char* const kSplitNoData = "WAVファイルにデータがありません";
+const char* const kSplitUnsupported = kUnsupportedFormatText;
 const char* const kSplitNoMemory = "メモリが足りないため、WAVファイルを読み込めません";
 const char* const kSplitNotCreated = "ファイルハンドルが作成できません";
 const char* const kSplitNotWritten = "WAV データの書き出しに失敗しました";
@@ -140,12 +142,6 @@ std::string JsonString(const std::string& s) {
 
 std::string Number(std::uint64_t v) { return std::to_string(v); }
 
-// Bytes of one frame as the header gives them (block alignment, else from the channels and bits).
-double BlockBytes(const WaveHeaderBytes& h) {
-    const std::uint16_t align = ReadLe16(h.data() + 32);
-    return align ? align : HeaderChannelCount(h) * ((HeaderBitsPerSample(h) + 7) / 8);
-}
-
 std::string JsonNumber(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.10g", v);
@@ -169,6 +165,7 @@ public:
         if (check.verdict == WaveVerdict::NotWave)
             return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check.header)) + "\"");
         if (check.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
+        if (check.verdict == WaveVerdict::Unsupported) return Reject(kSplitUnsupported, FormatProblemText(check.layout));
         const WaveLayout& layout = check.layout;
         if (check.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
@@ -184,20 +181,18 @@ public:
                 io_.out(path_ + ": しきい値 " + FormatNumber(threshold_) + (options_.haveThreshold ? "" : " (推定)") +
                         " で " + FormatNumber(options_.pauseMs) + " ms 以上の間を切ります\n");
         } else if (options_.autoCut) {
-            for (const AutoCut& c :
-                 ScanForCuts(data_, layout.dataSize, options_.width, ReadThresholdText(options_.threshold).value))
+            for (const AutoCut& c : ScanEncodedForCuts(data_, layout.encoding, layout.sampleCount, layout.scaleSize(),
+                                                       options_.width, ReadThresholdText(options_.threshold).value))
                 cuts.push_back(static_cast<double>(c.position));
         }
-        // A time: the nearest whole frame, as the cut position whose boundary falls on it.
-        const double frameBytes = BlockBytes(check.header);
+        // A time: the nearest whole frame, as the index of its first sample.
         for (const SplitCut& c : options_.cuts)
-            cuts.push_back(c.seconds ? std::ceil(std::floor(c.value * HeaderSampleRate(check.header) + 0.5) * frameBytes / 2)
-                                     : c.value);
+            cuts.push_back(c.seconds ? std::floor(c.value * layout.sampleRate + 0.5) * layout.channels : c.value);
         std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
-        const PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, data_, layout.dataSize,
+        const PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize,
                                              InFolder(options_.folder, base), options_.digits);
         const std::vector<Piece>& pieces = save.pieces;
         const std::vector<std::string>& names = save.names;
@@ -235,7 +230,7 @@ public:
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(check, cuts, pieces, names));
+            io_.out(Listing(layout, cuts, pieces, names));
         } else {
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
@@ -247,9 +242,10 @@ private:
     PauseAudio AudioOf(const WaveCheck& check) const {
         PauseAudio audio;
         audio.data = data_;
-        audio.sampleCount = check.layout.dataSize / 2;
-        audio.channels = HeaderChannelCount(check.layout.pieceHeader);
-        audio.sampleRate = HeaderSampleRate(check.layout.pieceHeader);
+        audio.sampleCount = check.layout.sampleCount;
+        audio.encoding = check.layout.encoding;
+        audio.channels = check.layout.channels;
+        audio.sampleRate = check.layout.sampleRate;
         return audio;
     }
 
@@ -259,11 +255,12 @@ private:
         return false;
     }
 
-    std::string Listing(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
+    std::string Listing(const WaveLayout& layout, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
                         const std::vector<std::string>& names) const {
+        const std::uint32_t sampleBytes = layout.sampleBytes();
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
                            "番号 先頭サンプル サンプル数 バイト数 開始秒 長さ秒 ファイル名\n";
-        const double bytesPerSecond = BlockBytes(check.header) * HeaderSampleRate(check.header);
+        const double bytesPerSecond = static_cast<double>(layout.channels) * sampleBytes * layout.sampleRate;
         auto seconds = [bytesPerSecond](std::uint64_t bytes) {
             if (bytesPerSecond <= 0) return std::string("-");
             char t[32];
@@ -273,23 +270,22 @@ private:
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             char number[16];
             std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(k));
-            text += std::string(number) + " " + Number(pieces[k].offset / 2) + " " + Number(pieces[k].length / 2) + " " +
-                    Number(pieces[k].length) + " " + seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " +
-                    names[k] + "\n";
+            text += std::string(number) + " " + Number(pieces[k].offset / sampleBytes) + " " +
+                    Number(pieces[k].length / sampleBytes) + " " + Number(pieces[k].length) + " " +
+                    seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] + "\n";
         }
         return text;
     }
 
     std::string Json(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
                      const std::vector<std::string>& names, const std::vector<bool>& written) const {
-        const WaveStats stats = MeasureWave(data_, check.layout.dataSize);
-        const WaveHeaderBytes& h = check.header;
+        const WaveLayout& l = check.layout;
+        const WaveStats stats = MeasureEncodedWave(data_, l.encoding, l.sampleCount, l.scaleSize());
         auto field = [](const char* name, double value) {
             return std::string(",\"") + name + "\":" + JsonString(FormatNumber(value));
         };
         std::string j = "{\"path\":" + JsonString(path_);
-        j += field("channels", HeaderChannelCount(h)) + field("sample_rate", HeaderSampleRate(h)) +
-             field("bits", HeaderBitsPerSample(h)) + field("peak", stats.peak) + field("nadir", stats.nadir) +
+        j += field("channels", l.channels) + field("sample_rate", l.sampleRate) + field("bits", l.bitsPerSample) + field("peak", stats.peak) + field("nadir", stats.nadir) +
              field("smallest_positive", stats.smallestPositive) + field("average", stats.average);
         j += ",\"cuts\":[";
         for (std::size_t i = 0; i < cuts.size(); ++i) {
@@ -302,7 +298,8 @@ private:
         j += ",\"pieces\":[";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
-                 ",\"first\":" + Number(pieces[k].offset / 2) + ",\"samples\":" + Number(pieces[k].length / 2) +
+                 ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
+                 ",\"samples\":" + Number(pieces[k].length / l.sampleBytes()) +
                  ",\"bytes\":" + Number(pieces[k].length);
             if (!options_.dryRun) j += std::string(",\"written\":") + (written[k] ? "true" : "false");
             j += "}";

@@ -72,6 +72,7 @@ extern const char* const kSplitCannotOpen;
 extern const char* const kSplitCannotRead;
 extern const char* const kSplitNotWave;
 extern const char* const kSplitNoData;
+extern const char* const kSplitUnsupported;
 extern const char* const kSplitNoMemory;
 extern const char* const kSplitNotCreated;
 extern const char* const kSplitNotWritten;

@@ -33,6 +33,19 @@ bool ReferenceAccepted(const std::string& text) {
     return true;
 }
 
+bool TagIs12(const WaveHeaderBytes& h, const char* tag) {
+    for (int i = 0; i < 4; ++i) {
+        char c = static_cast<char>(h[12 + static_cast<std::size_t>(i)]);
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        char t = tag[i];
+        if (t >= 'a' && t <= 'z') t = static_cast<char>(t - 'a' + 'A');
+        if (c != t) return false;
+    }
+    return true;
+}
+
+bool RiffIsPlain(const WaveHeaderBytes& h) { return (h[0] | 0x20) == 'r' && (h[1] | 0x20) == 'i'; }
+
 std::uint32_t Le32(const WaveHeaderBytes& h, std::size_t at) {
     return std::uint32_t{h[at]} | std::uint32_t{h[at + 1]} << 8 | std::uint32_t{h[at + 2]} << 16 |
            std::uint32_t{h[at + 3]} << 24;
@@ -94,11 +107,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (char& c : tag) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
         FUZZ_CHECK(tag == "DATA");
         FUZZ_CHECK(ReadLe32(layout.pieceHeader.data() + 16) == 16);
-        FUZZ_CHECK(std::equal(header.begin() + 22, header.begin() + 36, layout.pieceHeader.begin() + 22));
+        // The pieces carry the fmt chunk's fields, wherever that chunk is.
+        FUZZ_CHECK(HeaderChannelCount(layout.pieceHeader) == layout.channels && layout.channels > 0);
+        FUZZ_CHECK(HeaderSampleRate(layout.pieceHeader) == layout.sampleRate);
+        FUZZ_CHECK(HeaderBitsPerSample(layout.pieceHeader) == layout.bitsPerSample);
+        FUZZ_CHECK(FrameBytes(layout.pieceHeader) % layout.sampleBytes() == 0);
+        FUZZ_CHECK(layout.sampleCount == layout.dataSize / layout.sampleBytes());
         // A canonical file's pieces keep its header as it is.
-        if (ReadLe32(header.data() + 16) == 16 && layout.dataOffset == kWaveHeaderSize)
+        if (TagIs12(header, "fmt ") && ReadLe32(header.data() + 16) == 16 && layout.dataOffset == kWaveHeaderSize &&
+            RiffIsPlain(header))
             FUZZ_CHECK(layout.pieceHeader == header);
-        FUZZ_CHECK(FrameBytes(layout.pieceHeader) >= 2 && FrameBytes(layout.pieceHeader) <= kMaxFrameBytes);
+        FUZZ_CHECK(FrameBytes(layout.pieceHeader) >= 1 && FrameBytes(layout.pieceHeader) <= kMaxFrameBytes);
     }
 
     fuzz::Reader rest(data + std::min(size, kWaveHeaderSize), size - std::min(size, kWaveHeaderSize));

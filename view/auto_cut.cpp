@@ -1,6 +1,8 @@
 #include "view/auto_cut.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -30,10 +32,10 @@ struct ScanSetup {
 };
 
 // False when no cut can be placed at all, whatever the samples.
-bool PrepareScan(std::uint32_t dataSize, std::int32_t width, double threshold, ScanSetup* setup) {
+bool PrepareScan(std::uint64_t dataSize, std::int32_t width, double threshold, ScanSetup* setup) {
     if (!(threshold > -2147483649.0 && threshold < 2147483648.0)) return false;
     setup->threshold = static_cast<std::int32_t>(threshold);
-    setup->count = dataSize / 2;
+    setup->count = static_cast<std::int64_t>(dataSize / 2);
     // A run needs a quiet sample after sample 0 and a loud one after it.
     if (setup->count < 3) return false;
     setup->columnsPerSample = 2.0 * width / (static_cast<double>(dataSize) - 1);
@@ -55,10 +57,10 @@ bool TooClose(std::int32_t column, double lastCutColumn) {
     return static_cast<double>(column) < lastCutColumn + 10;
 }
 
-}  // namespace
-
-std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
-                                      std::int32_t width, double threshold) {
+// The rules one sample at a time; sampleAt(i) is asked for i = 1, 2, ... in
+// order, each at most twice, and for i + 1 just before i + 1 comes next.
+template <class SampleAtFn>
+std::vector<AutoCut> ScanPlain(std::uint64_t dataSize, std::int32_t width, double threshold, SampleAtFn&& sampleAt) {
     std::vector<AutoCut> cuts;
     ScanSetup setup;
     if (!PrepareScan(dataSize, width, threshold, &setup)) return cuts;
@@ -67,10 +69,10 @@ std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t
     std::int64_t runStart = -1;
     double lastCutColumn = 0;
     for (std::int64_t i = 1; i < n; ++i) {
-        std::int64_t s = SampleAt(samples, i);
+        std::int64_t s = sampleAt(i);
         std::int64_t magnitude = s < 0 ? -s : s;
         if (magnitude < t) {
-            if (runStart < 0 && i + 1 < n && SampleAt(samples, i + 1) < t) runStart = i;
+            if (runStart < 0 && i + 1 < n && sampleAt(i + 1) < t) runStart = i;
         } else if (magnitude > t && runStart >= 0) {
             std::int64_t m = Midpoint(runStart, i);
             std::int32_t x = CutColumn(m, setup.columnsPerSample);
@@ -81,6 +83,13 @@ std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t
         }
     }
     return cuts;
+}
+
+}  // namespace
+
+std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
+                                      std::int32_t width, double threshold) {
+    return ScanPlain(dataSize, width, threshold, [samples](std::int64_t i) { return SampleAt(samples, i); });
 }
 
 namespace {
@@ -207,26 +216,79 @@ std::int64_t FirstPassingEnd(std::int64_t runStart, std::int64_t from, std::int6
     return lo;
 }
 
-}  // namespace
+// The samples of 16-bit data, searched where they lie.
+class Samples16 {
+public:
+    Samples16(const std::uint8_t* samples, std::int64_t n, std::int32_t t, const Finders& find)
+        : samples_(samples), n_(n), t_(t), find_(find) {}
+    std::int64_t Quiet(std::int64_t from) { return find_.quiet(samples_, from, n_, t_); }
+    std::int64_t Loud(std::int64_t from) { return find_.loud(samples_, from, n_, t_); }
+    std::int32_t At(std::int64_t i) { return SampleAt(samples_, i); }
 
-std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
-                                 std::int32_t width, double threshold) {
+private:
+    const std::uint8_t* samples_;
+    std::int64_t n_;
+    std::int32_t t_;
+    const Finders& find_;
+};
+
+// Samples of any other encoding, converted to 16-bit a block at a time as the
+// scan reaches them and searched there with the same finders.
+class ConvertedSamples {
+public:
+    ConvertedSamples(const std::uint8_t* data, SampleEncoding encoding, std::int64_t n, std::int32_t t,
+                     const Finders& find)
+        : data_(data), encoding_(encoding), n_(n), t_(t), find_(find) {}
+    std::int64_t Quiet(std::int64_t from) { return Search(find_.quiet, from); }
+    std::int64_t Loud(std::int64_t from) { return Search(find_.loud, from); }
+    std::int32_t At(std::int64_t i) {
+        Hold(i);
+        return SampleAt(block_, i - first_);
+    }
+
+private:
+    static constexpr std::int64_t kBlock = 4096;
+
+    // Makes sample i one of the block's.
+    void Hold(std::int64_t i) {
+        if (i >= first_ && i < first_ + filled_) return;
+        first_ = i;
+        filled_ = std::min(kBlock, n_ - i);
+        ReadSamplesLe16(data_, encoding_, static_cast<std::uint64_t>(i), static_cast<std::size_t>(filled_), block_);
+    }
+
+    std::int64_t Search(FindFunction find, std::int64_t from) {
+        while (from < n_) {
+            Hold(from);
+            const std::int64_t found = find(block_, from - first_, filled_, t_);
+            if (found < filled_) return first_ + found;
+            from = first_ + filled_;
+        }
+        return n_;
+    }
+
+    const std::uint8_t* data_;
+    SampleEncoding encoding_;
+    std::int64_t n_;
+    std::int32_t t_;
+    const Finders& find_;
+    std::int64_t first_ = 0;
+    std::int64_t filled_ = 0;
+    std::uint8_t block_[2 * kBlock];
+};
+
+template <class Source>
+std::vector<AutoCut> Scan(Source& source, const ScanSetup& setup) {
     std::vector<AutoCut> cuts;
-    ScanSetup setup;
-    if (!PrepareScan(dataSize, width, threshold, &setup)) return cuts;
     const std::int32_t t = setup.threshold;
-    // T <= 0: nothing is quiet. T >= 32768: nothing is loud (|-32768| = 32768
-    // is at most equal). A width <= 0 puts every column below 10. None cuts.
-    if (t <= 0 || t >= 32768 || width <= 0) return cuts;
     const std::int64_t n = setup.count;
-    const Finders find = ChooseFinders();
     double lastCutColumn = 0;
     std::int64_t i = 1;
     while (i < n) {
         // No run open: only a quiet sample with a next sample below T matters.
-        std::int64_t q = find.quiet(samples, i, n, t);
+        std::int64_t q = source.Quiet(i);
         if (q + 1 >= n) break;
-        if (SampleAt(samples, q + 1) >= t) {
+        if (source.At(q + 1) >= t) {
             // That next sample is not quiet either (its magnitude is >= T).
             i = q + 2;
             continue;
@@ -236,7 +298,7 @@ std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t data
         // enough from the last one, otherwise the run stretches on.
         std::int64_t from = q + 1;
         for (;;) {
-            std::int64_t e = find.loud(samples, from, n, t);
+            std::int64_t e = source.Loud(from);
             if (e >= n) return cuts;
             std::int64_t m = Midpoint(runStart, e);
             std::int32_t x = CutColumn(m, setup.columnsPerSample);
@@ -251,6 +313,35 @@ std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t data
         }
     }
     return cuts;
+}
+
+// T <= 0: nothing is quiet. T >= 32768: nothing is loud (|-32768| = 32768 is
+// at most equal). A width <= 0 puts every column below 10. None cuts.
+bool CanCut(const ScanSetup& setup, std::int32_t width) {
+    return setup.threshold > 0 && setup.threshold < 32768 && width > 0;
+}
+
+}  // namespace
+
+std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
+                                 std::int32_t width, double threshold) {
+    ScanSetup setup;
+    if (!PrepareScan(dataSize, width, threshold, &setup) || !CanCut(setup, width)) return {};
+    const Finders find = ChooseFinders();
+    Samples16 source(samples, setup.count, setup.threshold, find);
+    return Scan(source, setup);
+}
+
+std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
+                                        std::uint64_t scaleSize, std::int32_t width, double threshold) {
+    if (encoding == SampleEncoding::Pcm16 && scaleSize <= 0xFFFFFFFFu)
+        return ScanForCuts(data, static_cast<std::uint32_t>(scaleSize), width, threshold);
+    ScanSetup setup;
+    if (!PrepareScan(scaleSize, width, threshold, &setup) || !CanCut(setup, width)) return {};
+    setup.count = static_cast<std::int64_t>(std::min<std::uint64_t>(sampleCount, static_cast<std::uint64_t>(setup.count)));
+    const Finders find = ChooseFinders();
+    auto source = std::make_unique<ConvertedSamples>(data, encoding, setup.count, setup.threshold, find);
+    return Scan(*source, setup);
 }
 
 }  // namespace tw

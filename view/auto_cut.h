@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "wave/sample_format.h"
+
 namespace tw {
 
 struct AutoCut {
@@ -18,6 +20,12 @@ struct AutoCut {
 // 16-bit little-endian. width: graph client width W.
 std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
                                  std::int32_t width, double threshold);
+
+// The same scan over data of any encoding: sampleCount samples read as their
+// values on the 16-bit scale, positions and columns from scaleSize
+// (WaveLayout::scaleSize). 16-bit data takes ScanForCuts.
+std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
+                                        std::uint64_t scaleSize, std::int32_t width, double threshold);
 
 // One sample at a time, exactly as the rules read; the reference for tests
 // and benchmarks.

@@ -7,7 +7,7 @@
 namespace tw {
 
 bool NearestCutLine(const std::vector<double>& entries, std::int32_t x, std::int32_t width,
-                    std::uint32_t dataSize, std::int32_t reach, double* position) {
+                    std::uint64_t dataSize, std::int32_t reach, double* position) {
     bool found = false;
     std::int64_t best = 0;
     for (double e : entries) {

@@ -18,7 +18,7 @@ constexpr std::int32_t kCutLineReach = 5;
 // columns away; of lines equally near, the lower position. False when no line
 // is that near (or there is no data to place lines on).
 bool NearestCutLine(const std::vector<double>& entries, std::int32_t x, std::int32_t width,
-                    std::uint32_t dataSize, std::int32_t reach, double* position);
+                    std::uint64_t dataSize, std::int32_t reach, double* position);
 
 // Undo steps of the cut list: each change records the entries as they were
 // before it, and Undo puts the newest of those back. Not locked: one thread

@@ -40,8 +40,9 @@ PauseAudio AudioOf(const WaveData& wave) {
     PauseAudio audio;
     audio.data = wave.bytes;
     audio.sampleCount = wave.sampleCount();
-    audio.channels = HeaderChannelCount(wave.pieceHeader);
-    audio.sampleRate = HeaderSampleRate(wave.pieceHeader);
+    audio.encoding = wave.encoding();
+    audio.channels = wave.layout.channels;
+    audio.sampleRate = wave.layout.sampleRate;
     return audio;
 }
 
@@ -89,7 +90,7 @@ void FinishPauseCutting(LPARAM result) {
     for (std::int64_t c : job->result.cuts) {
         std::int32_t column = 0;
         const double position = static_cast<double>(c);
-        if (!CutLineColumn(position, width, shown->dataSize, &column)) column = -1;
+        if (!CutLineColumn(position, width, shown->scaleSize(), &column)) column = -1;
         cuts.push_back({position, static_cast<double>(column)});
     }
     if (!cuts.empty()) AppendCutsWithLines(cuts);
@@ -102,7 +103,8 @@ void RunAutoCutting() {
     if (!wave) return;
     const int width = GraphClientWidth();
     const double threshold = ReadThresholdText(GetControlText(kIdThreshold)).value;
-    std::vector<AutoCut> found = ScanForCuts(wave->bytes, wave->dataSize, width, threshold);
+    std::vector<AutoCut> found =
+        ScanEncodedForCuts(wave->bytes, wave->encoding(), wave->sampleCount(), wave->scaleSize(), width, threshold);
     std::vector<CutWithColumn> cuts;
     cuts.reserve(found.size());
     for (const AutoCut& c : found) cuts.push_back({static_cast<double>(c.position), static_cast<double>(c.column)});
@@ -119,14 +121,12 @@ void HandleGraphClick() {
     const int width = GraphClientWidth();
     if (cutting) {
         double position;
-        if (!CutPositionForClick(cursor.x, width, wave->dataSize, &position)) return;
+        if (!CutPositionForClick(cursor.x, width, wave->scaleSize(), &position)) return;
         AppendCutsWithLines({{position, static_cast<double>(cursor.x)}});
     } else {
         std::uint64_t index;
-        if (!SampleIndexForClick(cursor.x, width, wave->dataSize, &index)) return;
-        std::int16_t sample;
-        std::memcpy(&sample, wave->bytes + 2 * index, sizeof sample);
-        ShowMessage(FormatNumber(sample), "ボリューム", MB_OK);
+        if (!SampleIndexForClick(cursor.x, width, wave->scaleSize(), &index)) return;
+        ShowMessage(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
     }
 }
 

@@ -16,7 +16,7 @@ struct GraphStroke {
 struct GraphParams {
     std::int32_t width = 0;    // W, bitmap/control client width
     std::int32_t height = 0;   // H
-    std::uint32_t dataSize = 0;  // D in bytes
+    std::uint64_t dataSize = 0;  // D: bytes of 16-bit data, else 2 x the samples
     std::int32_t peak = 0;     // P, truncated from the peak text
     std::int32_t nadir = 0;    // Z, truncated from the nadir text
 };
@@ -64,6 +64,6 @@ private:
 
 // Column of a cut line for entry e: floor(2 W e / D - 1). Returns false for
 // D = 0 or a column outside int32 (no line drawn).
-bool CutLineColumn(double entry, std::int32_t width, std::uint32_t dataSize, std::int32_t* column);
+bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std::int32_t* column);
 
 }  // namespace tw

@@ -33,12 +33,12 @@ bool HasSamples(const WavePtr& wave) { return wave && wave->dataSize > 0; }
 
 bool NearestLine(const WavePtr& wave, double* position) {
     if (!HasSamples(wave)) return false;
-    return NearestCutLine(Cuts().Snapshot(), g_menuColumn, GraphWidth(), wave->dataSize, kCutLineReach, position);
+    return NearestCutLine(Cuts().Snapshot(), g_menuColumn, GraphWidth(), wave->scaleSize(), kCutLineReach, position);
 }
 
 // The sample under the menu's column, as a left click in value mode finds it.
 bool SampleUnderMenu(const WavePtr& wave, std::uint64_t* index) {
-    return HasSamples(wave) && SampleIndexForClick(g_menuColumn, GraphWidth(), wave->dataSize, index);
+    return HasSamples(wave) && SampleIndexForClick(g_menuColumn, GraphWidth(), wave->scaleSize(), index);
 }
 
 void Play(const WavePtr& wave, std::uint64_t offset, std::uint64_t length) {
@@ -53,8 +53,8 @@ void PlayPiece() {
     if (!SampleUnderMenu(wave, &index)) return;
     std::vector<double> cuts = Cuts().Snapshot();
     std::stable_sort(cuts.begin(), cuts.end(), CutLess);
-    const std::vector<Piece> pieces = PlanPieces(cuts, wave->dataSize, FrameBytes(wave->pieceHeader));
-    const std::size_t k = PieceHolding(pieces, 2 * index);
+    const std::vector<Piece> pieces = PlanPieces(cuts, wave->dataSize, FrameBytes(wave->pieceHeader), wave->sampleBytes());
+    const std::size_t k = PieceHolding(pieces, wave->sampleBytes() * index);
     if (k < pieces.size()) Play(wave, pieces[k].offset, pieces[k].length);
 }
 
@@ -63,7 +63,8 @@ void PlayFromHere() {
     std::uint64_t index;
     if (!SampleUnderMenu(wave, &index)) return;
     const std::uint64_t frame = FrameBytes(wave->pieceHeader);
-    const std::uint64_t offset = 2 * index - (2 * index) % frame;
+    const std::uint64_t at = wave->sampleBytes() * index;
+    const std::uint64_t offset = at - at % frame;
     Play(wave, offset, wave->dataSize - offset);
 }
 

@@ -96,19 +96,13 @@ void CopyLocked() {
     if (g_playColumn != kNoPlayLine) DrawPlayLine(target.get(), g_playColumn, size.cy);
 }
 
-void DrawCutListLocked(HDC dc, int width, int height, std::uint32_t dataSize) {
+void DrawCutListLocked(HDC dc, int width, int height, std::uint64_t dataSize) {
     Cuts().Read([&](const std::vector<double>& entries) {
         for (double e : entries) {
             std::int32_t column;
             if (CutLineColumn(e, width, dataSize, &column)) DrawCutLine(dc, column, height);
         }
     });
-}
-
-std::int16_t SampleAt(const WaveData& wave, std::uint64_t index) {
-    std::int16_t s;
-    std::memcpy(&s, wave.bytes + 2 * index, sizeof s);
-    return s;
 }
 
 void SetProgress(int position) {
@@ -154,7 +148,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
     GraphParams params;
     params.width = W;
     params.height = H;
-    params.dataSize = wave->dataSize;
+    params.dataSize = wave->scaleSize();
     params.peak = TruncToInt32(ParseNumber(GetControlText(kIdPeak)));
     params.nadir = TruncToInt32(ParseNumber(GetControlText(kIdNadir)));
 
@@ -171,7 +165,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
         int shown = -1;
         for (std::uint64_t k = 0; k < strokes; ++k) {
             int position = plan.ProgressBefore(k);
-            GraphStroke stroke = plan.NextStroke(k, SampleAt(*wave, k * plan.step()));
+            GraphStroke stroke = plan.NextStroke(k, wave->sample(k * plan.step()));
             MoveToEx(fresh.dc, stroke.x, stroke.yFrom, nullptr);
             LineTo(fresh.dc, stroke.x, stroke.yTo);
             if (position != shown) {  // at most 101 messages, not one per stroke
@@ -194,7 +188,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
         if (!g_view.released && sequence > g_view.sequence && IsLatestWave(wave)) {
             // Cut lines are drawn under the lock so a cut appended while this
             // drawing ran is in the picture that replaces the old one.
-            DrawCutListLocked(fresh.dc, W, H, wave->dataSize);
+            DrawCutListLocked(fresh.dc, W, H, wave->scaleSize());
             FreeView(g_view);
             g_view = fresh;
         } else {

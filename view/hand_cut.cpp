@@ -4,7 +4,7 @@
 
 namespace tw {
 
-bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, double* position) {
+bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint64_t dataSize, double* position) {
     // A cursor that has left the control when the click is handled places no cut.
     if (width <= 0 || x < 0 || x >= width || dataSize < 2) return false;  // no samples: nothing to cut
     double r = (static_cast<double>(dataSize) - 1.0) / (2.0 * width);
@@ -14,9 +14,9 @@ bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint32_t dataS
     return true;
 }
 
-bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, std::uint64_t* index) {
+bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint64_t dataSize, std::uint64_t* index) {
     if (width <= 0 || x < 0 || x >= width || dataSize == 0) return false;
-    // 64-bit product: (D - 1) x cannot wrap for D < 2^32 and x < 2^31.
+    // 64-bit product: (D - 1) x cannot wrap for D < 2^33 and x < 2^31.
     std::uint64_t i = (static_cast<std::uint64_t>(dataSize) - 1) * static_cast<std::uint64_t>(x) /
                       (2 * static_cast<std::uint64_t>(width));
     if (i == 0) i = 1;

@@ -10,10 +10,10 @@ namespace tw {
 // there are no samples, in which case no cut is placed. Near the right edge of
 // a short file p may lie past the last sample; saving then runs that piece to
 // the end and the later ones are empty.
-bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, double* position);
+bool CutPositionForClick(std::int32_t x, std::int32_t width, std::uint64_t dataSize, double* position);
 
 // Value mode: i = floor((D - 1) x / (2W)), 0 becomes 1. Returns false when i
 // is not a sample of the data (then nothing is shown).
-bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint32_t dataSize, std::uint64_t* index);
+bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint64_t dataSize, std::uint64_t* index);
 
 }  // namespace tw

@@ -18,6 +18,7 @@
 #include "support/number_text.h"
 #include "cli/split_text_win.h"
 #include "view/view_win.h"
+#include "wave/format_text.h"
 #include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/read_measure.h"
@@ -150,6 +151,7 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
     auto copy = std::make_shared<WaveData>();
     copy->header = view->header;
     copy->pieceHeader = view->pieceHeader;
+    copy->layout = view->layout;
     copy->recording = view->recording;
     copy->sourcePath = view->sourcePath;
     copy->notice = view->notice;
@@ -187,11 +189,12 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
         return;
     }
     // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
-    if (got < header.size() || !HeaderAccepted(header)) {
+    if (got < header.size() || !RiffWaveAccepted(header)) {
         Warn("WAVファイルではありません\r\n" + HeaderTagText(header));
         return;
     }
-    // The data chunk: at 44 in a canonical file, else found by walking the chunks.
+    // The fmt and data chunks: at 12 and 36 in a canonical file, else found
+    // by walking the chunks.
     WaveLayout layout;
     const LayoutOutcome found = FindWaveLayout(
         header,
@@ -203,6 +206,10 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
         &layout);
     if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file.get(), layout.dataOffset))) {
         Warn("ファイルを読み込めません\r\n" + path);
+        return;
+    }
+    if (found == LayoutOutcome::Unsupported) {
+        Warn(std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(layout) + "\r\n" + path);
         return;
     }
     if (found == LayoutOutcome::NoDataChunk) {
@@ -224,6 +231,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
     wave->pieceHeader = layout.pieceHeader;
+    wave->layout = layout;
     wave->sourcePath = Utf8FromWide(widePath);
     if (fitted) wave->notice = CodePageFromUtf8(DataFittedText(layout), CP_ACP);
     // Measured and drawn straight from the file cache; read into a block of
@@ -238,7 +246,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
                 TouchForReading(at, want);
                 return want;
             },
-            [] { return ShellClosing.load(); });
+            [] { return ShellClosing.load(); }, layout.encoding);
         if (wave->Damaged()) loaded.outcome = ReadOutcome::ReadError;
     } else {
         if (!wave->Allocate(dataSize)) {
@@ -256,7 +264,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
                 if (!ReadFile(file.get(), into, want, &n, nullptr)) return -1;
                 return n;
             },
-            [] { return ShellClosing.load(); });
+            [] { return ShellClosing.load(); }, layout.encoding);
     }
     if (loaded.outcome == ReadOutcome::ReadError) {
         ShowNoFile();
@@ -268,9 +276,10 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     SetControlText(kIdStatus, "WAVファイルの解析中...");
 
     SetControlText(kIdPath, path);
-    SetControlText(kIdChannels, FormatNumber(HeaderChannelCount(header)));
-    SetControlText(kIdSampleRate, FormatNumber(HeaderSampleRate(header)));
-    SetControlText(kIdBits, FormatNumber(HeaderBitsPerSample(header)));
+    // From the fmt chunk, wherever it is (at 20 in a canonical file).
+    SetControlText(kIdChannels, FormatNumber(layout.channels));
+    SetControlText(kIdSampleRate, FormatNumber(layout.sampleRate));
+    SetControlText(kIdBits, FormatNumber(layout.bitsPerSample));
     SetControlText(kIdPeak, FormatNumber(stats.peak));
     SetControlText(kIdNadir, FormatNumber(stats.nadir));
     SetControlText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));

@@ -7,16 +7,17 @@
 namespace tw {
 
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
-                              std::uint32_t frameBytes) {
-    if (frameBytes < 2) frameBytes = 2;
+                              std::uint32_t frameBytes, std::uint32_t sampleBytes) {
+    if (frameBytes < 1) frameBytes = 2;
+    if (sampleBytes < 1) sampleBytes = 2;
     std::vector<Piece> pieces;
     pieces.reserve(sortedCuts.size() + 1);
     const std::uint64_t end = dataSize;
     std::uint64_t pos = 0;  // start of the piece being planned
     for (double cut : sortedCuts) {
         const double c = std::trunc(cut);
-        if (!(c > 0.0) || c >= static_cast<double>(end) / 2.0) continue;
-        std::uint64_t boundary = 2 * static_cast<std::uint64_t>(c);
+        if (!(c > 0.0) || c >= static_cast<double>(end) / sampleBytes) continue;
+        std::uint64_t boundary = sampleBytes * static_cast<std::uint64_t>(c);
         boundary -= boundary % frameBytes;
         if (boundary <= pos || boundary >= end) continue;
         pieces.push_back({pos, static_cast<std::uint32_t>(boundary - pos)});

@@ -17,9 +17,11 @@ struct Piece {
 // (FrameBytes of the header), so no piece starts inside a frame; the last
 // piece still ends at dataSize. Cuts that give no new boundary (equal cuts,
 // two cuts in one frame, cuts at 0, at or past the end, NaN) make no piece, so
-// no piece is empty, except the one piece of an empty data chunk.
+// no piece is empty, except the one piece of an empty data chunk. Samples of
+// sampleBytes other than 2 (the container size of the encoding) put a cut c
+// at byte sampleBytes x c.
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
-                              std::uint32_t frameBytes);
+                              std::uint32_t frameBytes, std::uint32_t sampleBytes = 2);
 
 // The piece that holds byte `offset` of the data (an empty piece holds none);
 // pieces.size() when no piece does (offset at or past the end).

@@ -44,12 +44,12 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 }
 
 PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
-                        const std::uint8_t* data, std::uint32_t dataSize, const std::string& prefix,
-                        std::uint32_t digits) {
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        const std::string& prefix, std::uint32_t digits) {
     PieceSave save;
     save.pieceHeader = pieceHeader;
     save.data = data;
-    save.pieces = PlanPieces(sortedCuts, dataSize, FrameBytes(pieceHeader));
+    save.pieces = PlanPieces(sortedCuts, dataSize, FrameBytes(pieceHeader), sampleBytes);
     save.names.resize(save.pieces.size());
     for (std::size_t k = 0; k < save.pieces.size(); ++k)
         PieceFileName(prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &save.names[k], digits);
@@ -66,7 +66,7 @@ std::vector<std::string> NamesInTheWay(const PieceSave& save) {
 
 NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string* reason) {
     const Piece& piece = save.pieces[k];
-    const WaveHeaderBytes head = PieceHeader(save.pieceHeader, piece.length);
+    const PieceHeaderBytes head = PieceHeaderFor(save.pieceHeader, piece.length);
     return WriteNewFile(save.names[k], head.data(), head.size(), save.data + piece.offset, piece.length, reason);
 }
 

@@ -29,10 +29,11 @@ struct PieceSave {
     std::vector<std::string> names;      // one per piece
 };
 
-// Pieces of `data` at the sorted cuts, named prefix_<number in digits>.wav.
+// Pieces of `data` (samples of sampleBytes) at the sorted cuts, named
+// prefix_<number in digits>.wav.
 PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
-                        const std::uint8_t* data, std::uint32_t dataSize, const std::string& prefix,
-                        std::uint32_t digits);
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        const std::string& prefix, std::uint32_t digits);
 
 // The save's names that exist already: a save writes nothing when any does,
 // so it never mixes with an earlier one.

@@ -112,8 +112,9 @@ void CALLBACK PlayTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
     GetClientRect(GetDlgItem(MainWindowHandle, kIdGraph), &rc);
     // Where a cut at the sample being heard would have its line.
     std::int32_t column;
-    if (CutLineColumn(static_cast<double>((g_play.offset + played) / 2), rc.right - rc.left, g_play.wave->dataSize,
-                      &column))
+    const WaveData& wave = *g_play.wave;
+    if (CutLineColumn(static_cast<double>((g_play.offset + played) / wave.sampleBytes()), rc.right - rc.left,
+                      wave.scaleSize(), &column))
         SetPlayLine(column);
 }
 

@@ -64,16 +64,20 @@ ReadOutcome ReadPieces(std::uint8_t* block, std::uint32_t size, std::uint32_t ch
 // With `concurrent`, read and stop run on a second thread while this one
 // measures; read is never called concurrently with itself and always for the
 // next range in order. stop() is asked after each piece but the last.
+//
+// Samples of another encoding are measured as their values on the 16-bit
+// scale: floor(size / ContainerBytes) of them, averaged over twice that.
 template <class Read, class Stop>
 ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint32_t size, std::uint32_t chunkBytes, bool concurrent,
-                                 Read&& read, Stop&& stop) {
+                                 Read&& read, Stop&& stop, SampleEncoding encoding = SampleEncoding::Pcm16) {
     using read_measure_detail::ReadPieces;
     ReadMeasureResult result;
+    const std::uint32_t sampleBytes = ContainerBytes(encoding);
     std::uint64_t measured = 0;  // samples
     auto measureTo = [&](std::uint64_t bytes) {
-        const std::uint64_t ready = bytes / 2;
+        const std::uint64_t ready = bytes / sampleBytes;
         if (ready > measured)
-            AccumulateStats(result.stats, block + 2 * measured, static_cast<std::size_t>(ready - measured));
+            AccumulateEncodedStats(result.stats, block, encoding, measured, static_cast<std::size_t>(ready - measured));
         measured = std::max(measured, ready);
     };
 
@@ -109,7 +113,7 @@ ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint32_t size, std::u
                     if (outcome == ReadOutcome::Complete) measureTo(upTo);
                     break;
                 }
-                if (upTo / 2 > measured)
+                if (upTo / sampleBytes > measured)
                     measureTo(upTo);
                 else
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -124,7 +128,7 @@ ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint32_t size, std::u
     result.bytesRead = filled;
     if (result.outcome == ReadOutcome::Complete) {
         measureTo(size);  // the tail beyond a short file
-        FinishStats(result.stats, size);
+        FinishStats(result.stats, encoding == SampleEncoding::Pcm16 ? size : 2 * measured);
     }
     return result;
 }

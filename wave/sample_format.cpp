@@ -64,6 +64,13 @@ double LeDouble(const std::uint8_t* p) {
     return d;
 }
 
+struct G711Table {
+    explicit G711Table(std::int16_t (*decode)(std::uint8_t)) {
+        for (int c = 0; c < 256; ++c) values[c] = decode(static_cast<std::uint8_t>(c));
+    }
+    std::int16_t values[256];
+};
+
 }  // namespace
 
 std::int16_t SampleValue(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t index) {
@@ -81,18 +88,96 @@ std::int16_t SampleValue(const std::uint8_t* data, SampleEncoding encoding, std:
     return 0;
 }
 
+namespace {
+
+// The top two bytes of each container of `bytes` bytes: floor(v / 2^(8 (bytes - 2))).
+template <std::size_t kBytes>
+void TopTwoBytes(const std::uint8_t* p, std::size_t count, std::int16_t* out) {
+    for (std::size_t k = 0; k < count; ++k) out[k] = Le16(p + kBytes * k + (kBytes - 2));
+}
+
+}  // namespace
+
+// One loop per encoding rather than SampleValue's switch per sample: the
+// measurement of a whole long recording runs through here.
 void ReadSamples(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t first, std::size_t count,
                  std::int16_t* out) {
-    if (encoding == SampleEncoding::Pcm16) {
-        const std::uint8_t* p = data + 2 * first;
+    const std::uint8_t* p = data + first * ContainerBytes(encoding);
+    switch (encoding) {
+        case SampleEncoding::Pcm8:
+            for (std::size_t k = 0; k < count; ++k) out[k] = static_cast<std::int16_t>((p[k] - 128) * 256);
+            return;
+        case SampleEncoding::Pcm16:
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        std::memcpy(out, p, 2 * count);  // the file's order is the host's
-        return;
+            std::memcpy(out, p, 2 * count);  // the file's order is the host's
+            return;
 #endif
-        for (std::size_t k = 0; k < count; ++k) out[k] = Le16(p + 2 * k);
-        return;
+            TopTwoBytes<2>(p, count, out);
+            return;
+        case SampleEncoding::Pcm24: TopTwoBytes<3>(p, count, out); return;
+        case SampleEncoding::Pcm32: TopTwoBytes<4>(p, count, out); return;
+        case SampleEncoding::Float32:
+            for (std::size_t k = 0; k < count; ++k) out[k] = FromReal(LeFloat(p + 4 * k));
+            return;
+        case SampleEncoding::Float64:
+            for (std::size_t k = 0; k < count; ++k) out[k] = FromReal(LeDouble(p + 8 * k));
+            return;
+        case SampleEncoding::ALaw: {
+            static const G711Table table(ALawValue);
+            for (std::size_t k = 0; k < count; ++k) out[k] = table.values[p[k]];
+            return;
+        }
+        case SampleEncoding::MuLaw: {
+            static const G711Table table(MuLawValue);
+            for (std::size_t k = 0; k < count; ++k) out[k] = table.values[p[k]];
+            return;
+        }
     }
-    for (std::size_t k = 0; k < count; ++k) out[k] = SampleValue(data, encoding, first + k);
+    for (std::size_t k = 0; k < count; ++k) out[k] = 0;
+}
+
+namespace {
+
+// The top two bytes of each container as they are: already the value's
+// little-endian bytes.
+template <std::size_t kBytes>
+void TopTwoBytesLe(const std::uint8_t* p, std::size_t count, std::uint8_t* out) {
+    for (std::size_t k = 0; k < count; ++k) {
+        out[2 * k] = p[kBytes * k + kBytes - 2];
+        out[2 * k + 1] = p[kBytes * k + kBytes - 1];
+    }
+}
+
+}  // namespace
+
+void ReadSamplesLe16(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t first, std::size_t count,
+                     std::uint8_t* out) {
+    const std::uint8_t* p = data + first * ContainerBytes(encoding);
+    switch (encoding) {
+        case SampleEncoding::Pcm16: std::memcpy(out, p, 2 * count); return;
+        case SampleEncoding::Pcm24: TopTwoBytesLe<3>(p, count, out); return;
+        case SampleEncoding::Pcm32: TopTwoBytesLe<4>(p, count, out); return;
+        case SampleEncoding::Pcm8:
+            // (u - 128) x 256: a zero low byte and u - 128 as the high byte.
+            for (std::size_t k = 0; k < count; ++k) {
+                out[2 * k] = 0;
+                out[2 * k + 1] = static_cast<std::uint8_t>(p[k] ^ 0x80);
+            }
+            return;
+        default: break;
+    }
+    constexpr std::size_t kBlock = 1024;
+    std::int16_t values[kBlock];
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = count - done < kBlock ? count - done : kBlock;
+        ReadSamples(data, encoding, first + done, n, values);
+        for (std::size_t k = 0; k < n; ++k) {
+            const auto v = static_cast<std::uint16_t>(values[k]);
+            out[2 * (done + k)] = static_cast<std::uint8_t>(v);
+            out[2 * (done + k) + 1] = static_cast<std::uint8_t>(v >> 8);
+        }
+        done += n;
+    }
 }
 
 }  // namespace tw

@@ -33,6 +33,11 @@ std::int16_t SampleValue(const std::uint8_t* data, SampleEncoding encoding, std:
 void ReadSamples(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t first, std::size_t count,
                  std::int16_t* out);
 
+// The same values as 16-bit little-endian bytes (2 x count), the form the
+// 16-bit code (measurement, silence scan) reads, on any host.
+void ReadSamplesLe16(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t first, std::size_t count,
+                     std::uint8_t* out);
+
 // G.711 decoding to the 16-bit scale.
 std::int16_t ALawValue(std::uint8_t code);
 std::int16_t MuLawValue(std::uint8_t code);

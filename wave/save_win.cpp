@@ -55,7 +55,7 @@ constexpr int kWriters = 2;
 
 struct SaveRun {
     explicit SaveRun(const SaveJob& job)
-        : save(PlanPieceSave(job.cuts, job.wave->pieceHeader, job.wave->bytes, job.wave->dataSize,
+        : save(PlanPieceSave(job.cuts, job.wave->pieceHeader, job.wave->sampleBytes(), job.wave->bytes, job.wave->dataSize,
                              // An empty box names the pieces after the recording, a bare name puts them beside it.
                              job.name.empty() ? WithoutWavTail(job.wave->sourcePath)
                                               : InFolder(FolderPart(job.wave->sourcePath), job.name),

@@ -24,6 +24,9 @@ namespace tw {
 struct WaveData {
     WaveHeaderBytes header{};       // the file's first 44 bytes
     WaveHeaderBytes pieceHeader{};  // what every piece's header is made from
+    // The file's sample format (encoding, channels, rate) and where its data
+    // is; layout.dataSize and layout.pieceHeader are those above.
+    WaveLayout layout;
     std::uint32_t dataSize = 0;     // of the data chunk, as much as the file holds
     std::string sourcePath;         // the dropped file, UTF-8: pieces go beside it
     std::string notice;             // for the status line once the graph is up
@@ -46,7 +49,15 @@ struct WaveData {
     bool Mapped() const { return view_ != nullptr; }
     // True once a read of the view failed: the bytes are no longer the file's.
     bool Damaged() const;
-    std::uint64_t sampleCount() const { return dataSize / 2; }
+    SampleEncoding encoding() const { return layout.encoding; }
+    std::uint32_t sampleBytes() const { return ContainerBytes(layout.encoding); }
+    std::uint64_t sampleCount() const { return dataSize / sampleBytes(); }
+    // D as measurement, graph and cutting take it (WaveLayout::scaleSize).
+    std::uint64_t scaleSize() const {
+        return layout.encoding == SampleEncoding::Pcm16 ? dataSize : 2 * sampleCount();
+    }
+    // The value of sample `index` on the 16-bit scale.
+    std::int16_t sample(std::uint64_t index) const { return SampleValue(bytes, layout.encoding, index); }
 
     struct View;
 

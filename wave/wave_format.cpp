@@ -55,7 +55,14 @@ std::uint32_t HeaderDataSize(const WaveHeaderBytes& h) { return ReadLe32(h.data(
 
 namespace {
 
+constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatFloat = 3;
+constexpr std::uint16_t kFormatALaw = 6;
+constexpr std::uint16_t kFormatMuLaw = 7;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+// What every standard sub-format GUID holds after its leading format tag.
+constexpr std::uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 bool TagIs(const std::uint8_t* p, const char* tag) {
     for (int i = 0; i < 4; ++i) {
@@ -64,6 +71,8 @@ bool TagIs(const std::uint8_t* p, const char* tag) {
     return true;
 }
 
+std::uint64_t ReadLe64(const std::uint8_t* p) { return ReadLe32(p) | (std::uint64_t{ReadLe32(p + 4)} << 32); }
+
 // Reads exactly `want` bytes: 1 when all came, 0 at the end of the file, -1 on an error.
 int ReadExactly(const ReadAtFn& readAt, std::uint64_t offset, std::uint8_t* into, std::uint32_t want) {
     const std::int64_t n = readAt(offset, into, want);
@@ -71,53 +80,152 @@ int ReadExactly(const ReadAtFn& readAt, std::uint64_t offset, std::uint8_t* into
     return n >= static_cast<std::int64_t>(want) ? 1 : 0;
 }
 
-// A plain PCM-style header carrying the source's fmt fields, so every piece
-// of a file with extra chunks or an extensible fmt chunk is a canonical WAV.
-WaveHeaderBytes CanonicalPieceHeader(const WaveHeaderBytes& source, std::uint16_t formatTag) {
+// A plain header carrying the fmt chunk's fields, so every piece of a file
+// with extra chunks or an extensible fmt chunk is a canonical WAV.
+WaveHeaderBytes CanonicalPieceHeader(const std::uint8_t* fmtBody, std::uint16_t formatTag) {
     WaveHeaderBytes h{};
     std::memcpy(h.data(), "RIFF", 4);
     std::memcpy(h.data() + 8, "WAVEfmt ", 8);
     WriteLe32(h.data() + 16, 16);
     h[20] = static_cast<std::uint8_t>(formatTag);
     h[21] = static_cast<std::uint8_t>(formatTag >> 8);
-    std::memcpy(h.data() + 22, source.data() + 22, 14);  // channels, rate, byte rate, alignment, bits
+    std::memcpy(h.data() + 22, fmtBody + 2, 14);  // channels, rate, byte rate, alignment, bits
     std::memcpy(h.data() + 36, "data", 4);
     return h;
 }
 
+bool Refuse(WaveLayout* layout, FormatProblem problem) {
+    layout->problem = problem;
+    return false;
+}
+
 }  // namespace
 
+std::uint64_t WaveLayout::scaleSize() const {
+    return encoding == SampleEncoding::Pcm16 ? dataSize : 2 * sampleCount;
+}
+
+bool ReadFmtChunk(const std::uint8_t* body, std::uint32_t size, WaveLayout* layout) {
+    if (size < 16) return Refuse(layout, FormatProblem::ShortFmtChunk);
+    std::uint16_t tag = ReadLe16(body);
+    layout->formatTag = tag;
+    layout->channels = ReadLe16(body + 2);
+    layout->sampleRate = ReadLe32(body + 4);
+    const std::uint16_t align = ReadLe16(body + 12);
+    const std::uint16_t bits = ReadLe16(body + 14);
+    layout->bitsPerSample = bits;
+    if (tag == kFormatExtensible) {
+        if (size < 40) return Refuse(layout, FormatProblem::ShortFmtChunk);
+        // The sub-format GUID starts with the real format tag; any other GUID
+        // is a format of its own.
+        if (std::memcmp(body + 26, kSubFormatTail, sizeof kSubFormatTail) != 0)
+            return Refuse(layout, FormatProblem::Compressed);
+        tag = ReadLe16(body + 24);
+        layout->formatTag = tag;
+        // Fewer valid bits than the container are read by the container.
+        if (ReadLe16(body + 18) > bits) return Refuse(layout, FormatProblem::BadValidBits);
+    }
+    SampleEncoding encoding;
+    switch (tag) {
+        case kFormatPcm:
+            if (bits == 0 || bits > 32) return Refuse(layout, FormatProblem::BadBits);
+            // Bits short of a whole byte are read by the bytes that hold them.
+            encoding = bits <= 8    ? SampleEncoding::Pcm8
+                       : bits <= 16 ? SampleEncoding::Pcm16
+                       : bits <= 24 ? SampleEncoding::Pcm24
+                                    : SampleEncoding::Pcm32;
+            break;
+        case kFormatFloat:
+            if (bits != 32 && bits != 64) return Refuse(layout, FormatProblem::BadBits);
+            encoding = bits == 32 ? SampleEncoding::Float32 : SampleEncoding::Float64;
+            break;
+        case kFormatALaw:
+        case kFormatMuLaw:
+            if (bits != 8) return Refuse(layout, FormatProblem::BadBits);
+            encoding = tag == kFormatALaw ? SampleEncoding::ALaw : SampleEncoding::MuLaw;
+            break;
+        default:
+            return Refuse(layout, FormatProblem::Compressed);
+    }
+    layout->encoding = encoding;
+    if (layout->channels == 0) return Refuse(layout, FormatProblem::NoChannels);
+    if (layout->sampleRate == 0) return Refuse(layout, FormatProblem::NoSampleRate);
+    if (align != std::uint32_t{layout->channels} * ContainerBytes(encoding))
+        return Refuse(layout, FormatProblem::BadBlockAlign);
+    layout->problem = FormatProblem::None;
+    return true;
+}
+
+bool RiffWaveAccepted(const WaveHeaderBytes& header) {
+    return (TagIs(header.data(), "RIFF") || TagIs(header.data(), "RF64")) && TagIs(header.data() + 8, "WAVE");
+}
+
 LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& readAt, WaveLayout* layout) {
-    const std::uint32_t fmtSize = ReadLe32(header.data() + 16);
-    if (fmtSize == 16 && TagIs(header.data() + 36, "data")) {
-        layout->dataOffset = kWaveHeaderSize;
-        layout->dataSize = layout->claimedSize = HeaderDataSize(header);
-        layout->pieceHeader = header;
-        return LayoutOutcome::Found;
-    }
-    std::uint16_t formatTag = ReadLe16(header.data() + 20);
-    if (formatTag == kFormatExtensible && fmtSize >= 40) {
-        // The sub-format GUID starts with the real format tag.
-        std::uint8_t sub[2];
-        const int got = ReadExactly(readAt, 20 + 24, sub, 2);
-        if (got < 0) return LayoutOutcome::ReadError;
-        if (got == 1) formatTag = ReadLe16(sub);
-    }
-    // 64-bit positions: 20 + at most 2^32 + 1 per chunk, 2^16 chunks.
-    std::uint64_t pos = 20ull + fmtSize + (fmtSize & 1u);
+    *layout = WaveLayout{};
+    const bool rf64 = TagIs(header.data(), "RF64");
+    std::uint64_t ds64DataSize = 0;
+    bool haveDs64 = false;
+    std::uint8_t fmtBody[40] = {};
+    std::uint64_t fmtAt = 0;
+    std::uint32_t fmtSize = 0;
+    bool haveFmt = false;
+    // 64-bit positions: 12 + at most 2^32 + 9 per chunk, 2^16 chunks.
+    std::uint64_t pos = 12;
     for (std::uint32_t walked = 0; walked < kMaxChunksWalked; ++walked) {
         std::uint8_t chunk[8];
-        const int got = ReadExactly(readAt, pos, chunk, 8);
+        int got = ReadExactly(readAt, pos, chunk, 8);
         if (got < 0) return LayoutOutcome::ReadError;
-        if (got == 0) return LayoutOutcome::NoDataChunk;
+        if (got == 0) break;
         const std::uint32_t size = ReadLe32(chunk + 4);
         if (TagIs(chunk, "data")) {
+            if (!haveFmt) {
+                layout->problem = FormatProblem::NoFmtChunk;
+                return LayoutOutcome::Unsupported;
+            }
+            std::uint64_t dataSize = size;
+            if (rf64 && size == 0xFFFFFFFFu) {
+                // The real size is in ds64; without one it is unknown.
+                if (!haveDs64) {
+                    layout->problem = FormatProblem::NoDs64;
+                    return LayoutOutcome::Unsupported;
+                }
+                dataSize = ds64DataSize;
+            }
+            if (dataSize > 0xFFFFFFFFu) {
+                layout->problem = FormatProblem::TooLarge;
+                layout->largeDataSize = dataSize;
+                return LayoutOutcome::Unsupported;
+            }
             layout->dataOffset = pos + 8;
-            layout->dataSize = layout->claimedSize = size;
-            layout->pieceHeader = CanonicalPieceHeader(header, formatTag);
+            layout->dataSize = layout->claimedSize = static_cast<std::uint32_t>(dataSize);
+            layout->sampleCount = layout->dataSize / layout->sampleBytes();
+            const bool canonical = !rf64 && fmtAt == 12 && fmtSize == 16 && pos == 36;
+            layout->pieceHeader = canonical ? header : CanonicalPieceHeader(fmtBody, layout->formatTag);
             return LayoutOutcome::Found;
         }
+        if (TagIs(chunk, "fmt ") && !haveFmt) {
+            // A size past the end of the file still has its fields read: the
+            // walk after it then finds no data, as for any such chunk.
+            const std::int64_t n = readAt(pos + 8, fmtBody, std::min<std::uint32_t>(size, sizeof fmtBody));
+            if (n < 0) return LayoutOutcome::ReadError;
+            if (!ReadFmtChunk(fmtBody, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, n)), layout))
+                return LayoutOutcome::Unsupported;
+            haveFmt = true;
+            fmtAt = pos;
+            fmtSize = size;
+        } else if (rf64 && TagIs(chunk, "ds64") && size >= 24 && !haveDs64) {
+            std::uint8_t body[24];
+            got = ReadExactly(readAt, pos + 8, body, sizeof body);
+            if (got < 0) return LayoutOutcome::ReadError;
+            if (got == 0) break;
+            ds64DataSize = ReadLe64(body + 8);  // after the RIFF size
+            haveDs64 = true;
+        }
         pos += 8ull + size + (size & 1u);
+    }
+    if (!haveFmt) {
+        layout->problem = FormatProblem::NoFmtChunk;
+        return LayoutOutcome::Unsupported;
     }
     return LayoutOutcome::NoDataChunk;
 }
@@ -139,9 +247,10 @@ LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size
 WaveCheck CheckWaveBytes(const std::uint8_t* file, std::uint64_t size) {
     WaveCheck check;
     if (size > 0) std::memcpy(check.header.data(), file, static_cast<std::size_t>(std::min<std::uint64_t>(size, kWaveHeaderSize)));
-    if (size < kWaveHeaderSize || !HeaderAccepted(check.header)) return check;
-    if (FindWaveLayoutInBytes(file, size, &check.layout) != LayoutOutcome::Found) {
-        check.verdict = WaveVerdict::NoDataChunk;
+    if (size < kWaveHeaderSize || !RiffWaveAccepted(check.header)) return check;
+    const LayoutOutcome outcome = FindWaveLayoutInBytes(file, size, &check.layout);
+    if (outcome != LayoutOutcome::Found) {
+        check.verdict = outcome == LayoutOutcome::Unsupported ? WaveVerdict::Unsupported : WaveVerdict::NoDataChunk;
         return check;
     }
     check.verdict = WaveVerdict::Accepted;
@@ -157,12 +266,16 @@ bool FitDataToFile(WaveLayout* layout, std::uint64_t fileSize) {
     if (claimed > held || claimed == 0xFFFFFFFFull || (claimed == 0 && held > 0)) size = held;
     if (size > 0xFFFFFFFFull) size = 0xFFFFFFFFull;
     layout->dataSize = static_cast<std::uint32_t>(size);
+    if (layout->sampleBytes() > 0) layout->sampleCount = layout->dataSize / layout->sampleBytes();
     return size != claimed;
 }
 
 std::uint32_t FrameBytes(const WaveHeaderBytes& header) {
     const std::uint32_t b = ReadLe16(header.data() + 32);
-    return (b >= 2 && b <= kMaxFrameBytes) ? b : 2;
+    if (b >= 1 && b <= kMaxFrameBytes) return b;
+    // One sample, so that a piece still never starts inside one.
+    const std::uint32_t bits = HeaderBitsPerSample(header);
+    return bits >= 1 && bits <= 64 ? (bits + 7) / 8 : 2;
 }
 
 WaveHeaderBytes PieceHeader(const WaveHeaderBytes& source, std::uint32_t length) {
@@ -170,6 +283,32 @@ WaveHeaderBytes PieceHeader(const WaveHeaderBytes& source, std::uint32_t length)
     std::uint64_t riff = 36ull + length;
     WriteLe32(piece.data() + 4, riff > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riff));
     WriteLe32(piece.data() + 40, length);
+    return piece;
+}
+
+PieceHeaderBytes PieceHeaderFor(const WaveHeaderBytes& source, std::uint32_t length) {
+    PieceHeaderBytes piece;
+    const std::uint16_t tag = ReadLe16(source.data() + 20);
+    if (tag != kFormatFloat && tag != kFormatALaw && tag != kFormatMuLaw) {
+        const WaveHeaderBytes plain = PieceHeader(source, length);
+        std::memcpy(piece.bytes.data(), plain.data(), plain.size());
+        piece.used = plain.size();
+        return piece;
+    }
+    std::uint8_t* h = piece.bytes.data();
+    piece.used = piece.bytes.size();
+    const std::uint64_t riff = piece.used - 8 + std::uint64_t{length};
+    std::memcpy(h, "RIFF", 4);
+    WriteLe32(h + 4, riff > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riff));
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    WriteLe32(h + 16, 18);
+    std::memcpy(h + 20, source.data() + 20, 16);  // format .. bits; a cbSize of 0 follows
+    std::memcpy(h + 38, "fact", 4);
+    WriteLe32(h + 42, 4);
+    const std::uint16_t align = ReadLe16(source.data() + 32);
+    WriteLe32(h + 46, align ? length / align : 0);  // frames
+    std::memcpy(h + 50, "data", 4);
+    WriteLe32(h + 54, length);
     return piece;
 }
 

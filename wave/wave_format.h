@@ -1,4 +1,7 @@
-// The canonical 44-byte RIFF/WAVE header, read and written byte for byte.
+// RIFF/WAVE files: the canonical 44-byte header, read and written byte for
+// byte; the walk to the fmt and data chunks of any other layout (RF64
+// included); how the fmt chunk says the samples are encoded; and the headers
+// the pieces get.
 #pragma once
 
 #include <array>
@@ -6,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "wave/sample_format.h"
 
 namespace tw {
 
@@ -20,13 +25,32 @@ void WriteLe32(std::uint8_t* p, std::uint32_t v);
 std::string HeaderTagText(const WaveHeaderBytes& header);
 // ASCII case-insensitive comparison of HeaderTagText with "RIFFWAVEfmt ".
 bool HeaderAccepted(const WaveHeaderBytes& header);
+// A RIFF/WAVE or RF64/WAVE file, whatever chunk comes first (tags compared
+// as HeaderAccepted does): the files the chunk walk looks into.
+bool RiffWaveAccepted(const WaveHeaderBytes& header);
 
 std::uint16_t HeaderChannelCount(const WaveHeaderBytes& header);   // offset 22
 std::uint32_t HeaderSampleRate(const WaveHeaderBytes& header);     // offset 24
 std::uint16_t HeaderBitsPerSample(const WaveHeaderBytes& header);  // offset 34
 std::uint32_t HeaderDataSize(const WaveHeaderBytes& header);       // offset 40
 
-// Where the samples of an accepted file are, and the header its pieces get.
+// Why a RIFF/WAVE file's samples cannot be read.
+enum class FormatProblem : std::uint8_t {
+    None,
+    NoFmtChunk,       // no "fmt " chunk before the data
+    ShortFmtChunk,    // fewer bytes than its format needs
+    Compressed,       // a format tag that is not PCM, float or G.711 (formatTag)
+    NoChannels,
+    NoSampleRate,
+    BadBits,          // bits per sample the format cannot have (bits)
+    BadValidBits,     // extensible: more valid bits than the container holds
+    BadBlockAlign,    // not channels x container bytes
+    TooLarge,         // RF64 data of 4 GiB or more (ds64 size in largeDataSize)
+    NoDs64,           // RF64 whose data size is in a ds64 chunk it lacks
+};
+
+// Where the samples of an accepted file are, how they are encoded, and the
+// header its pieces get.
 struct WaveLayout {
     std::uint64_t dataOffset = kWaveHeaderSize;  // file offset of the first data byte
     std::uint32_t dataSize = 0;     // bytes of data to use: FitDataToFile makes it what the file holds
@@ -34,18 +58,40 @@ struct WaveLayout {
     // PieceHeader's source: the file's own 44 bytes when its layout is
     // canonical, otherwise a canonical header built from its fmt fields.
     WaveHeaderBytes pieceHeader{};
+
+    SampleEncoding encoding = SampleEncoding::Pcm16;
+    std::uint16_t formatTag = 1;   // the real format: an extensible file's sub-format
+    std::uint16_t channels = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint16_t bitsPerSample = 0;  // as the fmt chunk says (shown)
+    std::uint64_t sampleCount = 0;    // whole samples in dataSize
+    FormatProblem problem = FormatProblem::None;
+    std::uint64_t largeDataSize = 0;  // TooLarge: what ds64 claims
+
+    std::uint32_t sampleBytes() const { return ContainerBytes(encoding); }
+    // The data size D as the formulas of measurement, graph and cutting take
+    // it: the real size for 16-bit samples, 2 x sampleCount for any other
+    // encoding, so a 24-bit or float copy of a 16-bit recording shows the
+    // same numbers, picture and cuts as the original.
+    std::uint64_t scaleSize() const;
 };
 
-enum class LayoutOutcome { Found, NoDataChunk, ReadError };
+// Fills the sample fields of `layout` from a fmt chunk's body; false with
+// layout->problem set when the samples cannot be read.
+bool ReadFmtChunk(const std::uint8_t* body, std::uint32_t size, WaveLayout* layout);
+
+enum class LayoutOutcome { Found, NoDataChunk, ReadError, Unsupported };
 
 // Reads up to `want` bytes at a file offset; fewer at the end of the file,
 // < 0 on a read error.
 using ReadAtFn = std::function<std::int64_t(std::uint64_t offset, std::uint8_t* into, std::uint32_t want)>;
 
-// For a header that HeaderAccepted: a canonical file (fmt size 16, "data" at
-// 36) has its data at 44 with the size at 40, as always. Any other walks the
-// chunks after the fmt chunk (tag, size, body padded to even) to "data". The
-// walk is bounded and never overflows, whatever the sizes say.
+// For a header that RiffWaveAccepted: walks the chunks from offset 12 (tag,
+// size, body padded to even) to "fmt " and then "data"; an RF64 file's sizes
+// come from its ds64 chunk. A canonical file (fmt size 16, "data" at 36) has
+// its data at 44 with the size at 40, as always. Unsupported: no fmt chunk,
+// or one whose samples cannot be read (layout->problem says why). The walk
+// is bounded and never overflows, whatever the sizes say.
 LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& readAt, WaveLayout* layout);
 // The same over a file held in memory (mapped, or a test's bytes).
 LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size, WaveLayout* layout);
@@ -58,10 +104,11 @@ LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size
 bool FitDataToFile(WaveLayout* layout, std::uint64_t fileSize);
 
 // The loader's verdict on a whole file held in memory: fewer than 44 bytes or
-// tags that HeaderAccepted refuses are not a WAV file; an accepted header
+// tags that RiffWaveAccepted refuses are not a WAV file; samples that cannot
+// be read are Unsupported (layout.problem says why); an accepted header
 // without a data chunk has no data. The layout is fitted to the file
 // (FitDataToFile); presentBytes is its dataSize.
-enum class WaveVerdict { Accepted, NotWave, NoDataChunk };
+enum class WaveVerdict { Accepted, NotWave, NoDataChunk, Unsupported };
 struct WaveCheck {
     WaveVerdict verdict = WaveVerdict::NotWave;
     WaveHeaderBytes header{};  // the first 44 bytes, zero beyond a short file
@@ -75,12 +122,24 @@ WaveCheck CheckWaveBytes(const std::uint8_t* file, std::uint64_t size);
 constexpr std::uint32_t kMaxChunksWalked = 1u << 16;
 
 // Bytes of one frame (block alignment, offset 32) where pieces may begin: the
-// block alignment when it is 2 to kMaxFrameBytes, otherwise 2 (one sample).
+// block alignment when it is 1 to kMaxFrameBytes, otherwise one sample (the
+// bytes that hold the bits at offset 34; 2 without a usable bit count).
 constexpr std::uint32_t kMaxFrameBytes = 8192;
 std::uint32_t FrameBytes(const WaveHeaderBytes& header);
 
 // The source header with offset 40 = length and offset 4 = 36 + length
 // (saturated at 0xFFFFFFFF rather than wrapping for pieces near 4 GiB).
 WaveHeaderBytes PieceHeader(const WaveHeaderBytes& source, std::uint32_t length);
+
+// A piece's whole header. PCM: PieceHeader's 44 bytes. Float and G.711 (format
+// 3, 6, 7 at offset 20): the same fields in an 18-byte fmt chunk and a fact
+// chunk with the piece's frame count, as readers of those formats expect.
+struct PieceHeaderBytes {
+    std::array<std::uint8_t, 58> bytes{};
+    std::size_t used = 0;
+    const std::uint8_t* data() const { return bytes.data(); }
+    std::size_t size() const { return used; }
+};
+PieceHeaderBytes PieceHeaderFor(const WaveHeaderBytes& source, std::uint32_t length);
 
 }  // namespace tw

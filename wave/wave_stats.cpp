@@ -279,6 +279,22 @@ void AccumulateStats(WaveStats& stats, const std::uint8_t* data, std::size_t sam
     AccumulateStatsOn(StatsPath::Best, stats, data, sampleCount);
 }
 
+void AccumulateEncodedStats(WaveStats& stats, const std::uint8_t* data, SampleEncoding encoding,
+                            std::uint64_t first, std::size_t count) {
+    if (encoding == SampleEncoding::Pcm16) {
+        AccumulateStats(stats, data + 2 * first, count);
+        return;
+    }
+    constexpr std::size_t kBlockSamples = 4096;
+    std::uint8_t bytes[2 * kBlockSamples];
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(kBlockSamples, count - done);
+        ReadSamplesLe16(data, encoding, first + done, n, bytes);
+        AccumulateStats(stats, bytes, n);
+        done += n;
+    }
+}
+
 void FinishStats(WaveStats& stats, std::uint64_t dataSize) {
     // No data leaves nothing to average; 0 rather than 0/0.
     if (dataSize == 0) {
@@ -293,6 +309,14 @@ WaveStats MeasureWave(const std::uint8_t* data, std::uint64_t dataSize) {
     WaveStats stats;
     AccumulateStats(stats, data, static_cast<std::size_t>(dataSize / 2));
     FinishStats(stats, dataSize);
+    return stats;
+}
+
+WaveStats MeasureEncodedWave(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
+                             std::uint64_t scaleSize) {
+    WaveStats stats;
+    AccumulateEncodedStats(stats, data, encoding, 0, static_cast<std::size_t>(sampleCount));
+    FinishStats(stats, scaleSize);
     return stats;
 }
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "wave/sample_format.h"
+
 namespace tw {
 
 struct WaveStats {
@@ -20,11 +22,21 @@ struct WaveStats {
 // one call over the whole data. Bit-identical to MeasureWavePlain.
 void AccumulateStats(WaveStats& stats, const std::uint8_t* data, std::size_t sampleCount);
 
+// The same over samples [first, first + count) of data in any encoding, read
+// as their values on the 16-bit scale. 16-bit samples go straight to
+// AccumulateStats; others are converted a few thousand at a time on the stack.
+void AccumulateEncodedStats(WaveStats& stats, const std::uint8_t* data, SampleEncoding encoding,
+                            std::uint64_t first, std::size_t count);
+
 // average = sum / (dataSize / 2 as float); a data size of 0 gives 0.
 void FinishStats(WaveStats& stats, std::uint64_t dataSize);
 
 // Whole data chunk of dataSize bytes (floor(dataSize/2) samples).
 WaveStats MeasureWave(const std::uint8_t* data, std::uint64_t dataSize);
+// A whole data chunk in any encoding: its sampleCount samples, averaged over
+// the scale size (WaveLayout::scaleSize).
+WaveStats MeasureEncodedWave(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
+                             std::uint64_t scaleSize);
 
 // The plain one-sample-at-a-time definition; the reference for tests and
 // benchmarks.

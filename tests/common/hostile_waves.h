@@ -37,7 +37,9 @@ inline std::vector<std::uint8_t> CanonicalWave(const std::vector<std::int16_t>& 
     return f;
 }
 
-enum class Verdict { NotWave, NoData, Loads };
+// Unsupported: a RIFF/WAVE file whose samples cannot be read (the reason
+// named in the message).
+enum class Verdict { NotWave, NoData, Unsupported, Loads };
 
 struct HostileWave {
     const char* name;
@@ -61,12 +63,20 @@ inline std::vector<HostileWave> HostileWaves() {
     // Chunk sizes that point far beyond the end (the walk must stop, not wrap).
     const std::vector<std::uint8_t> hugeChunk = with(listOnly, 40, "\xF0\xFF\xFF\xFF", 4);
     const std::vector<std::uint8_t> hugeFmt = with(base, 16, "\xFF\xFF\xFF\xFF", 4);
+    // Fields no recording has, and a compressed format (IMA ADPCM, 4 bits).
+    const std::vector<std::uint8_t> ima = with(with(base, 20, "\x11\0", 2), 32, "\0\1\4\0", 4);
     return {
         {"empty_file.wav", {}, Verdict::NotWave, ""},
         {"short.wav", truncated, Verdict::NotWave, "RIFFWAVEfmt "},
         {"text.wav", std::vector<std::uint8_t>(text.begin(), text.end()), Verdict::NotWave, "thisnot a wa"},
         {"zero_tag.wav", with(base, 10, "\0", 1), Verdict::NotWave, "RIFFWA"},
-        {"list_first.wav", with(base, 12, "LIST", 4), Verdict::NotWave, "RIFFWAVELIST"},
+        {"list_first.wav", with(base, 12, "LIST", 4), Verdict::Unsupported, ""},  // a LIST chunk and data: no fmt
+        {"rf64_no_ds64.wav", with(with(base, 0, "RF64", 4), 40, "\xFF\xFF\xFF\xFF", 4), Verdict::Unsupported, ""},
+        {"ima_adpcm.wav", ima, Verdict::Unsupported, ""},
+        {"no_channels.wav", with(base, 22, "\0\0", 2), Verdict::Unsupported, ""},
+        {"no_rate.wav", with(base, 24, "\0\0\0\0", 4), Verdict::Unsupported, ""},
+        {"bad_align.wav", with(base, 32, "\3\0", 2), Verdict::Unsupported, ""},
+        {"bits_0.wav", with(base, 34, "\0\0", 2), Verdict::Unsupported, ""},
         {"nodata.wav", listOnly, Verdict::NoData, ""},
         {"huge_chunk.wav", hugeChunk, Verdict::NoData, ""},
         {"huge_fmt.wav", hugeFmt, Verdict::NoData, ""},

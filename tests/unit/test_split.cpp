@@ -340,7 +340,9 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
             continue;
         }
         CHECK(r.status == tw::kSplitFailed);
-        const std::string text = w.verdict == twc::Verdict::NotWave ? tw::kSplitNotWave : tw::kSplitNoData;
+        const std::string text = w.verdict == twc::Verdict::NotWave      ? tw::kSplitNotWave
+                                 : w.verdict == twc::Verdict::Unsupported ? tw::kSplitUnsupported
+                                                                          : tw::kSplitNoData;
         CHECK(Has(r.err, path + ": " + text));
         if (w.verdict == twc::Verdict::NotWave) CHECK(Has(r.err, "\"" + w.tags + "\""));
         CHECK(Has(r.json, "\"error\":\"" + text + "\"}\n"));

@@ -66,7 +66,13 @@ TEST_CASE("header fields are little-endian and piece header changes only the siz
 }
 
 TEST_CASE("pieces are contiguous and cover the data exactly") {
-    struct Row { std::vector<double> cuts; std::uint32_t dataSize; std::vector<std::uint32_t> lengths; std::uint32_t frame = 2; };
+    struct Row {
+        std::vector<double> cuts;
+        std::uint32_t dataSize;
+        std::vector<std::uint32_t> lengths;
+        std::uint32_t frame = 2;
+        std::uint32_t sampleBytes = 2;
+    };
     const Row rows[] = {
         {{}, 1000, {1000}},
         {{100}, 1000, {200, 800}},
@@ -95,11 +101,19 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
         {{500}, 1001, {1000, 1}, 8},                  // a cut before the odd last byte is still a boundary
         {{501}, 1001, {1001}, 8},                     // past the end: no boundary
         {{1000, 1000, 1000.5}, 4000, {2000, 2000}, 4}, // a double automatic run: no empty piece
+        // Other sample sizes: cut c at byte c x the sample size, down to the frame.
+        {{100, 201}, 3000, {300, 300, 2400}, 6, 3},   // stereo 24-bit: sample 201 -> byte 603 -> 600
+        {{101}, 1001, {101, 900}, 1, 1},              // mono 8-bit: every sample is a frame
+        {{1000}, 1001, {1000, 1}, 1, 1},              // the last sample is still a boundary
+        {{1001}, 1001, {1001}, 1, 1},                 // at the end: no boundary
+        {{250, 251}, 1000, {1000}, 4, 4},             // 250 samples of 4 bytes: 250 and 251 lie at or past the end
+        {{3}, 1000, {16, 984}, 16, 8},                // stereo float64
     };
     for (const Row& r : rows) {
         CAPTURE(r.frame);
         CAPTURE(r.dataSize);
-        auto pieces = PlanPieces(r.cuts, r.dataSize, r.frame);
+        CAPTURE(r.sampleBytes);
+        auto pieces = PlanPieces(r.cuts, r.dataSize, r.frame, r.sampleBytes);
         REQUIRE(pieces.size() == r.lengths.size());
         std::uint64_t pos = 0;
         for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -127,14 +141,17 @@ TEST_CASE("the piece that holds a byte is the one a save writes it into") {
     CHECK(PieceHolding(PlanPieces({}, 0, 2), 0) == 1);
 }
 
-TEST_CASE("frame bytes are the block alignment when it is sane") {
-    struct Row { std::uint16_t align; std::uint32_t frame; };
-    const Row rows[] = {{0, 2}, {1, 2}, {2, 2}, {3, 3}, {4, 4}, {6, 6}, {2048, 2048}, {8192, 8192}, {8193, 2}, {65535, 2}};
+TEST_CASE("frame bytes are the block alignment when it is sane, else one sample") {
+    struct Row { std::uint16_t align; std::uint16_t bits; std::uint32_t frame; };
+    const Row rows[] = {{0, 16, 2}, {1, 8, 1}, {2, 16, 2}, {3, 24, 3}, {4, 16, 4}, {6, 24, 6}, {2048, 16, 2048},
+                        {8192, 16, 8192}, {8193, 16, 2}, {65535, 16, 2}, {9000, 24, 3}, {0, 64, 8}, {0, 0, 2}, {0, 65, 2}};
     for (const Row& r : rows) {
         WaveHeaderBytes h{};
         h[32] = static_cast<std::uint8_t>(r.align);
         h[33] = static_cast<std::uint8_t>(r.align >> 8);
+        h[34] = static_cast<std::uint8_t>(r.bits);
         CAPTURE(r.align);
+        CAPTURE(r.bits);
         CHECK(FrameBytes(h) == r.frame);
     }
 }
@@ -152,7 +169,11 @@ std::vector<std::uint8_t> RiffFile(std::uint32_t fmtSize, std::uint16_t formatTa
     std::memcpy(f.data() + 20, fields, std::min<std::size_t>(16, f.size() - 20));
     f[20] = static_cast<std::uint8_t>(formatTag);
     f[21] = static_cast<std::uint8_t>(formatTag >> 8);
-    if (fmtSize >= 40) f[44] = 3;  // sub-format: IEEE float's tag, to see it carried over
+    if (fmtSize >= 40) {  // sub-format PCM with the standard GUID tail, to see it carried over
+        static const std::uint8_t kTail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        f[44] = 1;
+        std::memcpy(f.data() + 46, kTail, sizeof kTail);
+    }
     for (const ChunkRow& c : chunks) {
         const std::size_t at = f.size();
         f.resize(at + 8 + c.body, 0x55);
@@ -181,8 +202,8 @@ TEST_CASE("the data chunk is found after any chunks, and only where it is") {
         {"odd chunk padded", RiffFile(16, 1, {{"JUNK", 3, 4}, {"data", 4, 4}}), LayoutOutcome::Found, 36 + 12 + 8, 4, 1},
         {"fmt of 18 bytes", RiffFile(18, 1, {{"data", 2, 2}}), LayoutOutcome::Found, 38 + 8, 2, 1},
         {"odd fmt size", RiffFile(17, 1, {{"data", 2, 2}}), LayoutOutcome::Found, 38 + 8, 2, 1},
-        {"extensible", RiffFile(40, 0xFFFE, {{"fact", 4, 4}, {"data", 6, 6}}), LayoutOutcome::Found, 60 + 12 + 8, 6, 3},
-        {"extensible, fmt too short for a sub-format", RiffFile(18, 0xFFFE, {{"data", 2, 2}}), LayoutOutcome::Found, 46, 2, 0xFFFE},
+        {"extensible", RiffFile(40, 0xFFFE, {{"fact", 4, 4}, {"data", 6, 6}}), LayoutOutcome::Found, 60 + 12 + 8, 6, 1},
+        {"extensible, fmt too short for a sub-format", RiffFile(18, 0xFFFE, {{"data", 2, 2}}), LayoutOutcome::Unsupported, 0, 0, 0},
         {"no data chunk", RiffFile(16, 1, {{"LIST", 4, 4}}), LayoutOutcome::NoDataChunk, 0, 0, 0},
         {"chunk size past the end", RiffFile(16, 1, {{"LIST", 0xFFFFFFFFu, 4}, {"data", 4, 4}}), LayoutOutcome::NoDataChunk, 0, 0, 0},
         {"fmt size past the end", [] { auto f = RiffFile(16, 1, {{"data", 4, 4}}); WriteLe32(f.data() + 16, 0xFFFFFFFFu); return f; }(),
@@ -240,7 +261,7 @@ TEST_CASE("the chunk walk stops after its bound and on read errors") {
     f.insert(f.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0});
     WaveLayout layout;
     CHECK(FindWaveLayoutInBytes(f.data(), f.size(), &layout) == LayoutOutcome::NoDataChunk);
-    f.erase(f.begin() + 38, f.begin() + 46);  // one JUNK fewer: found
+    f.erase(f.begin() + 38, f.begin() + 54);  // the fmt chunk counts too: two JUNK fewer, found
     CHECK(FindWaveLayoutInBytes(f.data(), f.size(), &layout) == LayoutOutcome::Found);
 
     WaveHeaderBytes h{};
@@ -266,5 +287,198 @@ TEST_CASE("piece names are bounded") {
     for (const auto& d : digits) {
         CHECK(PieceFileName("p", 7, 1024, &name, PieceDigits(d.first)));
         CHECK(name == d.second);
+    }
+}
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put(Bytes& b, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// A fmt chunk's body; sub >= 0 makes it extensible with that sub-format.
+Bytes FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t align, std::uint16_t bits,
+              int sub = -1, std::uint16_t validBits = 0, bool standardGuid = true) {
+    Bytes b;
+    Put(b, sub >= 0 ? 0xFFFE : tag, 2);
+    Put(b, channels, 2);
+    Put(b, rate, 4);
+    Put(b, std::uint64_t{rate} * align, 4);
+    Put(b, align, 2);
+    Put(b, bits, 2);
+    if (sub >= 0) {
+        Put(b, 22, 2);
+        Put(b, validBits, 2);
+        Put(b, 0, 4);
+        Put(b, static_cast<std::uint16_t>(sub), 2);
+        const std::uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B,
+                                   static_cast<std::uint8_t>(standardGuid ? 0x71 : 0x72)};
+        b.insert(b.end(), tail, tail + 14);
+    }
+    return b;
+}
+
+Bytes Chunk(const char* tag, const Bytes& body, std::int64_t claimed = -1) {
+    Bytes c(tag, tag + 4);
+    Put(c, claimed < 0 ? body.size() : static_cast<std::uint64_t>(claimed), 4);
+    c.insert(c.end(), body.begin(), body.end());
+    if (body.size() & 1) c.push_back(0);
+    return c;
+}
+
+Bytes RiffOf(const char* id, std::initializer_list<Bytes> chunks) {
+    Bytes f(id, id + 4);
+    Put(f, 0, 4);
+    f.insert(f.end(), {'W', 'A', 'V', 'E'});
+    for (const Bytes& c : chunks) f.insert(f.end(), c.begin(), c.end());
+    return f;
+}
+
+Bytes Ds64(std::uint64_t dataSize) {
+    Bytes b;
+    Put(b, 0, 8);  // RIFF size
+    Put(b, dataSize, 8);
+    Put(b, 0, 8);  // sample count
+    Put(b, 0, 4);  // table length
+    return b;
+}
+
+}  // namespace
+
+TEST_CASE("the fmt chunk says how samples are read, or why they cannot be") {
+    using E = SampleEncoding;
+    using P = FormatProblem;
+    struct Row { const char* name; Bytes body; E encoding; P problem; };
+    const Row rows[] = {
+        {"8-bit", FmtBody(1, 1, 8000, 1, 8), E::Pcm8, P::None},
+        {"16-bit stereo", FmtBody(1, 2, 44100, 4, 16), E::Pcm16, P::None},
+        {"24-bit stereo", FmtBody(1, 2, 48000, 6, 24), E::Pcm24, P::None},
+        {"32-bit", FmtBody(1, 1, 48000, 4, 32), E::Pcm32, P::None},
+        {"12 bits in 16", FmtBody(1, 1, 8000, 2, 12), E::Pcm16, P::None},
+        {"float", FmtBody(3, 2, 48000, 8, 32), E::Float32, P::None},
+        {"double", FmtBody(3, 1, 48000, 8, 64), E::Float64, P::None},
+        {"A-law", FmtBody(6, 1, 8000, 1, 8), E::ALaw, P::None},
+        {"mu-law", FmtBody(7, 2, 8000, 2, 8), E::MuLaw, P::None},
+        {"extensible 20 of 24 bits", FmtBody(0, 2, 96000, 6, 24, 1, 20), E::Pcm24, P::None},
+        {"extensible float", FmtBody(0, 4, 48000, 16, 32, 3, 32), E::Float32, P::None},
+        {"extensible mu-law", FmtBody(0, 1, 8000, 1, 8, 7, 8), E::MuLaw, P::None},
+        {"IMA ADPCM", FmtBody(0x11, 1, 22050, 256, 4), E::Pcm16, P::Compressed},
+        {"MP3", FmtBody(0x55, 2, 44100, 1, 0), E::Pcm16, P::Compressed},
+        {"extensible ADPCM", FmtBody(0, 1, 8000, 1, 4, 2, 4), E::Pcm16, P::Compressed},
+        {"extensible, unknown GUID", FmtBody(0, 1, 8000, 2, 16, 1, 16, false), E::Pcm16, P::Compressed},
+        {"valid bits above the container", FmtBody(0, 1, 8000, 3, 24, 1, 32), E::Pcm16, P::BadValidBits},
+        {"extensible cut short", [] { Bytes b = FmtBody(0, 1, 8000, 2, 16, 1, 16); b.resize(22); return b; }(),
+         E::Pcm16, P::ShortFmtChunk},
+        {"14-byte fmt", [] { Bytes b = FmtBody(1, 1, 8000, 2, 16); b.resize(14); return b; }(), E::Pcm16, P::ShortFmtChunk},
+        {"no channels", FmtBody(1, 0, 8000, 0, 16), E::Pcm16, P::NoChannels},
+        {"no sample rate", FmtBody(1, 1, 0, 2, 16), E::Pcm16, P::NoSampleRate},
+        {"0 bits", FmtBody(1, 1, 8000, 2, 0), E::Pcm16, P::BadBits},
+        {"40 bits", FmtBody(1, 1, 8000, 5, 40), E::Pcm16, P::BadBits},
+        {"16-bit float", FmtBody(3, 1, 8000, 2, 16), E::Pcm16, P::BadBits},
+        {"16-bit A-law", FmtBody(6, 1, 8000, 2, 16), E::Pcm16, P::BadBits},
+        {"alignment of one channel", FmtBody(1, 2, 8000, 2, 16), E::Pcm16, P::BadBlockAlign},
+        {"alignment 0", FmtBody(1, 1, 8000, 0, 16), E::Pcm16, P::BadBlockAlign},
+        {"24-bit in 4 bytes, plain", FmtBody(1, 1, 8000, 4, 24), E::Pcm16, P::BadBlockAlign},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.name);
+        WaveLayout layout;
+        CHECK(ReadFmtChunk(r.body.data(), static_cast<std::uint32_t>(r.body.size()), &layout) == (r.problem == P::None));
+        CHECK(layout.problem == r.problem);
+        if (r.problem != P::None) continue;
+        CHECK(layout.encoding == r.encoding);
+        CHECK(layout.channels == ReadLe16(r.body.data() + 2));
+        CHECK(layout.sampleRate == ReadLe32(r.body.data() + 4));
+        CHECK(layout.bitsPerSample == ReadLe16(r.body.data() + 14));
+    }
+}
+
+TEST_CASE("chunks before fmt are walked, RF64 sizes come from ds64") {
+    const Bytes fmt24 = Chunk("fmt ", FmtBody(1, 2, 48000, 6, 24));
+    const Bytes data = Chunk("data", Bytes(12, 0x11));
+    struct Row {
+        const char* name;
+        Bytes file;
+        LayoutOutcome outcome;
+        std::uint64_t offset;  // Found: data offset, size and samples
+        std::uint32_t size;
+        std::uint64_t samples;
+        FormatProblem problem;
+    };
+    const Row rows[] = {
+        {"JUNK first", RiffOf("RIFF", {Chunk("JUNK", Bytes(28)), fmt24, data}), LayoutOutcome::Found, 12 + 36 + 24 + 8, 12, 4,
+         FormatProblem::None},
+        {"bext first, odd size", RiffOf("RIFF", {Chunk("bext", Bytes(603)), fmt24, data}), LayoutOutcome::Found,
+         12 + 612 + 24 + 8, 12, 4, FormatProblem::None},
+        {"RF64", RiffOf("RF64", {Chunk("ds64", Ds64(12)), fmt24, Chunk("data", Bytes(12, 0x11), 0xFFFFFFFF)}),
+         LayoutOutcome::Found, 12 + 36 + 24 + 8, 12, 4, FormatProblem::None},
+        {"RF64 of 4 GiB", RiffOf("RF64", {Chunk("ds64", Ds64(1ull << 32)), fmt24, Chunk("data", Bytes(12), 0xFFFFFFFF)}),
+         LayoutOutcome::Unsupported, 0, 0, 0, FormatProblem::TooLarge},
+        {"RF64 without ds64", RiffOf("RF64", {fmt24, Chunk("data", Bytes(12), 0xFFFFFFFF)}), LayoutOutcome::Unsupported, 0, 0,
+         0, FormatProblem::NoDs64},
+        {"data before fmt", RiffOf("RIFF", {data, fmt24}), LayoutOutcome::Unsupported, 0, 0, 0, FormatProblem::NoFmtChunk},
+        {"no fmt at all", RiffOf("RIFF", {Chunk("LIST", Bytes(4)), data}), LayoutOutcome::Unsupported, 0, 0, 0,
+         FormatProblem::NoFmtChunk},
+        {"compressed", RiffOf("RIFF", {Chunk("fmt ", FmtBody(0x11, 1, 8000, 256, 4)), data}), LayoutOutcome::Unsupported, 0,
+         0, 0, FormatProblem::Compressed},
+        {"fmt but no data", RiffOf("RIFF", {Chunk("JUNK", Bytes(4)), fmt24}), LayoutOutcome::NoDataChunk, 0, 0, 0,
+         FormatProblem::None},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.name);
+        WaveLayout layout;
+        CHECK(FindWaveLayoutInBytes(r.file.data(), r.file.size(), &layout) == r.outcome);
+        CHECK(layout.problem == r.problem);
+        const WaveCheck check = CheckWaveBytes(r.file.data(), r.file.size());
+        CHECK((check.verdict == WaveVerdict::Unsupported) == (r.outcome == LayoutOutcome::Unsupported));
+        if (r.outcome != LayoutOutcome::Found) continue;
+        CHECK(layout.dataOffset == r.offset);
+        CHECK(layout.dataSize == r.size);
+        CHECK(layout.sampleCount == r.samples);
+        CHECK(layout.encoding == SampleEncoding::Pcm24);
+        CHECK(layout.scaleSize() == 2 * r.samples);
+        CHECK(check.verdict == WaveVerdict::Accepted);
+        CHECK(check.presentBytes == r.size);
+        // Pieces get a plain RIFF header with the fmt chunk's fields.
+        const WaveHeaderBytes& p = layout.pieceHeader;
+        CHECK(std::memcmp(p.data(), "RIFF", 4) == 0);
+        CHECK(ReadLe16(p.data() + 20) == 1);
+        CHECK(std::memcmp(p.data() + 22, fmt24.data() + 10, 14) == 0);
+    }
+    WaveHeaderBytes h{};
+    std::memcpy(h.data(), "rf64\0\0\0\0wave", 12);
+    CHECK(RiffWaveAccepted(h));
+    std::memcpy(h.data(), "RIFX", 4);
+    CHECK_FALSE(RiffWaveAccepted(h));
+}
+
+TEST_CASE("float and G.711 pieces get an 18-byte fmt chunk and a fact chunk") {
+    struct Row { std::uint16_t tag; std::uint16_t align; std::uint16_t bits; std::uint32_t length; std::size_t size; };
+    const Row rows[] = {
+        {1, 6, 24, 600, 44}, {1, 1, 8, 7, 44}, {3, 8, 32, 800, 58}, {3, 8, 64, 0, 58}, {6, 1, 8, 7, 58}, {7, 2, 8, 10, 58},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.tag);
+        const Bytes fmt = Chunk("fmt ", FmtBody(r.tag, r.align * 8 / r.bits, 8000, r.align, r.bits));
+        Bytes file = RiffOf("RIFF", {Chunk("JUNK", Bytes(4)), fmt, Chunk("data", Bytes(r.length, 1))});
+        WaveLayout layout;
+        REQUIRE(FindWaveLayoutInBytes(file.data(), file.size(), &layout) == LayoutOutcome::Found);
+        const PieceHeaderBytes piece = PieceHeaderFor(layout.pieceHeader, r.length);
+        REQUIRE(piece.size() == r.size);
+        const std::uint8_t* h = piece.data();
+        CHECK(ReadLe32(h + 4) == r.size - 8 + r.length);
+        CHECK(std::memcmp(h + 20, fmt.data() + 8, 16) == 0);  // format .. bits as in the source
+        CHECK(std::memcmp(h + r.size - 8, "data", 4) == 0);
+        CHECK(ReadLe32(h + r.size - 4) == r.length);
+        if (r.size == 44) {
+            CHECK(std::memcmp(h, PieceHeader(layout.pieceHeader, r.length).data(), 44) == 0);
+            continue;
+        }
+        CHECK(ReadLe32(h + 16) == 18);
+        CHECK(ReadLe16(h + 36) == 0);
+        CHECK(std::memcmp(h + 38, "fact", 4) == 0);
+        CHECK(ReadLe32(h + 46) == r.length / r.align);
     }
 }

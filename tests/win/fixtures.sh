@@ -2,7 +2,7 @@
 # Input files for the Win32 tests, made by real tools. Made once per build tree.
 set -eu
 dir=$1
-[ -f "$dir/.done-4" ] && exit 0
+[ -f "$dir/.done-5" ] && exit 0
 mkdir -p "$dir"
 cd "$dir"
 sox -n -r 44100 -c 1 -b 16 mono16.wav synth 0.5 sine 440 vol 0.5
@@ -55,4 +55,29 @@ sox -D -R -n -r 22050 -c 1 -b 16 noise.wav synth "$(soxi -D dry.wav)" pinknoise 
 sox -D -m -v 1 dry.wav -v 1 noise.wav lecture.wav
 sox -D lecture.wav -c 2 lecture_stereo.wav
 rm -f s1.wav s2.wav s3.wav s4.wav gap.wav dry.wav noise.wav
-touch .done-4
+
+# The spoken recording as recorders and editors write it: other sample
+# formats (sox), a bext chunk before fmt as broadcast recorders put it, a JUNK
+# chunk first (ffmpeg -rf64 auto) and RF64 (ffmpeg -rf64 always); and a
+# compressed file to be refused.
+sox speech.wav -b 24 speech_s24.wav
+sox speech.wav -b 32 speech_s32.wav
+sox speech.wav -e floating-point -b 32 speech_f32.wav
+sox speech.wav -e floating-point -b 64 speech_f64.wav
+sox speech.wav -b 8 speech_u8.wav
+sox speech.wav -e a-law speech_alaw.wav
+sox speech.wav -e mu-law speech_mulaw.wav
+sox speech.wav -e ima-adpcm speech_ima.wav
+ffmpeg -v error -y -i speech.wav -rf64 auto speech_junk.wav
+ffmpeg -v error -y -i speech.wav -rf64 always speech_rf64.wav
+python3 - <<'PY'
+import struct
+wav = open('speech.wav', 'rb').read()
+bext = bytearray(602)  # description .. reserved: the smallest bext body
+bext[0:22] = b'Tarnwick test recorder'
+bext[320:330] = b'2026-01-01'
+chunk = b'bext' + struct.pack('<I', len(bext)) + bytes(bext)
+body = wav[8:12] + chunk + wav[12:]
+open('speech_bext.wav', 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body)
+PY
+touch .done-5

@@ -18,6 +18,8 @@
 #include "support/number_text.h"
 #include "view/graph_geometry.h"
 #include "view/view_win.h"
+#include "wave/sample_format.h"
+#include "wave/wave_format.h"
 
 namespace gm {
 
@@ -65,7 +67,7 @@ using SampleFn = std::function<std::int16_t(std::uint64_t)>;
 // A 2-pixel pen from (x, a) to (x, b) paints, under Wine's GDI, columns x-1
 // and x from row min(a, b) - 1 to row max(a, b): the round end cap adds the
 // row above the upper end, and a zero-length stroke paints a 2 x 2 dot.
-inline Picture ExpectedPicture(int width, int height, std::uint32_t dataSize, std::int32_t peak, std::int32_t nadir,
+inline Picture ExpectedPicture(int width, int height, std::uint64_t dataSize, std::int32_t peak, std::int32_t nadir,
                                const SampleFn& sampleAt, const std::vector<double>& cuts) {
     Picture p;
     p.width = width;
@@ -176,13 +178,17 @@ inline std::uint32_t HeldDataSize(const std::vector<std::uint8_t>& file) {
 
 inline Picture ExpectedForFile(const std::vector<std::uint8_t>& file, const std::vector<double>& cuts) {
     std::uint32_t dataSize = HeldDataSize(file);
+    // Samples of another size: their values on the 16-bit scale, D = 2n.
+    const tw::SampleEncoding encoding = tw::CheckWaveBytes(file.data(), file.size()).layout.encoding;
+    const std::uint32_t bytes = tw::ContainerBytes(encoding);
+    const std::uint64_t scale = encoding == tw::SampleEncoding::Pcm16 ? dataSize : 2ull * (dataSize / bytes);
     SIZE size = GraphControlSize();
-    auto sampleAt = [&file](std::uint64_t i) -> std::int16_t {
-        size_t at = 44 + 2 * static_cast<size_t>(i);
-        if (at + 1 >= file.size()) return 0;
-        return static_cast<std::int16_t>(file[at] | (file[at + 1] << 8));
+    auto sampleAt = [&file, encoding, bytes](std::uint64_t i) -> std::int16_t {
+        size_t at = 44 + bytes * static_cast<size_t>(i);
+        if (at + bytes > file.size()) return 0;
+        return tw::SampleValue(file.data() + at, encoding, 0);
     };
-    return ExpectedPicture(size.cx, size.cy, dataSize, ShownNumber(1011), ShownNumber(1014), sampleAt, cuts);
+    return ExpectedPicture(size.cx, size.cy, scale, ShownNumber(1011), ShownNumber(1014), sampleAt, cuts);
 }
 
 // A large file written quickly: a canonical header and `samples` values of

@@ -13,6 +13,7 @@
 #include "cli/split_text_win.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
+#include "wave/wave_format.h"
 #include "view/graph_geometry.h"
 #include "view/view_win.h"
 #include "wave/piece_writer.h"
@@ -51,7 +52,7 @@ void SpyOnProgress() {
 
 // The positions one drawing must send: each change of the shown value, then
 // the final 0.
-std::vector<int> ExpectedPositions(std::uint32_t dataSize, int width) {
+std::vector<int> ExpectedPositions(std::uint64_t dataSize, int width) {
     tw::GraphParams params;
     params.width = width;
     params.height = 165;
@@ -67,7 +68,12 @@ std::vector<int> ExpectedPositions(std::uint32_t dataSize, int width) {
     return out;
 }
 
-std::uint32_t DataSizeOf(const std::vector<std::uint8_t>& file) { return gm::HeldDataSize(file); }
+// D of the drawing: the bytes the file holds, or 2n for n samples that are not 16-bit.
+std::uint64_t DataSizeOf(const std::vector<std::uint8_t>& file) {
+    const tw::WaveCheck check = tw::CheckWaveBytes(file.data(), file.size());
+    if (check.verdict == tw::WaveVerdict::Accepted) return check.layout.scaleSize();
+    return gm::HeldDataSize(file);
+}
 
 std::vector<std::uint8_t> DropAndWait(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::string path = WorkPath(name);

@@ -140,12 +140,12 @@ void CheckBoxes(const std::vector<BoxRecord>& got, const std::vector<Box>& want,
 
 // Piece lengths for whole-frame cut positions: a position already cut, at 0
 // or at the end makes no piece.
-std::vector<std::uint32_t> LengthsFor(std::vector<double> cuts, std::uint32_t dataSize) {
+std::vector<std::uint32_t> LengthsFor(std::vector<double> cuts, std::uint32_t dataSize, std::uint32_t sampleBytes = 2) {
     std::sort(cuts.begin(), cuts.end());
     std::vector<std::uint32_t> lengths;
     std::uint32_t pos = 0;
     for (double c : cuts) {
-        std::uint32_t end = 2 * static_cast<std::uint32_t>(c);
+        std::uint32_t end = sampleBytes * static_cast<std::uint32_t>(c);
         if (end <= pos || end >= dataSize) continue;
         lengths.push_back(end - pos);
         pos = end;
@@ -213,13 +213,14 @@ void CheckHandCutFixtures() {
         const char* fixture;
         const char* prefix;
         std::vector<double> cuts;
+        std::uint32_t sampleBytes = 2;  // a cut at sample c ends its piece at byte c x this
     };
     const Case cases[] = {
         {"mono16.wav", "m16_none", {}},
         {"mono16.wav", "m16_three", {1000, 7001, 22049}},
         {"stereo16.wav", "s16_two", {2000, 30000}},
-        {"mono8.wav", "m8_two", {500, 1500}},
-        {"stereo24.wav", "s24_three", {300, 9000, 27000}},  // multiples of 3: whole 6-byte frames
+        {"mono8.wav", "m8_two", {500, 1501}, 1},
+        {"stereo24.wav", "s24_three", {300, 9000, 18000}, 3},  // even: whole 6-byte frames
         {"speech.wav", "speech_none", {}},
     };
     for (const Case& c : cases) {
@@ -229,8 +230,8 @@ void CheckHandCutFixtures() {
         AppendCuts(c.cuts);
         auto boxes = Save(WorkPath(c.prefix));
         CheckBoxes(boxes, {kSaved}, c.prefix);
-        CheckPieces(WorkPath(""), c.prefix, src, LengthsFor(c.cuts, static_cast<std::uint32_t>(src.data.size())),
-                    c.prefix);
+        CheckPieces(WorkPath(""), c.prefix, src,
+                    LengthsFor(c.cuts, static_cast<std::uint32_t>(src.data.size()), c.sampleBytes), c.prefix);
     }
 }
 

@@ -31,5 +31,22 @@ while IFS='|' read -r fixture options base count; do
   [ -e "$(printf 'native_%s_%03d.wav' "$base" "$count")" ] && fail "$base: native wrote a piece too many"
   echo "check: $base: $n pieces, window = exe = native"
 done < manifest.txt
+# The copies of the spoken recording in other formats and layouts: the same
+# numbers (but bits), cuts and pause cuts (with the estimated threshold) as
+# the original; the IMA ADPCM one is refused
+# with the reason and the files after it are still cut (status 1).
+json() { "$split" -n --json -w 855 "$@" 2>/dev/null | sed -e 's/"path":"[^"]*",//' -e 's/"bits":"[0-9]*",//' \
+  -e 's/"pieces":.*//'; }
+want=$(json -t 300 "$fixtures/speech.wav"; json -p 200 "$fixtures/speech.wav")
+for f in speech_s24 speech_s32 speech_f32 speech_f64 speech_bext speech_junk speech_rf64; do
+  got=$(json -t 300 "$fixtures/$f.wav"; json -p 200 "$fixtures/$f.wav")
+  [ "$got" = "$want" ] || fail "$f: numbers or cuts differ from speech.wav's: $got"
+done
+err=$("$split" -n "$fixtures/speech_ima.wav" "$fixtures/speech_f32.wav" 2>&1 >/dev/null); status=$?
+[ "$status" = 1 ] || fail "IMA ADPCM: status $status"
+[ "$err" = "$fixtures/speech_ima.wav: このWAVファイルの形式には対応していません (IMA ADPCM で圧縮された音声（形式番号 17）)" ] ||
+  fail "IMA ADPCM: [$err]"
+"$split" -n "$fixtures/speech_ima.wav" "$fixtures/speech_f32.wav" 2>/dev/null | grep -q "speech_f32.wav: カット" ||
+  fail "the file after a refused one is not cut"
 echo "check: $failures failures"
 [ "$failures" = 0 ]
