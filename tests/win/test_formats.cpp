@@ -173,7 +173,7 @@ void CheckSpeechCopies() {
         Check(s.cuts == original.cuts, std::string(r.name) + ": the original's cuts");
         Check(s.pauseCuts == original.pauseCuts && s.pauseThreshold == original.pauseThreshold,
               std::string(r.name) + ": the original's pause cuts and estimated threshold");
-        SaveBoxes(std::string("fmt_") + r.name);
+        SaveBoxes(WorkPath(std::string("fmt_") + r.name));
         AddToManifest(r.name, std::string("fmt_") + r.name, s.cuts);
     }
     std::FILE* f = std::fopen("expected_numbers.txt", "rb");
@@ -190,7 +190,7 @@ void CheckSpeechCopies() {
         for (size_t i = 0; i < want.size() && i < s.texts.size(); ++i) CheckEq(s.texts[i], want[i], std::string(name) + " text");
         CheckEq(s.bits, std::string("8"), std::string(name) + " bits");
         Check(!s.cuts.empty(), std::string(name) + " is cut");
-        SaveBoxes(std::string("fmt_") + name);
+        SaveBoxes(WorkPath(std::string("fmt_") + name));
         AddToManifest(name, std::string("fmt_") + name, s.cuts);
     }
     std::fclose(f);

@@ -92,7 +92,7 @@ void CheckProgressAfter(const std::vector<std::uint8_t>& file, const std::string
     tw::WaveLayout fitted;
     fitted.claimedSize = static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
                          (static_cast<std::uint32_t>(file[43]) << 24);
-    fitted.dataSize = DataSizeOf(file);
+    fitted.dataSize = gm::HeldDataSize(file);
     const std::string notice = fitted.claimedSize == fitted.dataSize ? std::string()
                                : tw::CodePageFromUtf8(tw::DataFittedText(fitted), CP_ACP);
     CheckEq(ControlText(1026), notice, what + ": status line");
