@@ -14,42 +14,42 @@ namespace tw {
 namespace {
 
 const ChildControl kControls[] = {
-    {1000, "STATIC", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
-    {1001, "BUTTON", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
-    {1002, "BUTTON", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
-    {1003, "EDIT", "", 206, 370, 355, 18, ES_READONLY | ES_AUTOHSCROLL, WS_EX_STATICEDGE},
-    {1004, "STATIC", "チャンネル数：", 15, 399, 77, 12, SS_LEFT, 0},
-    {1005, "STATIC", "", 91, 399, 57, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1006, "STATIC", "サンプリングレート：", 163, 399, 104, 12, SS_LEFT, 0},
-    {1007, "STATIC", "", 268, 399, 91, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1008, "STATIC", "サンプリングビット：", 377, 399, 104, 12, SS_LEFT, 0},
-    {1009, "STATIC", "", 475, 399, 65, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1010, "STATIC", "ピーク（最大音量）：", 15, 424, 103, 12, SS_LEFT, 0},
-    {1011, "STATIC", "", 117, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1012, "STATIC", "ドラッグアンドドロップされたファイル：", 15, 373, 189, 12, SS_LEFT, 0},
-    {1013, "STATIC", "ネイダー（最小音量）：", 166, 424, 115, 12, SS_LEFT, 0},
-    {1014, "STATIC", "", 280, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1015, "STATIC", "無音とみなす音量のしきい値：", 9, 298, 157, 12, SS_LEFT, 0},
-    {1016, "EDIT", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {1017, "BUTTON", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
-    {1018, "BUTTON", "出力設定", 249, 281, 320, 65, BS_GROUPBOX, 0},
-    {1019, "EDIT", "", 347, 293, 215, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {1020, "STATIC", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
-    {1021, "EDIT", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {1022, "STATIC", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
-    {1023, "STATIC", "非負最小：", 333, 424, 58, 12, SS_LEFT, 0},
-    {1024, "STATIC", "", 390, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1025, "msctls_progress32", "", 197, 259, 370, 21, PBS_SMOOTH, WS_EX_STATICEDGE},
-    {1026, "STATIC", "", 5, 259, 190, 21, SS_CENTER, WS_EX_STATICEDGE},
-    {1027, "STATIC", "平均値：", 439, 424, 45, 12, SS_LEFT, 0},
-    {1028, "STATIC", "", 485, 424, 75, 14, SS_LEFT, WS_EX_STATICEDGE},
-    {1029, "BUTTON", "オートカッティングを実行", 51, 317, 146, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
-    {1030, "BUTTON", "カットを保存", 253, 218, 155, 35, BS_PUSHBUTTON, WS_EX_STATICEDGE},
-    {1031, "SCROLLBAR", "", 4, 168, 565, 17, SBS_HORZ, 0},
-    {1032, "BUTTON", "+", 538, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
-    {1033, "BUTTON", "-", 509, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
-    {1034, "BUTTON", "グラフの再描画", 382, 189, 122, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
-    {1035, "STATIC", "グラフが消えたら押してください→", 204, 195, 174, 12, SS_LEFT, 0},
+    {kIdGraph, "STATIC", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
+    {kIdCuttingMode, "BUTTON", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
+    {kIdFileGroup, "BUTTON", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
+    {kIdPath, "EDIT", "", 206, 370, 355, 18, ES_READONLY | ES_AUTOHSCROLL, WS_EX_STATICEDGE},
+    {kIdChannelsLabel, "STATIC", "チャンネル数：", 15, 399, 77, 12, SS_LEFT, 0},
+    {kIdChannels, "STATIC", "", 91, 399, 57, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdSampleRateLabel, "STATIC", "サンプリングレート：", 163, 399, 104, 12, SS_LEFT, 0},
+    {kIdSampleRate, "STATIC", "", 268, 399, 91, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdBitsLabel, "STATIC", "サンプリングビット：", 377, 399, 104, 12, SS_LEFT, 0},
+    {kIdBits, "STATIC", "", 475, 399, 65, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdPeakLabel, "STATIC", "ピーク（最大音量）：", 15, 424, 103, 12, SS_LEFT, 0},
+    {kIdPeak, "STATIC", "", 117, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdPathLabel, "STATIC", "ドラッグアンドドロップされたファイル：", 15, 373, 189, 12, SS_LEFT, 0},
+    {kIdNadirLabel, "STATIC", "ネイダー（最小音量）：", 166, 424, 115, 12, SS_LEFT, 0},
+    {kIdNadir, "STATIC", "", 280, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdThresholdLabel, "STATIC", "無音とみなす音量のしきい値：", 9, 298, 157, 12, SS_LEFT, 0},
+    {kIdThreshold, "EDIT", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdAutoCutGroup, "BUTTON", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
+    {kIdOutputGroup, "BUTTON", "出力設定", 249, 281, 320, 65, BS_GROUPBOX, 0},
+    {kIdPrefix, "EDIT", "", 347, 293, 215, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdDigitsLabel, "STATIC", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
+    {kIdDigits, "EDIT", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdPrefixLabel, "STATIC", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
+    {kIdSmallestPositiveLabel, "STATIC", "非負最小：", 333, 424, 58, 12, SS_LEFT, 0},
+    {kIdSmallestPositive, "STATIC", "", 390, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdProgress, "msctls_progress32", "", 197, 259, 370, 21, PBS_SMOOTH, WS_EX_STATICEDGE},
+    {kIdStatus, "STATIC", "", 5, 259, 190, 21, SS_CENTER, WS_EX_STATICEDGE},
+    {kIdAverageLabel, "STATIC", "平均値：", 439, 424, 45, 12, SS_LEFT, 0},
+    {kIdAverage, "STATIC", "", 485, 424, 75, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdAutoCut, "BUTTON", "オートカッティングを実行", 51, 317, 146, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdSave, "BUTTON", "カットを保存", 253, 218, 155, 35, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdScrollBar, "SCROLLBAR", "", 4, 168, 565, 17, SBS_HORZ, 0},
+    {kIdZoomIn, "BUTTON", "+", 538, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdZoomOut, "BUTTON", "-", 509, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdRedraw, "BUTTON", "グラフの再描画", 382, 189, 122, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdRedrawLabel, "STATIC", "グラフが消えたら押してください→", 204, 195, 174, 12, SS_LEFT, 0},
 };
 
 // Pause cutting's own controls, in the free space just above the auto-cutting
@@ -64,8 +64,7 @@ void InitMainWindow(HWND window) {
     CenterWindowOnScreen(window, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
     SetWindowTextA(window, title.c_str());
-    Cuts().Clear();
-    CutUndo().Forget();
+    CutEdits().Reset();
     InitScrollState();
 }
 
@@ -95,12 +94,12 @@ void OnCommand(HWND window, int id, int code) {
         case kIdZoomIn: ZoomIn(); break;
         case kIdZoomOut: ZoomOut(); break;
         case kIdRedraw: PresentGraph(); break;
-        case kIdMenuPlayPiece:
-        case kIdMenuPlayFromHere:
-        case kIdMenuStop:
-        case kIdMenuDeleteCut:
-        case kIdMenuDeleteAllCuts:
-        case kIdMenuUndo: HandleGraphMenuCommand(id); break;
+        case kIdMenuPlayPiece: PlayPieceAtMenu(); break;
+        case kIdMenuPlayFromHere: PlayFromMenu(); break;
+        case kIdMenuStop: StopPlayback(); break;
+        case kIdMenuDeleteCut: DeleteCutAtMenu(); break;
+        case kIdMenuDeleteAllCuts: DeleteAllCuts(); break;
+        case kIdMenuUndo: UndoCutChange(); break;
         default: break;
     }
 }

@@ -13,31 +13,44 @@ namespace {
 // The modal window whose EndModalWindow posted the pending quit.
 HWND g_endedWindow = nullptr;
 
+// The two small windows, by name: how each is made.
+struct SmallWindow {
+    const char* name;
+    DWORD style;
+    int x, y, width, height;
+    HWND* handle;
+    WNDPROC procedure;
+    bool icon;  // set from resource 101 after WM_INITDIALOG
+};
+
+const SmallWindow* FindSmallWindow(const char* name) {
+    static const SmallWindow kWindows[] = {
+        {"Version", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 365, 180, &VersionWindowHandle,
+         VersionWindowProc, false},
+        {"Advertisement", WS_CAPTION, -1, -1, 320, 180, &AdvertisementWindowHandle, AdvertisementWindowProc, true},
+    };
+    for (const SmallWindow& w : kWindows)
+        if (std::strcmp(w.name, name) == 0) return &w;
+    return nullptr;
+}
+
 }  // namespace
 
 int RunModalWindow(HWND owner, const char* name) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    HWND window = nullptr;
     g_endedWindow = nullptr;
-    if (std::strcmp(name, "Version") == 0) {
-        window = CreateWindowExA(0, "NORMALDLG", "Version", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 365,
-                                 180, owner, nullptr, instance, nullptr);
-        VersionWindowHandle = window;
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(VersionWindowProc));
-        SendMessageA(window, WM_INITDIALOG, 0, 0);
-        ShowWindow(window, SW_SHOW);
-    } else if (std::strcmp(name, "Advertisement") == 0) {
-        window = CreateWindowExA(0, "NORMALDLG", "Advertisement", WS_CAPTION, -1, -1, 320, 180, owner, nullptr,
-                                 instance, nullptr);
-        AdvertisementWindowHandle = window;
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AdvertisementWindowProc));
-        SendMessageA(window, WM_INITDIALOG, 0, 0);
+    const SmallWindow* kind = FindSmallWindow(name);
+    if (!kind) return 0;
+    HWND window = CreateWindowExA(0, "NORMALDLG", kind->name, kind->style, kind->x, kind->y, kind->width, kind->height,
+                                  owner, nullptr, instance, nullptr);
+    *kind->handle = window;
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kind->procedure));
+    SendMessageA(window, WM_INITDIALOG, 0, 0);
+    if (kind->icon) {
         HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(101));
         SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-        ShowWindow(window, SW_SHOW);
-    } else {
-        return 0;
     }
+    ShowWindow(window, SW_SHOW);
     if (owner) EnableWindow(owner, FALSE);
     MSG msg{};
     for (;;) {

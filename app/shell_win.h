@@ -9,11 +9,14 @@
 #include <memory>
 #include <string>
 
-#include "view/cut_list.h"
+#include "cut/cut_edit.h"
+#include "cut/cut_list.h"
 #include "wave/wave_data_win.h"
 
 namespace tw {
 
+// The cut list and its undo; Cuts() is its list, for reading.
+CutBook& CutEdits();
 CutList& Cuts();
 
 extern HWND MainWindowHandle;

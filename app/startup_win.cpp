@@ -26,7 +26,7 @@ std::atomic<bool> ShellClosing{false};
 
 namespace {
 
-CutList g_cuts;
+CutBook g_cutBook;
 
 std::mutex g_writeMutex;
 std::condition_variable g_writeDone;
@@ -78,7 +78,8 @@ void RegisterShellClass(const char* name, WNDPROC proc, HICON icon, HICON smallI
 
 }  // namespace
 
-CutList& Cuts() { return g_cuts; }
+CutBook& CutEdits() { return g_cutBook; }
+CutList& Cuts() { return g_cutBook.List(); }
 
 std::string GetControlText(int id) {
     HWND control = GetDlgItem(MainWindowHandle, id);
@@ -113,7 +114,7 @@ void EndPieceWrite() {
 void ReleaseShellResources() {
     ShellClosing = true;
     ReleaseGraphView();
-    g_cuts.Clear();
+    g_cutBook.Reset();
     SetCurrentWave(nullptr);
     DestroyMenu(InfoMenu);
     DestroyMenu(MenuBar);

@@ -7,15 +7,14 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/split_files.h"
+#include "cut/auto_cut.h"
+#include "cut/cut_list.h"
+#include "cut/pause_cut.h"
+#include "cut/piece_plan.h"
+#include "cut/piece_writer.h"
+#include "support/file_io.h"
 #include "support/number_text.h"
-#include "view/auto_cut.h"
-#include "view/cut_list.h"
-#include "view/pause_cut.h"
-#include "view/zoom_scroll.h"
 #include "wave/format_text.h"
-#include "wave/piece_plan.h"
-#include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
 
@@ -27,8 +26,6 @@ const char* const kSplitNotWave = "WAVファイルではありません";
 const char* const kSplitNoData = "WAVファイルにデータがありません";
 const char* const kSplitUnsupported = kUnsupportedFormatText;
 const char* const kSplitNoMemory = "メモリが足りないため、WAVファイルを読み込めません";
-const char* const kSplitNotCreated = "ファイルハンドルが作成できません";
-const char* const kSplitNotWritten = "WAV データの書き出しに失敗しました";
 
 namespace {
 

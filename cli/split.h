@@ -1,6 +1,6 @@
 // tarnwick-split: the window's cutting and saving from the command line, one
 // or many files per run. Portable; the files and the console are reached
-// through cli/split_files.h.
+// through support/file_io.h.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "view/zoom_scroll.h"
+#include "cut/auto_cut.h"
 
 namespace tw {
 
@@ -74,7 +74,5 @@ extern const char* const kSplitNotWave;
 extern const char* const kSplitNoData;
 extern const char* const kSplitUnsupported;
 extern const char* const kSplitNoMemory;
-extern const char* const kSplitNotCreated;
-extern const char* const kSplitNotWritten;
 
 }  // namespace tw

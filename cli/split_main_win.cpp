@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/split.h"
-#include "cli/split_text_win.h"
+#include "support/text_win.h"
 
 namespace {
 

@@ -45,3 +45,6 @@ if(TW_PYTHON3)
   add_test(NAME pause_corpus COMMAND ${TW_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/corpus/pause_corpus.py
            $<TARGET_FILE:tarnwick-split> ${CMAKE_BINARY_DIR}/corpus)
 endif()
+
+# The layers of the build, from the sources' includes.
+add_test(NAME layers COMMAND bash ${CMAKE_SOURCE_DIR}/tests/layers/check_layers.sh)

@@ -1,6 +1,5 @@
 # The Win32 shell, the program and the Win32 test programs (MinGW build only).
 set(TW_WIN_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
-target_compile_options(tarnwick_core PRIVATE ${TW_WIN_FLAGS})
 target_compile_options(unit_tests PRIVATE ${TW_WIN_FLAGS})
 
 file(GLOB TW_SHELL_SOURCES CONFIGURE_DEPENDS
@@ -9,8 +8,7 @@ file(GLOB TW_SHELL_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/view/*_win.cpp)
 list(FILTER TW_SHELL_SOURCES EXCLUDE REGEX "winmain_win\\.cpp$")
 add_library(tarnwick_shell STATIC ${TW_SHELL_SOURCES})
-# The piece writer and its file operations are tarnwick-split's.
-target_link_libraries(tarnwick_shell PUBLIC tarnwick_split tarnwick_core comctl32 shell32 gdi32 user32 winmm kernel32)
+target_link_libraries(tarnwick_shell PUBLIC tarnwick_core comctl32 shell32 gdi32 user32 winmm kernel32)
 target_compile_options(tarnwick_shell PRIVATE ${TW_WARNINGS} ${TW_WIN_FLAGS})
 target_compile_definitions(tarnwick_shell PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "cut/hand_cut.h"
 #include "fuzz/fuzz_support.h"
-#include "view/hand_cut.h"
 #include "view/zoom_scroll.h"
 
 using namespace tw;

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "cut/cut_list.h"
+#include "cut/piece_plan.h"
 #include "fuzz/fuzz_support.h"
-#include "view/cut_list.h"
-#include "wave/piece_plan.h"
 
 using namespace tw;
 

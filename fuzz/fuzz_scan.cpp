@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "cut/auto_cut.h"
 #include "fuzz/fuzz_support.h"
-#include "view/auto_cut.h"
 
 using namespace tw;
 

@@ -8,23 +8,19 @@
 #include <thread>
 
 #include "app/main_window_ids.h"
+#include "cut/auto_cut.h"
+#include "cut/hand_cut.h"
+#include "cut/pause_cut.h"
 #include "support/number_text.h"
-#include "view/auto_cut.h"
 #include "view/graph_geometry.h"
-#include "view/hand_cut.h"
-#include "view/pause_cut.h"
-#include "wave/wave_format.h"
 #include "view/view_win.h"
+#include "wave/wave_format.h"
 
 namespace tw {
 
 namespace {
 
-int GraphClientWidth() {
-    RECT rc{};
-    GetClientRect(GetDlgItem(MainWindowHandle, kIdGraph), &rc);
-    return rc.right - rc.left;
-}
+int GraphClientWidth() { return GraphControlSize().cx; }
 
 // What a pause-cutting worker hands back to the window's thread.
 struct PauseJob {
@@ -117,7 +113,7 @@ void HandleGraphClick() {
     if (!wave) return;
     POINT cursor{};
     GetCursorPos(&cursor);
-    ScreenToClient(GetDlgItem(MainWindowHandle, kIdGraph), &cursor);
+    ScreenToClient(GraphControl(), &cursor);
     const int width = GraphClientWidth();
     if (cutting) {
         double position;

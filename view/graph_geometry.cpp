@@ -84,12 +84,5 @@ std::int32_t GraphPlan::ProgressBefore(std::uint64_t k) const {
     return static_cast<std::int32_t>(position);
 }
 
-bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std::int32_t* column) {
-    if (dataSize == 0) return false;
-    double x = std::floor(2.0 * width * entry / dataSize - 1);
-    if (!(x >= -2147483648.0 && x <= 2147483647.0)) return false;
-    *column = static_cast<std::int32_t>(x);
-    return true;
-}
 
 }  // namespace tw

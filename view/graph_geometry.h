@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "cut/hand_cut.h"  // CutLineColumn
+
 namespace tw {
 
 struct GraphStroke {
@@ -62,8 +64,5 @@ private:
     mutable double progress_ = 0;
 };
 
-// Column of a cut line for entry e: floor(2 W e / D - 1). Returns false for
-// D = 0 or a column outside int32 (no line drawn).
-bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std::int32_t* column);
 
 }  // namespace tw

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/main_window_ids.h"
-#include "view/cut_edit.h"
-#include "view/hand_cut.h"
+#include "cut/cut_edit.h"
+#include "cut/hand_cut.h"
+#include "cut/piece_plan.h"
 #include "view/view_win.h"
-#include "wave/piece_plan.h"
 #include "wave/play_win.h"
 #include "wave/wave_format.h"
 
@@ -18,16 +18,9 @@ namespace tw {
 
 namespace {
 
-CutHistory g_history;  // user-interface thread only
 int g_menuColumn = 0;  // the graph column the menu was opened at
 
-HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
-
-int GraphWidth() {
-    RECT rc{};
-    GetClientRect(GraphControl(), &rc);
-    return rc.right - rc.left;
-}
+int GraphWidth() { return GraphControlSize().cx; }
 
 bool HasSamples(const WavePtr& wave) { return wave && wave->dataSize > 0; }
 
@@ -45,56 +38,11 @@ void Play(const WavePtr& wave, std::uint64_t offset, std::uint64_t length) {
     if (!StartPlayback(wave, offset, length)) ShowMessage("音声を再生できません", "Error", MB_ICONWARNING | MB_OK);
 }
 
-// The piece around the point, bounded as the next save writes it: the cuts
-// sorted (a copy: the list keeps its order), boundaries on whole frames.
-void PlayPiece() {
-    WavePtr wave = CurrentWave();
-    std::uint64_t index;
-    if (!SampleUnderMenu(wave, &index)) return;
-    std::vector<double> cuts = Cuts().Snapshot();
-    std::stable_sort(cuts.begin(), cuts.end(), CutLess);
-    const std::vector<Piece> pieces = PlanPieces(cuts, wave->dataSize, FrameBytes(wave->pieceHeader), wave->sampleBytes());
-    const std::size_t k = PieceHolding(pieces, wave->sampleBytes() * index);
-    if (k < pieces.size()) Play(wave, pieces[k].offset, pieces[k].length);
-}
-
-void PlayFromHere() {
-    WavePtr wave = CurrentWave();
-    std::uint64_t index;
-    if (!SampleUnderMenu(wave, &index)) return;
-    const std::uint64_t frame = FrameBytes(wave->pieceHeader);
-    const std::uint64_t at = wave->sampleBytes() * index;
-    const std::uint64_t offset = at - at % frame;
-    Play(wave, offset, wave->dataSize - offset);
-}
-
-void DeleteCut() {
-    double position;
-    if (!NearestLine(CurrentWave(), &position)) return;
-    g_history.Record(Cuts().Snapshot());
-    Cuts().RemoveAll(position);
-    RedrawGraphForCuts();
-}
-
-void DeleteAllCuts() {
-    if (Cuts().Count() == 0) return;
-    if (ShowMessage("すべてのカットを削除しますか？", "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    g_history.Record(Cuts().Snapshot());
-    Cuts().Clear();
-    RedrawGraphForCuts();
-}
-
-void Undo() {
-    if (g_history.Undo(Cuts())) RedrawGraphForCuts();
-}
-
 void AddItem(HMENU menu, UINT id, const char* text, bool enabled) {
     AppendMenuA(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), id, text);
 }
 
 }  // namespace
-
-CutHistory& CutUndo() { return g_history; }
 
 void ShowGraphMenu(LPARAM screenPoint) {
     POINT at{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
@@ -115,22 +63,49 @@ void ShowGraphMenu(LPARAM screenPoint) {
     AddItem(menu, kIdMenuDeleteCut, "このカットを削除", NearestLine(wave, &position));
     AddItem(menu, kIdMenuDeleteAllCuts, "すべてのカットを削除", Cuts().Count() > 0);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kIdMenuUndo, "元に戻す", g_history.CanUndo());
+    AddItem(menu, kIdMenuUndo, "元に戻す", CutEdits().CanUndo());
     // The chosen item comes back as WM_COMMAND to the main window.
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, MainWindowHandle, nullptr);
     DestroyMenu(menu);
 }
 
-void HandleGraphMenuCommand(int id) {
-    switch (id) {
-        case kIdMenuPlayPiece: PlayPiece(); break;
-        case kIdMenuPlayFromHere: PlayFromHere(); break;
-        case kIdMenuStop: StopPlayback(); break;
-        case kIdMenuDeleteCut: DeleteCut(); break;
-        case kIdMenuDeleteAllCuts: DeleteAllCuts(); break;
-        case kIdMenuUndo: Undo(); break;
-        default: break;
-    }
+// The piece around the point, bounded as the next save writes it: the cuts
+// sorted (a copy: the list keeps its order), boundaries on whole frames.
+void PlayPieceAtMenu() {
+    WavePtr wave = CurrentWave();
+    std::uint64_t index;
+    if (!SampleUnderMenu(wave, &index)) return;
+    std::vector<double> cuts = Cuts().Snapshot();
+    std::stable_sort(cuts.begin(), cuts.end(), CutLess);
+    const std::vector<Piece> pieces = PlanPieces(cuts, wave->dataSize, FrameBytes(wave->pieceHeader), wave->sampleBytes());
+    const std::size_t k = PieceHolding(pieces, wave->sampleBytes() * index);
+    if (k < pieces.size()) Play(wave, pieces[k].offset, pieces[k].length);
+}
+
+void PlayFromMenu() {
+    WavePtr wave = CurrentWave();
+    std::uint64_t index;
+    if (!SampleUnderMenu(wave, &index)) return;
+    const std::uint64_t frame = FrameBytes(wave->pieceHeader);
+    const std::uint64_t at = wave->sampleBytes() * index;
+    const std::uint64_t offset = at - at % frame;
+    Play(wave, offset, wave->dataSize - offset);
+}
+
+void DeleteCutAtMenu() {
+    double position;
+    if (!NearestLine(CurrentWave(), &position)) return;
+    if (CutEdits().RemoveAll(position)) RedrawGraphForCuts();
+}
+
+void DeleteAllCuts() {
+    if (Cuts().Count() == 0) return;
+    if (ShowMessage("すべてのカットを削除しますか？", "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (CutEdits().ClearAll()) RedrawGraphForCuts();
+}
+
+void UndoCutChange() {
+    if (CutEdits().Undo()) RedrawGraphForCuts();
 }
 
 }  // namespace tw

@@ -48,13 +48,6 @@ std::uint64_t g_latestRecording = 0;
 std::atomic<int> g_graphsInFlight{0};
 int g_playColumn = kNoPlayLine;  // guarded by g_graphMutex
 
-HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
-
-SIZE ControlSize() {
-    RECT rc{};
-    GetClientRect(GraphControl(), &rc);
-    return {rc.right - rc.left, rc.bottom - rc.top};
-}
 
 bool IsLatestWave(const WavePtr& wave) {
     std::lock_guard<std::mutex> lock(g_sequenceMutex);
@@ -88,7 +81,7 @@ void DrawPlayLine(HDC dc, int column, int height) {
 
 void CopyLocked() {
     if (!g_view.dc) return;
-    SIZE size = ControlSize();
+    SIZE size = GraphControlSize();
     WindowDc target(GraphControl());
     if (!target.get()) return;
     BitBlt(target.get(), 0, 0, size.cx, size.cy, g_view.dc, 0, 0, SRCCOPY);
@@ -131,7 +124,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
     SetControlText(kIdStatus, "WAVファイルのグラフを作成中...");
     SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
 
-    SIZE size = ControlSize();
+    SIZE size = GraphControlSize();
     const int W = size.cx;
     const int H = size.cy;
     GraphView fresh;
@@ -214,15 +207,24 @@ void StartGraphThread(WavePtr wave) {
 
 int GraphsInFlight() { return g_graphsInFlight.load(); }
 
+HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
+
+SIZE GraphControlSize() {
+    RECT rc{};
+    GetClientRect(GraphControl(), &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
 void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
     std::lock_guard<std::mutex> lock(g_graphMutex);
-    // One undo step for the whole batch: an auto cutting run goes back at once.
-    CutUndo().Record(Cuts().Snapshot());
-    const int height = ControlSize().cy;
+    const int height = GraphControlSize().cy;
+    std::vector<double> positions;
+    positions.reserve(cuts.size());
     for (const CutWithColumn& cut : cuts) {
         if (g_view.dc) DrawCutLine(g_view.dc, TruncToInt32(cut.column), height);
-        Cuts().Append(cut.position);
+        positions.push_back(cut.position);
     }
+    CutEdits().Append(positions);  // one undo step for the whole batch
     // One copy for the whole batch shows the same picture as one per line.
     CopyLocked();
 }
@@ -240,7 +242,7 @@ void SetPlayLine(int column) {
     if (!g_view.dc) return;
     WindowDc target(GraphControl());
     if (!target.get()) return;
-    const int height = ControlSize().cy;
+    const int height = GraphControlSize().cy;
     // Only the column the line leaves is copied again, not the whole picture.
     if (old != kNoPlayLine) BitBlt(target.get(), old, 0, 1, height, g_view.dc, old, 0, SRCCOPY);
     if (column != kNoPlayLine) DrawPlayLine(target.get(), column, height);

@@ -7,13 +7,16 @@
 #include <vector>
 
 #include "app/shell_win.h"
-#include "view/cut_edit.h"
+#include "cut/cut_edit.h"
 
 namespace tw {
 
 // Draws the whole graph for `wave` at the graph control's current size and
 // installs it unless a newer drawing was installed meanwhile. Any thread.
 void DrawWaveformGraph(const WavePtr& wave);
+// The graph control and its client size: the one place they are looked up.
+HWND GraphControl();
+SIZE GraphControlSize();
 // Runs DrawWaveformGraph on a thread of its own.
 void StartGraphThread(WavePtr wave);
 struct CutWithColumn {
@@ -32,16 +35,12 @@ void SetPlayLine(int column);
 // After cuts were taken away: the whole graph again at the current width,
 // lines as the list has them (user-interface thread, like a zoom).
 void RedrawGraphForCuts();
-// Drawings running on graph threads; for tests.
+// Drawings running on graph threads.
 int GraphsInFlight();
 // Drops the picture: the graph control shows its own fill again.
 void ClearGraphView();
 // Frees the memory DC and bitmap; later drawings are discarded.
 void ReleaseGraphView();
-// Size of the installed bitmap (0, 0 when none); for tests.
-SIZE GraphViewSize();
-// Copies the installed bitmap's pixels (32 bpp, top-down) for tests.
-bool ReadGraphPixels(std::uint32_t* pixels, int width, int height);
 
 void ZoomIn();
 void ZoomOut();
@@ -54,14 +53,16 @@ void HandleGraphClick();
 // (kMsgPauseCutsReady) and are drawn and appended there as one undo step.
 void RunPauseCutting();
 void FinishPauseCutting(LPARAM result);
-// Pause-cutting runs whose cuts have not been appended yet; for tests.
-int PauseCutsInFlight();
 
-// Undo steps of the cut list; every change is recorded on the window's thread.
-CutHistory& CutUndo();
+
 // The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
 // screen point lParam) and the commands it sends.
 void ShowGraphMenu(LPARAM screenPoint);
-void HandleGraphMenuCommand(int id);
+// Its items, each for the column the menu was opened at.
+void PlayPieceAtMenu();
+void PlayFromMenu();
+void DeleteCutAtMenu();
+void DeleteAllCuts();  // asks first
+void UndoCutChange();
 
 }  // namespace tw

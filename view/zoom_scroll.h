@@ -3,13 +3,9 @@
 
 #include <cstdint>
 
-namespace tw {
+#include "cut/auto_cut.h"  // the graph's widths
 
-constexpr std::int32_t kGraphStartWidth = 570;
-// Widest graph: the widest window the system makes (wider sizes are cut to
-// this, and the scroll range would then not match the control). It also keeps
-// the bitmap creatable and Wg - Wm within the 16-bit thumb position.
-constexpr std::int32_t kGraphMaxWidth = 32767;
+namespace tw {
 
 struct ScrollValues {
     std::int32_t min = 0;

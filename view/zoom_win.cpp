@@ -25,12 +25,6 @@ void ApplyScrollState() {
     SetScrollInfo(Control(kIdScrollBar), SB_CTL, &si, TRUE);
 }
 
-SIZE GraphControlSize() {
-    RECT rc{};
-    GetClientRect(Control(kIdGraph), &rc);
-    return {rc.right - rc.left, rc.bottom - rc.top};
-}
-
 int MainClientWidth() {
     RECT rc{};
     GetClientRect(MainWindowHandle, &rc);
@@ -41,11 +35,11 @@ int MainClientWidth() {
 // and the static repaints with its own frame-coloured fill. Letting it do
 // that now, before the bitmap is copied, keeps the fill from landing on top
 // of the graph later (a blank strip until the redraw button is pressed).
-void FlushGraphPaint() { UpdateWindow(Control(kIdGraph)); }
+void FlushGraphPaint() { UpdateWindow(GraphControl()); }
 
 void ApplyZoom(const ZoomResult& zoom, const WavePtr& wave) {
     SIZE size = GraphControlSize();
-    SetWindowPos(Control(kIdGraph), nullptr, 0, 0, zoom.width, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(GraphControl(), nullptr, 0, 0, zoom.width, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     FlushGraphPaint();
     DrawWaveformGraph(wave);
     g_scroll = zoom.scroll;
@@ -83,7 +77,7 @@ void HandleGraphScroll(int code, int thumb, HWND scrollBar) {
     ScrollResult r = ApplyScrollCode(code, static_cast<std::uint16_t>(thumb), GraphControlSize().cx, visible, g_scroll);
     if (r.action != ScrollAction::Move) return;
     if (r.updateBar) ApplyScrollState();
-    SetWindowPos(Control(kIdGraph), nullptr, -g_scroll.pos, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SetWindowPos(GraphControl(), nullptr, -g_scroll.pos, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     FlushGraphPaint();
     for (int i = 0; i < r.copies; ++i) PresentGraph();
 }

@@ -15,13 +15,13 @@
 
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
+#include "cut/piece_writer.h"
 #include "support/number_text.h"
-#include "cli/split_text_win.h"
+#include "support/text_win.h"
 #include "view/view_win.h"
 #include "wave/format_text.h"
-#include "wave/piece_writer.h"
-#include "wave/wave_format.h"
 #include "wave/read_measure.h"
+#include "wave/wave_format.h"
 #include "wave/wave_stats.h"
 #include "wave/wave_win.h"
 

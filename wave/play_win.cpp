@@ -108,12 +108,10 @@ void CALLBACK PlayTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
     heard.wType = TIME_BYTES;
     if (waveOutGetPosition(g_play.device, &heard, sizeof heard) != MMSYSERR_NOERROR || heard.wType != TIME_BYTES) return;
     const std::uint64_t played = std::min<std::uint64_t>(heard.u.cb, g_play.buffer.dwBufferLength);
-    RECT rc{};
-    GetClientRect(GetDlgItem(MainWindowHandle, kIdGraph), &rc);
     // Where a cut at the sample being heard would have its line.
     std::int32_t column;
     const WaveData& wave = *g_play.wave;
-    if (CutLineColumn(static_cast<double>((g_play.offset + played) / wave.sampleBytes()), rc.right - rc.left,
+    if (CutLineColumn(static_cast<double>((g_play.offset + played) / wave.sampleBytes()), GraphControlSize().cx,
                       wave.scaleSize(), &column))
         SetPlayLine(column);
 }

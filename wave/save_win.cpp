@@ -12,8 +12,8 @@
 
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
-#include "cli/split_text_win.h"
-#include "wave/piece_writer.h"
+#include "cut/piece_writer.h"
+#include "support/text_win.h"
 #include "wave/wave_format.h"
 #include "wave/wave_win.h"
 

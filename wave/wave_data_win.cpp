@@ -2,8 +2,8 @@
 // the current-recording state.
 #include "wave/wave_data_win.h"
 
+#include "support/view_guard_win.h"
 #include "wave/shared_holder.h"
-#include "wave/view_guard_win.h"
 
 #include <atomic>
 #include <vector>

@@ -8,8 +8,5 @@ namespace tw {
 
 void StartWaveLoad(HDROP drop);
 void StartSaveCuts();
-// Number of load threads still running; for tests.
-int LoadsInFlight();
-int SavesInFlight();
 
 }  // namespace tw

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "view/auto_cut.h"
+#include "cut/auto_cut.h"
 
 using namespace tw;
 

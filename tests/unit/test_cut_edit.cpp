@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/cut_edit.h"
+#include "cut/cut_edit.h"
 
 using namespace tw;
 
@@ -94,4 +94,26 @@ TEST_CASE("cut edit: old steps go once the kept entries pass the bound") {
     CutHistory small(1);
     small.Record({1, 2, 3});
     CHECK(small.Steps() == 1);
+}
+
+TEST_CASE("the cut book records every change it makes, and only those") {
+    CutBook book;
+    book.Append({30, 10});
+    book.Append({20});
+    CHECK(book.List().Snapshot() == std::vector<double>{30, 10, 20});
+    CHECK_FALSE(book.RemoveAll(99));  // nothing removed: no step
+    CHECK(book.RemoveAll(10));
+    CHECK(book.ClearAll());
+    CHECK_FALSE(book.ClearAll());
+    CHECK(book.UndoSteps() == 4);
+    const std::vector<std::vector<double>> back = {{30, 20}, {30, 10, 20}, {30, 10}, {}};
+    for (const auto& want : back) {
+        REQUIRE(book.Undo());
+        CHECK(book.List().Snapshot() == want);
+    }
+    CHECK_FALSE(book.Undo());
+    book.Append({5});
+    book.Reset();
+    CHECK(book.List().Count() == 0);
+    CHECK_FALSE(book.CanUndo());
 }

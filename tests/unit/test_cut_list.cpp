@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "view/cut_list.h"
+#include "cut/cut_list.h"
 
 using namespace tw;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "view/hand_cut.h"
+#include "cut/hand_cut.h"
 
 using namespace tw;
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "../common/xorshift.h"
-#include "view/pause_cut.h"
+#include "cut/pause_cut.h"
 
 using namespace tw;
 

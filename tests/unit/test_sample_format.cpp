@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "cut/auto_cut.h"
+#include "cut/pause_cut.h"
 #include "tests/common/xorshift.h"
-#include "view/auto_cut.h"
-#include "view/pause_cut.h"
 #include "wave/sample_format.h"
 #include "wave/wave_stats.h"
 

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "cut/auto_cut.h"
 #include "support/number_text.h"
-#include "view/auto_cut.h"
 #include "wave/shared_holder.h"
 #include "wave/wave_stats.h"
 

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "cli/split.h"
-#include "cli/split_files.h"
+#include "cut/auto_cut.h"
+#include "cut/cut_list.h"
+#include "cut/piece_plan.h"
+#include "cut/piece_writer.h"
+#include "support/file_io.h"
 #include "support/number_text.h"
 #include "tests/common/hostile_waves.h"
-#include "view/auto_cut.h"
-#include "view/cut_list.h"
-#include "wave/piece_plan.h"
-#include "wave/piece_writer.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
 
@@ -318,7 +318,7 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
     const Result missing = Run({"-d", at("nowhere"), "-c", "100", at("canonical.wav"), at("listed.WAV")});
     CHECK(missing.status == tw::kSplitFailed);
     CHECK(std::count(missing.err.begin(), missing.err.end(), '\n') == 2);
-    CHECK(Has(missing.err, at("nowhere/listed_000.wav") + ": " + tw::kSplitNotCreated));
+    CHECK(Has(missing.err, at("nowhere/listed_000.wav") + ": " + tw::kPieceNotCreated));
     // Cuts spread by the 10-column rule: the wider graph allows more.
     CHECK(Expect(canonical, 1923, 100, {}).cuts.size() > Expect(canonical, 570, 100, {}).cuts.size());
 }

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "wave/piece_plan.h"
+#include "cut/piece_plan.h"
 #include "wave/wave_format.h"
 
 using namespace tw;

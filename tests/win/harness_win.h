@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "probes_win.h"
+
 namespace twt {
 
 // Prints FAIL lines; the summary "N passed, M failed" is printed by Finish().

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app/shell_win.h"
+#include "cut/auto_cut.h"
+#include "cut/hand_cut.h"
 #include "harness_win.h"
 #include "support/number_text.h"
-#include "view/auto_cut.h"
 #include "view/graph_geometry.h"
-#include "view/hand_cut.h"
 #include "view/view_win.h"
 #include "wave/wave_win.h"
 

@@ -10,12 +10,12 @@
 #include <cstring>
 
 #include "app/shell_win.h"
+#include "cut/piece_plan.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
 #include "support/number_text.h"
 #include "tests/common/hostile_waves.h"
 #include "wave/format_text.h"
-#include "wave/piece_plan.h"
 #include "wave/sample_format.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "app/shell_win.h"
-#include "cli/split_text_win.h"
+#include "cut/piece_writer.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
-#include "wave/wave_format.h"
+#include "support/text_win.h"
 #include "view/graph_geometry.h"
 #include "view/view_win.h"
-#include "wave/piece_writer.h"
+#include "wave/wave_format.h"
 #include "wave/wave_win.h"
 
 using namespace twt;

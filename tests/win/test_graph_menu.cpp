@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/main_window_ids.h"
+#include "cut/hand_cut.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
-#include "view/hand_cut.h"
 #include "wave/play_win.h"
 
 using namespace twt;
@@ -253,8 +253,7 @@ void CheckLongPlayback() {
     const std::string path = WorkPath("long.wav");
     gm::WriteBusyFile(path, 44100 * 40);
     if (!Load(path)) return;
-    tw::Cuts().Clear();
-    tw::CutUndo().Forget();
+    tw::CutEdits().Reset();
     // Column 0 holds sample 1 (as a value-mode click finds it): heard from there.
     const Bytes all = DataOf(path);
     const Bytes data(all.begin() + 2, all.end());

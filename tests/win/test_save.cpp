@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "app/shell_win.h"
-#include "view/view_win.h"
+#include "cut/piece_writer.h"
 #include "harness_win.h"
-#include "cli/split_text_win.h"
 #include "support/number_text.h"
-#include "wave/piece_writer.h"
+#include "support/text_win.h"
+#include "view/view_win.h"
 #include "wave/wave_win.h"
 
 using namespace twt;

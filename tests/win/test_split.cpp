@@ -111,12 +111,12 @@ int main() {
         SetDlgItemTextA(tw::MainWindowHandle, 1016, r.threshold);
         SendMessageA(Control(1040), BM_SETCHECK, r.pauseMs ? BST_CHECKED : BST_UNCHECKED, 0);
         SetDlgItemTextA(tw::MainWindowHandle, 1042, std::to_string(r.pauseMs).c_str());
-        const size_t steps = tw::CutUndo().Steps();
+        const size_t steps = tw::CutEdits().UndoSteps();
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
         Check(WaitIdle(), what + ": cutting ends");
         const size_t count = tw::Cuts().Count() + 1;
         Check(count > (r.pauseMs ? 3 : r.fewest), what + ": cuts found (" + std::to_string(count - 1) + ")");
-        CheckEq(tw::CutUndo().Steps(), steps + 1, what + ": one undo step");
+        CheckEq(tw::CutEdits().UndoSteps(), steps + 1, what + ": one undo step");
         std::string args = "-t " + std::string(r.threshold) + " -w " + width;
         if (r.pauseMs) {
             // The estimate is shown in the box; every cut has its white line.

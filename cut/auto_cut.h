@@ -10,6 +10,13 @@
 
 namespace tw {
 
+// The graph widths the 10-column spacing is measured at: the first, and the
+// widest (the widest window the system makes: wider sizes are cut to this, and
+// the scroll range would then not match the control; it also keeps the bitmap
+// creatable and Wg - Wm within the 16-bit thumb position).
+constexpr std::int32_t kGraphStartWidth = 570;
+constexpr std::int32_t kGraphMaxWidth = 32767;
+
 struct AutoCut {
     std::int64_t position;  // midpoint M, a sample index
     std::int32_t column;    // X = floor(M * (2W / (D - 1)))

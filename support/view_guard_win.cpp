@@ -1,4 +1,4 @@
-#include "wave/view_guard_win.h"
+#include "support/view_guard_win.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "view/cut_list.h"
+#include "cut/cut_list.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "view/pause_cut.h"
+#include "cut/pause_cut.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // What tarnwick-split needs of the system: a file mapped for reading, and a
 // piece file created new (never over an existing one) and written whole.
-// One implementation per platform (split_files_posix.cpp, split_files_win.cpp).
+// One implementation per platform (file_io_posix.cpp, file_io_win.cpp).
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,8 @@
-#include "view/cut_edit.h"
+#include "cut/cut_edit.h"
 
 #include <cstdlib>
 
-#include "view/graph_geometry.h"
+#include "cut/hand_cut.h"
 
 namespace tw {
 
@@ -44,6 +44,30 @@ bool CutHistory::Undo(CutList& list) {
 void CutHistory::Forget() {
     std::deque<std::vector<double>>().swap(steps_);
     entries_ = 0;
+}
+
+void CutBook::Append(const std::vector<double>& positions) {
+    history_.Record(list_.Snapshot());
+    for (double p : positions) list_.Append(p);
+}
+
+bool CutBook::RemoveAll(double position) {
+    std::vector<double> before = list_.Snapshot();
+    if (list_.RemoveAll(position) == 0) return false;
+    history_.Record(std::move(before));
+    return true;
+}
+
+bool CutBook::ClearAll() {
+    if (list_.Count() == 0) return false;
+    history_.Record(list_.Snapshot());
+    list_.Clear();
+    return true;
+}
+
+void CutBook::Reset() {
+    list_.Clear();
+    history_.Forget();
 }
 
 }  // namespace tw

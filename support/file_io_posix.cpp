@@ -1,6 +1,6 @@
 // The files of tarnwick-split on Linux: mmap for reading, O_CREAT | O_EXCL for
 // the pieces.
-#include "cli/split_files.h"
+#include "support/file_io.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
 // The one writer of a save's pieces, for the window and tarnwick-split alike:
 // plan, names, the check that no name is taken, and each piece written new
 // and whole. Names and texts are UTF-8; the file operations are the
-// platform's (cli/split_files.h).
+// platform's (support/file_io.h).
 #pragma once
 
 #include <cstddef>
@@ -9,11 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/split_files.h"
-#include "wave/piece_plan.h"
+#include "cut/piece_plan.h"
+#include "support/file_io.h"
 #include "wave/wave_format.h"
 
 namespace tw {
+
+// Why a piece was not written, in the window's words.
+extern const char* const kPieceNotCreated;
+extern const char* const kPieceNotWritten;
 
 // The path without a final ".wav" (any case).
 std::string WithoutWavTail(const std::string& path);

@@ -1,4 +1,4 @@
-#include "view/hand_cut.h"
+#include "cut/hand_cut.h"
 
 #include <cmath>
 
@@ -22,6 +22,14 @@ bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint64_t dataS
     if (i == 0) i = 1;
     if (i >= dataSize / 2) return false;
     *index = i;
+    return true;
+}
+
+bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std::int32_t* column) {
+    if (dataSize == 0) return false;
+    double x = std::floor(2.0 * width * entry / dataSize - 1);
+    if (!(x >= -2147483648.0 && x <= 2147483647.0)) return false;
+    *column = static_cast<std::int32_t>(x);
     return true;
 }
 

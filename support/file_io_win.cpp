@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/split_files.h"
-#include "cli/split_text_win.h"
-#include "wave/view_guard_win.h"
+#include "support/file_io.h"
+#include "support/text_win.h"
+#include "support/view_guard_win.h"
 
 namespace tw {
 

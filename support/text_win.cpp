@@ -1,4 +1,4 @@
-#include "cli/split_text_win.h"
+#include "support/text_win.h"
 
 namespace tw {
 

@@ -1,8 +1,10 @@
-#include "wave/piece_writer.h"
+#include "cut/piece_writer.h"
 
-#include "cli/split.h"
 
 namespace tw {
+
+const char* const kPieceNotCreated = "ファイルハンドルが作成できません";
+const char* const kPieceNotWritten = "WAV データの書き出しに失敗しました";
 
 namespace {
 
@@ -83,7 +85,7 @@ std::string NamesInTheWayText(const std::vector<std::string>& names, const char*
 }
 
 std::string PieceFailureLine(const std::string& name, const PieceFailure& failure) {
-    std::string line = name + ": " + (failure.outcome == NewFileOutcome::NotCreated ? kSplitNotCreated : kSplitNotWritten);
+    std::string line = name + ": " + (failure.outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : kPieceNotWritten);
     return failure.reason.empty() ? line : line + " (" + failure.reason + ")";
 }
 

@@ -1,4 +1,4 @@
-#include "wave/piece_plan.h"
+#include "cut/piece_plan.h"
 
 #include <algorithm>
 #include <cmath>

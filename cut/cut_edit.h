@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-#include "view/cut_list.h"
+#include "cut/cut_list.h"
 
 namespace tw {
 
@@ -44,6 +44,31 @@ private:
     std::size_t maxEntries_;
     std::size_t entries_ = 0;
     std::deque<std::vector<double>> steps_;
+};
+
+// The cut list and its undo in one owner: every change made through it
+// records the step that takes it back, so no caller can forget to. Changes
+// come from one thread (the window's); readers on any thread use List(),
+// whose own lock keeps them safe.
+class CutBook {
+public:
+    CutList& List() { return list_; }
+    const CutList& List() const { return list_; }
+
+    // One undo step for the whole batch (an automatic run goes back at once).
+    void Append(const std::vector<double>& positions);
+    // Each is one undo step when it changes anything; false when it did not.
+    bool RemoveAll(double position);
+    bool ClearAll();
+    bool Undo() { return history_.Undo(list_); }
+    bool CanUndo() const { return history_.CanUndo(); }
+    std::size_t UndoSteps() const { return history_.Steps(); }
+    // Empty, with nothing to undo (a new window).
+    void Reset();
+
+private:
+    CutList list_;
+    CutHistory history_;
 };
 
 }  // namespace tw

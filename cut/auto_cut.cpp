@@ -1,4 +1,4 @@
-#include "view/auto_cut.h"
+#include "cut/auto_cut.h"
 
 #include <algorithm>
 #include <cmath>
