@@ -142,8 +142,8 @@ void DrawWaveformGraph(const WavePtr& wave) {
     params.width = W;
     params.height = H;
     params.dataSize = wave->scaleSize();
-    params.peak = TruncToInt32(ParseNumber(GetControlText(kIdPeak)));
-    params.nadir = TruncToInt32(ParseNumber(GetControlText(kIdNadir)));
+    params.peak = TruncToInt32(wave->stats.peak);
+    params.nadir = TruncToInt32(wave->stats.nadir);
 
     {
         GdiObject grey(CreateSolidBrush(kBackgroundColour));
@@ -177,7 +177,7 @@ void DrawWaveformGraph(const WavePtr& wave) {
     {
         std::lock_guard<std::mutex> lock(g_graphMutex);
         // The sequence alone is not enough: a drawing of an older file that
-        // started late (or read the peak texts of a newer load) would win.
+        // started late would win.
         if (!g_view.released && sequence > g_view.sequence && IsLatestWave(wave)) {
             // Cut lines are drawn under the lock so a cut appended while this
             // drawing ran is in the picture that replaces the old one.

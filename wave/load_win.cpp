@@ -155,6 +155,7 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
     copy->recording = view->recording;
     copy->sourcePath = view->sourcePath;
     copy->notice = view->notice;
+    copy->stats = view->stats;
     if (Superseded(drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
     for (std::uint32_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
         if (Superseded(drop)) return;
@@ -284,6 +285,7 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     SetControlText(kIdNadir, FormatNumber(stats.nadir));
     SetControlText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
     SetControlText(kIdAverage, FormatNumber(stats.average));
+    wave->stats = stats;
     WavePtr shared = wave;
     SetCurrentWave(shared);
     StartGraphThread(shared);

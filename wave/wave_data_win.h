@@ -9,6 +9,7 @@
 #include <string>
 
 #include "wave/wave_format.h"
+#include "wave/wave_stats.h"
 
 namespace tw {
 
@@ -30,6 +31,7 @@ struct WaveData {
     std::uint32_t dataSize = 0;     // of the data chunk, as much as the file holds
     std::string sourcePath;         // the dropped file, UTF-8: pieces go beside it
     std::string notice;             // for the status line once the graph is up
+    WaveStats stats;                // as measured by the load; the graph's scale
     std::uint8_t* bytes = nullptr;  // dataSize bytes
     // Which recording this is: unique to each WaveData made, except that a
     // copy taking a view's place keeps the view's, so drawings of either
