@@ -171,6 +171,97 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
     ReplaceCurrentWave(view, std::move(copy));
 }
 
+// The header and the chunk walk: false (the user told why) when the file
+// cannot be loaded; the file is then positioned at its data.
+bool ReadLayout(HANDLE file, const std::string& path, WaveHeaderBytes* header, WaveLayout* layout) {
+    // A file shorter than the header leaves zeros, never a previous file's bytes.
+    DWORD got = 0;
+    if (!ReadUpTo(file, header->data(), static_cast<DWORD>(header->size()), &got)) {
+        Warn("ファイルを読み込めません\r\n" + path);
+        return false;
+    }
+    // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
+    if (got < header->size() || !RiffWaveAccepted(*header)) {
+        Warn("WAVファイルではありません\r\n" + HeaderTagText(*header));
+        return false;
+    }
+    // The fmt and data chunks: at 12 and 36 in a canonical file, else found
+    // by walking the chunks.
+    const LayoutOutcome found = FindWaveLayout(
+        *header,
+        [file](std::uint64_t offset, std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+            DWORD n = 0;
+            if (!SeekTo(file, offset) || !ReadUpTo(file, into, want, &n)) return -1;
+            return n;
+        },
+        layout);
+    if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file, layout->dataOffset))) {
+        Warn("ファイルを読み込めません\r\n" + path);
+        return false;
+    }
+    if (found == LayoutOutcome::Unsupported) {
+        Warn(std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(*layout) + "\r\n" + path);
+        return false;
+    }
+    if (found == LayoutOutcome::NoDataChunk) {
+        Warn("WAVファイルにデータがありません\r\n" + path);
+        return false;
+    }
+    return true;
+}
+
+// The samples measured as they arrive: straight from the file cache through
+// a view when the file holds them whole and the system maps it, otherwise
+// read into a block of the recording's own.
+ReadMeasureResult MapOrReadSamples(WaveData& wave, HANDLE file, bool whole, const std::string& path) {
+    const WaveLayout& layout = wave.layout;
+    const std::uint32_t dataSize = layout.dataSize;
+    const bool concurrent = dataSize > kChunkBytes && ProcessorCount() > 1;
+    auto closing = [] { return ShellClosing.load(); };
+    ReadMeasureResult loaded;
+    if (whole && wave.MapFile(file, layout.dataOffset, dataSize)) {
+        // The helper thread faults the pages in ahead of the measurement.
+        loaded = ReadAndMeasure(
+            wave.bytes, dataSize, kChunkBytes, concurrent,
+            [](std::uint8_t* at, std::uint32_t want) -> std::int64_t {
+                TouchForReading(at, want);
+                return want;
+            },
+            closing, layout.encoding);
+        if (wave.Damaged()) loaded.outcome = ReadOutcome::ReadError;
+        return loaded;
+    }
+    if (!wave.Allocate(dataSize)) {
+        ShowNoFile();
+        Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
+        loaded.outcome = ReadOutcome::Stopped;  // told already
+        return loaded;
+    }
+    // The read runs on a helper thread while this one measures the pieces
+    // already in, so the sequential sum costs no time of its own.
+    return ReadAndMeasure(
+        wave.bytes, dataSize, kChunkBytes, concurrent,
+        [file](std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+            DWORD n = 0;
+            TouchForWriting(into, want);
+            if (!ReadFile(file, into, want, &n, nullptr)) return -1;
+            return n;
+        },
+        closing, layout.encoding);
+}
+
+void ShowNumbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
+    SetControlText(kIdPath, path);
+    // From the fmt chunk, wherever it is (at 20 in a canonical file).
+    SetControlText(kIdChannels, FormatNumber(layout.channels));
+    SetControlText(kIdSampleRate, FormatNumber(layout.sampleRate));
+    SetControlText(kIdBits, FormatNumber(layout.bitsPerSample));
+    SetControlText(kIdPeak, FormatNumber(stats.peak));
+    SetControlText(kIdNadir, FormatNumber(stats.nadir));
+    SetControlText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
+    SetControlText(kIdAverage, FormatNumber(stats.average));
+}
+
 void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     const std::string path = ShownPath(widePath);
     if (Superseded(drop)) return;
@@ -182,42 +273,9 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
         Warn("ファイルを開けません\r\n" + path);
         return;
     }
-    // A file shorter than the header leaves zeros, never a previous file's bytes.
     WaveHeaderBytes header{};
-    DWORD got = 0;
-    if (!ReadUpTo(file.get(), header.data(), static_cast<DWORD>(header.size()), &got)) {
-        Warn("ファイルを読み込めません\r\n" + path);
-        return;
-    }
-    // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
-    if (got < header.size() || !RiffWaveAccepted(header)) {
-        Warn("WAVファイルではありません\r\n" + HeaderTagText(header));
-        return;
-    }
-    // The fmt and data chunks: at 12 and 36 in a canonical file, else found
-    // by walking the chunks.
     WaveLayout layout;
-    const LayoutOutcome found = FindWaveLayout(
-        header,
-        [&file](std::uint64_t offset, std::uint8_t* into, std::uint32_t want) -> std::int64_t {
-            DWORD n = 0;
-            if (!SeekTo(file.get(), offset) || !ReadUpTo(file.get(), into, want, &n)) return -1;
-            return n;
-        },
-        &layout);
-    if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file.get(), layout.dataOffset))) {
-        Warn("ファイルを読み込めません\r\n" + path);
-        return;
-    }
-    if (found == LayoutOutcome::Unsupported) {
-        Warn(std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(layout) + "\r\n" + path);
-        return;
-    }
-    if (found == LayoutOutcome::NoDataChunk) {
-        Warn("WAVファイルにデータがありません\r\n" + path);
-        return;
-    }
-    if (Superseded(drop)) return;
+    if (!ReadLayout(file.get(), path, &header, &layout) || Superseded(drop)) return;
     SetControlText(kIdStatus, "WAVファイルの読み込み中...");
 
     // The previous samples are let go before the new block is taken so two
@@ -228,64 +286,23 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     LARGE_INTEGER fileSize{};
     const bool sized = GetFileSizeEx(file.get(), &fileSize) != 0;
     const bool fitted = sized && FitDataToFile(&layout, static_cast<std::uint64_t>(fileSize.QuadPart));
-    const std::uint32_t dataSize = layout.dataSize;
     auto wave = std::make_shared<WaveData>();
     wave->header = header;
     wave->pieceHeader = layout.pieceHeader;
     wave->layout = layout;
     wave->sourcePath = Utf8FromWide(widePath);
     if (fitted) wave->notice = CodePageFromUtf8(DataFittedText(layout), CP_ACP);
-    // Measured and drawn straight from the file cache; read into a block of
-    // its own only when the system will not map it.
-    const bool whole = sized && layout.dataOffset + dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
-    ReadMeasureResult loaded;
-    if (whole && wave->MapFile(file.get(), layout.dataOffset, dataSize)) {
-        // The helper thread faults the pages in ahead of the measurement.
-        loaded = ReadAndMeasure(
-            wave->bytes, dataSize, kChunkBytes, dataSize > kChunkBytes && ProcessorCount() > 1,
-            [](std::uint8_t* at, std::uint32_t want) -> std::int64_t {
-                TouchForReading(at, want);
-                return want;
-            },
-            [] { return ShellClosing.load(); }, layout.encoding);
-        if (wave->Damaged()) loaded.outcome = ReadOutcome::ReadError;
-    } else {
-        if (!wave->Allocate(dataSize)) {
-            ShowNoFile();
-            Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
-            return;
-        }
-        // The read runs on a helper thread while this one measures the pieces
-        // already in, so the sequential sum costs no time of its own.
-        loaded = ReadAndMeasure(
-            wave->bytes, dataSize, kChunkBytes, dataSize > kChunkBytes && ProcessorCount() > 1,
-            [&file](std::uint8_t* into, std::uint32_t want) -> std::int64_t {
-                DWORD n = 0;
-                TouchForWriting(into, want);
-                if (!ReadFile(file.get(), into, want, &n, nullptr)) return -1;
-                return n;
-            },
-            [] { return ShellClosing.load(); }, layout.encoding);
-    }
+    const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
+    const ReadMeasureResult loaded = MapOrReadSamples(*wave, file.get(), whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
         ShowNoFile();
         Warn("ファイルを読み込めません\r\n" + path);
         return;
     }
-    if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed
-    const WaveStats& stats = loaded.stats;
+    if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed (or no memory, told)
     SetControlText(kIdStatus, "WAVファイルの解析中...");
-
-    SetControlText(kIdPath, path);
-    // From the fmt chunk, wherever it is (at 20 in a canonical file).
-    SetControlText(kIdChannels, FormatNumber(layout.channels));
-    SetControlText(kIdSampleRate, FormatNumber(layout.sampleRate));
-    SetControlText(kIdBits, FormatNumber(layout.bitsPerSample));
-    SetControlText(kIdPeak, FormatNumber(stats.peak));
-    SetControlText(kIdNadir, FormatNumber(stats.nadir));
-    SetControlText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
-    SetControlText(kIdAverage, FormatNumber(stats.average));
-    wave->stats = stats;
+    ShowNumbers(path, layout, loaded.stats);
+    wave->stats = loaded.stats;
     WavePtr shared = wave;
     SetCurrentWave(shared);
     StartGraphThread(shared);
