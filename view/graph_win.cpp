@@ -114,6 +114,79 @@ void SetProgressNoWait(int position) {
 
 }  // namespace
 
+namespace {
+
+// A bitmap of the graph control's size to draw into, not installed yet.
+GraphView NewDrawing(int width, int height, std::uint64_t sequence) {
+    GraphView fresh;
+    {
+        WindowDc controlDc(GraphControl());
+        fresh.dc = CreateCompatibleDC(controlDc.get());
+        fresh.bitmap = CreateCompatibleBitmap(controlDc.get() ? controlDc.get() : fresh.dc, width, height);
+    }
+    fresh.originalBitmap = SelectObject(fresh.dc, fresh.bitmap);
+    fresh.width = width;
+    fresh.height = height;
+    fresh.sequence = sequence;
+    return fresh;
+}
+
+// Background, one stroke per step of samples (the progress bar following),
+// and the centre line.
+void DrawWave(HDC dc, const WaveData& wave, int width, int height) {
+    {
+        GdiObject grey(CreateSolidBrush(kBackgroundColour));
+        Selection select(dc, grey.get());
+        Rectangle(dc, 0, 0, width, height);
+    }
+    {
+        GraphParams params;
+        params.width = width;
+        params.height = height;
+        params.dataSize = wave.scaleSize();
+        params.peak = TruncToInt32(wave.stats.peak);
+        params.nadir = TruncToInt32(wave.stats.nadir);
+        GdiObject blue(CreatePen(PS_SOLID, 2, kWaveColour));
+        Selection select(dc, blue.get());
+        GraphPlan plan(params);
+        const std::uint64_t strokes = plan.strokeCount();
+        int shown = -1;
+        for (std::uint64_t k = 0; k < strokes; ++k) {
+            int position = plan.ProgressBefore(k);
+            GraphStroke stroke = plan.NextStroke(k, wave.sample(k * plan.step()));
+            MoveToEx(dc, stroke.x, stroke.yFrom, nullptr);
+            LineTo(dc, stroke.x, stroke.yTo);
+            if (position != shown) {  // at most 101 messages, not one per stroke
+                SetProgressNoWait(position);
+                shown = position;
+            }
+        }
+    }
+    GdiObject centre(CreatePen(PS_SOLID, 1, kCentreColour));
+    Selection select(dc, centre.get());
+    MoveToEx(dc, 0, height / 2, nullptr);
+    LineTo(dc, width, height / 2);
+}
+
+// Puts the drawing in place of the installed one unless a newer drawing, or
+// one of a newer recording, is there; frees whichever is left over.
+void Install(GraphView& fresh, const WavePtr& wave) {
+    std::lock_guard<std::mutex> lock(g_graphMutex);
+    // The sequence alone is not enough: a drawing of an older file that
+    // started late would win.
+    if (!g_view.released && fresh.sequence > g_view.sequence && IsLatestWave(wave)) {
+        // Cut lines are drawn under the lock so a cut appended while this
+        // drawing ran is in the picture that replaces the old one.
+        DrawCutListLocked(fresh.dc, fresh.width, fresh.height, wave->scaleSize());
+        FreeView(g_view);
+        g_view = fresh;
+    } else {
+        FreeView(fresh);
+    }
+}
+
+}  // namespace
+
 void DrawWaveformGraph(const WavePtr& wave) {
     if (!wave) return;
     std::uint64_t sequence;
@@ -123,71 +196,10 @@ void DrawWaveformGraph(const WavePtr& wave) {
     }
     SetControlText(kIdStatus, "WAVファイルのグラフを作成中...");
     SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-
-    SIZE size = GraphControlSize();
-    const int W = size.cx;
-    const int H = size.cy;
-    GraphView fresh;
-    {
-        WindowDc controlDc(GraphControl());
-        fresh.dc = CreateCompatibleDC(controlDc.get());
-        fresh.bitmap = CreateCompatibleBitmap(controlDc.get() ? controlDc.get() : fresh.dc, W, H);
-    }
-    fresh.originalBitmap = SelectObject(fresh.dc, fresh.bitmap);
-    fresh.width = W;
-    fresh.height = H;
-    fresh.sequence = sequence;
-
-    GraphParams params;
-    params.width = W;
-    params.height = H;
-    params.dataSize = wave->scaleSize();
-    params.peak = TruncToInt32(wave->stats.peak);
-    params.nadir = TruncToInt32(wave->stats.nadir);
-
-    {
-        GdiObject grey(CreateSolidBrush(kBackgroundColour));
-        Selection select(fresh.dc, grey.get());
-        Rectangle(fresh.dc, 0, 0, W, H);
-    }
-    {
-        GdiObject blue(CreatePen(PS_SOLID, 2, kWaveColour));
-        Selection select(fresh.dc, blue.get());
-        GraphPlan plan(params);
-        const std::uint64_t strokes = plan.strokeCount();
-        int shown = -1;
-        for (std::uint64_t k = 0; k < strokes; ++k) {
-            int position = plan.ProgressBefore(k);
-            GraphStroke stroke = plan.NextStroke(k, wave->sample(k * plan.step()));
-            MoveToEx(fresh.dc, stroke.x, stroke.yFrom, nullptr);
-            LineTo(fresh.dc, stroke.x, stroke.yTo);
-            if (position != shown) {  // at most 101 messages, not one per stroke
-                SetProgressNoWait(position);
-                shown = position;
-            }
-        }
-    }
-    {
-        GdiObject centre(CreatePen(PS_SOLID, 1, kCentreColour));
-        Selection select(fresh.dc, centre.get());
-        int row = H / 2;
-        MoveToEx(fresh.dc, 0, row, nullptr);
-        LineTo(fresh.dc, W, row);
-    }
-    {
-        std::lock_guard<std::mutex> lock(g_graphMutex);
-        // The sequence alone is not enough: a drawing of an older file that
-        // started late would win.
-        if (!g_view.released && sequence > g_view.sequence && IsLatestWave(wave)) {
-            // Cut lines are drawn under the lock so a cut appended while this
-            // drawing ran is in the picture that replaces the old one.
-            DrawCutListLocked(fresh.dc, W, H, wave->scaleSize());
-            FreeView(g_view);
-            g_view = fresh;
-        } else {
-            FreeView(fresh);
-        }
-    }
+    const SIZE size = GraphControlSize();
+    GraphView fresh = NewDrawing(size.cx, size.cy, sequence);
+    DrawWave(fresh.dc, *wave, size.cx, size.cy);
+    Install(fresh, wave);
     SetControlText(kIdStatus, wave->notice);
     SetProgress(0);
     PresentGraph();
