@@ -29,8 +29,8 @@ const ChildControl kAdControls[] = {
 };
 
 void OnInit(HWND window) {
-    AdvertisementWindowHandle = window;
-    for (const ChildControl& c : kAdControls) CreateChildControl(window, c, AdvertisementWindowFont);
+    TheShell().advertisement = window;
+    for (const ChildControl& c : kAdControls) CreateChildControl(window, c, TheShell().advertisementFont);
     CenterWindowOnScreen(window, 0, 0);
     SetWindowTextA(window, "広告");
     AdvertisementCountdown = 5;
@@ -58,7 +58,7 @@ LRESULT CALLBACK AdvertisementWindowProc(HWND window, UINT message, WPARAM wPara
             // A greyed button still reports a BM_CLICK (automation, Wine), so
             // the click counts only once the countdown has enabled OK.
             if (LOWORD(wParam) == kAdOk && HIWORD(wParam) == 0 && IsWindowEnabled(GetDlgItem(window, kAdOk)))
-                SendMessageA(AdvertisementWindowHandle, WM_CLOSE, 0, 0);
+                SendMessageA(TheShell().advertisement, WM_CLOSE, 0, 0);
             return 0;
         case WM_CLOSE: EndModalWindow(window, 0); return 0;
         case WM_DESTROY: return 0;

@@ -47,22 +47,6 @@ enum MainControlId : int {
     kIdPauseLength = 1042,
 };
 
-// Posted by a pause-cutting worker when its cuts are ready (lParam: the result).
-constexpr UINT kMsgPauseCutsReady = WM_APP + 1;
-
-// Items of the graph's right-click menu (commands of the main window).
-enum GraphMenuId : int {
-    kIdMenuPlayPiece = 1101,
-    kIdMenuPlayFromHere = 1102,
-    kIdMenuStop = 1103,
-    kIdMenuDeleteCut = 1104,
-    kIdMenuDeleteAllCuts = 1105,
-    kIdMenuUndo = 1106,
-};
-
-// Timers of the main window.
-constexpr UINT_PTR kTimerPlayLine = 1;
-
 constexpr int kMainWidth = 580;
 constexpr int kMainHeight = 500;
 constexpr const char* kVersionText = "0.20";

@@ -1,10 +1,16 @@
-// The main window: its 36 controls, command routing, drops and painting.
+// The main window: its 36 controls, command routing, drops and painting, and
+// how it shows what the workers report.
 #include <windows.h>
 #include <commctrl.h>
+
+#include <cmath>
+#include <vector>
 
 #include "app/child_control_win.h"
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
+#include "cut/pause_cut.h"
+#include "support/number_text.h"
 #include "view/view_win.h"
 #include "wave/play_win.h"
 #include "wave/wave_win.h"
@@ -60,37 +66,125 @@ const ChildControl kPauseControls[] = {
     {kIdPauseLength, "EDIT", "400", 182, 226, 54, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
 };
 
-void InitMainWindow(HWND window) {
-    CenterWindowOnScreen(window, 0, 0);
+bool Checked(HWND window, int id) { return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool Blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+}  // namespace
+
+MainWindow* MainWindow::From(HWND window) {
+    return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+std::string MainWindow::Text(int id) const {
+    int length = GetWindowTextLengthA(GetDlgItem(handle, id));
+    if (length < 0) length = 0;
+    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    GetDlgItemTextA(handle, id, buffer.data(), length + 1);
+    return std::string(buffer.data());
+}
+
+void MainWindow::SetText(int id, const std::string& text) const { SetDlgItemTextA(handle, id, text.c_str()); }
+
+void MainWindow::Status(const std::string& text) { SetText(kIdStatus, text); }
+
+void MainWindow::Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
+    SetText(kIdPath, path);
+    // From the fmt chunk, wherever it is (at 20 in a canonical file).
+    SetText(kIdChannels, FormatNumber(layout.channels));
+    SetText(kIdSampleRate, FormatNumber(layout.sampleRate));
+    SetText(kIdBits, FormatNumber(layout.bitsPerSample));
+    SetText(kIdPeak, FormatNumber(stats.peak));
+    SetText(kIdNadir, FormatNumber(stats.nadir));
+    SetText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
+    SetText(kIdAverage, FormatNumber(stats.average));
+}
+
+void MainWindow::NoFile() {
+    static const int kShown[] = {kIdPath, kIdChannels, kIdSampleRate, kIdBits,
+                                 kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage};
+    for (int id : kShown) SetText(id, "");
+    SetText(kIdStatus, "");
+    ClearGraphView();
+}
+
+void MainWindow::ProgressBegin() { SendDlgItemMessageA(handle, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
+
+// A drawing thread does not wait for the window to take each position (under
+// Wine every such wait is a server round trip and a switch to the window's
+// thread). Sent messages from one thread are still handled in the order sent,
+// so the bar shows the same positions, before the status text that follows
+// them. From the window's own thread (zoom) this is a direct call.
+void MainWindow::Progress(int percent) {
+    SendNotifyMessageA(GetDlgItem(handle, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+void MainWindow::ProgressEnd() { SendDlgItemMessageA(handle, kIdProgress, PBM_SETPOS, 0, 0); }
+
+int MainWindow::Message(const std::string& text, const std::string& caption, unsigned style) {
+    return MessageBoxA(handle, text.c_str(), caption.c_str(), style);
+}
+
+void MainWindow::Loaded(const WavePtr& wave) { StartGraphThread(wave); }
+
+bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
+
+bool MainWindow::Closing() { return closing.load(); }
+
+void MainWindow::OnCreate() {
+    SetMenu(handle, menuBar);
+    for (const ChildControl& c : kControls) CreateChildControl(handle, c, font);
+    for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
+    AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
+    CenterWindowOnScreen(handle, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
-    SetWindowTextA(window, title.c_str());
+    SetWindowTextA(handle, title.c_str());
     CutEdits().Reset();
     InitScrollState();
 }
 
-void OnCreate(HWND window) {
-    MainWindowHandle = window;
-    SetMenu(window, MenuBar);
-    for (const ChildControl& c : kControls) CreateChildControl(window, c, MainWindowFont);
-    for (const ChildControl& c : kPauseControls) CreateChildControl(window, c, MainWindowFont);
-    InitMainWindow(window);
+void MainWindow::OnAutoCut() {
+    if (!Checked(handle, kIdPauseMode)) {
+        RunAutoCutting(Text(kIdThreshold));
+        return;
+    }
+    // Anything that is not a positive length is the default, written back so
+    // the user sees what is used.
+    double pauseMs = ParseNumber(Text(kIdPauseLength));
+    if (!(pauseMs >= 1 && pauseMs <= 3600000)) {
+        pauseMs = kDefaultPauseMs;
+        SetText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
+    }
+    RunPauseCutting(Text(kIdThreshold), pauseMs);
 }
 
-void OnCommand(HWND window, int id, int code) {
+void MainWindow::OnPauseCutsReady(LPARAM result) {
+    double threshold;
+    // An empty threshold box shows the estimate the cuts were found at.
+    if (FinishPauseCutting(result, &threshold) && Blank(Text(kIdThreshold)))
+        SetText(kIdThreshold, FormatNumber(threshold));
+}
+
+void MainWindow::OnSave() {
+    SaveJob job;
+    job.name = Text(kIdPrefix);
+    job.digits = Text(kIdDigits);
+    job.wave = CurrentWave();
+    // The list itself is left sorted, as a save always leaves it.
+    if (job.wave) job.cuts = Cuts().SortAndSnapshot();
+    StartSaveCuts(std::move(job), *this);
+}
+
+void MainWindow::OnCommand(int id, int code) {
     if (id == kIdMenuVersion) {
-        RunModalWindow(MainWindowHandle, "Version");
+        RunModalWindow(handle, "Version");
         return;
     }
     if (code != 0) return;
     switch (id) {
-        case kIdGraph: HandleGraphClick(); break;
-        case kIdAutoCut:
-            if (SendDlgItemMessageA(window, kIdPauseMode, BM_GETCHECK, 0, 0) == BST_CHECKED)
-                RunPauseCutting();
-            else
-                RunAutoCutting();
-            break;
-        case kIdSave: StartSaveCuts(); break;
+        case kIdGraph: HandleGraphClick(Checked(handle, kIdCuttingMode)); break;
+        case kIdAutoCut: OnAutoCut(); break;
+        case kIdSave: OnSave(); break;
         case kIdZoomIn: ZoomIn(); break;
         case kIdZoomOut: ZoomOut(); break;
         case kIdRedraw: PresentGraph(); break;
@@ -104,52 +198,60 @@ void OnCommand(HWND window, int id, int code) {
     }
 }
 
-void OnPaint(HWND window) {
+void MainWindow::OnPaint() {
     PAINTSTRUCT ps;
-    BeginPaint(window, &ps);
+    BeginPaint(handle, &ps);
     // The graph control would otherwise fill itself after this copy and hide
     // the picture until the redraw button is pressed.
-    UpdateWindow(GetDlgItem(window, kIdGraph));
+    UpdateWindow(GetDlgItem(handle, kIdGraph));
     PresentGraph();
-    EndPaint(window, &ps);
+    EndPaint(handle, &ps);
 }
 
-void OnContextMenu(HWND window, HWND from, LPARAM point) {
-    if (from == GetDlgItem(window, kIdGraph)) {
+void MainWindow::OnContextMenu(HWND from, LPARAM point) {
+    if (from == GetDlgItem(handle, kIdGraph)) {
         ShowGraphMenu(point);
     } else {
-        DefWindowProcA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(from), point);
+        DefWindowProcA(handle, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(from), point);
     }
 }
 
-void OnDrop(HDROP drop) {
+void MainWindow::OnDrop(HDROP drop) {
     StopPlayback();  // the samples being heard are about to go
-    StartWaveLoad(drop);
+    StartWaveLoad(drop, *this);
 }
 
-void OnDestroy(HWND window) {
+void MainWindow::OnDestroy() {
     StopPlayback();
     ReleaseShellResources();
-    SetMenu(window, nullptr);
+    SetMenu(handle, nullptr);
 }
 
-}  // namespace
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE: OnCreate(window); return 0;
-        case WM_COMMAND: OnCommand(window, LOWORD(wParam), HIWORD(wParam)); return 0;
+        case WM_CREATE: OnCreate(); return 0;
+        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
         case WM_HSCROLL:
             HandleGraphScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return 0;
-        case WM_CONTEXTMENU: OnContextMenu(window, reinterpret_cast<HWND>(wParam), lParam); return 0;
-        case WM_PAINT: OnPaint(window); return 0;
-        case kMsgPauseCutsReady: FinishPauseCutting(lParam); return 0;
-        case WM_CLOSE: DestroyWindow(window); return 0;
-        case WM_DESTROY: OnDestroy(window); return 0;
-        default: return DefWindowProcA(window, message, wParam, lParam);
+        case WM_CONTEXTMENU: OnContextMenu(reinterpret_cast<HWND>(wParam), lParam); return 0;
+        case WM_PAINT: OnPaint(); return 0;
+        case kMsgPauseCutsReady: OnPauseCutsReady(lParam); return 0;
+        case WM_CLOSE: DestroyWindow(handle); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
+        default: return DefWindowProcA(handle, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = reinterpret_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        created->handle = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    MainWindow* self = MainWindow::From(window);
+    return self ? self->Handle(message, wParam, lParam) : DefWindowProcA(window, message, wParam, lParam);
 }
 
 }  // namespace tw

@@ -25,9 +25,9 @@ struct SmallWindow {
 
 const SmallWindow* FindSmallWindow(const char* name) {
     static const SmallWindow kWindows[] = {
-        {"Version", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 365, 180, &VersionWindowHandle,
+        {"Version", WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 365, 180, &TheShell().version,
          VersionWindowProc, false},
-        {"Advertisement", WS_CAPTION, -1, -1, 320, 180, &AdvertisementWindowHandle, AdvertisementWindowProc, true},
+        {"Advertisement", WS_CAPTION, -1, -1, 320, 180, &TheShell().advertisement, AdvertisementWindowProc, true},
     };
     for (const SmallWindow& w : kWindows)
         if (std::strcmp(w.name, name) == 0) return &w;

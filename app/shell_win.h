@@ -1,36 +1,72 @@
-// Process-wide state of the Win32 shell and the entry points that start-up,
-// the window procedures and the worker threads share.
+// The Win32 shell's top: its windows and their state, start-up and shutdown.
+// The workers below (wave/, view/) know the main window only as the report
+// it implements here.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
 
-#include "cut/cut_edit.h"
-#include "cut/cut_list.h"
-#include "wave/wave_data_win.h"
+#include "view/view_win.h"
+#include "wave/window_report_win.h"
 
 namespace tw {
 
-// The cut list and its undo; Cuts() is its list, for reading.
-CutBook& CutEdits();
-CutList& Cuts();
+// The main window's state, found from its handle by its window procedure.
+// It shows what the workers report; their texts are sent to its thread, so
+// they appear in the order reported.
+class MainWindow final : public WindowReport {
+public:
+    HWND handle = nullptr;
+    HFONT font = nullptr;
+    HMENU menuBar = nullptr;
+    HMENU infoMenu = nullptr;
+    // Set once the window is gone: workers stop before starting new work.
+    std::atomic<bool> closing{false};
 
-extern HWND MainWindowHandle;
-extern HWND AdvertisementWindowHandle;
-extern HWND VersionWindowHandle;
-extern HFONT MainWindowFont;
-extern HFONT VersionWindowFont;
-extern HFONT AdvertisementWindowFont;
-extern HBRUSH BackgroundBrush;
-extern HMENU MenuBar;
-extern HMENU InfoMenu;
+    static MainWindow* From(HWND window);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
-// Set once the main window is gone: workers stop before starting new work.
-extern std::atomic<bool> ShellClosing;
+    // A control's text (any thread).
+    std::string Text(int id) const;
+    void SetText(int id, const std::string& text) const;
+
+    void Status(const std::string& text) override;
+    void Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) override;
+    void NoFile() override;
+    void ProgressBegin() override;
+    void Progress(int percent) override;
+    void ProgressEnd() override;
+    int Message(const std::string& text, const std::string& caption, unsigned style) override;
+    void Loaded(const WavePtr& wave) override;
+    bool Drawing() override;
+    bool Closing() override;
+
+private:
+    void OnCreate();
+    void OnCommand(int id, int code);
+    void OnAutoCut();
+    void OnSave();
+    void OnPauseCutsReady(LPARAM result);
+    void OnPaint();
+    void OnContextMenu(HWND from, LPARAM point);
+    void OnDrop(HDROP drop);
+    void OnDestroy();
+};
+
+// The process's windows and what they share: made at start-up, let go when
+// the main window goes.
+struct Shell {
+    MainWindow main;
+    HWND advertisement = nullptr;
+    HWND version = nullptr;
+    HFONT versionFont = nullptr;
+    HFONT advertisementFont = nullptr;
+    HBRUSH background = nullptr;
+};
+Shell& TheShell();
 
 // Start-up up to and including the creation of the main window.
 void StartUpShell(bool showAdvertisement);
@@ -51,16 +87,5 @@ int RunModalWindow(HWND owner, const char* name);
 void EndModalWindow(HWND window, int code);
 LRESULT CALLBACK AdvertisementWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Control texts through the main window (any thread).
-std::string GetControlText(int id);
-void SetControlText(int id, const std::string& text);
-// MessageBoxA owned by the main window.
-int ShowMessage(const std::string& text, const std::string& caption, UINT style);
-
-// Pieces being written right now (FinishShell waits for 0). BeginPieceWrite
-// is false once the window has closed: no new piece is started then.
-bool BeginPieceWrite();
-void EndPieceWrite();
 
 }  // namespace tw

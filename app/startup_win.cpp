@@ -1,36 +1,19 @@
-// Start-up, the message loop, shutdown and the process-wide shell state.
+// Start-up, the message loop, shutdown and the shell's one state object.
 #include <windows.h>
 #include <commctrl.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
 #include "app/main_window_ids.h"
 #include "app/shell_win.h"
 #include "view/view_win.h"
+#include "wave/wave_win.h"
 
 namespace tw {
 
-HWND MainWindowHandle = nullptr;
-HWND AdvertisementWindowHandle = nullptr;
-HWND VersionWindowHandle = nullptr;
-HFONT MainWindowFont = nullptr;
-HFONT VersionWindowFont = nullptr;
-HFONT AdvertisementWindowFont = nullptr;
-HBRUSH BackgroundBrush = nullptr;
-HMENU MenuBar = nullptr;
-HMENU InfoMenu = nullptr;
-std::atomic<bool> ShellClosing{false};
-
 namespace {
 
-CutBook g_cutBook;
-
-std::mutex g_writeMutex;
-std::condition_variable g_writeDone;
-int g_piecesInFlight = 0;
+Shell g_shell;
 
 HFONT CreateShellFont() {
     return CreateFontA(-12, 0, 0, 0, 400, 0, 0, 0, SHIFTJIS_CHARSET, OUT_STROKE_PRECIS,
@@ -71,57 +54,27 @@ void RegisterShellClass(const char* name, WNDPROC proc, HICON icon, HICON smallI
     wc.hIcon = icon;
     wc.hIconSm = smallIcon;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = BackgroundBrush;
+    wc.hbrBackground = g_shell.background;
     wc.lpszClassName = name;
     RegisterClassExA(&wc);
 }
 
 }  // namespace
 
-CutBook& CutEdits() { return g_cutBook; }
-CutList& Cuts() { return g_cutBook.List(); }
-
-std::string GetControlText(int id) {
-    HWND control = GetDlgItem(MainWindowHandle, id);
-    int length = GetWindowTextLengthA(control);
-    if (length < 0) length = 0;
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-    GetDlgItemTextA(MainWindowHandle, id, buffer.data(), length + 1);
-    return std::string(buffer.data());
-}
-
-void SetControlText(int id, const std::string& text) { SetDlgItemTextA(MainWindowHandle, id, text.c_str()); }
-
-int ShowMessage(const std::string& text, const std::string& caption, UINT style) {
-    return MessageBoxA(MainWindowHandle, text.c_str(), caption.c_str(), style);
-}
-
-bool BeginPieceWrite() {
-    std::lock_guard<std::mutex> lock(g_writeMutex);
-    if (ShellClosing) return false;
-    ++g_piecesInFlight;
-    return true;
-}
-
-void EndPieceWrite() {
-    {
-        std::lock_guard<std::mutex> lock(g_writeMutex);
-        --g_piecesInFlight;
-    }
-    g_writeDone.notify_all();
-}
+Shell& TheShell() { return g_shell; }
 
 void ReleaseShellResources() {
-    ShellClosing = true;
+    MainWindow& main = g_shell.main;
+    main.closing = true;
     ReleaseGraphView();
-    g_cutBook.Reset();
+    CutEdits().Reset();
     SetCurrentWave(nullptr);
-    DestroyMenu(InfoMenu);
-    DestroyMenu(MenuBar);
-    DeleteObject(MainWindowFont);
-    DeleteObject(VersionWindowFont);
-    DeleteObject(AdvertisementWindowFont);
-    DeleteObject(BackgroundBrush);
+    DestroyMenu(main.infoMenu);
+    DestroyMenu(main.menuBar);
+    DeleteObject(main.font);
+    DeleteObject(g_shell.versionFont);
+    DeleteObject(g_shell.advertisementFont);
+    DeleteObject(g_shell.background);
     PostQuitMessage(0);
 }
 
@@ -131,23 +84,24 @@ void StartUpShell(bool showAdvertisement) {
     icc.dwICC = 0xFF;
     InitCommonControlsEx(&icc);
 
-    MainWindowFont = CreateShellFont();
-    VersionWindowFont = CreateShellFont();
-    AdvertisementWindowFont = CreateShellFont();
-    BackgroundBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    MenuBar = CreateMenu();
-    InfoMenu = CreatePopupMenu();
-    InsertMenuEntry(InfoMenu, 0, TRUE, "バージョン情報", kIdMenuVersion, nullptr, 0);
-    InsertMenuEntry(MenuBar, 0, TRUE, "情報", 0, InfoMenu, 0);
+    MainWindow& main = g_shell.main;
+    main.font = CreateShellFont();
+    g_shell.versionFont = CreateShellFont();
+    g_shell.advertisementFont = CreateShellFont();
+    g_shell.background = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    main.menuBar = CreateMenu();
+    main.infoMenu = CreatePopupMenu();
+    InsertMenuEntry(main.infoMenu, 0, TRUE, "バージョン情報", kIdMenuVersion, nullptr, 0);
+    InsertMenuEntry(main.menuBar, 0, TRUE, "情報", 0, main.infoMenu, 0);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterShellClass("NORMALDLG", ModalClassProc, LoadIconA(nullptr, IDI_APPLICATION), LoadIconA(nullptr, IDI_WINLOGO));
-    if (showAdvertisement) RunModalWindow(MainWindowHandle, "Advertisement");
+    if (showAdvertisement) RunModalWindow(main.handle, "Advertisement");
 
     HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(101));
     RegisterShellClass("NORMAL0", MainClassProc, icon, icon);
     CreateWindowExA(WS_EX_ACCEPTFILES, "NORMAL0", "Tarnwick", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                    CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth, kMainHeight, nullptr, nullptr, instance, nullptr);
+                    CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth, kMainHeight, nullptr, nullptr, instance, &main);
 }
 
 int RunMessageLoop() {
@@ -162,14 +116,13 @@ int RunMessageLoop() {
 }
 
 void FinishShell() {
-    std::unique_lock<std::mutex> lock(g_writeMutex);
-    ShellClosing = true;
-    g_writeDone.wait_for(lock, std::chrono::minutes(2), [] { return g_piecesInFlight == 0; });
+    g_shell.main.closing = true;
+    FinishSaves();
 }
 
 int RunTarnwick() {
     StartUpShell(true);
-    if (!MainWindowHandle) {
+    if (!g_shell.main.handle) {
         MessageBoxA(nullptr, "メインウィンドウを作成できません", "Error", MB_ICONWARNING);
         return 1;
     }

@@ -20,16 +20,16 @@ const ChildControl kVersionControls[] = {
     {1016, "EDIT", "https://example.com/tarnwick/", 69, 98, 275, 21, ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
 };
 
-HWND CreateChild(HWND window, const ChildControl& c) { return CreateChildControl(window, c, VersionWindowFont); }
+HWND CreateChild(HWND window, const ChildControl& c) { return CreateChildControl(window, c, TheShell().versionFont); }
 
 void OnInit(HWND window) {
-    VersionWindowHandle = window;
+    TheShell().version = window;
     HWND iconControl = CreateChild(window, {1000, "STATIC", "", 13, 11, 32, 32, SS_ICON, 0});
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
     HICON icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(101), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
     SendMessageA(iconControl, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     for (const ChildControl& c : kVersionControls) CreateChild(window, c);
-    CenterWindowOnOwner(MainWindowHandle, window, 0, 0);
+    CenterWindowOnOwner(TheShell().main.handle, window, 0, 0);
     SetDlgItemTextA(window, 1006, kVersionText);
 }
 

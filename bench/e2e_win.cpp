@@ -124,7 +124,7 @@ std::size_t g_savedBefore = 0;  // answered "saved" boxes before the click
 bool SavedBoxShown() {
     for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr); box;
          box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
-        if (GetWindow(box, GW_OWNER) != tw::MainWindowHandle) continue;
+        if (GetWindow(box, GW_OWNER) != tw::TheShell().main.handle) continue;
         char text[256] = {0};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
         if (std::strcmp(text, "保存しました") == 0) return true;
@@ -338,17 +338,17 @@ int main(int argc, char** argv) {
     // Pause cutting at the estimated threshold: on a worker, done when its
     // cuts are on the graph; then undone, so the save below is the same.
     SendMessageA(Control(tw::kIdPauseMode), BM_SETCHECK, BST_CHECKED, 0);
-    SetDlgItemTextA(tw::MainWindowHandle, tw::kIdThreshold, "");
+    SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdThreshold, "");
     const double pauseStart = Now();
     SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
     WaitFine([] { return tw::PauseCutsInFlight() == 0; });
     Print("pause_cut_s", Now() - pauseStart);
     PrintInt("pause_cuts", static_cast<long long>(tw::Cuts().Count()));
-    SendMessageA(tw::MainWindowHandle, WM_COMMAND, tw::kIdMenuUndo, 0);
+    SendMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0);
     SendMessageA(Control(tw::kIdPauseMode), BM_SETCHECK, BST_UNCHECKED, 0);
 
     // Automatic cutting: synchronous on this (the UI) thread.
-    SetDlgItemTextA(tw::MainWindowHandle, tw::kIdThreshold, threshold.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdThreshold, threshold.c_str());
     const double cutStart = Now();
     SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
     const double cutEnd = Now();
@@ -362,7 +362,7 @@ int main(int argc, char** argv) {
     // much), all of them start from one state.
     CreateDirectoryA(folder.c_str(), nullptr);
     const std::string prefix = folder + "\\piece";
-    SetDlgItemTextA(tw::MainWindowHandle, tw::kIdPrefix, prefix.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdPrefix, prefix.c_str());
     Pump(static_cast<DWORD>(settleSeconds) * 1000);
     g_savedBefore = SavedBoxesAnswered();
     const double saveStart = Now();
@@ -428,7 +428,7 @@ int main(int argc, char** argv) {
     if (boxes != 0) ok = false;
 
     const std::vector<double> cutPositions = tw::Cuts().Snapshot();
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
     tw::RunMessageLoop();
     tw::FinishShell();
     if (probe) {

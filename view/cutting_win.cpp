@@ -7,7 +7,6 @@
 #include <memory>
 #include <thread>
 
-#include "app/main_window_ids.h"
 #include "cut/auto_cut.h"
 #include "cut/hand_cut.h"
 #include "cut/pause_cut.h"
@@ -42,44 +41,34 @@ PauseAudio AudioOf(const WaveData& wave) {
     return audio;
 }
 
-// The pause length box as a number of milliseconds; anything that is not a
-// positive length is the default, written back so the user sees what is used.
-double PauseLengthFromBox() {
-    const double ms = ParseNumber(GetControlText(kIdPauseLength));
-    if (ms >= 1 && ms <= 3600000) return ms;
-    SetControlText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
-    return kDefaultPauseMs;
-}
-
 }  // namespace
 
-void RunPauseCutting() {
+void RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
     WavePtr wave = CurrentWave();
     if (!wave || g_pauseJobs.load() > 0) return;  // one run at a time: a second click would double every cut
     auto job = std::make_unique<PauseJob>();
     job->wave = wave;
-    const ThresholdText text = ReadThresholdText(GetControlText(kIdThreshold));
+    const ThresholdText text = ReadThresholdText(thresholdText);
     job->threshold = text.kind == ThresholdKind::Empty ? std::nan("") : text.value;
-    job->minPauseMs = PauseLengthFromBox();
+    job->minPauseMs = minPauseMs;
     ++g_pauseJobs;
     std::thread([job = std::move(job)]() mutable {
         job->result = FindPauseCuts(AudioOf(*job->wave), job->threshold, job->minPauseMs);
         PauseJob* done = job.release();
-        if (!PostMessageA(MainWindowHandle, kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
+        if (!PostMessageA(GetParent(GraphControl()), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
             delete done;  // the window is gone
             --g_pauseJobs;
         }
     }).detach();
 }
 
-void FinishPauseCutting(LPARAM result) {
+bool FinishPauseCutting(LPARAM result, double* threshold) {
     std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
     --g_pauseJobs;
     // Cuts found for a recording no longer shown belong to no file.
     WavePtr shown = CurrentWave();
-    if (!shown || shown->recording != job->wave->recording) return;
-    if (GetControlText(kIdThreshold).find_first_not_of(" \t") == std::string::npos)
-        SetControlText(kIdThreshold, FormatNumber(job->result.threshold));
+    if (!shown || shown->recording != job->wave->recording) return false;
+    *threshold = job->result.threshold;
     const int width = GraphClientWidth();
     std::vector<CutWithColumn> cuts;
     cuts.reserve(job->result.cuts.size());
@@ -90,15 +79,16 @@ void FinishPauseCutting(LPARAM result) {
         cuts.push_back({position, static_cast<double>(column)});
     }
     if (!cuts.empty()) AppendCutsWithLines(cuts);
+    return true;
 }
 
 int PauseCutsInFlight() { return g_pauseJobs.load(); }
 
-void RunAutoCutting() {
+void RunAutoCutting(const std::string& thresholdText) {
     WavePtr wave = CurrentWave();
     if (!wave) return;
     const int width = GraphClientWidth();
-    const double threshold = ReadThresholdText(GetControlText(kIdThreshold)).value;
+    const double threshold = ReadThresholdText(thresholdText).value;
     std::vector<AutoCut> found =
         ScanEncodedForCuts(wave->bytes, wave->encoding(), wave->sampleCount(), wave->scaleSize(), width, threshold);
     std::vector<CutWithColumn> cuts;
@@ -107,8 +97,7 @@ void RunAutoCutting() {
     if (!cuts.empty()) AppendCutsWithLines(cuts);
 }
 
-void HandleGraphClick() {
-    const bool cutting = SendDlgItemMessageA(MainWindowHandle, kIdCuttingMode, BM_GETCHECK, 0, 0) == BST_CHECKED;
+void HandleGraphClick(bool cutting) {
     WavePtr wave = CurrentWave();
     if (!wave) return;
     POINT cursor{};
@@ -122,7 +111,7 @@ void HandleGraphClick() {
     } else {
         std::uint64_t index;
         if (!SampleIndexForClick(cursor.x, width, wave->scaleSize(), &index)) return;
-        ShowMessage(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
+        GraphReport().Message(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
     }
 }
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/main_window_ids.h"
 #include "cut/cut_edit.h"
 #include "cut/hand_cut.h"
 #include "cut/piece_plan.h"
+#include "view/graph_geometry.h"
 #include "view/view_win.h"
 #include "wave/play_win.h"
 #include "wave/wave_format.h"
@@ -34,8 +34,17 @@ bool SampleUnderMenu(const WavePtr& wave, std::uint64_t* index) {
     return HasSamples(wave) && SampleIndexForClick(g_menuColumn, GraphWidth(), wave->scaleSize(), index);
 }
 
+// The line of the sample being heard, where a cut there would have its line.
+void ShowHeard(const WaveData* wave, std::uint64_t sample) {
+    std::int32_t column;
+    if (!wave)
+        SetPlayLine(kNoPlayLine);
+    else if (CutLineColumn(static_cast<double>(sample), GraphWidth(), wave->scaleSize(), &column))
+        SetPlayLine(column);
+}
+
 void Play(const WavePtr& wave, std::uint64_t offset, std::uint64_t length) {
-    if (!StartPlayback(wave, offset, length)) ShowMessage("音声を再生できません", "Error", MB_ICONWARNING | MB_OK);
+    if (!StartPlayback(wave, offset, length, ShowHeard)) GraphReport().Message("音声を再生できません", "Error", MB_ICONWARNING | MB_OK);
 }
 
 void AddItem(HMENU menu, UINT id, const char* text, bool enabled) {
@@ -65,7 +74,7 @@ void ShowGraphMenu(LPARAM screenPoint) {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AddItem(menu, kIdMenuUndo, "元に戻す", CutEdits().CanUndo());
     // The chosen item comes back as WM_COMMAND to the main window.
-    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, MainWindowHandle, nullptr);
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, GetParent(GraphControl()), nullptr);
     DestroyMenu(menu);
 }
 
@@ -100,7 +109,7 @@ void DeleteCutAtMenu() {
 
 void DeleteAllCuts() {
     if (Cuts().Count() == 0) return;
-    if (ShowMessage("すべてのカットを削除しますか？", "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (GraphReport().Message("すべてのカットを削除しますか？", "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (CutEdits().ClearAll()) RedrawGraphForCuts();
 }
 

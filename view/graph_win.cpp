@@ -3,7 +3,6 @@
 // and swapped in under the lock, so the lock is never held while a message is
 // sent; an older drawing that finishes late never replaces a newer one.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <atomic>
 #include <cstring>
@@ -11,8 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/gdi_win.h"
-#include "app/main_window_ids.h"
+#include "support/handles_win.h"
 #include "support/number_text.h"
 #include "view/graph_geometry.h"
 #include "view/view_win.h"
@@ -37,6 +35,13 @@ struct GraphView {
     std::uint64_t sequence = 0;  // of the drawing installed
     bool released = false;
 };
+
+// What the main window attached: set once before any drawing.
+HWND g_graphControl = nullptr;
+HWND g_scrollBar = nullptr;
+WindowReport* g_report = nullptr;
+// The cuts the user has made on this window, with their undo.
+CutBook g_cutBook;
 
 std::mutex g_graphMutex;  // guards g_view and all drawing into its DC
 GraphView g_view;
@@ -98,20 +103,6 @@ void DrawCutListLocked(HDC dc, int width, int height, std::uint64_t dataSize) {
     });
 }
 
-void SetProgress(int position) {
-    SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
-
-// During the strokes: a drawing thread does not wait for the window to take
-// each position (under Wine every such wait is a server round trip and a
-// switch to the window's thread). Sent messages from one thread are still
-// handled in the order sent, so the bar shows the same positions, before the
-// status text that follows them. From the window's own thread (zoom) this is
-// a direct call like SendMessage.
-void SetProgressNoWait(int position) {
-    SendNotifyMessageA(GetDlgItem(MainWindowHandle, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
-
 }  // namespace
 
 namespace {
@@ -133,7 +124,7 @@ GraphView NewDrawing(int width, int height, std::uint64_t sequence) {
 
 // Background, one stroke per step of samples (the progress bar following),
 // and the centre line.
-void DrawWave(HDC dc, const WaveData& wave, int width, int height) {
+void DrawWave(HDC dc, const WaveData& wave, int width, int height, WindowReport& report) {
     {
         GdiObject grey(CreateSolidBrush(kBackgroundColour));
         Selection select(dc, grey.get());
@@ -157,7 +148,7 @@ void DrawWave(HDC dc, const WaveData& wave, int width, int height) {
             MoveToEx(dc, stroke.x, stroke.yFrom, nullptr);
             LineTo(dc, stroke.x, stroke.yTo);
             if (position != shown) {  // at most 101 messages, not one per stroke
-                SetProgressNoWait(position);
+                report.Progress(position);
                 shown = position;
             }
         }
@@ -194,14 +185,15 @@ void DrawWaveformGraph(const WavePtr& wave) {
         std::lock_guard<std::mutex> lock(g_sequenceMutex);
         sequence = ++g_nextSequence;
     }
-    SetControlText(kIdStatus, "WAVファイルのグラフを作成中...");
-    SendDlgItemMessageA(MainWindowHandle, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    WindowReport& report = *g_report;
+    report.Status("WAVファイルのグラフを作成中...");
+    report.ProgressBegin();
     const SIZE size = GraphControlSize();
     GraphView fresh = NewDrawing(size.cx, size.cy, sequence);
-    DrawWave(fresh.dc, *wave, size.cx, size.cy);
+    DrawWave(fresh.dc, *wave, size.cx, size.cy, report);
     Install(fresh, wave);
-    SetControlText(kIdStatus, wave->notice);
-    SetProgress(0);
+    report.Status(wave->notice);
+    report.ProgressEnd();
     PresentGraph();
 }
 
@@ -219,7 +211,17 @@ void StartGraphThread(WavePtr wave) {
 
 int GraphsInFlight() { return g_graphsInFlight.load(); }
 
-HWND GraphControl() { return GetDlgItem(MainWindowHandle, kIdGraph); }
+void AttachGraph(HWND graph, HWND scrollBar, WindowReport& report) {
+    g_graphControl = graph;
+    g_scrollBar = scrollBar;
+    g_report = &report;
+}
+
+WindowReport& GraphReport() { return *g_report; }
+HWND GraphControl() { return g_graphControl; }
+HWND GraphScrollBar() { return g_scrollBar; }
+CutBook& CutEdits() { return g_cutBook; }
+CutList& Cuts() { return g_cutBook.List(); }
 
 SIZE GraphControlSize() {
     RECT rc{};

@@ -1,15 +1,39 @@
-// The waveform view on Windows: the off-screen GraphView, cut lines, zoom,
-// scrolling and the two ways of cutting.
+// The waveform view on Windows: the off-screen GraphView, the cuts and their
+// lines, zoom, scrolling, the ways of cutting and the graph's menu. The main
+// window hands it its controls and its report once, then passes each click's
+// inputs in; the view reads no other control.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
-#include "app/shell_win.h"
 #include "cut/cut_edit.h"
+#include "cut/cut_list.h"
+#include "wave/window_report_win.h"
 
 namespace tw {
+
+// The graph control (on the main window), its scroll bar, and where the view
+// tells the user what happens. Called once, when the window is made.
+void AttachGraph(HWND graph, HWND scrollBar, WindowReport& report);
+// The window's cut list and its undo; Cuts() is its list, for reading.
+CutBook& CutEdits();
+CutList& Cuts();
+
+// Items of the graph's right-click menu (commands of the main window).
+enum GraphMenuId : int {
+    kIdMenuPlayPiece = 1101,
+    kIdMenuPlayFromHere = 1102,
+    kIdMenuStop = 1103,
+    kIdMenuDeleteCut = 1104,
+    kIdMenuDeleteAllCuts = 1105,
+    kIdMenuUndo = 1106,
+};
+// Posted to the main window when pause cutting's cuts are ready (lParam:
+// the result, for FinishPauseCutting).
+constexpr UINT kMsgPauseCutsReady = WM_APP + 1;
 
 // Draws the whole graph for `wave` at the graph control's current size and
 // installs it unless a newer drawing was installed meanwhile. Any thread.
@@ -17,6 +41,9 @@ void DrawWaveformGraph(const WavePtr& wave);
 // The graph control and its client size: the one place they are looked up.
 HWND GraphControl();
 SIZE GraphControlSize();
+HWND GraphScrollBar();
+// Where the view's workers and clicks tell the user what happens.
+WindowReport& GraphReport();
 // Runs DrawWaveformGraph on a thread of its own.
 void StartGraphThread(WavePtr wave);
 struct CutWithColumn {
@@ -47,13 +74,17 @@ void ZoomOut();
 void HandleGraphScroll(int code, int thumb, HWND scrollBar);
 void InitScrollState();
 
-void RunAutoCutting();
-void HandleGraphClick();
+// Cuts at silences below the threshold box's text.
+void RunAutoCutting(const std::string& thresholdText);
+// A left click on the graph: a cut there when cutting, else its sample's value.
+void HandleGraphClick(bool cutting);
 // Pause cutting runs on a worker; its cuts come back to the window's thread
 // (kMsgPauseCutsReady) and are drawn and appended there as one undo step.
-void RunPauseCutting();
-void FinishPauseCutting(LPARAM result);
-
+// An empty threshold text means the estimate.
+void RunPauseCutting(const std::string& thresholdText, double minPauseMs);
+// True when the cuts were for the recording shown; *threshold is then the
+// threshold they were found at.
+bool FinishPauseCutting(LPARAM result, double* threshold);
 
 // The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
 // screen point lParam) and the commands it sends.

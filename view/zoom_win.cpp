@@ -1,7 +1,6 @@
 // Zoom buttons and the horizontal scroll bar of the graph.
 #include <windows.h>
 
-#include "app/main_window_ids.h"
 #include "view/view_win.h"
 #include "view/zoom_scroll.h"
 
@@ -11,7 +10,8 @@ namespace {
 
 ScrollValues g_scroll;  // UI thread only
 
-HWND Control(int id) { return GetDlgItem(MainWindowHandle, id); }
+// The main window, which the graph control scrolls inside.
+HWND Frame() { return GetParent(GraphControl()); }
 
 void ApplyScrollState() {
     SCROLLINFO si{};
@@ -22,12 +22,12 @@ void ApplyScrollState() {
     si.nPage = g_scroll.page;
     si.nPos = g_scroll.pos;
     si.nTrackPos = 0;
-    SetScrollInfo(Control(kIdScrollBar), SB_CTL, &si, TRUE);
+    SetScrollInfo(GraphScrollBar(), SB_CTL, &si, TRUE);
 }
 
 int MainClientWidth() {
     RECT rc{};
-    GetClientRect(MainWindowHandle, &rc);
+    GetClientRect(Frame(), &rc);
     return rc.right - rc.left;
 }
 
@@ -70,9 +70,9 @@ void ZoomOut() {
 
 void HandleGraphScroll(int code, int thumb, HWND scrollBar) {
     // Only the graph's own bar scrolls the graph.
-    if (scrollBar != Control(kIdScrollBar)) return;
+    if (scrollBar != GraphScrollBar()) return;
     RECT outer{};
-    GetWindowRect(MainWindowHandle, &outer);
+    GetWindowRect(Frame(), &outer);
     const int visible = (outer.right - outer.left) - 10;
     ScrollResult r = ApplyScrollCode(code, static_cast<std::uint16_t>(thumb), GraphControlSize().cx, visible, g_scroll);
     if (r.action != ScrollAction::Move) return;

@@ -13,17 +13,16 @@
 #include <thread>
 #include <vector>
 
-#include "app/main_window_ids.h"
-#include "app/shell_win.h"
 #include "cut/piece_writer.h"
 #include "support/number_text.h"
+#include "support/handles_win.h"
 #include "support/text_win.h"
-#include "view/view_win.h"
 #include "wave/format_text.h"
 #include "wave/read_measure.h"
 #include "wave/wave_format.h"
 #include "wave/wave_stats.h"
 #include "wave/wave_win.h"
+#include "wave/window_report_win.h"
 
 namespace tw {
 
@@ -48,21 +47,6 @@ unsigned ProcessorCount() {
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors;
 }
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return h_; }
-    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
 
 // Read once from start to end: on Windows the sequential hint lets the cache
 // read further ahead of a file that is not in memory yet.
@@ -113,18 +97,9 @@ void TouchForReading(const std::uint8_t* at, std::uint32_t size) {
     if (size > 0) (void)bytes[size - 1];
 }
 
-bool Superseded(std::uint64_t drop) { return drop != g_latestDrop.load() || ShellClosing.load(); }
+bool Superseded(WindowReport& report, std::uint64_t drop) { return drop != g_latestDrop.load() || report.Closing(); }
 
-// After a failure that let go of the samples: the window shows no file.
-void ShowNoFile() {
-    static const int kShown[] = {kIdPath, kIdChannels, kIdSampleRate, kIdBits,
-                                 kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage};
-    for (int id : kShown) SetControlText(id, "");
-    SetControlText(kIdStatus, "");
-    ClearGraphView();
-}
-
-void Warn(const std::string& text) { ShowMessage(text, "Error", MB_ICONWARNING | MB_OK); }
+void Warn(WindowReport& report, const std::string& text) { report.Message(text, "Error", MB_ICONWARNING | MB_OK); }
 
 // Reads up to `size` bytes; false on a read error (not on the end of the file).
 bool ReadUpTo(HANDLE file, std::uint8_t* into, DWORD size, DWORD* got) {
@@ -145,9 +120,9 @@ bool ReadUpTo(HANDLE file, std::uint8_t* into, DWORD size, DWORD* got) {
 // recording. Given up for a newer drop or a closing window; a view that went
 // bad meanwhile (file cut short, medium gone) loses the recording, with the
 // message a failed read gives.
-void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::string& path) {
+void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint64_t drop, const std::string& path) {
     // Fresh pages are slow on some machines: the graph comes first.
-    while (GraphsInFlight() > 0 && !Superseded(drop)) Sleep(5);
+    while (report.Drawing() && !Superseded(report, drop)) Sleep(5);
     auto copy = std::make_shared<WaveData>();
     copy->header = view->header;
     copy->pieceHeader = view->pieceHeader;
@@ -156,15 +131,15 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
     copy->sourcePath = view->sourcePath;
     copy->notice = view->notice;
     copy->stats = view->stats;
-    if (Superseded(drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
+    if (Superseded(report, drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
     for (std::uint32_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
-        if (Superseded(drop)) return;
+        if (Superseded(report, drop)) return;
         std::memcpy(copy->bytes + at, view->bytes + at, std::min(kChunkBytes, view->dataSize - at));
     }
     if (view->Damaged()) {
         if (ReplaceCurrentWave(view, nullptr)) {
-            ShowNoFile();
-            Warn("ファイルを読み込めません\r\n" + path);
+            report.NoFile();
+            Warn(report, "ファイルを読み込めません\r\n" + path);
         }
         return;
     }
@@ -173,16 +148,16 @@ void MoveIntoPrivateMemory(const WavePtr& view, std::uint64_t drop, const std::s
 
 // The header and the chunk walk: false (the user told why) when the file
 // cannot be loaded; the file is then positioned at its data.
-bool ReadLayout(HANDLE file, const std::string& path, WaveHeaderBytes* header, WaveLayout* layout) {
+bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, WaveHeaderBytes* header, WaveLayout* layout) {
     // A file shorter than the header leaves zeros, never a previous file's bytes.
     DWORD got = 0;
     if (!ReadUpTo(file, header->data(), static_cast<DWORD>(header->size()), &got)) {
-        Warn("ファイルを読み込めません\r\n" + path);
+        Warn(report, "ファイルを読み込めません\r\n" + path);
         return false;
     }
     // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
     if (got < header->size() || !RiffWaveAccepted(*header)) {
-        Warn("WAVファイルではありません\r\n" + HeaderTagText(*header));
+        Warn(report, "WAVファイルではありません\r\n" + HeaderTagText(*header));
         return false;
     }
     // The fmt and data chunks: at 12 and 36 in a canonical file, else found
@@ -196,15 +171,15 @@ bool ReadLayout(HANDLE file, const std::string& path, WaveHeaderBytes* header, W
         },
         layout);
     if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file, layout->dataOffset))) {
-        Warn("ファイルを読み込めません\r\n" + path);
+        Warn(report, "ファイルを読み込めません\r\n" + path);
         return false;
     }
     if (found == LayoutOutcome::Unsupported) {
-        Warn(std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(*layout) + "\r\n" + path);
+        Warn(report, std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(*layout) + "\r\n" + path);
         return false;
     }
     if (found == LayoutOutcome::NoDataChunk) {
-        Warn("WAVファイルにデータがありません\r\n" + path);
+        Warn(report, "WAVファイルにデータがありません\r\n" + path);
         return false;
     }
     return true;
@@ -213,11 +188,11 @@ bool ReadLayout(HANDLE file, const std::string& path, WaveHeaderBytes* header, W
 // The samples measured as they arrive: straight from the file cache through
 // a view when the file holds them whole and the system maps it, otherwise
 // read into a block of the recording's own.
-ReadMeasureResult MapOrReadSamples(WaveData& wave, HANDLE file, bool whole, const std::string& path) {
+ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE file, bool whole, const std::string& path) {
     const WaveLayout& layout = wave.layout;
     const std::uint32_t dataSize = layout.dataSize;
     const bool concurrent = dataSize > kChunkBytes && ProcessorCount() > 1;
-    auto closing = [] { return ShellClosing.load(); };
+    auto closing = [&report] { return report.Closing(); };
     ReadMeasureResult loaded;
     if (whole && wave.MapFile(file, layout.dataOffset, dataSize)) {
         // The helper thread faults the pages in ahead of the measurement.
@@ -232,8 +207,8 @@ ReadMeasureResult MapOrReadSamples(WaveData& wave, HANDLE file, bool whole, cons
         return loaded;
     }
     if (!wave.Allocate(dataSize)) {
-        ShowNoFile();
-        Warn("メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
+        report.NoFile();
+        Warn(report, "メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
         loaded.outcome = ReadOutcome::Stopped;  // told already
         return loaded;
     }
@@ -250,33 +225,21 @@ ReadMeasureResult MapOrReadSamples(WaveData& wave, HANDLE file, bool whole, cons
         closing, layout.encoding);
 }
 
-void ShowNumbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
-    SetControlText(kIdPath, path);
-    // From the fmt chunk, wherever it is (at 20 in a canonical file).
-    SetControlText(kIdChannels, FormatNumber(layout.channels));
-    SetControlText(kIdSampleRate, FormatNumber(layout.sampleRate));
-    SetControlText(kIdBits, FormatNumber(layout.bitsPerSample));
-    SetControlText(kIdPeak, FormatNumber(stats.peak));
-    SetControlText(kIdNadir, FormatNumber(stats.nadir));
-    SetControlText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
-    SetControlText(kIdAverage, FormatNumber(stats.average));
-}
-
-void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
+void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t drop) {
     const std::string path = ShownPath(widePath);
-    if (Superseded(drop)) return;
-    SetControlText(kIdStatus, "WAVファイルを取得中...");
+    if (Superseded(report, drop)) return;
+    report.Status("WAVファイルを取得中...");
 
     // Existing files only: a dropped path that has vanished must not be created.
     FileHandle file(OpenForReading(widePath));
     if (!file.ok()) {
-        Warn("ファイルを開けません\r\n" + path);
+        Warn(report, "ファイルを開けません\r\n" + path);
         return;
     }
     WaveHeaderBytes header{};
     WaveLayout layout;
-    if (!ReadLayout(file.get(), path, &header, &layout) || Superseded(drop)) return;
-    SetControlText(kIdStatus, "WAVファイルの読み込み中...");
+    if (!ReadLayout(report, file.get(), path, &header, &layout) || Superseded(report, drop)) return;
+    report.Status("WAVファイルの読み込み中...");
 
     // The previous samples are let go before the new block is taken so two
     // long recordings are never held at once; workers still using them keep
@@ -293,25 +256,25 @@ void LoadWave(const std::wstring& widePath, std::uint64_t drop) {
     wave->sourcePath = Utf8FromWide(widePath);
     if (fitted) wave->notice = CodePageFromUtf8(DataFittedText(layout), CP_ACP);
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
-    const ReadMeasureResult loaded = MapOrReadSamples(*wave, file.get(), whole, path);
+    const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
-        ShowNoFile();
-        Warn("ファイルを読み込めません\r\n" + path);
+        report.NoFile();
+        Warn(report, "ファイルを読み込めません\r\n" + path);
         return;
     }
     if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed (or no memory, told)
-    SetControlText(kIdStatus, "WAVファイルの解析中...");
-    ShowNumbers(path, layout, loaded.stats);
+    report.Status("WAVファイルの解析中...");
+    report.Numbers(path, layout, loaded.stats);
     wave->stats = loaded.stats;
     WavePtr shared = wave;
     SetCurrentWave(shared);
-    StartGraphThread(shared);
-    if (wave->Mapped()) MoveIntoPrivateMemory(shared, drop, path);
+    report.Loaded(shared);
+    if (wave->Mapped()) MoveIntoPrivateMemory(report, shared, drop, path);
 }
 
 }  // namespace
 
-void StartWaveLoad(HDROP drop) {
+void StartWaveLoad(HDROP drop, WindowReport& report) {
     // Wide, and the length asked first, so the name is never cut or mapped
     // to another file's name.
     UINT length = DragQueryFileW(drop, 0, nullptr, 0);
@@ -325,12 +288,12 @@ void StartWaveLoad(HDROP drop) {
     if (path.empty()) return;
     const std::uint64_t id = ++g_latestDrop;
     ++g_loadsInFlight;
-    std::thread([path, id] {
+    std::thread([path, id, &report] {
         {
             std::unique_lock<std::mutex> lock(g_turnMutex);
             g_turnChanged.wait(lock, [id] { return g_lastServed == id - 1; });
         }
-        LoadWave(path, id);
+        LoadWave(report, path, id);
         {
             std::lock_guard<std::mutex> lock(g_turnMutex);
             g_lastServed = id;

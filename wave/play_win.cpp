@@ -2,7 +2,7 @@
 // moment it ends or is stopped, so nothing holds the device while it is
 // silent (an open device plays silence on). The device signals an event that
 // a small watcher thread waits on, so the end is seen at once; a timer of the
-// main window moves the play line meanwhile.
+// user-interface thread tells where the sound is meanwhile.
 #include <windows.h>
 #include <mmreg.h>
 #include <mmsystem.h>
@@ -12,9 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "app/main_window_ids.h"
-#include "view/graph_geometry.h"
-#include "view/view_win.h"
 #include "wave/play_win.h"
 #include "wave/wave_format.h"
 
@@ -31,8 +28,11 @@ struct Playback {
     std::uint64_t offset = 0;
     HANDLE signal = nullptr;   // set by the device; owned by the watcher
     std::uint64_t number = 0;  // of this playback, so a watcher knows its own
+    HeardFn heard = nullptr;
+    UINT_PTR timer = 0;        // a timer of the user-interface thread
 };
-// Guards g_play. Taken before the graph's lock (the play line), never after.
+// Guards g_play. Held while `heard` is told (the play line takes the graph's
+// lock inside it), so that lock is never held while this one is taken.
 std::mutex g_playMutex;
 Playback g_play;
 std::uint64_t g_playNumber = 0;
@@ -81,8 +81,9 @@ void CloseLocked(bool cut) {
     waveOutClose(g_play.device);
     // Wakes the watcher, which closes the event once it sees it is not current.
     SetEvent(g_play.signal);
+    const HeardFn heard = g_play.heard;
     g_play = Playback{};
-    SetPlayLine(kNoPlayLine);
+    heard(nullptr, 0);
 }
 
 void Watch(std::uint64_t number, HANDLE signal) {
@@ -98,27 +99,22 @@ void Watch(std::uint64_t number, HANDLE signal) {
     CloseHandle(signal);
 }
 
-void CALLBACK PlayTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK PlayTimer(HWND, UINT, UINT_PTR timer, DWORD) {
     std::lock_guard<std::mutex> lock(g_playMutex);
-    if (!g_play.device) {
-        KillTimer(window, timer);
+    if (!g_play.device || g_play.timer != timer) {
+        KillTimer(nullptr, timer);
         return;
     }
     MMTIME heard{};
     heard.wType = TIME_BYTES;
     if (waveOutGetPosition(g_play.device, &heard, sizeof heard) != MMSYSERR_NOERROR || heard.wType != TIME_BYTES) return;
     const std::uint64_t played = std::min<std::uint64_t>(heard.u.cb, g_play.buffer.dwBufferLength);
-    // Where a cut at the sample being heard would have its line.
-    std::int32_t column;
-    const WaveData& wave = *g_play.wave;
-    if (CutLineColumn(static_cast<double>((g_play.offset + played) / wave.sampleBytes()), GraphControlSize().cx,
-                      wave.scaleSize(), &column))
-        SetPlayLine(column);
+    g_play.heard(g_play.wave.get(), (g_play.offset + played) / g_play.wave->sampleBytes());
 }
 
 }  // namespace
 
-bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length) {
+bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length, HeardFn heard) {
     StopPlayback();
     if (!wave || offset >= wave->dataSize) return true;
     WAVEFORMATEXTENSIBLE format;
@@ -142,6 +138,7 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
     g_play.wave = wave;
     g_play.offset = offset;
     g_play.signal = signal;
+    g_play.heard = heard;
     g_play.number = ++g_playNumber;
     // The device only reads the buffer; the samples are never written through it.
     g_play.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
@@ -152,7 +149,7 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
         CloseLocked(true);
         return false;
     }
-    SetTimer(MainWindowHandle, kTimerPlayLine, kPlayLineIntervalMs, PlayTimer);
+    g_play.timer = SetTimer(nullptr, 0, kPlayLineIntervalMs, PlayTimer);
     return true;
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/shell_win.h"
+#include "wave/wave_data_win.h"
 
 namespace tw {
 
@@ -11,7 +11,10 @@ namespace tw {
 // byte `offset` (whole frames of the file's block alignment) in the file's
 // own format, without waiting. The device is open only while it plays. False
 // when no device takes that format: nothing plays then. User-interface thread.
-bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length);
+// `heard` is told the sample being heard every few milliseconds while it
+// plays, and told nullptr once it has ended or stopped.
+using HeardFn = void (*)(const WaveData* wave, std::uint64_t sample);
+bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length, HeardFn heard);
 void StopPlayback();
 bool PlaybackActive();
 

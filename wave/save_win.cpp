@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/main_window_ids.h"
-#include "app/shell_win.h"
 #include "cut/piece_writer.h"
 #include "support/text_win.h"
 #include "wave/wave_format.h"
@@ -23,8 +23,30 @@ namespace {
 
 std::atomic<int> g_savesInFlight{0};
 
-void Warn(const std::string& text, const std::string& caption) {
-    if (!ShellClosing) ShowMessage(text, caption, MB_ICONWARNING | MB_OK);
+// Pieces being written right now; FinishSaves waits for none.
+std::mutex g_writeMutex;
+std::condition_variable g_writeDone;
+int g_piecesInFlight = 0;
+bool g_finishing = false;
+
+// False once the window has closed: no new piece is started then.
+bool BeginPieceWrite(WindowReport& report) {
+    std::lock_guard<std::mutex> lock(g_writeMutex);
+    if (g_finishing || report.Closing()) return false;
+    ++g_piecesInFlight;
+    return true;
+}
+
+void EndPieceWrite() {
+    {
+        std::lock_guard<std::mutex> lock(g_writeMutex);
+        --g_piecesInFlight;
+    }
+    g_writeDone.notify_all();
+}
+
+void Warn(WindowReport& report, const std::string& text, const std::string& caption) {
+    if (!report.Closing()) report.Message(text, caption, MB_ICONWARNING | MB_OK);
 }
 
 // The window's texts are in the ANSI code page, the writer's in UTF-8.
@@ -38,15 +60,6 @@ std::string Utf8FromAnsi(const std::string& text) {
 
 std::string AnsiFromUtf8(const std::string& text) { return CodePageFromUtf8(text, CP_ACP); }
 
-// What one save works on. Taken on the user-interface thread at the click, so
-// a drop or a cut that follows the click at once can never slip into it.
-struct SaveJob {
-    std::string name;           // the name box, UTF-8
-    std::uint32_t digits = 3;
-    WavePtr wave;               // kept alive by the job while a new file loads
-    std::vector<double> cuts;   // ascending
-};
-
 // Pieces are written by two threads, taking the next piece as they finish
 // one: each new file page costs a page of fresh memory, which on some
 // machines (a VM that hands out memory at first touch) is the whole cost of
@@ -54,13 +67,15 @@ struct SaveJob {
 constexpr int kWriters = 2;
 
 struct SaveRun {
-    explicit SaveRun(const SaveJob& job)
+    SaveRun(const SaveJob& job, WindowReport& report)
         : save(PlanPieceSave(job.cuts, job.wave->pieceHeader, job.wave->sampleBytes(), job.wave->bytes, job.wave->dataSize,
                              // An empty box names the pieces after the recording, a bare name puts them beside it.
                              job.name.empty() ? WithoutWavTail(job.wave->sourcePath)
-                                              : InFolder(FolderPart(job.wave->sourcePath), job.name),
-                             job.digits)) {}
+                                              : InFolder(FolderPart(job.wave->sourcePath), Utf8FromAnsi(job.name)),
+                             PieceDigits(job.digits))),
+          report(report) {}
     const PieceSave save;
+    WindowReport& report;
     std::mutex mutex;
     std::vector<PieceFailure> failures;
     std::size_t next = 0;   // the next piece nobody has taken
@@ -75,7 +90,7 @@ void WritePieces(SaveRun& run) {
             // window leaves its first pieces, never one after a gap.
             std::lock_guard<std::mutex> lock(run.mutex);
             if (run.stopped || run.next == run.save.pieces.size()) return;
-            if (!BeginPieceWrite()) {
+            if (!BeginPieceWrite(run.report)) {
                 run.stopped = true;
                 return;
             }
@@ -91,45 +106,45 @@ void WritePieces(SaveRun& run) {
     }
 }
 
-void SaveCuts(const SaveJob& job) {
+void SaveCuts(const SaveJob& job, WindowReport& report) {
     if (!job.wave) {
-        Warn("保存するWAVファイルが読み込まれていません", "Error");
+        Warn(report, "保存するWAVファイルが読み込まれていません", "Error");
         return;
     }
-    SaveRun run(job);
+    SaveRun run(job, report);
     // A save never mixes with an earlier one: one name taken and nothing is written.
     const std::vector<std::string> taken = NamesInTheWay(run.save);
     if (!taken.empty()) {
-        Warn(AnsiFromUtf8(NamesInTheWayText(taken, "\r\n")), "Error");
+        Warn(report, AnsiFromUtf8(NamesInTheWayText(taken, "\r\n")), "Error");
         return;
     }
     std::vector<std::thread> writers;
     for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
     for (std::thread& writer : writers) writer.join();
-    if (run.stopped || ShellClosing) return;
+    if (run.stopped || report.Closing()) return;
     if (run.failures.empty()) {
-        ShowMessage("保存しました", "", MB_OK);
+        report.Message("保存しました", "", MB_OK);
         return;
     }
     std::sort(run.failures.begin(), run.failures.end(),
               [](const PieceFailure& a, const PieceFailure& b) { return a.piece < b.piece; });
-    Warn(AnsiFromUtf8(SaveFailedText(run.save, run.failures, "\r\n")), "エラー");
+    Warn(report, AnsiFromUtf8(SaveFailedText(run.save, run.failures, "\r\n")), "エラー");
 }
 
 }  // namespace
 
-void StartSaveCuts() {
-    SaveJob job;
-    job.name = Utf8FromAnsi(GetControlText(kIdPrefix));
-    job.digits = PieceDigits(GetControlText(kIdDigits));
-    job.wave = CurrentWave();
-    // The list itself is left sorted, as a save always leaves it.
-    if (job.wave) job.cuts = Cuts().SortAndSnapshot();
+void StartSaveCuts(SaveJob job, WindowReport& report) {
     ++g_savesInFlight;
-    std::thread([job = std::move(job)] {
-        SaveCuts(job);
+    std::thread([job = std::move(job), &report] {
+        SaveCuts(job, report);
         --g_savesInFlight;
     }).detach();
+}
+
+void FinishSaves() {
+    std::unique_lock<std::mutex> lock(g_writeMutex);
+    g_finishing = true;
+    g_writeDone.wait_for(lock, std::chrono::minutes(2), [] { return g_piecesInFlight == 0; });
 }
 
 int SavesInFlight() { return g_savesInFlight.load(); }

@@ -1,12 +1,31 @@
-// Loading a dropped file and saving the cut pieces on worker threads.
+// Loading a dropped file and saving the cut pieces on worker threads; each
+// tells the user what happens through the window's report.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "wave/window_report_win.h"
+
 namespace tw {
 
-void StartWaveLoad(HDROP drop);
-void StartSaveCuts();
+void StartWaveLoad(HDROP drop, WindowReport& report);
+
+// What one save works on, taken at the click so a drop or a cut that follows
+// at once can never slip into it.
+struct SaveJob {
+    std::string name;           // the name box, in the window's code page
+    std::string digits;         // the digits box
+    WavePtr wave;               // kept alive by the job while a new file loads
+    std::vector<double> cuts;   // ascending
+};
+void StartSaveCuts(SaveJob job, WindowReport& report);
+// Lets pieces being written finish (no file is left claiming more data than
+// it holds) and starts no more.
+void FinishSaves();
 
 }  // namespace tw

@@ -1,21 +1,20 @@
 #!/usr/bin/env bash
-# The build's layers, checked from the sources' own includes: support, wave,
-# cut, view geometry (the core: no windows.h, nothing from a higher layer),
-# the Win32 shell on top, the command line on the core only. With --shell,
-# also that no file outside app/ includes an app/ header (the workers' side
-# of the shell does not meet that yet).
+# The build's layers, checked from the sources' own includes.
+#   core:  support, wave, cut, view (no *_win file): no windows.h, nothing from
+#          a higher layer, nothing of the shell.
+#   shell: every *_win file and app/: any core header, and shell headers of
+#          its own layer or below (support, wave, view, then app on top), so
+#          only app/ includes app/ headers; and only app/ touches a control.
+#   cli:   the core and support only.
 set -u
-shell_rule=0
-[ "${1:-}" = --shell ] && shell_rule=1
 cd "$(dirname "$0")/../.."
 failures=0
 fail() { echo "layers: $*"; failures=$((failures + 1)); }
 includes() { grep -HnE '^\s*#\s*include\s*[<"]' "$@" 2>/dev/null; }
 
-rank() {  # layer of a project header path: support 0, wave 1, cut 2, view 3, shell 4
+rank() {  # layer of a project path by its folder; -1 for anything else
   case $1 in
     support/*) echo 0 ;;
-    *_win.h) echo 4 ;;
     wave/*) echo 1 ;;
     cut/*) echo 2 ;;
     view/*) echo 3 ;;
@@ -24,28 +23,44 @@ rank() {  # layer of a project header path: support 0, wave 1, cut 2, view 3, sh
     *) echo -1 ;;
   esac
 }
+is_shell() { case $1 in app/*|*_win.cpp|*_win.h) return 0 ;; *) return 1 ;; esac; }
 
 for f in $(git ls-files 'support/*' 'wave/*' 'cut/*' 'view/*' 'app/*' 'cli/*' | grep -E '\.(h|cpp)$'); do
   mine=$(rank "$f")
-  case $f in *_win.cpp|*_win.h) shell=1 ;; *) shell=0 ;; esac
-  case $f in cli/*) cli=1 ;; *) cli=0 ;; esac
   while IFS= read -r line; do
     inc=$(echo "$line" | sed -E 's/.*#\s*include\s*[<"]([^">]+)[">].*/\1/')
     case $inc in
       windows.h|shellapi.h|commctrl.h|mmsystem.h|shlobj.h|psapi.h)
-        [ "$shell" = 1 ] || fail "$f: core file includes <$inc>" ;;
+        is_shell "$f" || fail "$f: core file includes <$inc>" ;;
     esac
-    if [ "$shell_rule" = 1 ]; then
-      case $inc in app/*) case $f in app/*) ;; *) fail "$f: includes $inc (only app/ includes app/ headers)" ;; esac ;; esac
-    fi
     r=$(rank "$inc")
     [ "$r" = -1 ] && continue
-    if [ "$cli" = 1 ]; then
-      case $inc in cli/*|support/*) ;; *_win.h|app/*) fail "$f: the command line includes the shell's $inc" ;; esac
-    elif [ "$shell" = 0 ] && [ "$r" -gt "$mine" ]; then
-      fail "$f: includes $inc from a higher layer"
-    fi
+    case $f in
+      cli/*)
+        case $inc in cli/*|support/*) ;; *_win.h|app/*) fail "$f: the command line includes the shell's $inc" ;; esac ;;
+      *)
+        if is_shell "$f"; then
+          if is_shell "$inc" && [ "$r" -gt "$mine" ]; then
+            case $inc in
+              app/*) fail "$f: includes $inc (only app/ includes app/ headers)" ;;
+              *) fail "$f: includes $inc from a higher layer of the shell" ;;
+            esac
+          fi
+        elif is_shell "$inc"; then
+          fail "$f: core file includes the shell's $inc"
+        elif [ "$r" -gt "$mine" ]; then
+          fail "$f: includes $inc from a higher layer"
+        fi ;;
+    esac
   done < <(includes "$f")
 done
+
+# The window's controls are app/'s: the workers are told their inputs and
+# report what the user must see.
+while IFS= read -r hit; do
+  fail "$hit: touches a control outside app/"
+done < <(git ls-files 'support/*' 'wave/*' 'cut/*' 'view/*' 'cli/*' |
+         xargs grep -nE 'GetDlgItem|GetWindowText|SetDlgItem|SendDlgItemMessage' 2>/dev/null | cut -d: -f1,2)
+
 echo "layers: $failures problems"
 [ "$failures" = 0 ]

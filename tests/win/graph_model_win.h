@@ -139,8 +139,8 @@ inline bool ControlShowsBitmap(const std::string& what) {
     if (!twt::Check(!bitmap.pixels.empty(), what + ": a bitmap is installed")) return false;
     HWND control = twt::Control(1000);
     RECT visible{};
-    GetClientRect(tw::MainWindowHandle, &visible);
-    MapWindowPoints(tw::MainWindowHandle, control, reinterpret_cast<POINT*>(&visible), 2);
+    GetClientRect(tw::TheShell().main.handle, &visible);
+    MapWindowPoints(tw::TheShell().main.handle, control, reinterpret_cast<POINT*>(&visible), 2);
     int x0 = std::max<int>(0, visible.left), x1 = std::min<int>(bitmap.width, visible.right);
     int y0 = std::max<int>(0, visible.top), y1 = std::min<int>(bitmap.height, visible.bottom);
     HDC dc = GetDC(control);

@@ -99,14 +99,14 @@ void InitHarness() {
 
 void OpenMainWindow() {
     tw::StartUpShell(false);
-    Check(tw::MainWindowHandle != nullptr, "main window created");
+    Check(tw::TheShell().main.handle != nullptr, "main window created");
     Pump(200);
 }
 
 void CloseMainWindow() {
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
     Check(tw::RunMessageLoop() == 0, "loop ends with exit code 0");
-    Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
+    Check(!IsWindow(tw::TheShell().main.handle), "main window destroyed");
     tw::FinishShell();
 }
 
@@ -158,7 +158,7 @@ void DropPaths(const std::vector<std::basic_string<Char>>& paths, BOOL wide) {
     }
     *out = 0;
     GlobalUnlock(memory);
-    SendMessageA(tw::MainWindowHandle, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    SendMessageA(tw::TheShell().main.handle, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 }  // namespace
 
@@ -210,11 +210,11 @@ int CloseSmallWindows() {
     return static_cast<int>(windows.size());
 }
 
-HWND Control(int id) { return GetDlgItem(tw::MainWindowHandle, id); }
+HWND Control(int id) { return GetDlgItem(tw::TheShell().main.handle, id); }
 
 std::string ControlText(int id) {
     char buffer[4096] = {0};
-    GetDlgItemTextA(tw::MainWindowHandle, id, buffer, sizeof buffer);
+    GetDlgItemTextA(tw::TheShell().main.handle, id, buffer, sizeof buffer);
     return buffer;
 }
 
@@ -375,7 +375,7 @@ PopupMenu RightClickGraph(int x, int y, DWORD holdMs) {
 }
 
 void ChooseMenuItem(UINT id) {
-    PostMessageA(tw::MainWindowHandle, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    PostMessageA(tw::TheShell().main.handle, WM_COMMAND, MAKEWPARAM(id, 0), 0);
     Pump(30);
 }
 

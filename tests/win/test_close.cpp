@@ -105,7 +105,7 @@ void CheckPieces(const std::string& prefix, std::uint32_t salt, const std::strin
 BOOL CALLBACK CloseMainWhenVersionShows(HWND window, LPARAM) {
     char cls[32] = {0};
     GetClassNameA(window, cls, sizeof cls);
-    if (std::strcmp(cls, "NORMALDLG") == 0 && IsWindowVisible(window)) PostMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    if (std::strcmp(cls, "NORMALDLG") == 0 && IsWindowVisible(window)) PostMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
@@ -128,11 +128,11 @@ int main() {
                 EnumWindows(CloseMainWhenVersionShows, 0);
             }
         }).detach();
-        PostMessageA(tw::MainWindowHandle, WM_COMMAND, 1036, 0);
+        PostMessageA(tw::TheShell().main.handle, WM_COMMAND, 1036, 0);
         Progress("closing with the Version window open");
         tw::RunMessageLoop();
         tw::FinishShell();
-        Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
+        Check(!IsWindow(tw::TheShell().main.handle), "main window destroyed");
         return Finish();
     }
 
@@ -155,15 +155,15 @@ int main() {
 
     Progress("closing in the middle");
     SendMessageA(Control(1032), BM_CLICK, 0, 0);  // drawn on this thread before the saves start
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("a\\p").c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("a\\p").c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("b\\p").c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("b\\p").c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     DropFiles({second});
     DropFiles({first});
-    SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+    SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
     CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-    Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
+    Check(!IsWindow(tw::TheShell().main.handle), "main window destroyed");
     const DWORD closing = GetTickCount();
     tw::FinishShell();
     std::printf("FinishShell waited %lu ms; saves still running %d, loads %d, graphs %d\n", GetTickCount() - closing,

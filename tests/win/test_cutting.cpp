@@ -27,7 +27,7 @@ namespace {
 // ---- driving the window -------------------------------------------------
 
 void SetThreshold(const std::string& text) {
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, text.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, text.c_str());
 }
 
 void RunAutoCut() { SendMessageA(Control(1029), BM_CLICK, 0, 0); }
@@ -296,7 +296,7 @@ void CheckHandCuts() {
             BoxRecord box = Boxes()[0];
             Check(box.caption == "ボリューム", what + " caption [" + Hex(box.caption) + "]");
             Check(box.text == want, what + " text [" + Hex(box.text) + "] want [" + Hex(want) + "]");
-            Check(box.owner == tw::MainWindowHandle, what + " owned by the main window");
+            Check(box.owner == tw::TheShell().main.handle, what + " owned by the main window");
             if (Check(g_look.seen, what + " box seen by the hook")) {
                 Check(g_look.buttons == 1 && g_look.okButton, what + " OK button only");
                 Check(!g_look.icon, what + " no icon");
@@ -307,7 +307,7 @@ void CheckHandCuts() {
     // The hook tells an icon and extra buttons apart at all.
     ClearBoxes();
     g_look = BoxLook{};
-    MessageBoxA(tw::MainWindowHandle, "x", "y", MB_OKCANCEL | MB_ICONERROR);
+    MessageBoxA(tw::TheShell().main.handle, "x", "y", MB_OKCANCEL | MB_ICONERROR);
     Check(g_look.seen && g_look.icon && g_look.buttons == 2, "hook sees icon and two buttons on a control box");
     UnhookWindowsHookEx(g_hook);
 
@@ -521,7 +521,7 @@ void CheckCuttingWhileDrawing() {
         if (GraphWidth() == w) break;
     }
     const int zoomed = GraphWidth();
-    SendMessageA(tw::MainWindowHandle, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 1700),
+    SendMessageA(tw::TheShell().main.handle, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 1700),
                  reinterpret_cast<LPARAM>(Control(1031)));
     Pump(50);
     POINT at{2000, 80};

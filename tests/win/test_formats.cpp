@@ -29,7 +29,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::vector<std::string> SaveBoxes(const std::string& prefix) {
     size_t before = Boxes().size();
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, prefix.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitIdle(), prefix + " save finishes");
     std::vector<std::string> texts;
@@ -99,7 +99,7 @@ void CheckCorpus() {
             std::printf("ff_speech: peak %s nadir %s average %s over %u bytes\n", ControlText(1011).c_str(),
                         ControlText(1014).c_str(), ControlText(1028).c_str(), static_cast<unsigned>(data.size()));
 
-        SetDlgItemTextA(tw::MainWindowHandle, 1016, r.threshold);
+        SetDlgItemTextA(tw::TheShell().main.handle, 1016, r.threshold);
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
         const std::vector<double> cuts = tw::Cuts().Snapshot();
         Check(cuts.size() >= 10, name + " auto cutting finds many cuts (" + std::to_string(cuts.size()) + ")");
@@ -136,13 +136,13 @@ Shown DropAndCut(const std::string& name) {
     for (int id : {1005, 1007, 1011, 1014, 1024, 1028}) s.texts.push_back(ControlText(id));
     s.bits = ControlText(1009);
     s.picture = gm::InstalledPicture();
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, "300");
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, "300");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     s.cuts = tw::Cuts().Snapshot();
     tw::Cuts().Clear();
     SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, "");
-    SetDlgItemTextA(tw::MainWindowHandle, 1042, "200");  // the sentences' pauses are short
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, "");
+    SetDlgItemTextA(tw::TheShell().main.handle, 1042, "200");  // the sentences' pauses are short
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     Check(WaitIdle(), name + " pause cutting ends");
     s.pauseCuts = tw::Cuts().Snapshot();

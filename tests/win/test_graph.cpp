@@ -122,7 +122,7 @@ void BlankControl() {
 
 void PaintMainWindow() {
     // Only the main window itself: its WM_PAINT must put the picture back.
-    RedrawWindow(tw::MainWindowHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOCHILDREN);
+    RedrawWindow(tw::TheShell().main.handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOCHILDREN);
     Pump(10);
 }
 
@@ -378,9 +378,9 @@ void CheckOverlaps() {
     DropFiles({big});
     int paints = 0;
     while (tw::LoadsInFlight() > 0 || tw::GraphsInFlight() > 0) {
-        SendMessageA(tw::MainWindowHandle, WM_PAINT, 0, 0);
+        SendMessageA(tw::TheShell().main.handle, WM_PAINT, 0, 0);
         SendMessageA(Control(1034), BM_CLICK, 0, 0);
-        RedrawWindow(tw::MainWindowHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        RedrawWindow(tw::TheShell().main.handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         Pump(1);
         ++paints;
     }

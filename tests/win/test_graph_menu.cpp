@@ -63,7 +63,7 @@ int Column(double position) {
 }
 
 void RunAutoCut(const char* threshold) {
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, threshold);
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, threshold);
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
 }
 
@@ -127,7 +127,7 @@ void CheckEditing() {
         const bool asked = std::strstr(step.what, "delete all") != nullptr;
         if (CheckEq(Boxes().size() - boxes, size_t(asked ? 1 : 0), std::string(step.what) + ": boxes") && asked) {
             const BoxRecord box = Boxes().back();
-            Check(box.owner == tw::MainWindowHandle && box.text == "すべてのカットを削除しますか？",
+            Check(box.owner == tw::TheShell().main.handle && box.text == "すべてのカットを削除しますか？",
                   std::string(step.what) + ": the question, owned by the main window");
         }
         CheckMenu(Column(second), step.greyedAfter, std::string(step.what) + ": menu after");
@@ -139,7 +139,7 @@ void CheckEditing() {
     ChooseMenuItem(tw::kIdMenuDeleteCut);
     std::vector<double> left = tw::Cuts().Snapshot();
     std::sort(left.begin(), left.end());
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("edited").c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("edited").c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitIdle(), "save after a deletion ends");
     const Bytes data(file.begin() + 44, file.end());
@@ -204,7 +204,7 @@ void CheckPiecesHeard() {
         RunAutoCut("300");
         const size_t cuts = tw::Cuts().Count();
         Check(cuts >= 3, std::string(r.fixture) + ": auto cuts placed");
-        SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath(r.prefix).c_str());
+        SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath(r.prefix).c_str());
         SendMessageA(Control(1030), BM_CLICK, 0, 0);
         WaitIdle();
         const Bytes data = DataOf(Fixture(r.fixture));

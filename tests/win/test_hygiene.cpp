@@ -164,15 +164,15 @@ void Cycle(int n) {
     SendMessageA(Control(1033), BM_CLICK, 0, 0);
     // Cuts only in the first cycle (three, in the tone bursts): the list never
     // shrinks; the second save finds its names taken and shows one box.
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, n == 0 ? "100" : "0");
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, n == 0 ? "100" : "0");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     SendMessageA(Control(1034), BM_CLICK, 0, 0);
-    InvalidateRect(tw::MainWindowHandle, nullptr, TRUE);
-    UpdateWindow(tw::MainWindowHandle);
+    InvalidateRect(tw::TheShell().main.handle, nullptr, TRUE);
+    UpdateWindow(tw::TheShell().main.handle);
 
     std::string dir = WorkPath("h" + std::to_string(n));
     CreateDirectoryA(dir.c_str(), nullptr);
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, (dir + "\\p").c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, (dir + "\\p").c_str());
     size_t boxes = Boxes().size();
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitBoxes(boxes + 1) && WaitIdle(), "cycle " + std::to_string(n) + " save");
@@ -189,7 +189,7 @@ void Cycle(int n) {
     ClickGraph(200, 80);  // value mode: a box from this thread
 
     ++g_versionsOpened;
-    PostMessageA(tw::MainWindowHandle, WM_COMMAND, 1036, 0);
+    PostMessageA(tw::TheShell().main.handle, WM_COMMAND, 1036, 0);
     // Closed from another thread: this one is inside the window's modal loop.
     std::thread([] {
         while (g_versionsClosed.load() < g_versionsOpened) {
@@ -197,7 +197,7 @@ void Cycle(int n) {
             g_versionsClosed += CloseSmallWindows();
         }
     }).detach();
-    Check(WaitUntil([] { return g_versionsClosed.load() >= g_versionsOpened && !IsWindow(tw::VersionWindowHandle); },
+    Check(WaitUntil([] { return g_versionsClosed.load() >= g_versionsOpened && !IsWindow(tw::TheShell().version); },
                     10000),
           "cycle " + std::to_string(n) + " Version window opened and closed");
     WaitIdle();

@@ -69,7 +69,7 @@ const ExpectedControl kExpected[] = {
 };
 
 void CheckControls() {
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     int count = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
     CheckEq(count, 39, "the 36 child controls and the 3 of pause cutting");
@@ -104,12 +104,12 @@ void CheckControls() {
         Check((ex & e.exStyle) == e.exStyle, id + " extended style");
         // The graph rectangle and the scroll bar keep no font of their own.
         if (e.id != 1000 && e.id != 1031)
-            Check(SendMessageA(c, WM_GETFONT, 0, 0) == reinterpret_cast<LRESULT>(tw::MainWindowFont), id + " font");
+            Check(SendMessageA(c, WM_GETFONT, 0, 0) == reinterpret_cast<LRESULT>(tw::TheShell().main.font), id + " font");
     }
 }
 
 void CheckWindowAndMenu() {
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     char title[256] = {0};
     GetWindowTextA(main, title, sizeof title);
     CheckEq(std::string(title), std::string("Tarnwick Ver.0.20"), "title");
@@ -129,7 +129,7 @@ void CheckWindowAndMenu() {
     Check((GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "accepts dropped files");
 
     HMENU bar = GetMenu(main);
-    Check(bar == tw::MenuBar, "menu bar attached");
+    Check(bar == tw::TheShell().main.menuBar, "menu bar attached");
     char text[64] = {0};
     GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
     CheckEq(std::string(text), std::string("情報"), "menu bar entry");
@@ -279,7 +279,7 @@ void CheckRejections() {
         if (!boxes.empty()) {
             CheckEq(boxes[0].caption, std::string("Error"), r.path + " caption");
             Check(boxes[0].text == r.text, r.path + " text [" + Hex(boxes[0].text) + "]");
-            Check(boxes[0].owner == tw::MainWindowHandle, r.path + " box owned by the main window");
+            Check(boxes[0].owner == tw::TheShell().main.handle, r.path + " box owned by the main window");
         }
         CheckEq(ControlText(1003), pathBefore, r.path + " keeps the earlier path");
         CheckShown(before, r.path + " keeps the earlier numbers");

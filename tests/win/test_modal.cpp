@@ -148,7 +148,7 @@ std::vector<DWORD> g_adTicks;
 LRESULT CALLBACK GetMessageHook(int code, WPARAM removal, LPARAM lParam) {
     if (code == HC_ACTION && removal == PM_REMOVE) {
         const MSG* m = reinterpret_cast<const MSG*>(lParam);
-        if (m->message == WM_TIMER && m->wParam == 0 && m->hwnd && m->hwnd == tw::AdvertisementWindowHandle) {
+        if (m->message == WM_TIMER && m->wParam == 0 && m->hwnd && m->hwnd == tw::TheShell().advertisement) {
             std::lock_guard<std::mutex> lock(g_tickMutex);
             g_adTicks.push_back(GetTickCount());
         }
@@ -187,10 +187,10 @@ void CheckAdWindowShape(HWND ad) {
     HICON small = reinterpret_cast<HICON>(SendMessageA(ad, WM_GETICON, ICON_SMALL, 0));
     Check(small != nullptr, "advertisement small icon set");
     Check(small == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101)), "advertisement small icon is resource 101");
-    CheckChildren(ad, kAdChildren, sizeof kAdChildren / sizeof kAdChildren[0], tw::AdvertisementWindowFont,
+    CheckChildren(ad, kAdChildren, sizeof kAdChildren / sizeof kAdChildren[0], tw::TheShell().advertisementFont,
                   "advertisement");
-    CheckFont(tw::AdvertisementWindowFont, "advertisement font");
-    Check(tw::AdvertisementWindowFont != tw::VersionWindowFont && tw::AdvertisementWindowFont != tw::MainWindowFont,
+    CheckFont(tw::TheShell().advertisementFont, "advertisement font");
+    Check(tw::TheShell().advertisementFont != tw::TheShell().versionFont && tw::TheShell().advertisementFont != tw::TheShell().main.font,
           "each window has a font of its own");
 }
 
@@ -274,10 +274,10 @@ void CheckStartUpWithAdvertisement() {
     script.join();
     UnhookWindowsHookEx(hook);
 
-    Check(tw::MainWindowHandle != nullptr && IsWindowVisible(tw::MainWindowHandle), "main window created after OK");
-    Check(FindWindowA("NORMAL0", nullptr) == tw::MainWindowHandle, "one main window");
-    Check(!IsWindow(tw::AdvertisementWindowHandle), "advertisement destroyed");
-    Check(IsWindowEnabled(tw::MainWindowHandle), "main window enabled");
+    Check(tw::TheShell().main.handle != nullptr && IsWindowVisible(tw::TheShell().main.handle), "main window created after OK");
+    Check(FindWindowA("NORMAL0", nullptr) == tw::TheShell().main.handle, "one main window");
+    Check(!IsWindow(tw::TheShell().advertisement), "advertisement destroyed");
+    Check(IsWindowEnabled(tw::TheShell().main.handle), "main window enabled");
     MSG quit;
     Check(!PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), "the advertisement's quit did not leak out");
 }
@@ -296,7 +296,7 @@ int WithVersionWindow(bool viaMenu, const std::function<void(HWND)>& script) {
         HWND v = WaitShown("NORMALDLG", "Version", 10000);
         // Shown first, then the owner is disabled as the nested loop starts.
         DWORD start = GetTickCount();
-        while (v && IsWindowEnabled(tw::MainWindowHandle) && GetTickCount() - start < 3000) Sleep(2);
+        while (v && IsWindowEnabled(tw::TheShell().main.handle) && GetTickCount() - start < 3000) Sleep(2);
         if (Check(v != nullptr, "Version window shown")) {
             script(v);
             if (IsWindow(v)) SendMessageA(v, WM_CLOSE, 0, 0);
@@ -307,9 +307,9 @@ int WithVersionWindow(bool viaMenu, const std::function<void(HWND)>& script) {
     });
     int result = -1;
     if (viaMenu) {
-        PostMessageA(tw::MainWindowHandle, WM_COMMAND, MAKEWPARAM(1036, 0), 0);
+        PostMessageA(tw::TheShell().main.handle, WM_COMMAND, MAKEWPARAM(1036, 0), 0);
     } else {
-        result = tw::RunModalWindow(tw::MainWindowHandle, "Version");
+        result = tw::RunModalWindow(tw::TheShell().main.handle, "Version");
     }
     WaitUntil([&] { return done.load(); }, 60000);
     helper.join();
@@ -366,7 +366,7 @@ void CheckEditBox(HWND edit, const std::string& what) {
 }
 
 void CheckVersionWindow(HWND v, bool full) {
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     Check(!IsWindowEnabled(main), "main window disabled while Version is open");
     Check(GetWindow(v, GW_OWNER) == main, "Version owned by the main window");
     CheckEq(ClassOf(v), std::string("NORMALDLG"), "Version class");
@@ -391,9 +391,9 @@ void CheckVersionWindow(HWND v, bool full) {
         if (info.hbmColor) DeleteObject(info.hbmColor);
         if (info.hbmMask) DeleteObject(info.hbmMask);
     }
-    CheckChildren(v, kVersionChildren, sizeof kVersionChildren / sizeof kVersionChildren[0], tw::VersionWindowFont,
+    CheckChildren(v, kVersionChildren, sizeof kVersionChildren / sizeof kVersionChildren[0], tw::TheShell().versionFont,
                   "Version");
-    CheckFont(tw::VersionWindowFont, "Version font");
+    CheckFont(tw::TheShell().versionFont, "Version font");
     std::string mail = Text(GetDlgItem(v, 1003)), site = Text(GetDlgItem(v, 1016));
     Check(mail.size() > 12 && mail.compare(mail.size() - 12, 12, "@example.com") == 0, "mail address " + mail);
     Check(site.find("example.com") != std::string::npos && site.compare(0, 4, "http") == 0, "web address " + site);
@@ -407,13 +407,13 @@ void CheckVersionFromMenu() {
         // The close box sends WM_SYSCOMMAND SC_CLOSE, which becomes WM_CLOSE.
         SendMessageA(v, WM_SYSCOMMAND, SC_CLOSE, 0);
         Check(!IsWindow(v), "close box closes Version");
-        Check(IsWindowEnabled(tw::MainWindowHandle), "main window enabled again");
+        Check(IsWindowEnabled(tw::TheShell().main.handle), "main window enabled again");
     });
-    Check(IsWindowEnabled(tw::MainWindowHandle), "main window enabled after the menu's Version");
+    Check(IsWindowEnabled(tw::TheShell().main.handle), "main window enabled after the menu's Version");
 }
 
 void CheckVersionPlacement() {
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     RECT home = Outer(main);
     struct Place {
         int x, y;
@@ -463,7 +463,7 @@ void CheckRepeatedOpening() {
             icon = reinterpret_cast<HICON>(SendDlgItemMessageA(v, 1000, STM_GETICON, 0, 0));
             SendMessageA(v, (i % 2) ? WM_CLOSE : WM_SYSCOMMAND, (i % 2) ? 0 : SC_CLOSE, 0);
         });
-        if (result == 0 && IsWindowEnabled(tw::MainWindowHandle) && !IsWindow(tw::VersionWindowHandle)) ++closedOk;
+        if (result == 0 && IsWindowEnabled(tw::TheShell().main.handle) && !IsWindow(tw::TheShell().version)) ++closedOk;
         if (icon && icons.size() < 5) icons.push_back(icon);
         if (i == 9) {
             gdi10 = GetGuiResources(self, GR_GDIOBJECTS);
@@ -500,7 +500,7 @@ void CheckWorkersServedWhileOpen() {
         DWORD start = GetTickCount();
         while ((tw::LoadsInFlight() || tw::GraphsInFlight()) && GetTickCount() - start < 30000) Sleep(10);
         Check(tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0, "load and graph finish under Version");
-        Check(IsWindow(v) && !IsWindowEnabled(tw::MainWindowHandle), "Version still open, main still disabled");
+        Check(IsWindow(v) && !IsWindowEnabled(tw::TheShell().main.handle), "Version still open, main still disabled");
         CheckEq(ControlText(1003), speech, "path shown while Version is open");
         CheckEq(ControlText(1005), std::string("1"), "channels shown while Version is open");
         CheckEq(ControlText(1007), std::string("22050"), "rate shown while Version is open");
@@ -524,7 +524,7 @@ void CheckWorkersServedWhileOpen() {
 // The main window closed from outside while Version is open (its owned
 // window goes with it): the program must still end.
 void CheckMainClosedUnderVersion() {
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     bool bothGone = false;
     std::thread helper([&] {
         HWND v = WaitShown("NORMALDLG", "Version", 10000);
@@ -549,7 +549,7 @@ void CheckMainClosedUnderVersion() {
 int main() {
     InitHarness();
     CheckStartUpWithAdvertisement();
-    if (tw::MainWindowHandle) {
+    if (tw::TheShell().main.handle) {
         Pump(100);
         CheckVersionFromMenu();
         CheckVersionPlacement();

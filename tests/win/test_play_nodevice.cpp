@@ -16,7 +16,7 @@ int main() {
     const std::string path = Fixture("bursts.wav");
     DropFiles({path});
     Check(WaitIdle() && ControlText(1003) == path, "loaded");
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, "300");
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, "300");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     const std::vector<double> cuts = tw::Cuts().Snapshot();
     const gm::Picture picture = gm::InstalledPicture();
@@ -30,7 +30,7 @@ int main() {
         Pump(200);
         const std::vector<BoxRecord> boxes = Boxes();
         Check(boxes.size() == 1 && boxes[0].text == "音声を再生できません" && boxes[0].caption == "Error" &&
-                  boxes[0].owner == tw::MainWindowHandle,
+                  boxes[0].owner == tw::TheShell().main.handle,
               what + ": cannot play, owned by the main window");
         Check(!tw::PlaybackActive(), what + ": nothing plays");
         Check(tw::Cuts().Snapshot() == cuts, what + ": cuts unchanged");

@@ -120,7 +120,7 @@ std::vector<BoxRecord> BoxesSince(size_t before) {
 // Clicks "save" with the prefix and returns the message boxes of that save.
 std::vector<BoxRecord> Save(const std::string& prefix) {
     size_t before = Boxes().size();
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, prefix.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitIdle(), prefix + " save finishes");
     return BoxesSince(before);
@@ -134,7 +134,7 @@ void CheckBoxes(const std::vector<BoxRecord>& got, const std::vector<Box>& want,
         std::string at = what + " message " + std::to_string(i);
         Check(got[i].text == want[i].first, at + " text [" + Hex(got[i].text) + "]");
         Check(got[i].caption == want[i].second, at + " caption [" + Hex(got[i].caption) + "]");
-        Check(got[i].owner == tw::MainWindowHandle, at + " owned by the main window");
+        Check(got[i].owner == tw::TheShell().main.handle, at + " owned by the main window");
     }
 }
 
@@ -237,7 +237,7 @@ void CheckHandCutFixtures() {
 
 std::vector<double> AutoCut(const std::string& threshold) {
     size_t before = tw::Cuts().Count();
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, threshold.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, threshold.c_str());
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     Pump(20);
     auto all = tw::Cuts().Snapshot();
@@ -376,12 +376,12 @@ void CheckNames() {
     int number = 0;
     for (const auto& d : digits) {
         const std::string prefix = WorkPath("digits" + std::to_string(number++));
-        SetDlgItemTextA(tw::MainWindowHandle, 1021, d.first);
+        SetDlgItemTextA(tw::TheShell().main.handle, 1021, d.first);
         CheckBoxes(Save(prefix), {kSaved}, std::string("digits ") + d.first);
         Check(ReadFileBytes(prefix + d.second) == ReadFileBytes(WorkPath("src\\bare_001.wav")),
               std::string("digits ") + d.first + " name of piece 1");
     }
-    SetDlgItemTextA(tw::MainWindowHandle, 1021, "3");
+    SetDlgItemTextA(tw::TheShell().main.handle, 1021, "3");
 
     // Names the file system refuses: every piece fails, one box at the end
     // says so, nothing is written, nothing overflows.
@@ -487,8 +487,8 @@ void CheckWorkDuringSave() {
     ClearCuts();
     AppendCuts(cuts);
     size_t before = Boxes().size();
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("busy").c_str());
-    SetDlgItemTextA(tw::MainWindowHandle, 1016, "100");
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("busy").c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1016, "100");
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     // No message pumped in between: auto cutting on this file, then a new file.
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
@@ -515,7 +515,7 @@ void CloseDuringSave() {
     const double quarter = size / 8.0;  // samples
     ClearCuts();
     AppendCuts({quarter, 2 * quarter, 3 * quarter});
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("close").c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("close").c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitUntil([] { return Exists(WorkPath("close_000.wav")); }, 30000), "the big save starts");
     CloseMainWindow();

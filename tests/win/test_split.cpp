@@ -108,9 +108,9 @@ int main() {
             WaitIdle();
         }
         CheckEq(GraphWidth(), r.width, what + ": graph width");
-        SetDlgItemTextA(tw::MainWindowHandle, 1016, r.threshold);
+        SetDlgItemTextA(tw::TheShell().main.handle, 1016, r.threshold);
         SendMessageA(Control(1040), BM_SETCHECK, r.pauseMs ? BST_CHECKED : BST_UNCHECKED, 0);
-        SetDlgItemTextA(tw::MainWindowHandle, 1042, std::to_string(r.pauseMs).c_str());
+        SetDlgItemTextA(tw::TheShell().main.handle, 1042, std::to_string(r.pauseMs).c_str());
         const size_t steps = tw::CutEdits().UndoSteps();
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
         Check(WaitIdle(), what + ": cutting ends");
@@ -139,7 +139,7 @@ int main() {
             }
         }
         ClearBoxes();
-        SetDlgItemTextA(tw::MainWindowHandle, 1019, WorkPath("win_" + base).c_str());
+        SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("win_" + base).c_str());
         SendMessageA(Control(1030), BM_CLICK, 0, 0);
         Check(WaitIdle() && WaitBoxes(1), what + ": window saves");
         CheckEq(Boxes().size(), size_t{1}, what + ": one message, no failure");

@@ -58,19 +58,19 @@ void CheckCloseDuringCountdown() {
     Check(!mainBefore, "no main window before the advertisement closed");
     Check(goneAtOnce, "WM_CLOSE destroys the advertisement at once");
     Check(tookMs < 5000, "start-up went on without waiting for the countdown (" + std::to_string(tookMs) + " ms)");
-    Check(tw::MainWindowHandle != nullptr && IsWindowVisible(tw::MainWindowHandle), "main window created");
-    Check(IsWindowEnabled(tw::MainWindowHandle), "main window enabled");
+    Check(tw::TheShell().main.handle != nullptr && IsWindowVisible(tw::TheShell().main.handle), "main window created");
+    Check(IsWindowEnabled(tw::TheShell().main.handle), "main window enabled");
     MSG quit;
     Check(!PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), "the advertisement's quit stayed in its loop");
     // Its timer died with it: nothing ticks on afterwards.
     Pump(1300);
-    Check(!IsWindow(tw::AdvertisementWindowHandle), "advertisement stays destroyed");
+    Check(!IsWindow(tw::TheShell().advertisement), "advertisement stays destroyed");
     Check(ShownModal() == nullptr, "no modal window left");
 }
 
 void CheckUnknownNames() {
     const char* names[] = {"", "version", "VERSION", "Version ", "advertisement", "Advert", "NORMALDLG", "About"};
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     for (const char* name : names) {
         std::string what = std::string("name [") + name + "]";
         // A quit already queued shows whether a nested loop ran: a loop would
@@ -96,11 +96,11 @@ void CheckUnknownNames() {
 int main() {
     InitHarness();
     CheckCloseDuringCountdown();
-    if (tw::MainWindowHandle) {
+    if (tw::TheShell().main.handle) {
         CheckUnknownNames();
-        SendMessageA(tw::MainWindowHandle, WM_CLOSE, 0, 0);
+        SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
         CheckEq(tw::RunMessageLoop(), 0, "loop ends with exit code 0");
-        Check(!IsWindow(tw::MainWindowHandle), "main window destroyed");
+        Check(!IsWindow(tw::TheShell().main.handle), "main window destroyed");
     }
     tw::FinishShell();
     return Finish();

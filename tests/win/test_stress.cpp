@@ -318,7 +318,7 @@ void ClickSave(bool used) {
         // Some names carry "ソ", whose second byte is 0x5C.
         s.prefix = s.dir + (Below(3) == 0 ? "\\ソ" : "\\p");
     }
-    SetDlgItemTextA(tw::MainWindowHandle, 1019, s.prefix.c_str());
+    SetDlgItemTextA(tw::TheShell().main.handle, 1019, s.prefix.c_str());
     const int reads = g_prefixReads.load();
     s.wave = tw::CurrentWave();
     s.loadRunning = tw::LoadsInFlight() > 0;
@@ -372,7 +372,7 @@ int g_versionsOpened = 0;
 constexpr size_t kCutCap = 60;  // the list only grows; keeps saves to a few hundred files
 
 void Act(int action) {
-    HWND main = tw::MainWindowHandle;
+    HWND main = tw::TheShell().main.handle;
     switch (action) {
         case 0: case 1: case 2: Progress("drop good"); Drop(true); break;
         case 3: Progress("drop bad"); Drop(false); break;

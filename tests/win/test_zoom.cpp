@@ -28,7 +28,7 @@ bool WaitForDrawing() {
 RECT GraphRect() {
     RECT r{};
     GetWindowRect(Control(1000), &r);
-    MapWindowPoints(nullptr, tw::MainWindowHandle, reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(nullptr, tw::TheShell().main.handle, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
 
@@ -42,7 +42,7 @@ SCROLLINFO BarInfo() {
 
 int ClientWidth() {
     RECT r{};
-    GetClientRect(tw::MainWindowHandle, &r);
+    GetClientRect(tw::TheShell().main.handle, &r);
     return r.right - r.left;
 }
 
@@ -156,7 +156,7 @@ struct ScrollStep {
 };
 
 void SendScroll(int code, int thumb, HWND bar) {
-    SendMessageA(tw::MainWindowHandle, WM_HSCROLL, MAKEWPARAM(code, thumb), reinterpret_cast<LPARAM>(bar));
+    SendMessageA(tw::TheShell().main.handle, WM_HSCROLL, MAKEWPARAM(code, thumb), reinterpret_cast<LPARAM>(bar));
 }
 
 void CheckScrolling(const Loaded& l) {

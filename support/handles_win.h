@@ -1,9 +1,25 @@
-// Small owners for GDI objects and device contexts (copying deleted).
+// Small owners for the shell's handles: files, GDI objects, device contexts
+// (copying deleted).
 #pragma once
 
 #include <windows.h>
 
 namespace tw {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    ~FileHandle() {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE get() const { return h_; }
+    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
 
 class GdiObject {
 public:
