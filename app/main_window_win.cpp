@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cmath>
 #include <vector>
 
 #include "app/child_control_win.h"
@@ -148,14 +147,12 @@ void MainWindow::OnAutoCut() {
         RunAutoCutting(Text(kIdThreshold));
         return;
     }
-    // Anything that is not a positive length is the default, written back so
-    // the user sees what is used.
-    double pauseMs = ParseNumber(Text(kIdPauseLength));
-    if (!(pauseMs >= 1 && pauseMs <= 3600000)) {
-        pauseMs = kDefaultPauseMs;
+    // Anything that is not a positive length is the default, written back
+    // once a run uses it so the user sees what is used.
+    const double typed = ParseNumber(Text(kIdPauseLength));
+    const bool usable = typed >= 1 && typed <= 3600000;
+    if (RunPauseCutting(Text(kIdThreshold), usable ? typed : kDefaultPauseMs) && !usable)
         SetText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
-    }
-    RunPauseCutting(Text(kIdThreshold), pauseMs);
 }
 
 void MainWindow::OnPauseCutsReady(LPARAM result) {

@@ -43,9 +43,9 @@ PauseAudio AudioOf(const WaveData& wave) {
 
 }  // namespace
 
-void RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
+bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
     WavePtr wave = CurrentWave();
-    if (!wave || g_pauseJobs.load() > 0) return;  // one run at a time: a second click would double every cut
+    if (!wave || g_pauseJobs.load() > 0) return false;
     auto job = std::make_unique<PauseJob>();
     job->wave = wave;
     const ThresholdText text = ReadThresholdText(thresholdText);
@@ -60,6 +60,7 @@ void RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
             --g_pauseJobs;
         }
     }).detach();
+    return true;
 }
 
 bool FinishPauseCutting(LPARAM result, double* threshold) {

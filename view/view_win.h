@@ -80,8 +80,9 @@ void RunAutoCutting(const std::string& thresholdText);
 void HandleGraphClick(bool cutting);
 // Pause cutting runs on a worker; its cuts come back to the window's thread
 // (kMsgPauseCutsReady) and are drawn and appended there as one undo step.
-// An empty threshold text means the estimate.
-void RunPauseCutting(const std::string& thresholdText, double minPauseMs);
+// An empty threshold text means the estimate. False when it did not start
+// (no recording, or a run still going: a second would double every cut).
+bool RunPauseCutting(const std::string& thresholdText, double minPauseMs);
 // True when the cuts were for the recording shown; *threshold is then the
 // threshold they were found at.
 bool FinishPauseCutting(LPARAM result, double* threshold);
