@@ -2,15 +2,23 @@
 set(TW_WIN_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
 target_compile_options(unit_tests PRIVATE ${TW_WIN_FLAGS})
 
-file(GLOB TW_SHELL_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/app/*_win.cpp
-  ${CMAKE_SOURCE_DIR}/wave/*_win.cpp
-  ${CMAKE_SOURCE_DIR}/view/*_win.cpp)
-list(FILTER TW_SHELL_SOURCES EXCLUDE REGEX "winmain_win\\.cpp$")
-add_library(tarnwick_shell STATIC ${TW_SHELL_SOURCES})
-target_link_libraries(tarnwick_shell PUBLIC tarnwick_core comctl32 shell32 gdi32 user32 winmm kernel32)
-target_compile_options(tarnwick_shell PRIVATE ${TW_WARNINGS} ${TW_WIN_FLAGS})
-target_compile_definitions(tarnwick_shell PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# The shell in three layers over the core, each linking only those below it:
+#   tarnwick_workers  wave/*_win: loading, saving, playback, the recording
+#                     shown; they know the window only as a WindowReport
+#   tarnwick_graph    view/*_win: the graph, its cuts, zoom, the ways of
+#                     cutting and the graph's menu
+#   tarnwick_shell    app/: start-up, the windows; implements the report
+function(tw_shell_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*_win.cpp)
+  list(FILTER sources EXCLUDE REGEX "winmain_win\\.cpp$")
+  add_library(${name} STATIC ${sources})
+  target_link_libraries(${name} PUBLIC ${ARGN})
+  target_compile_options(${name} PRIVATE ${TW_WARNINGS} ${TW_WIN_FLAGS})
+  target_compile_definitions(${name} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endfunction()
+tw_shell_library(tarnwick_workers wave tarnwick_core shell32 user32 winmm kernel32)
+tw_shell_library(tarnwick_graph view tarnwick_workers gdi32 user32)
+tw_shell_library(tarnwick_shell app tarnwick_graph comctl32 shell32 gdi32 user32)
 
 enable_language(RC)
 add_executable(Tarnwick WIN32 app/winmain_win.cpp res/tarnwick.rc)
