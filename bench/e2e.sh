@@ -142,7 +142,7 @@ release_fresh() {
 }
 time_it() {  # name, read|cold|warm, command...
   local name=$1 state=$2; shift 2
-  local times=()
+  local times=() files=0
   for _ in $(seq "$PEER_RUNS"); do
     rm -rf "$T/o"; mkdir -p "$T/o"
     if [ "$state" = cold ]; then hold_fresh; sleep "$SETTLE"; fi
@@ -178,8 +178,9 @@ saveWarm=$(fig save_warm_s)
 lcs=$(fig load_cut_save_s); lgcs=$(fig load_graph_cut_save_s)
 peak=$(fig peak_working_set_bytes); rss=$(fig time_v_max_rss_bytes)
 growth=$(fig private_growth_at_graph_bytes); peakPrivate=$(fig peak_pagefile_bytes)
-r() { echo "scale=3; $1 / $2" | bc -l; }
-add() { echo "$*" | tr ' ' '+' | bc -l; }
+# A peer left out (TW_E2E_PEER_RUNS=0) has no figure: its ratios print nan.
+r() { case "$1 $2" in *nan*) echo nan ;; *) echo "scale=3; $1 / $2" | bc -l ;; esac; }
+add() { case "$*" in *nan*) echo nan ;; *) echo "$*" | tr ' ' '+' | bc -l ;; esac; }
 echo
 echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig pieces) pieces, graph $(fig graph_width) columns; this machine: $MACHINE_NOTE):"
 echo "  (stage_* are seconds from the drop; probe_* are raw operations on the same file in the same process)"
