@@ -335,16 +335,22 @@ int main(int argc, char** argv) {
     PrintInt("graph_width", graphRect.right);
     Print("zoom_redraws_s", zoomTotal);
 
-    // Pause cutting at the estimated threshold: on a worker, done when its
-    // cuts are on the graph; then undone, so the save below is the same.
+    // Pause cutting at the estimated threshold and at a typed one: on a
+    // worker, done when its cuts are on the graph; then undone, so the save
+    // below is the same.
     SendMessageA(Control(tw::kIdPauseMode), BM_SETCHECK, BST_CHECKED, 0);
+    const struct { const char* text; const char* figure; } pauseRuns[] = {{"", "pause_cut"}, {"2000", "pause_cut_t2000"}};
+    for (const auto& run : pauseRuns) {
+        SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdThreshold, run.text);
+        const double pauseStart = Now();
+        SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
+        WaitFine([] { return tw::PauseCutsInFlight() == 0; });
+        Print((std::string(run.figure) + "_s").c_str(), Now() - pauseStart);
+        PrintInt(run.figure == std::string("pause_cut") ? "pause_cuts" : "pause_cuts_t2000",
+                 static_cast<long long>(tw::Cuts().Count()));
+        SendMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0);
+    }
     SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdThreshold, "");
-    const double pauseStart = Now();
-    SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
-    WaitFine([] { return tw::PauseCutsInFlight() == 0; });
-    Print("pause_cut_s", Now() - pauseStart);
-    PrintInt("pause_cuts", static_cast<long long>(tw::Cuts().Count()));
-    SendMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0);
     SendMessageA(Control(tw::kIdPauseMode), BM_SETCHECK, BST_UNCHECKED, 0);
 
     // Automatic cutting: synchronous on this (the UI) thread.

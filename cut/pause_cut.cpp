@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,120 +17,263 @@ namespace tw {
 
 namespace {
 
-// How far above the quietest level around it a stretch may be and still be
-// quiet, and how far below the loudest level around it it must be for that:
-// a room whose noise rises keeps its pauses, a steady tone never becomes one.
+// What counts as speech: the band of the voice, so hum, rumble and hiss
+// weigh nothing.
+constexpr double kBandLowHz = 200.0;
+constexpr double kBandHighHz = 8000.0;
+// The band is judged on groups of frames summed to at least this rate: the
+// sum is the first low-pass, and the filters then run on a fraction of the frames.
+constexpr double kBandRateHz = 22050.0;
+constexpr double kSettleMs = 50.0;  // the filters' start-up, left out of the level
+// Voiced sounds (vowels, nasals) carry most of their energy below this; a
+// loud stretch with no window that does is a breath, a click or a hiss, not speech.
+constexpr double kVoicedHz = 1000.0;
+constexpr double kVoicedShare = 0.55;  // of the stretch's energy; room noise and breaths hold about 0.45
+// A stretch this far above the limit is speech whatever its colour.
+constexpr double kSurelySpeechDb = 30.0;
+// Longer than the closure of a stop consonant inside a word.
+constexpr double kJoinMs = 100.0;
+// How far speech goes on beyond where its level meets the room's: always
+// kSpeechPadMs, and for speech less than kClearAboveFloorDb above the room,
+// kHiddenMsPerDb for every decibel it falls short (its decays are hidden longer).
+constexpr double kSpeechPadMs = 30.0;
+constexpr double kClearAboveFloorDb = 35.0;
+constexpr double kHiddenMsPerDb = 6.0;
+constexpr double kWordsMs = 500.0;
+
+// A window is quiet while its level stays within kFloorMarginDb of the
+// quietest level around it (the room's noise), and only while it is at least
+// kBelowSpeechDb below the loudest level around it, so a steady tone never
+// becomes a pause and a speaker barely above the noise still has pauses.
 constexpr double kFloorMarginDb = 8.0;
-constexpr double kBelowSpeechDb = 15.0;
+constexpr double kBelowSpeechDb = 13.0;
 constexpr double kAroundSeconds = 3.0;
-constexpr std::size_t kSmoothWindows = 5;  // 50 ms of windows before the floor is taken
+constexpr std::size_t kMedianWindows = 5;  // a click of a window or two never breaks a pause
 
 double DbToPower(double db) { return std::pow(10.0, db / 10.0); }
 
-// Sum over the channels of value^2 for each of the frames [first, first + count).
-class FrameEnergies {
-public:
-    explicit FrameEnergies(const PauseAudio& audio) : audio_(audio) {}
-
-    void Read(std::uint64_t first, std::size_t count, std::uint64_t* out) {
-        const std::size_t ch = audio_.channels;
-        const std::size_t perRead = std::max<std::size_t>(1, kValues / ch);
-        for (std::size_t done = 0; done < count;) {
-            const std::size_t frames = std::min(count - done, perRead);
-            ReadSamples(audio_.data, audio_.encoding, (first + done) * ch, frames * ch, values_);
-            const std::int16_t* v = values_;
-            for (std::size_t f = 0; f < frames; ++f) {
-                std::uint64_t e = 0;
-                for (std::size_t c = 0; c < ch; ++c, ++v) e += static_cast<std::uint64_t>(std::int32_t{*v} * std::int32_t{*v});
-                out[done + f] = e;
-            }
-            done += frames;
-        }
-    }
-
-private:
-    static constexpr std::size_t kValues = 4096;
-    const PauseAudio& audio_;
-    std::int16_t values_[kValues];
-};
-
-// Sum of value^2 over n values.
-std::uint64_t SumOfSquares(const std::int16_t* v, std::size_t n) {
-    std::uint64_t sum = 0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Each pair's sum of squares is at most 2^31, so it is read unsigned.
-    const __m128i zero = _mm_setzero_si128();
-    __m128i acc = zero;  // two 64-bit lanes
-    for (; i + 8 <= n; i += 8) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
-        const __m128i pairs = _mm_madd_epi16(x, x);
-        acc = _mm_add_epi64(acc, _mm_unpacklo_epi32(pairs, zero));
-        acc = _mm_add_epi64(acc, _mm_unpackhi_epi32(pairs, zero));
-    }
-    std::uint64_t lanes[2];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), acc);
-    sum = lanes[0] + lanes[1];
-#endif
-    for (; i < n; ++i) sum += static_cast<std::uint64_t>(std::int32_t{v[i]} * std::int32_t{v[i]});
-    return sum;
-}
-
-// The level is judged over windows of two half-windows ("blocks"), so every
-// window of the window's length holds at least one whole block: a block as
-// loud as a window may be makes every window over it loud.
 struct Geometry {
     std::uint64_t frames = 0;
-    std::uint64_t block = 0;    // frames per half-window; 0 for data shorter than a window
-    std::uint64_t window = 0;   // frames per window
-    std::uint64_t windows = 0;  // whole windows, at least 1 when there are frames
+    std::uint32_t group = 1;   // frames summed into one value of the band signal
+    double bandRate = 0;       // values of the band signal a second
+    std::uint64_t window = 0;  // frames per window: whole groups
+    std::uint64_t windows = 0; // whole windows
 };
 
 Geometry GeometryOf(const PauseAudio& audio) {
     Geometry g;
-    if (audio.channels == 0 || audio.data == nullptr) return g;
+    if (audio.channels == 0 || audio.data == nullptr || audio.sampleRate == 0) return g;
     g.frames = audio.sampleCount / audio.channels;
-    if (g.frames == 0) return g;
-    const double half = std::round(audio.sampleRate * kPauseWindowMs / 2000.0);
-    g.block = static_cast<std::uint64_t>(std::max(1.0, half));
-    g.window = 2 * g.block;
-    if (g.window > g.frames) {
-        g.block = 0;
-        g.window = g.frames;
-    }
+    g.group = static_cast<std::uint32_t>(std::max(1.0, std::floor(audio.sampleRate / kBandRateHz)));
+    g.bandRate = static_cast<double>(audio.sampleRate) / g.group;
+    const double perWindow = std::max(1.0, std::round(g.bandRate * kPauseWindowMs / 1000.0));
+    g.window = static_cast<std::uint64_t>(perWindow) * g.group;
     g.windows = g.frames / g.window;
     return g;
 }
 
-// Energy of each whole block.
-std::vector<std::uint64_t> BlockEnergies(const PauseAudio& audio, const Geometry& g) {
-    std::vector<std::uint64_t> energies;
-    if (g.block == 0) return energies;
-    const std::uint64_t count = g.frames / g.block;
-    const std::size_t values = static_cast<std::size_t>(g.block * audio.channels);
-    std::vector<std::int16_t> buffer(values);
-    energies.resize(count);
-    for (std::uint64_t k = 0; k < count; ++k) {
-        ReadSamples(audio.data, audio.encoding, k * values, values, buffer.data());
-        energies[k] = SumOfSquares(buffer.data(), values);
+// A second-order section (Butterworth), direct form II transposed.
+struct Biquad {
+    float b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    float z1 = 0, z2 = 0;
+
+    static Biquad Pass(bool high, double cornerHz, double rate) {
+        Biquad q;
+        if (cornerHz <= 0 || cornerHz >= 0.45 * rate) return q;  // no room for it: passes all
+        const double w = 2.0 * 3.14159265358979323846 * cornerHz / rate;
+        const double c = std::cos(w);
+        const double alpha = std::sin(w) / std::sqrt(2.0);
+        const double a0 = 1 + alpha;
+        const double edge = high ? (1 + c) / 2 : (1 - c) / 2;
+        q.b0 = static_cast<float>(edge / a0);
+        q.b1 = static_cast<float>((high ? -2 * edge : 2 * edge) / a0);
+        q.b2 = static_cast<float>(edge / a0);
+        q.a1 = static_cast<float>(-2 * c / a0);
+        q.a2 = static_cast<float>((1 - alpha) / a0);
+        return q;
     }
-    return energies;
+
+    float Step(float x) {
+        const float y = b0 * x + z1;
+        z1 = b1 * x - a1 * y + z2;
+        z2 = b2 * x - a2 * y;
+        return y;
+    }
+};
+
+constexpr std::size_t kLanes = 4;  // stretches of the band signal filtered side by side
+
+// Sum of every value of `groups` groups of `values` values each.
+
+// Sum of every value of `groups` groups of `values` 16-bit values each, times
+// `scale`, into every kLanes-th float of `out`. `v` holds the values in the
+// host's order, aligned or not.
+void SumGroups(const std::uint8_t* v, std::size_t values, std::size_t groups, float scale, float* out);
+
+template <std::size_t kValues>
+void SumFixed(const std::uint8_t* v, std::size_t groups, float scale, float* out) {
+    for (std::size_t k = 0; k < groups; ++k, v += 2 * kValues) {
+        std::int16_t x[kValues];
+        std::memcpy(x, v, sizeof x);
+        std::int32_t s = 0;
+        for (std::size_t i = 0; i < kValues; ++i) s += x[i];
+        out[k * kLanes] = static_cast<float>(s) * scale;
+    }
 }
 
-// Mean square of each whole window, all channels together.
-std::vector<double> WindowPowers(const PauseAudio& audio, const Geometry& g, const std::vector<std::uint64_t>& blocks) {
-    std::vector<double> powers(g.windows);
-    const double norm = static_cast<double>(g.window) * audio.channels;
-    if (g.block == 0) {  // one window of all the frames
-        std::vector<std::uint64_t> energies(g.window);
-        FrameEnergies(audio).Read(0, g.window, energies.data());
-        std::uint64_t sum = 0;
-        for (std::uint64_t e : energies) sum += e;
-        powers[0] = static_cast<double>(sum) / norm;
-        return powers;
+void SumGroups(const std::uint8_t* v, std::size_t values, std::size_t groups, float scale, float* out) {
+    switch (values) {  // the common layouts, unrolled
+        case 1: SumFixed<1>(v, groups, scale, out); return;
+        case 2: SumFixed<2>(v, groups, scale, out); return;
+        case 4: SumFixed<4>(v, groups, scale, out); return;
+        case 8: SumFixed<8>(v, groups, scale, out); return;
+        default: break;
     }
-    for (std::uint64_t j = 0; j < g.windows; ++j) powers[j] = static_cast<double>(blocks[2 * j] + blocks[2 * j + 1]) / norm;
-    return powers;
+    for (std::size_t k = 0; k < groups; ++k) {
+        std::int32_t s = 0;
+        for (std::size_t i = 0; i < values; ++i, v += 2) {
+            std::int16_t x;
+            std::memcpy(&x, v, 2);
+            s += x;
+        }
+        out[k * kLanes] = static_cast<float>(s) * scale;
+    }
+}
+
+// The speech band of each whole window: its mean square, on the 16-bit scale
+// of one channel (the channels are mixed), and the share of it below
+// kVoicedHz, where voiced sounds have most of their energy and breaths,
+// hiss and clicks little.
+struct Band {
+    std::vector<double> power;
+    std::vector<float> voiced;
+};
+
+// kLanes stretches of the band signal filtered side by side, one in each
+// lane, so that the filters' recurrences run in step in one vector.
+#if defined(__SSE2__)
+struct Lanes {
+    __m128 v;
+    static Lanes Of(float x) { return {_mm_set1_ps(x)}; }
+    static Lanes Load(const float* p) { return {_mm_loadu_ps(p)}; }
+    void Store(float* p) const { _mm_storeu_ps(p, v); }
+    friend Lanes operator+(Lanes a, Lanes b) { return {_mm_add_ps(a.v, b.v)}; }
+    friend Lanes operator-(Lanes a, Lanes b) { return {_mm_sub_ps(a.v, b.v)}; }
+    friend Lanes operator*(Lanes a, Lanes b) { return {_mm_mul_ps(a.v, b.v)}; }
+};
+#else
+struct Lanes {
+    float v[kLanes];
+    static Lanes Of(float x) { return {{x, x, x, x}}; }
+    static Lanes Load(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
+    void Store(float* p) const { std::copy(v, v + kLanes, p); }
+    template <class Op>
+    static Lanes Map(Lanes a, Lanes b, Op op) {
+        for (std::size_t i = 0; i < kLanes; ++i) a.v[i] = op(a.v[i], b.v[i]);
+        return a;
+    }
+    friend Lanes operator+(Lanes a, Lanes b) { return Map(a, b, [](float x, float y) { return x + y; }); }
+    friend Lanes operator-(Lanes a, Lanes b) { return Map(a, b, [](float x, float y) { return x - y; }); }
+    friend Lanes operator*(Lanes a, Lanes b) { return Map(a, b, [](float x, float y) { return x * y; }); }
+};
+#endif
+
+struct LaneFilter {
+    Lanes b0, b1, b2, a1, a2;
+    Lanes z1 = Lanes::Of(0), z2 = Lanes::Of(0);
+
+    explicit LaneFilter(const Biquad& q)
+        : b0(Lanes::Of(q.b0)), b1(Lanes::Of(q.b1)), b2(Lanes::Of(q.b2)), a1(Lanes::Of(q.a1)), a2(Lanes::Of(q.a2)) {}
+
+    Lanes Step(Lanes x) {
+        const Lanes y = b0 * x + z1;
+        z1 = b1 * x - a1 * y + z2;
+        z2 = b2 * x - a2 * y;
+        return y;
+    }
+};
+
+// Windows [first, end) of the band, into `band`: the range is cut into
+// kLanes stretches, and each stretch's filters start a little before it, so
+// they have settled when it begins.
+void BandRange(const PauseAudio& audio, const Geometry& g, std::uint64_t first, std::uint64_t end, Band* band) {
+    const std::size_t groupValues = static_cast<std::size_t>(g.group) * audio.channels;
+    const std::size_t perWindow = static_cast<std::size_t>(g.window / g.group);
+    const std::uint64_t settle = static_cast<std::uint64_t>(kSettleMs / kPauseWindowMs);
+    const std::uint64_t stretch = (end - first + kLanes - 1) / kLanes;
+    std::uint64_t from[kLanes];
+    std::uint64_t start[kLanes];
+    for (std::size_t i = 0; i < kLanes; ++i) {
+        start[i] = std::min(end, first + i * stretch);
+        from[i] = start[i] >= settle + first || i == 0 ? (start[i] >= settle ? start[i] - settle : 0) : first;
+    }
+    constexpr std::size_t kChunkValues = 1 << 14;
+    const std::size_t chunkWindows = std::max<std::size_t>(1, kChunkValues / (perWindow * groupValues));
+    std::vector<std::int16_t> values(chunkWindows * perWindow * groupValues);
+    std::vector<float> mixed(chunkWindows * perWindow * kLanes);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    const bool direct = audio.encoding == SampleEncoding::Pcm16;  // the file's values as they are
+#else
+    const bool direct = false;
+#endif
+    LaneFilter high(Biquad::Pass(true, kBandLowHz, g.bandRate));
+    LaneFilter low(Biquad::Pass(false, kBandHighHz, g.bandRate));
+    LaneFilter voice(Biquad::Pass(false, kVoicedHz, g.bandRate));
+    const float scale = 1.0f / static_cast<float>(groupValues);
+    const std::uint64_t longest = start[0] + stretch - from[0] + settle;
+    for (std::uint64_t done = 0; done < longest; done += chunkWindows) {
+        // Each lane's next chunk; a lane past its stretch reads nothing and is ignored.
+        std::uint64_t laneEnd[kLanes];
+        for (std::size_t i = 0; i < kLanes; ++i) {
+            laneEnd[i] = i + 1 < kLanes ? std::min(end, start[i] + stretch) : end;
+            const std::uint64_t w0 = from[i] + done;
+            const std::size_t n = w0 < laneEnd[i] ? static_cast<std::size_t>(std::min<std::uint64_t>(chunkWindows, laneEnd[i] - w0)) : 0;
+            for (std::size_t k = n * perWindow; k < chunkWindows * perWindow; ++k) mixed[k * kLanes + i] = 0;
+            if (n == 0) continue;
+            const std::uint64_t firstValue = w0 * g.window * audio.channels;
+            const std::uint8_t* bytes = audio.data + 2 * firstValue;
+            if (!direct) {
+                ReadSamples(audio.data, audio.encoding, firstValue, n * perWindow * groupValues, values.data());
+                bytes = reinterpret_cast<const std::uint8_t*>(values.data());
+            }
+            SumGroups(bytes, groupValues, n * perWindow, scale, mixed.data() + i);
+        }
+        for (std::size_t w = 0; w < chunkWindows; ++w) {
+            Lanes energySum = Lanes::Of(0), voicedSum = Lanes::Of(0);
+            for (std::size_t k = 0; k < perWindow; ++k) {
+                const Lanes y = low.Step(high.Step(Lanes::Load(&mixed[(w * perWindow + k) * kLanes])));
+                const Lanes v = voice.Step(y);
+                energySum = energySum + y * y;
+                voicedSum = voicedSum + v * v;
+            }
+            float energy[kLanes], voiced[kLanes];
+            energySum.Store(energy);
+            voicedSum.Store(voiced);
+            for (std::size_t i = 0; i < kLanes; ++i) {
+                const std::uint64_t at = from[i] + done + w;
+                if (at < start[i] || at >= laneEnd[i]) continue;
+                band->power[at] = energy[i] / static_cast<float>(perWindow);
+                band->voiced[at] = energy[i] > 0 ? std::min(1.0f, voiced[i] / energy[i]) : 0.0f;
+            }
+        }
+    }
+}
+
+Band BandOf(const PauseAudio& audio, const Geometry& g) {
+    Band band;
+    band.power.resize(g.windows);
+    band.voiced.resize(g.windows);
+    // A long recording is filtered in two halves at once, one on each core.
+    constexpr std::uint64_t kHalvesFrom = 20000;  // windows: 200 s
+    if (g.windows < kHalvesFrom) {
+        BandRange(audio, g, 0, g.windows, &band);
+        return band;
+    }
+    const std::uint64_t middle = g.windows / 2;
+    std::thread second(BandRange, std::cref(audio), std::cref(g), middle, g.windows, &band);
+    BandRange(audio, g, 0, middle, &band);
+    second.join();
+    return band;
 }
 
 // Sliding extreme of `values` over [j - back, j + ahead].
@@ -149,219 +294,190 @@ std::vector<double> SlidingExtreme(const std::vector<double>& values, std::size_
     return out;
 }
 
-// The power below which a window counts as quiet, for each whole window.
-std::vector<double> QuietLimits(const std::vector<double>& powers, double threshold, double windowsPerSecond) {
-    std::vector<double> smooth(powers.size());
-    for (std::size_t j = 0; j < powers.size(); ++j) {
-        const std::size_t lo = j >= kSmoothWindows / 2 ? j - kSmoothWindows / 2 : 0;
-        const std::size_t hi = std::min(powers.size(), j + kSmoothWindows / 2 + 1);
-        double s = 0;
-        for (std::size_t k = lo; k < hi; ++k) s += powers[k];
-        smooth[j] = s / static_cast<double>(hi - lo);
+std::vector<double> Median(const std::vector<double>& values, std::size_t width) {
+    std::vector<double> out(values.size());
+    double around[16];
+    for (std::size_t j = 0; j < values.size(); ++j) {
+        const std::size_t lo = j >= width / 2 ? j - width / 2 : 0;
+        const std::size_t hi = std::min(values.size(), j + width / 2 + 1);
+        std::copy(values.begin() + static_cast<std::ptrdiff_t>(lo), values.begin() + static_cast<std::ptrdiff_t>(hi),
+                  around);
+        const std::size_t n = hi - lo;
+        std::nth_element(around, around + n / 2, around + n);
+        out[j] = around[n / 2];
     }
-    const std::size_t reach = static_cast<std::size_t>(std::max(1.0, kAroundSeconds * windowsPerSecond));
+    return out;
+}
+
+// What the room and the speaker say about each window: its level and the
+// limit below which it is quiet.
+struct Levels {
+    std::vector<double> level;     // smoothed band power
+    std::vector<double> followed;  // the limit the room and the speaker set
+    std::vector<float> voiced;     // share of the band below kVoicedHz
+    std::vector<double> room;      // the quietest level around it
+    double windowsPerSecond = 0;
+};
+
+Levels LevelsOf(const PauseAudio& audio, const Geometry& g) {
+    Band band = BandOf(audio, g);
+    Levels l;
+    l.windowsPerSecond = audio.sampleRate / static_cast<double>(g.window);
+    l.level = Median(band.power, kMedianWindows);
+    l.voiced = std::move(band.voiced);
+    const std::size_t reach = static_cast<std::size_t>(std::max(1.0, kAroundSeconds * l.windowsPerSecond));
     // The floor is the higher of the quietest level before and the quietest
     // after: right after the noise rises, the quiet from before it no longer counts.
     auto lower = [](double a, double b) { return a < b; };
-    const std::vector<double> before = SlidingExtreme(smooth, reach, 0, lower);
-    const std::vector<double> after = SlidingExtreme(smooth, 0, reach, lower);
-    const std::vector<double> loudest = SlidingExtreme(smooth, reach, reach, [](double a, double b) { return a > b; });
-    const double fixed = threshold * threshold;
-    std::vector<double> limits(powers.size());
-    for (std::size_t j = 0; j < powers.size(); ++j) {
-        const double floor = std::max(before[j], after[j]);
-        const double followed = std::min(floor * DbToPower(kFloorMarginDb), loudest[j] / DbToPower(kBelowSpeechDb));
-        limits[j] = std::max(fixed, followed);
+    const std::vector<double> before = SlidingExtreme(l.level, reach, 0, lower);
+    const std::vector<double> after = SlidingExtreme(l.level, 0, reach, lower);
+    const std::vector<double> loudest = SlidingExtreme(l.level, reach, reach, [](double a, double b) { return a > b; });
+    l.followed.resize(l.level.size());
+    l.room.resize(l.level.size());
+    for (std::size_t j = 0; j < l.level.size(); ++j) {
+        const double floor = std::max({before[j], after[j], 0.25});
+        l.room[j] = std::max(std::min(before[j], after[j]), 0.25);
+        l.followed[j] = std::min(floor * DbToPower(kFloorMarginDb), loudest[j] / DbToPower(kBelowSpeechDb));
     }
-    return limits;
+    return l;
 }
 
-// Between the noise floor (the level of the quietest tenth of the windows)
-// and the speech (the loudest tenth): 30% of the way in decibels, at least
-// 6 dB over the floor.
-double ThresholdFromPowers(std::vector<double> levels) {
-    for (double& p : levels) p = 10.0 * std::log10(std::max(p, 0.25));
-    auto percentile = [&](double q) {
-        const std::size_t k = static_cast<std::size_t>(q * static_cast<double>(levels.size() - 1));
-        std::nth_element(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(k), levels.end());
-        return levels[k];
-    };
-    const double floorDb = percentile(0.10);
-    const double speechDb = percentile(0.90);
-    const double thresholdDb = floorDb + std::max(6.0, 0.3 * (speechDb - floorDb));
-    const double t = std::round(std::sqrt(DbToPower(thresholdDb)));
-    return std::min(32768.0, std::max(1.0, t));
+// The value to show for the limits the recording set itself: the limit of
+// its quieter stretches, so that typing it gives the same cuts where the
+// room stays as it is.
+double ThresholdOf(std::vector<double> limits) {
+    if (limits.empty()) return 1;
+    const std::size_t k = limits.size() / 10;
+    std::nth_element(limits.begin(), limits.begin() + static_cast<std::ptrdiff_t>(k), limits.end());
+    return std::min(32768.0, std::max(1.0, std::round(std::sqrt(limits[k]))));
 }
-
-// Pauses from runs of quiet frames given in order: a loud stretch shorter
-// than a window between two runs does not end a pause, and a pause that
-// touches either end of the data gets no cut.
-class PauseFinder {
-public:
-    PauseFinder(const Geometry& g, std::uint64_t minFrames) : g_(g), minFrames_(minFrames) {}
-
-    void Quiet(std::uint64_t from, std::uint64_t to) {
-        if (from - quietEnd_ >= g_.window) Close();  // the loud stretch before it ended the pause
-        if (!open_) {
-            open_ = true;
-            start_ = from;
-        }
-        quietEnd_ = to;
-    }
-
-    std::vector<std::uint64_t> Finish() {
-        if (open_ && g_.frames - quietEnd_ >= g_.window) Close();
-        return middles_;
-    }
-
-private:
-    void Close() {
-        if (open_ && start_ > 0 && quietEnd_ - start_ >= minFrames_) middles_.push_back(start_ + (quietEnd_ - start_) / 2);
-        open_ = false;
-    }
-
-    const Geometry& g_;
-    std::uint64_t minFrames_;
-    // The start counts as quiet, so a pause that opens the data (or follows a
-    // blip shorter than a window) touches it.
-    bool open_ = true;
-    std::uint64_t start_ = 0;
-    std::uint64_t quietEnd_ = 0;
-    std::vector<std::uint64_t> middles_;
-};
-
-// The exact rule: frame f is quiet when some window [a, a + window) that holds
-// it has an energy below the limit of the whole window a lies in.
-class Judge {
-public:
-    Judge(const PauseAudio& audio, const Geometry& g, const std::vector<double>& limits, PauseFinder& finder)
-        : reader_(audio), g_(g), limits_(limits), finder_(finder), norm_(static_cast<double>(g.window) * audio.channels) {}
-
-    bool QuietWindow(std::uint64_t a, std::uint64_t energy) const {
-        return static_cast<double>(energy) < Limit(a / g_.window);
-    }
-    double Limit(std::uint64_t j) const { return limits_[std::min<std::uint64_t>(j, g_.windows - 1)] * norm_; }
-
-    // Frames [f0, f1), one at a time.
-    void Exactly(std::uint64_t f0, std::uint64_t f1) {
-        const std::uint64_t w = g_.window;
-        const std::uint64_t lastStart = g_.frames - w;
-        const std::uint64_t aFirst = f0 >= w - 1 ? f0 - (w - 1) : 0;
-        const std::uint64_t aLast = std::min(f1 - 1, lastStart);
-        energies_.resize(static_cast<std::size_t>(aLast + w - aFirst));
-        reader_.Read(aFirst, energies_.size(), energies_.data());
-        std::uint64_t sum = 0;
-        for (std::uint64_t k = 0; k < w; ++k) sum += energies_[k];
-        bool any = false;
-        std::uint64_t lastQuiet = 0;
-        std::uint64_t runStart = 0;
-        bool inRun = false;
-        std::uint64_t a = aFirst;
-        for (std::uint64_t f = aFirst; f < f1; ++f) {
-            if (f == a && a <= aLast) {
-                if (a > aFirst) sum += energies_[a - aFirst + w - 1] - energies_[a - aFirst - 1];
-                if (QuietWindow(a, sum)) {
-                    any = true;
-                    lastQuiet = a;
-                }
-                ++a;
-            }
-            if (f < f0) continue;
-            const bool quiet = any && lastQuiet + w > f;
-            if (quiet && !inRun) {
-                inRun = true;
-                runStart = f;
-            } else if (!quiet && inRun) {
-                inRun = false;
-                finder_.Quiet(runStart, f);
-            }
-        }
-        if (inRun) finder_.Quiet(runStart, f1);
-    }
-
-private:
-    FrameEnergies reader_;
-    const Geometry& g_;
-    const std::vector<double>& limits_;
-    PauseFinder& finder_;
-    double norm_;
-    std::vector<std::uint64_t> energies_;
-};
 
 std::uint64_t MinimumFrames(double minPauseMs, std::uint32_t rate) {
     const double frames = std::ceil(std::max(0.0, minPauseMs) * rate / 1000.0);
     return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::min(frames, 1e18)));
 }
 
-PauseCutResult Cuts(const PauseAudio& audio, PauseFinder& finder, double threshold) {
-    PauseCutResult result;
-    result.threshold = threshold;
-    for (std::uint64_t m : finder.Finish()) result.cuts.push_back(static_cast<std::int64_t>(m * audio.channels));
-    return result;
+// A stretch of speech, and how far its loudest window stands above the room.
+struct Speech {
+    std::size_t first, end;  // windows
+    double aboveFloorDb;
+};
+
+// The stretches of speech: loud stretches (above the limit) that are voiced
+// or loud far above it, and those within kJoinMs of one, as the burst of a
+// word's last consonant after its closure is.
+std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
+    struct Run {
+        Speech s;
+        bool voiced;
+    };
+    std::vector<Run> runs;
+    const std::size_t n = l.level.size();
+    auto loud = [&](std::size_t k) { return l.level[k] >= std::max(fixed, l.followed[k]); };
+    for (std::size_t j = 0; j < n;) {
+        if (!loud(j)) {
+            ++j;
+            continue;
+        }
+        Run r{{j, j, 0}, false};
+        double energy = 0, voiced = 0, peak = 0, limit = 1, floor = 1;
+        for (; j < n && loud(j); ++j) {
+            energy += l.level[j];
+            voiced += l.level[j] * l.voiced[j];
+            if (l.level[j] > peak) {
+                peak = l.level[j];
+                limit = std::max(fixed, l.followed[j]);
+                floor = l.room[j];
+            }
+        }
+        r.voiced = voiced >= kVoicedShare * energy || peak >= limit * DbToPower(kSurelySpeechDb);
+        r.s.end = j;
+        r.s.aboveFloorDb = 10.0 * std::log10(peak / floor);
+        runs.push_back(r);
+    }
+    const std::size_t join = static_cast<std::size_t>(std::round(kJoinMs / 1000.0 * l.windowsPerSecond));
+    std::vector<Speech> speech;
+    std::size_t next = 0;  // the first voiced run at or after the current one
+    const Run* lastVoiced = nullptr;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const Run& r = runs[i];
+        next = std::max(next, i);
+        while (next < runs.size() && !runs[next].voiced) ++next;
+        const bool nearBefore = lastVoiced && r.s.first - lastVoiced->s.end <= join;
+        const bool nearAfter = next < runs.size() && runs[next].s.first - r.s.end <= join;
+        if (r.voiced) lastVoiced = &r;
+        if (!r.voiced && !nearBefore && !nearAfter) continue;
+        if (!speech.empty() && speech.back().end == r.s.first) {
+            speech.back().end = r.s.end;
+            speech.back().aboveFloorDb = std::max(speech.back().aboveFloorDb, r.s.aboveFloorDb);
+        } else {
+            speech.push_back(r.s);
+        }
+    }
+    return speech;
 }
 
-bool Judgeable(const PauseAudio& audio, const Geometry& g, double threshold) {
-    return g.windows > 0 && threshold > 0 && audio.sampleRate > 0;
+// Speech goes on beyond where its level meets the room: the decay of a
+// word's end and a weak first consonant, longer the nearer the words are to
+// the noise that hides them. The words are those of the speech within
+// kWordsMs of the pause, so a faint last consonant is judged by its word.
+double PadWindows(double aboveFloorDb, double windowsPerSecond) {
+    const double hidden = std::max(0.0, kClearAboveFloorDb - aboveFloorDb);
+    return (kSpeechPadMs + kHiddenMsPerDb * hidden) / 1000.0 * windowsPerSecond;
+}
+
+double LoudestNear(const std::vector<Speech>& speech, std::size_t i, int step, double reach) {
+    double db = speech[i].aboveFloorDb;
+    const double edge = step < 0 ? static_cast<double>(speech[i].end) : static_cast<double>(speech[i].first);
+    for (std::size_t k = i; k < speech.size(); k += static_cast<std::size_t>(step)) {
+        const double far = step < 0 ? edge - static_cast<double>(speech[k].end) : static_cast<double>(speech[k].first) - edge;
+        if (far > reach) break;
+        db = std::max(db, speech[k].aboveFloorDb);
+        if (k == 0 && step < 0) break;
+    }
+    return db;
+}
+
+// One cut in the middle of every pause between two stretches of speech that
+// lasts at least minFrames once each side's padding is taken off.
+std::vector<std::int64_t> PauseMiddles(const Levels& l, double fixed, const Geometry& g, std::uint64_t minFrames,
+                                       std::uint32_t channels) {
+    std::vector<std::int64_t> cuts;
+    const std::vector<Speech> speech = SpeechOf(l, fixed);
+    for (std::size_t i = 0; i + 1 < speech.size(); ++i) {
+        const double reach = kWordsMs / 1000.0 * l.windowsPerSecond;
+        const double from = speech[i].end + PadWindows(LoudestNear(speech, i, -1, reach), l.windowsPerSecond);
+        const double to =
+            speech[i + 1].first - PadWindows(LoudestNear(speech, i + 1, 1, reach), l.windowsPerSecond);
+        if (to <= from) continue;
+        const std::uint64_t start = static_cast<std::uint64_t>(std::round(from * static_cast<double>(g.window)));
+        const std::uint64_t end = static_cast<std::uint64_t>(std::round(to * static_cast<double>(g.window)));
+        if (end - start >= minFrames) cuts.push_back(static_cast<std::int64_t>((start + (end - start) / 2) * channels));
+    }
+    return cuts;
 }
 
 }  // namespace
 
-PauseCutResult FindPauseCutsPlain(const PauseAudio& audio, double threshold, double minPauseMs) {
-    const Geometry g = GeometryOf(audio);
-    PauseFinder finder(g, MinimumFrames(minPauseMs, audio.sampleRate));
-    if (g.windows == 0) return Cuts(audio, finder, std::isnan(threshold) ? 1 : threshold);
-    const std::vector<double> powers = WindowPowers(audio, g, BlockEnergies(audio, g));
-    if (std::isnan(threshold)) threshold = ThresholdFromPowers(powers);
-    if (!Judgeable(audio, g, threshold)) return Cuts(audio, finder, threshold);
-    const std::vector<double> limits = QuietLimits(powers, threshold, audio.sampleRate / static_cast<double>(g.window));
-    Judge judge(audio, g, limits, finder);
-    constexpr std::uint64_t kStretch = 1 << 16;
-    for (std::uint64_t f = 0; f < g.frames; f += kStretch) judge.Exactly(f, std::min(g.frames, f + kStretch));
-    return Cuts(audio, finder, threshold);
-}
-
 PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double minPauseMs) {
+    PauseCutResult result;
     const Geometry g = GeometryOf(audio);
-    const std::vector<std::uint64_t> blocks = BlockEnergies(audio, g);
-    if (blocks.size() < 4) return FindPauseCutsPlain(audio, threshold, minPauseMs);
-    PauseFinder finder(g, MinimumFrames(minPauseMs, audio.sampleRate));
-    const std::vector<double> powers = WindowPowers(audio, g, blocks);
-    if (std::isnan(threshold)) threshold = ThresholdFromPowers(powers);
-    if (!Judgeable(audio, g, threshold)) return Cuts(audio, finder, threshold);
-    const std::vector<double> limits = QuietLimits(powers, threshold, audio.sampleRate / static_cast<double>(g.window));
-    Judge judge(audio, g, limits, finder);
-    const std::uint64_t b = g.block;
-    const std::uint64_t w = g.window;
-    // Blocks are decided whole where the energies of whole blocks settle it;
-    // frame by frame only where quiet and loud meet. The first and last
-    // blocks, and the frames after the last whole block, always go frame by frame.
-    const std::uint64_t last = blocks.size() - 1;
-    judge.Exactly(0, b);
-    for (std::uint64_t k = 1; k < last; ++k) {
-        const std::uint64_t from = k * b;
-        // A window over [from - b, from + b) or [from, from + 2b) that is quiet
-        // makes every frame of the block quiet.
-        if (judge.QuietWindow(from - b, blocks[k - 1] + blocks[k]) || judge.QuietWindow(from, blocks[k] + blocks[k + 1])) {
-            finder.Quiet(from, from + b);
-            continue;
-        }
-        // Every window holding a frame of the block starts in
-        // [from - 2b + 1, from + b - 1] and holds block k - 1, k or k + 1 whole.
-        const std::uint64_t firstStart = from + 1 >= 2 * b ? from + 1 - 2 * b : 0;
-        double limit = 0;
-        for (std::uint64_t j = firstStart / w; j <= (from + b - 1) / w; ++j) limit = std::max(limit, judge.Limit(j));
-        const bool loud = static_cast<double>(blocks[k - 1]) >= limit && static_cast<double>(blocks[k]) >= limit &&
-                          static_cast<double>(blocks[k + 1]) >= limit;
-        if (!loud) judge.Exactly(from, from + b);
-    }
-    judge.Exactly(last * b, g.frames);
-    return Cuts(audio, finder, threshold);
+    const bool estimate = std::isnan(threshold);
+    result.threshold = estimate ? 1 : threshold;
+    if (g.windows < 3) return result;
+    const Levels levels = LevelsOf(audio, g);
+    if (estimate) result.threshold = ThresholdOf(levels.followed);
+    if (!estimate && !(threshold > 0)) return result;
+    // A typed threshold is quiet of its own; the room and the speaker may only add to it.
+    const double fixed = estimate ? 0 : threshold * threshold;
+    result.cuts = PauseMiddles(levels, fixed, g, MinimumFrames(minPauseMs, audio.sampleRate), audio.channels);
+    return result;
 }
 
 double EstimatePauseThreshold(const PauseAudio& audio) {
     const Geometry g = GeometryOf(audio);
-    if (g.windows == 0) return 1;
-    return ThresholdFromPowers(WindowPowers(audio, g, BlockEnergies(audio, g)));
+    if (g.windows < 3) return 1;
+    return ThresholdOf(LevelsOf(audio, g).followed);
 }
 
 namespace {

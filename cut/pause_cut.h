@@ -38,8 +38,6 @@ struct PauseCutResult {
 // kFloorMarginDb of the quietest level around it, so pauses are still found
 // when the room's noise rises above T.
 PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double minPauseMs);
-// The same, judging every frame one by one: the reference for tests.
-PauseCutResult FindPauseCutsPlain(const PauseAudio& audio, double threshold, double minPauseMs);
 
 // The threshold the recording suggests: between its noise floor and its speech
 // level, judged from the distribution of the window levels. Whole, >= 1.

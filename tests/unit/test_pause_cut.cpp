@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "../common/xorshift.h"
@@ -12,8 +13,7 @@ using namespace tw;
 
 namespace {
 
-// 1000 frames a second, so a 10 ms window is 10 frames and 1 ms one frame.
-constexpr std::uint32_t kRate = 1000;
+constexpr double kPi = 3.14159265358979323846;
 
 struct Audio {
     std::vector<std::uint8_t> bytes;
@@ -21,102 +21,183 @@ struct Audio {
 };
 
 // Frames of `channels` values, 16-bit (or 24-bit) little-endian.
-Audio Make(const std::vector<int>& values, std::uint32_t channels = 1, SampleEncoding encoding = SampleEncoding::Pcm16) {
+Audio Make(const std::vector<int>& values, std::uint32_t rate, std::uint32_t channels = 1,
+           SampleEncoding encoding = SampleEncoding::Pcm16) {
     Audio a;
     const std::uint32_t size = ContainerBytes(encoding);
     for (int v : values) {
-        const std::uint32_t u = static_cast<std::uint32_t>(v) << (8 * (size - 2));
+        const std::uint32_t u = static_cast<std::uint32_t>(std::max(-32768, std::min(32767, v))) << (8 * (size - 2));
         for (std::uint32_t b = 0; b < size; ++b) a.bytes.push_back(static_cast<std::uint8_t>(u >> (8 * b)));
     }
     a.audio.data = a.bytes.data();
     a.audio.sampleCount = values.size();
     a.audio.encoding = encoding;
     a.audio.channels = channels;
-    a.audio.sampleRate = kRate;
+    a.audio.sampleRate = rate;
     return a;
 }
 
-// A loud square wave (+-amp) with the given [from, to) frames set to `quiet`.
-std::vector<int> Square(int frames, std::vector<std::pair<int, int>> gaps, int amp = 10000, int quiet = 0) {
-    std::vector<int> s(frames);
-    for (int i = 0; i < frames; ++i) s[i] = (i & 1) ? amp : -amp;
-    for (auto g : gaps)
-        for (int i = g.first; i < g.second; ++i) s[i] = quiet;
+// A recording built from parts laid one after another over room noise.
+// Voice: harmonics of 150 Hz up to 600 Hz, as voiced speech; hiss: white
+// noise, no speech (a breath), counted as part of the pause; gap: the room alone.
+enum class Kind { Voice, Hiss, Gap };
+struct Part {
+    Kind kind;
+    double seconds;
+    double amp = 0;
+};
+
+struct Scene {
+    std::uint32_t rate = 8000;
+    std::vector<Part> parts;
+    int room = 30;        // white noise under everything
+    double humAmp = 0;    // 50 Hz
+};
+
+std::vector<int> Render(const Scene& scene, std::vector<std::pair<double, double>>* gaps = nullptr) {
+    XorShift rng{5};
+    std::vector<int> s;
+    for (const Part& p : scene.parts) {
+        const std::size_t from = s.size();
+        const std::size_t n = static_cast<std::size_t>(p.seconds * scene.rate);
+        if (gaps && p.kind != Kind::Voice) gaps->push_back({static_cast<double>(from), static_cast<double>(from + n)});
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = static_cast<double>(from + i) / scene.rate;
+            double v = 0;
+            if (p.kind == Kind::Voice)
+                for (int h = 1; h <= 4; ++h) v += p.amp / h * std::sin(2 * kPi * 150 * h * t);
+            if (p.kind == Kind::Hiss) v = rng.Between(-static_cast<int>(p.amp), static_cast<int>(p.amp));
+            v += scene.humAmp * std::sin(2 * kPi * 50 * t) + rng.Between(-scene.room, scene.room);
+            s.push_back(static_cast<int>(std::lround(v)));
+        }
+    }
     return s;
 }
 
-std::vector<std::int64_t> Cuts(const Audio& a, double threshold, double ms) {
-    return FindPauseCuts(a.audio, threshold, ms).cuts;
+// How many cuts fall in each gap of the scene, and how many elsewhere.
+struct Placed {
+    std::vector<int> perGap;
+    int elsewhere = 0;
+};
+
+Placed Place(const std::vector<std::int64_t>& cuts, const std::vector<std::pair<double, double>>& gaps,
+             std::uint32_t channels) {
+    Placed p;
+    p.perGap.assign(gaps.size(), 0);
+    for (std::int64_t c : cuts) {
+        const double frame = static_cast<double>(c / channels);
+        bool in = false;
+        for (std::size_t g = 0; g < gaps.size(); ++g)
+            if (frame >= gaps[g].first && frame < gaps[g].second) {
+                ++p.perGap[g];
+                in = true;
+            }
+        if (!in) ++p.elsewhere;
+    }
+    return p;
 }
 
 }  // namespace
 
-TEST_CASE("pause cutting: which stretches are pauses and where their cut goes") {
-    std::vector<int> spiky = Square(1000, {{300, 600}});
-    spiky[450] = 32767;  // one noise peak inside the pause
-    std::vector<int> crossings = Square(1000, {});
-    for (int i = 400; i < 403; ++i) crossings[i] = 0;  // a zero crossing lingers
+TEST_CASE("pause cutting: a listener's pauses, at the estimated threshold") {
+    const Part loud{Kind::Voice, 1.2, 9000};
+    const Part word{Kind::Voice, 0.35, 9000};
+    const Part quietWord{Kind::Voice, 0.35, 250};  // 31 dB below the loud speaker, 15 dB over the room
+    const Part pause{Kind::Gap, 0.7};
+    const Part longPause{Kind::Gap, 1.2};
+    const Part wordGap{Kind::Gap, 0.3};
     struct Row {
         const char* what;
-        std::vector<int> samples;
-        double ms;
-        std::vector<std::int64_t> cuts;
+        Scene scene;
+        std::vector<int> perGap;  // cuts expected in each gap, in order
     } rows[] = {
-        {"a pause exactly the minimum long", Square(1000, {{300, 400}}), 100, {350}},
-        {"one frame shorter", Square(1000, {{300, 399}}), 100, {}},
-        {"a noise peak does not break it", spiky, 250, {450}},
-        {"a zero crossing is no pause", crossings, 1, {}},
-        {"silence at the start and the end", Square(1000, {{0, 200}, {400, 600}, {800, 1000}}), 100, {500}},
-        {"a blip shorter than a window still touches the start", Square(1000, {{3, 200}}), 100, {}},
-        {"two pauses", Square(2000, {{300, 500}, {1200, 1800}}), 150, {400, 1500}},
-        {"no samples", {}, 100, {}},
+        {"one pause between two utterances", {8000, {loud, pause, loud}}, {1}},
+        {"the gap between two words is no pause", {8000, {word, wordGap, word, pause, word, wordGap, word}}, {0, 1, 0}},
+        {"a quiet speaker between loud ones: words kept, pauses cut",
+         {8000, {loud, longPause, quietWord, wordGap, quietWord, wordGap, quietWord, longPause, loud}}, {1, 0, 0, 1}},
+        {"hum under everything is not speech", {8000, {loud, pause, loud, pause, loud}, 30, 3000}, {1, 1}},
+        {"a breath of hiss inside a pause does not split it",
+         {8000, {loud, {Kind::Gap, 0.25}, {Kind::Hiss, 0.25, 300}, {Kind::Gap, 0.25}, loud}}, {0, 1, 0}},
+        {"at 44.1 kHz as at 8 kHz", {44100, {word, wordGap, word, pause, loud}}, {0, 1}},
+        {"silence at the start and the end gets no cut", {8000, {longPause, loud, pause, loud, longPause}}, {0, 1, 0}},
     };
     for (const Row& r : rows) {
-        CAPTURE(r.what);
-        CHECK(Cuts(Make(r.samples), 300, r.ms) == r.cuts);
+        const std::string what = r.what;
+        CAPTURE(what);
+        std::vector<std::pair<double, double>> gaps;
+        const Audio a = Make(Render(r.scene, &gaps), r.scene.rate);
+        const PauseCutResult found = FindPauseCuts(a.audio, std::nan(""), kDefaultPauseMs);
+        const Placed placed = Place(found.cuts, gaps, 1);
+        std::string got;
+        for (int k : placed.perGap) got += std::to_string(k) + " ";
+        CAPTURE(got);
+        CHECK(placed.perGap == r.perGap);
+        CHECK(placed.elsewhere == 0);
+        // The estimate shown lies between the room and the speech, and typed
+        // back it gives the same cuts.
+        CHECK(found.threshold > r.scene.room / 2.0);
+        CHECK(found.threshold < 2000);
+        CHECK(FindPauseCuts(a.audio, found.threshold, kDefaultPauseMs).cuts == found.cuts);
+        CHECK(EstimatePauseThreshold(a.audio) == found.threshold);
     }
 }
 
-TEST_CASE("pause cutting: channels, encodings and thresholds") {
-    // Stereo, the right channel silent: the left decides, cuts land on frames.
+TEST_CASE("pause cutting: edges, channels, encodings and thresholds") {
+    const Part loud{Kind::Voice, 1.0, 9000};
+    std::vector<std::pair<double, double>> gaps;
+    const std::vector<int> mono = Render({8000, {loud, {Kind::Gap, 0.6}, loud}}, &gaps);
+    const Audio a = Make(mono, 8000);
+    const std::vector<std::int64_t> cuts = FindPauseCuts(a.audio, std::nan(""), 400).cuts;
+    REQUIRE(cuts.size() == 1);
+    CHECK(std::llabs(cuts[0] - 10400) < 80);  // the middle of the pause, within a window
+    // A click inside the pause does not break it.
+    std::vector<int> clicked = mono;
+    clicked[11000] = 32767;
+    CHECK(FindPauseCuts(Make(clicked, 8000).audio, std::nan(""), 400).cuts.size() == 1);
+    // Stereo with a silent right channel: the cut lands on a whole frame.
     std::vector<int> stereo;
-    for (int v : Square(1000, {{301, 500}})) {
+    for (int v : mono) {
         stereo.push_back(v);
         stereo.push_back(0);
     }
-    CHECK(Cuts(Make(stereo, 2), 300, 100) == std::vector<std::int64_t>{800});
+    const std::vector<std::int64_t> stereoCuts = FindPauseCuts(Make(stereo, 8000, 2).audio, std::nan(""), 400).cuts;
+    REQUIRE(stereoCuts.size() == 1);
+    CHECK(stereoCuts[0] % 2 == 0);
+    CHECK(std::llabs(stereoCuts[0] / 2 - cuts[0]) < 80);
     // A 24-bit copy reads as the same values.
-    CHECK(Cuts(Make(Square(1000, {{300, 500}}), 1, SampleEncoding::Pcm24), 300, 100) == std::vector<std::int64_t>{400});
-    // No threshold, no pause; a steady tone never becomes one however the
-    // threshold follows the room.
-    CHECK(Cuts(Make(Square(1000, {{300, 500}})), 0, 100).empty());
-    CHECK(Cuts(Make(Square(3000, {}, 2000)), 300, 100).empty());
+    CHECK(FindPauseCuts(Make(mono, 8000, 1, SampleEncoding::Pcm24).audio, std::nan(""), 400).cuts == cuts);
+    // A pause shorter than asked gets no cut; a typed threshold of 0 finds none.
+    CHECK(FindPauseCuts(a.audio, std::nan(""), 700).cuts.empty());
+    CHECK(FindPauseCuts(a.audio, 0, 400).cuts.empty());
+    // A steady tone never becomes a pause, whatever the threshold follows.
+    const Audio tone = Make(Render({8000, {{Kind::Voice, 8.0, 2000}}}), 8000);
+    CHECK(FindPauseCuts(tone.audio, 300, 100).cuts.empty());
+    CHECK(FindPauseCuts(tone.audio, std::nan(""), 100).cuts.empty());
+    // Too little data to judge, and none at all.
+    CHECK(FindPauseCuts(Make({1, 2, 3}, 8000).audio, std::nan(""), 1).cuts.empty());
+    CHECK(FindPauseCuts(Make({}, 8000).audio, std::nan(""), 100).cuts.empty());
 }
 
 TEST_CASE("pause cutting: the threshold follows noise that rises above it") {
-    // Speech bursts at 20000 over room noise of +-60, then of +-700 (a fan
-    // starts during the second burst): at T = 300 the pauses after it are
-    // under the fan's noise and still found.
-    XorShift rng{7};
-    std::vector<int> s(12000);
-    for (int i = 0; i < 12000; ++i) {
-        const int noise = i < 5000 ? 60 : 700;
-        s[i] = static_cast<int>(rng.Next() % (2 * noise + 1)) - noise;
-        const bool speech = (i >= 1000 && i < 2500) || (i >= 4000 && i < 5500) || (i >= 7000 && i < 8500) ||
-                            (i >= 10000 && i < 11500);
-        if (speech) s[i] += (i & 1) ? 20000 : -20000;
+    // Speech over room noise of +-60, then of +-700 (a fan starts during the
+    // second utterance): at T = 300 the pauses after it are under the fan's
+    // noise and still found.
+    Scene quiet{8000, {{Kind::Voice, 1.5, 9000}, {Kind::Gap, 1.5}, {Kind::Voice, 0.8, 9000}}, 60};
+    Scene fan{8000, {{Kind::Voice, 0.7, 9000}, {Kind::Gap, 1.5}, {Kind::Voice, 1.5, 9000}, {Kind::Gap, 1.5},
+                     {Kind::Voice, 1.5, 9000}},
+              700};
+    std::vector<std::pair<double, double>> gaps, fanGaps;
+    std::vector<int> s = Render(quiet, &gaps);
+    const std::vector<int> loud = Render(fan, &fanGaps);
+    for (auto g : fanGaps) gaps.push_back({g.first + s.size(), g.second + s.size()});
+    s.insert(s.end(), loud.begin(), loud.end());
+    const Audio a = Make(s, 8000);
+    for (double t : {300.0, std::nan("")}) {
+        CAPTURE(t);
+        const Placed placed = Place(FindPauseCuts(a.audio, t, 400).cuts, gaps, 1);
+        CHECK(placed.perGap == std::vector<int>{1, 1, 1});
+        CHECK(placed.elsewhere == 0);
     }
-    const Audio a = Make(s);
-    const std::vector<std::int64_t> cuts = Cuts(a, 300, 400);
-    REQUIRE(cuts.size() == 3);
-    CHECK(std::llabs(cuts[0] - 3250) < 30);
-    CHECK(std::llabs(cuts[1] - 6250) < 30);
-    CHECK(std::llabs(cuts[2] - 9250) < 30);
-    // The estimate lies between that noise and the speech, and finds the same.
-    const double t = EstimatePauseThreshold(a.audio);
-    CHECK(t > 60);
-    CHECK(t < 5000);
-    CHECK(Cuts(a, t, 400).size() == 3);
 }
 
 TEST_CASE("threshold text: sample values and decibels") {
@@ -144,28 +225,5 @@ TEST_CASE("threshold text: sample values and decibels") {
         const ThresholdText t = ReadThresholdText(r.text);
         CHECK(t.kind == r.kind);
         CHECK(t.value == doctest::Approx(r.value).epsilon(1e-9));
-    }
-}
-
-TEST_CASE("pause cutting: whole blocks decide as every frame one by one would") {
-    // Bursts and gaps of random lengths and levels near the threshold, so
-    // quiet and loud meet everywhere and inside blocks.
-    XorShift rng{11};
-    for (int round = 0; round < 40; ++round) {
-        CAPTURE(round);
-        const std::uint32_t channels = 1 + round % 3;
-        std::vector<int> s;
-        while (s.size() < 30000u * channels) {
-            const int level = rng.Between(0, 3) == 0 ? rng.Between(200, 450) : rng.Between(0, 1) ? 30 : 8000;
-            const int length = rng.Between(1, 700);
-            for (int i = 0; i < length * static_cast<int>(channels); ++i) s.push_back(rng.Between(-level, level));
-        }
-        Audio a = Make(s, channels);
-        a.audio.sampleRate = 1000 + 997 * static_cast<std::uint32_t>(round % 5);
-        const double t = 250 + round;
-        const double ms = 20 + 10 * (round % 7);
-        const PauseCutResult fast = FindPauseCuts(a.audio, t, ms);
-        CHECK(fast.cuts == FindPauseCutsPlain(a.audio, t, ms).cuts);
-        CHECK(!fast.cuts.empty());
     }
 }

@@ -140,7 +140,7 @@ TEST_CASE("a 24-bit, 32-bit or float copy of a 16-bit recording is measured and 
     XorShift random{7};
     for (int burst = 0; burst < 20; ++burst) {
         for (int i = 0; i < 900; ++i) s.push_back(static_cast<std::int16_t>(random.Between(-30000, 30000)));
-        for (int i = 0; i < 400 + 30 * burst; ++i) s.push_back(static_cast<std::int16_t>(random.Between(-40, 40)));
+        for (int i = 0; i < 2000 + 100 * burst; ++i) s.push_back(static_cast<std::int16_t>(random.Between(-40, 40)));
     }
     s.push_back(-32768);
     const std::vector<std::uint8_t> original = Widened(s, E::Pcm16);
