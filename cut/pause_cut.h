@@ -1,8 +1,9 @@
 // Pause cutting: one cut in the middle of every pause of a spoken recording.
-// A pause is a stretch of at least minPauseMs in which the level stays below
-// the threshold; the level is judged over short windows of all channels, so
-// the zero crossings of speech never make a pause and single noise peaks
-// never break one.
+// A pause is a stretch of at least minPauseMs in which the speaker is heard to
+// stop: no speech-band sound above the room's noise that is voiced or next to
+// voiced sound, measured from where the words really end to where they start.
+// The level is judged over short windows of all channels mixed, so the zero
+// crossings of speech never make a pause and clicks never break one.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,7 @@
 
 namespace tw {
 
-// Window over which the level is judged, and the longest loud stretch inside
-// a pause that does not end it (a click, a noise peak).
+// Window over which the level is judged.
 constexpr double kPauseWindowMs = 10.0;
 // The window's default minimum pause: longer than the pauses at commas in
 // ordinary speech (0.15-0.3 s), shorter than those between sentences.
@@ -33,14 +33,16 @@ struct PauseCutResult {
     double threshold = 0;            // the threshold used, on the 16-bit scale
 };
 
-// Cuts at threshold T (an RMS level on the 16-bit scale; T <= 0 finds no
-// pause; NaN: EstimatePauseThreshold's, found in the same pass). A stretch also counts as quiet while its level stays within
-// kFloorMarginDb of the quietest level around it, so pauses are still found
-// when the room's noise rises above T.
+// Cuts at threshold T (an RMS level of the speech band on the 16-bit scale:
+// quieter is pause; T <= 0 finds no pause), or with T NaN at the recording's
+// own judgement of the room and the speaker, whose level is then the
+// threshold reported. Either way a stretch also counts as quiet while it is
+// close to the quietest level around it, so pauses are still found when the
+// room's noise rises.
 PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double minPauseMs);
 
-// The threshold the recording suggests: between its noise floor and its speech
-// level, judged from the distribution of the window levels. Whole, >= 1.
+// The threshold the recording suggests: the limit of quiet in its quieter
+// stretches, a little over its noise floor. Whole, >= 1.
 double EstimatePauseThreshold(const PauseAudio& audio);
 
 // Text of the threshold box or of -t. "-40dB" / "-40 dB" (any case) is that

@@ -227,3 +227,19 @@ TEST_CASE("threshold text: sample values and decibels") {
         CHECK(t.value == doctest::Approx(r.value).epsilon(1e-9));
     }
 }
+
+TEST_CASE("pause cutting: a long recording, filtered in stretches side by side, misses no pause") {
+    // 260 s: the band is filtered in halves on two threads, each in four
+    // lanes; every seam must judge as if there were none.
+    Scene scene;
+    for (int i = 0; i < 150; ++i) {
+        scene.parts.push_back({Kind::Voice, 1.0 + 0.01 * (i % 7), 9000});
+        scene.parts.push_back({Kind::Gap, 0.7});
+    }
+    scene.parts.push_back({Kind::Voice, 1.0, 9000});
+    std::vector<std::pair<double, double>> gaps;
+    const Audio a = Make(Render(scene, &gaps), 8000);
+    const Placed placed = Place(FindPauseCuts(a.audio, std::nan(""), 400).cuts, gaps, 1);
+    CHECK(placed.perGap == std::vector<int>(gaps.size(), 1));
+    CHECK(placed.elsewhere == 0);
+}
