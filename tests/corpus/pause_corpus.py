@@ -13,9 +13,16 @@ anywhere else, between the two words of a phrase too, is a cut inside speech.
 
 Usage: pause_corpus.py SPLIT_PROGRAM WORK_DIR [NAME...]
 Makes the files that WORK_DIR lacks, then runs SPLIT_PROGRAM -n --json -p 400
-on every file (or the NAMEs) at its estimated threshold, and ffmpeg's
+on every file (or the NAMEs) at its estimated threshold, ffmpeg's
 silencedetect over a grid of levels and lengths on the hard file (its best
-setting is the one to beat). Exit status 1 when a goal is missed.
+setting is the one to beat), and two voice activity detectors from npm
+(peers/, installed into WORK_DIR/peers) on the file made 16 kHz mono: Silero
+VAD, whose F1 is the one to reach on every file, and WebRTC VAD. Their speech
+becomes cuts by the program's rule: one in the middle of every gap of at
+least 400 ms between detected speech, none at the edges. Results that do not
+depend on SPLIT_PROGRAM are kept in WORK_DIR. Exit status 1 when a goal is
+missed: F1 below 0.98 or below Silero's on a file, or not above ffmpeg's on
+the hard file.
 """
 import array
 import gzip
@@ -24,6 +31,7 @@ import math
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import wave
@@ -65,8 +73,11 @@ JA = [
 ]
 
 
-def run(args, **kw):
-    return subprocess.run(args, check=True, capture_output=True, **kw)
+def run(args, **kw):  # sox runs with -R: the same dither every time, the same files
+    r = subprocess.run(args, capture_output=True, **kw)
+    if r.returncode:
+        sys.exit("FAIL: %s exited with %d\n%s" % (" ".join(args), r.returncode, r.stderr.decode(errors="replace")[-2000:]))
+    return r
 
 
 def read_wav(path):
@@ -144,7 +155,7 @@ def utterance(path, rate, work, gain_db=0.0, cents=0, tempo=1.0):
     louder. cents and tempo shift pitch and speed a little (sox), to pass for another speaker."""
     out = os.path.join(work, "u.wav")
     fx = ["pitch", str(cents), "tempo", "-s", "%.3f" % tempo] if cents or tempo != 1.0 else []
-    run(["sox", "-G", path, "-r", str(rate), "-b", "16", out] + fx)
+    run(["sox", "-R", "-G", path, "-r", str(rate), "-b", "16", out] + fx)
     s, _ = read_wav(out)
     os.remove(out)
     a, b = speech_windows(levels(s, rate))
@@ -165,7 +176,7 @@ def pink(seconds, work, rate=RATE):
 def reverb(samples, work):
     src, dst = os.path.join(work, "dry.wav"), os.path.join(work, "wet.wav")
     write_wav(src, samples)
-    run(["sox", "-R", src, dst, "reverb", "40", "50", "60"])  # -R: the same dither every time
+    run(["sox", "-R", src, dst, "reverb", "40", "50", "60"])
     wet = [float(v) for v in read_wav(dst)[0]]
     os.remove(src)
     os.remove(dst)
@@ -219,7 +230,7 @@ def make(name, parts, work, seed, rate=RATE, hard=False, convert=None):
     if convert:
         write_wav(path + ".tmp.wav", out, rate)
         to, channels, bits = convert
-        run(["sox", path + ".tmp.wav", "-r", str(to), "-c", str(channels), "-b", str(bits), path])
+        run(["sox", "-R", path + ".tmp.wav", "-r", str(to), "-c", str(channels), "-b", str(bits), path])
         os.remove(path + ".tmp.wav")
         pauses = [(a * to // rate, b * to // rate) for a, b in pauses]
     else:
@@ -247,16 +258,16 @@ def synthetic(sentences, work):
 def real(name, work, seed):
     """The parts of one file of real voices: prompts drawn without repeats across files."""
     rng = random.Random(seed)
+    if name == "alsa_phrases":  # the eight phrases as they are, in order and then shuffled
+        order = ALSA + rng.sample(ALSA, len(ALSA))
+        return [utterance(p, 48000, work) for p in order]
     pool = phrases()
     random.Random(0).shuffle(pool)
-    pool = {"voices_8k": pool[:24], "voices_48k": pool[24:48], "mixed_voices": pool[48:60]}.get(name)
+    pool = {"voices_8k": pool[:24], "voices_48k": pool[24:48], "mixed_voices": pool[48:60]}[name]
     if name == "voices_8k":  # the prompts as recorded, at their 8 kHz
         return voices(pool, 24, rng, 8000, work)
     if name == "voices_48k":  # another 24, shifted in pitch and speed, later made 48 kHz stereo 24-bit
         return voices(pool, 24, rng, 8000, work, shift=True)
-    if name == "alsa_phrases":  # the eight phrases as they are, in order and then shuffled
-        order = ALSA + rng.sample(ALSA, len(ALSA))
-        return [utterance(p, 48000, work) for p in order]
     # mixed_voices: 12 prompts and the 8 phrases at 44.1 kHz, shuffled, a third of each quieter
     parts = voices(pool, 12, rng, 44100, work) + [
         utterance(p, 44100, work, rng.uniform(-20, -15) if i % 3 == 0 else 0.0) for i, p in enumerate(ALSA)]
@@ -319,9 +330,9 @@ def silencedetect(path, level, duration, frames):
     return cuts
 
 
-def cached(path, newer_than, compute):
-    """compute()'s JSON, kept in path while it is newer than the file it was computed from."""
-    if os.path.exists(path) and os.path.getmtime(path) >= os.path.getmtime(newer_than):
+def cached(path, sources, compute):
+    """compute()'s JSON, kept in path while it is newer than the files it was computed from."""
+    if os.path.exists(path) and all(os.path.getmtime(path) >= os.path.getmtime(s) for s in sources):
         return json.load(open(path))
     value = compute()
     with open(path, "w") as f:
@@ -337,10 +348,51 @@ def ffmpeg_best(path, pauses):
     return list(best[0]) + [best[1], best[2]]
 
 
+PEERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "peers")
+
+
+def install_peers(work):
+    """work/peers with the detectors of the committed lock, installed again when the lock changes.
+    onnxruntime-node's CPU build is in its package; its install step would fetch GPU parts."""
+    d = os.path.join(work, "peers")
+    lock = open(os.path.join(PEERS, "package-lock.json")).read()
+    stamp = os.path.join(d, "node_modules", "installed-from.json")
+    if not os.path.exists(stamp) or open(stamp).read() != lock:
+        os.makedirs(d, exist_ok=True)
+        for f in ("package.json", "package-lock.json"):
+            shutil.copy(os.path.join(PEERS, f), d)
+        run(["npm", "ci", "--no-audit", "--no-fund"], cwd=d, stdin=subprocess.DEVNULL,
+            env=dict(os.environ, ONNXRUNTIME_NODE_INSTALL="skip", CI="true"))
+        with open(stamp, "w") as f:
+            f.write(lock)
+    shutil.copy(os.path.join(PEERS, "vad.mjs"), d)  # beside its node_modules
+    return d
+
+
+def peer_segments(peers, work, name):
+    """{detector: [[start s, end s], ...]} on work/name.wav made 16 kHz mono 16-bit."""
+    src, low = os.path.join(work, name + ".wav"), os.path.join(work, name + ".16k.wav")
+    run(["sox", "-R", src, "-r", "16000", "-c", "1", "-b", "16", low])
+    try:
+        return {k: json.loads(run(["node", os.path.join(peers, "vad.mjs"), k, low]).stdout)
+                for k in ("silero", "webrtc")}
+    finally:
+        os.remove(low)
+
+
+def rule_cuts(segments, rate):
+    """One cut in the middle of every gap of at least PAUSE_MS between speech, none at the edges."""
+    return [int((a[1] + b[0]) / 2 * rate) for a, b in zip(segments, segments[1:]) if b[0] - a[1] >= PAUSE_MS / 1000]
+
+
 def main():
     program, work = sys.argv[1], sys.argv[2]
     names = sys.argv[3:] or list(FILES)
     os.makedirs(work, exist_ok=True)
+    if not (shutil.which("node") and shutil.which("npm")):
+        print("FAIL: the detectors to compare with need node and npm (scripts/setup.sh installs them)")
+        return 1
+    peers = install_peers(work)
     ok = True
     for name in names:
         channels, pauses = truth(name, work)
@@ -349,11 +401,19 @@ def main():
         p, r, f1 = score(cuts, pauses)
         print("%-12s %2d pauses: %2d cuts at estimated threshold %g, precision %.3f recall %.3f F1 %.3f"
               % (name, len(pauses), len(cuts), threshold, p, r, f1))
-        if f1 < 0.98:
-            print("FAIL: %s below F1 0.98" % name)
+        found = cached(os.path.join(work, name + ".peers.json"), [path, os.path.join(PEERS, "vad.mjs")],
+                       lambda: peer_segments(peers, work, name))
+        rate = int(run(["sox", "--i", "-r", path]).stdout)
+        peer_f1 = {}
+        for k, title in (("silero", "Silero VAD"), ("webrtc", "WebRTC VAD")):
+            pc = rule_cuts(found[k], rate)
+            pp, pr, peer_f1[k] = score(pc, pauses)
+            print("%-12s %-10s %2d cuts, precision %.3f recall %.3f F1 %.3f" % (name, title, len(pc), pp, pr, peer_f1[k]))
+        if f1 < 0.98 or f1 < peer_f1["silero"]:
+            print("FAIL: %s below F1 0.98 or below Silero VAD's" % name)
             ok = False
         if name.startswith("hard"):
-            bp, br, bf1, lv, d = cached(os.path.join(work, name + ".ffmpeg.json"), path,
+            bp, br, bf1, lv, d = cached(os.path.join(work, name + ".ffmpeg.json"), [path],
                                         lambda: ffmpeg_best(path, pauses))
             print("%-12s ffmpeg silencedetect, best of a grid (noise=%ddB d=%g): precision %.3f recall %.3f F1 %.3f"
                   % (name, lv, d, bp, br, bf1))
