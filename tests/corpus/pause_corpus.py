@@ -240,8 +240,8 @@ def make(name, parts, work, seed, rate=RATE, hard=False, convert=None):
 
 
 def voices(pool, count, rng, rate, work, shift=False):
-    """count prompts taken from pool at rate, a third of them 15-20 dB quieter (another speaker,
-    further away), the others 0-3 dB down."""
+    """count prompts taken from pool at rate, each 15-20 dB quieter with a chance of 1/3 (another
+    speaker, further away), else 0-3 dB down."""
     parts = []
     for _ in range(count):
         path = pool.pop(rng.randrange(len(pool)))
