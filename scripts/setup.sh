@@ -2,7 +2,10 @@
 # Installs what building and testing need on Debian 12, only when missing.
 set -eu
 packages=(cmake make g++ g++-mingw-w64-x86-64-posix doctest-dev wine wine64 xvfb xauth
-  fonts-ipafont-gothic locales imagemagick libasound2 sox libsox-fmt-all espeak-ng ffmpeg python3 clang libclang-rt-14-dev)
+  fonts-ipafont-gothic locales imagemagick libasound2 sox libsox-fmt-all espeak-ng ffmpeg python3 clang libclang-rt-14-dev
+  asterisk-core-sounds-en-wav asterisk-core-sounds-en alsa-utils nodejs)
+# Node from elsewhere may bring its own npm, which Debian's npm package conflicts with.
+command -v npm >/dev/null || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
