@@ -126,6 +126,18 @@ int MainWindow::Message(const std::string& text, const std::string& caption, uns
 
 void MainWindow::Loaded(const WavePtr& wave) { StartGraphThread(wave); }
 
+// The load worker waits while the window's thread does this, so no cut can be
+// made in between (no recording is held) and the new graph draws none of the
+// old ones.
+void MainWindow::NewRecording() { SendMessageA(handle, kMsgNewRecording, 0, 0); }
+
+void MainWindow::OnNewRecording() {
+    CutEdits().Reset();
+    // The next run estimates again for this recording; a typed value stays.
+    if (!estimatedThreshold.empty() && Text(kIdThreshold) == estimatedThreshold) SetText(kIdThreshold, "");
+    estimatedThreshold.clear();
+}
+
 bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
 
 bool MainWindow::Closing() { return closing.load(); }
@@ -143,23 +155,40 @@ void MainWindow::OnCreate() {
 }
 
 void MainWindow::OnAutoCut() {
+    const std::string threshold = Text(kIdThreshold);
+    // Louder than any sample: most likely a lost minus sign (300dB for -30dB).
+    if (ReadThresholdText(threshold).kind == ThresholdKind::AboveFullScale) {
+        Message("しきい値のデシベルは 0dB 以下で入力してください（例 -30dB）\r\n" + threshold, "Error",
+                MB_ICONWARNING | MB_OK);
+        return;
+    }
     if (!Checked(handle, kIdPauseMode)) {
-        RunAutoCutting(Text(kIdThreshold));
+        RunAutoCutting(threshold);
         return;
     }
     // Anything that is not a positive length is the default, written back
     // once a run uses it so the user sees what is used.
     const double typed = ParseNumber(Text(kIdPauseLength));
     const bool usable = typed >= 1 && typed <= 3600000;
-    if (RunPauseCutting(Text(kIdThreshold), usable ? typed : kDefaultPauseMs) && !usable)
+    if (RunPauseCutting(threshold, usable ? typed : kDefaultPauseMs) && !usable)
         SetText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
 }
 
 void MainWindow::OnPauseCutsReady(LPARAM result) {
     double threshold;
+    bool estimated;
+    if (!FinishPauseCutting(result, &threshold, &estimated)) return;
+    const std::string used = FormatNumber(threshold);
+    if (!estimated) {
+        Status("しきい値: " + used);
+        return;
+    }
     // An empty threshold box shows the estimate the cuts were found at.
-    if (FinishPauseCutting(result, &threshold) && Blank(Text(kIdThreshold)))
-        SetText(kIdThreshold, FormatNumber(threshold));
+    if (Blank(Text(kIdThreshold))) {
+        SetText(kIdThreshold, used);
+        estimatedThreshold = used;
+    }
+    Status("推定しきい値: " + used);
 }
 
 void MainWindow::OnSave() {
@@ -235,6 +264,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CONTEXTMENU: OnContextMenu(reinterpret_cast<HWND>(wParam), lParam); return 0;
         case WM_PAINT: OnPaint(); return 0;
         case kMsgPauseCutsReady: OnPauseCutsReady(lParam); return 0;
+        case kMsgNewRecording: OnNewRecording(); return 0;
         case WM_CLOSE: DestroyWindow(handle); return 0;
         case WM_DESTROY: OnDestroy(); return 0;
         default: return DefWindowProcA(handle, message, wParam, lParam);

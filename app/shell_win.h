@@ -14,6 +14,10 @@
 
 namespace tw {
 
+// Sent by the load worker to the main window: a new recording is about to be
+// shown (MainWindow::NewRecording).
+constexpr UINT kMsgNewRecording = WM_APP + 2;
+
 // The main window's state, found from its handle by its window procedure.
 // It shows what the workers report; their texts are sent to its thread, so
 // they appear in the order reported.
@@ -25,6 +29,10 @@ public:
     HMENU infoMenu = nullptr;
     // Set once the window is gone: workers stop before starting new work.
     std::atomic<bool> closing{false};
+    // The threshold text the program wrote into the empty box after a pause
+    // run ("" when none): while the box still holds it, it is the estimate of
+    // the recording shown, not a value the user chose. Window's thread only.
+    std::string estimatedThreshold;
 
     static MainWindow* From(HWND window);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -36,6 +44,7 @@ public:
     void Status(const std::string& text) override;
     void Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) override;
     void NoFile() override;
+    void NewRecording() override;
     void ProgressBegin() override;
     void Progress(int percent) override;
     void ProgressEnd() override;
@@ -50,6 +59,7 @@ private:
     void OnAutoCut();
     void OnSave();
     void OnPauseCutsReady(LPARAM result);
+    void OnNewRecording();
     void OnPaint();
     void OnContextMenu(HWND from, LPARAM point);
     void OnDrop(HDROP drop);

@@ -38,10 +38,11 @@ const char kHelp[] =
     "切り方と保存するファイルは Tarnwick のウィンドウの「オートカッティングを実行」と「カットを保存」と同じです。\n"
     "\n"
     "  -t しきい値   オートカッティング: 無音とみなす音量のしきい値。サンプル値（ピーク・ネイダーと同じ単位）か、\n"
-    "                \"-40dB\" のようにフルスケールからのデシベル（32768 x 10^(dB/20)）\n"
+    "                \"-40dB\" のようにフルスケールからのデシベル（32768 x 10^(dB/20)、0dB 以下）\n"
     "  -w 幅         カットの間隔（10 列）を測るグラフの幅（1〜32767、既定 570。拡大したウィンドウなら\n"
     "                855, 1282, 1923, ...）\n"
-    "  -p ミリ秒     間で切る: 音量が 10 ms ごとに見てしきい値より小さい間がこのミリ秒以上続くところの\n"
+    "  -p ミリ秒, --pause ミリ秒\n"
+    "                間で切る: 音量が 10 ms ごとに見てしきい値より小さい間がこのミリ秒以上続くところの\n"
     "                真ん中に一つずつカットを置く（最初と最後の無音には置かない）。-t がなければしきい値を\n"
     "                録音から推定して表示する。例: tarnwick-split -p 400 講義.wav\n"
     "  -c 位置       カットを置く位置: サンプル位置（0 以上の整数）か時刻（\"83.5s\", \"1:23.5\"）。何度でも\n"
@@ -356,6 +357,10 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         switch (letter) {
             case 't': {
                 const ThresholdKind kind = ReadThresholdText(value).kind;
+                if (kind == ThresholdKind::AboveFullScale) {
+                    *error = "-t のデシベルは 0 以下です（フルスケールより大きな音はありません。例 -30dB）: " + value;
+                    return ArgsOutcome::Usage;
+                }
                 if (kind != ThresholdKind::Number && kind != ThresholdKind::Decibels) {
                     *error = "-t はサンプル値（例 300）かデシベル（例 -40dB）です: " + value;
                     return ArgsOutcome::Usage;

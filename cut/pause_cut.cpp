@@ -530,8 +530,9 @@ ThresholdText ReadThresholdText(std::string_view text) {
         (s[s.size() - 1] == 'b' || s[s.size() - 1] == 'B')) {
         const std::string_view number = Trimmed(s.substr(0, s.size() - 2));
         if (PlainDecimal(number)) {
-            t.kind = ThresholdKind::Decibels;
-            t.value = 32768.0 * std::pow(10.0, ParseNumber(number) / 20.0);
+            const double db = ParseNumber(number);
+            t.kind = db > 0 ? ThresholdKind::AboveFullScale : ThresholdKind::Decibels;
+            t.value = 32768.0 * std::pow(10.0, db / 20.0);
             return t;
         }
     }

@@ -48,8 +48,10 @@ double EstimatePauseThreshold(const PauseAudio& audio);
 // Text of the threshold box or of -t. "-40dB" / "-40 dB" (any case) is that
 // many decibels below full scale, 32768 x 10^(dB/20); a plain decimal number
 // is a sample value; anything else keeps the number the box has always read
-// from it (the command line refuses it).
-enum class ThresholdKind { Empty, Number, Decibels, Other };
+// from it (the command line refuses it). Decibels above 0 ("300dB", a typo
+// for -30dB) are louder than any sample: AboveFullScale, which neither the
+// window nor the command line cuts at.
+enum class ThresholdKind { Empty, Number, Decibels, AboveFullScale, Other };
 struct ThresholdText {
     ThresholdKind kind = ThresholdKind::Empty;
     double value = 0;

@@ -63,13 +63,14 @@ bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
     return true;
 }
 
-bool FinishPauseCutting(LPARAM result, double* threshold) {
+bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated) {
     std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
     --g_pauseJobs;
     // Cuts found for a recording no longer shown belong to no file.
     WavePtr shown = CurrentWave();
     if (!shown || shown->recording != job->wave->recording) return false;
     *threshold = job->result.threshold;
+    *estimated = std::isnan(job->threshold);
     const int width = GraphClientWidth();
     std::vector<CutWithColumn> cuts;
     cuts.reserve(job->result.cuts.size());

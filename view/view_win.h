@@ -84,8 +84,8 @@ void HandleGraphClick(bool cutting);
 // (no recording, or a run still going: a second would double every cut).
 bool RunPauseCutting(const std::string& thresholdText, double minPauseMs);
 // True when the cuts were for the recording shown; *threshold is then the
-// threshold they were found at.
-bool FinishPauseCutting(LPARAM result, double* threshold);
+// threshold they were found at, and *estimated whether the run estimated it.
+bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated);
 
 // The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
 // screen point lParam) and the commands it sends.

@@ -266,6 +266,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     report.Status("WAVファイルの解析中...");
     report.Numbers(path, layout, loaded.stats);
     wave->stats = loaded.stats;
+    report.NewRecording();
     WavePtr shared = wave;
     SetCurrentWave(shared);
     report.Loaded(shared);

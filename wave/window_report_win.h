@@ -24,6 +24,10 @@ public:
     virtual void ProgressEnd() = 0;
     // A message box owned by the main window; the button chosen.
     virtual int Message(const std::string& text, const std::string& caption, unsigned style) = 0;
+    // A new recording is about to be shown (none is held until then): what the
+    // window kept for the one before, its cuts and a threshold it estimated,
+    // means nothing for it. A refused drop never comes this far.
+    virtual void NewRecording() = 0;
     // A recording now shown, whose graph is to be drawn.
     virtual void Loaded(const WavePtr& wave) = 0;
     // A graph is being drawn (a load leaves it the machine first).

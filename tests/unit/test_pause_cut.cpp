@@ -214,6 +214,9 @@ TEST_CASE("threshold text: sample values and decibels") {
         {"-40 dB", ThresholdKind::Decibels, 327.68},
         {"-20db", ThresholdKind::Decibels, 3276.8},
         {"0 DB", ThresholdKind::Decibels, 32768},
+        {"300dB", ThresholdKind::AboveFullScale, 32768e15},  // a typo for -30dB: louder than any sample
+        {"+3dB", ThresholdKind::AboveFullScale, 46286.0302622},
+        {"0.001dB", ThresholdKind::AboveFullScale, 32771.7727726},
         {"dB", ThresholdKind::Other, 0},
         {"loud", ThresholdKind::Other, 0},
         {"300x", ThresholdKind::Other, 300},  // the box always read its leading number

@@ -143,6 +143,9 @@ TEST_CASE("tarnwick-split reads its options") {
         {{"-o", "", "a.wav"}, tw::ArgsOutcome::Run, "w570 o in:a.wav"},
         {{"-t", "-40dB", "--pause", "400", "a.wav"}, tw::ArgsOutcome::Run, "t-40dB p400 w570 in:a.wav"},
         {{"-p600", "a.wav"}, tw::ArgsOutcome::Run, "p600 w570 in:a.wav"},
+        {{"-t", "0dB", "a.wav"}, tw::ArgsOutcome::Run, "t0dB w570 in:a.wav"},
+        {{"-t", "300dB", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"-t", "+3dB", "-p", "400", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-t", "100.9xyz", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-t", "loud", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-p", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
@@ -197,7 +200,14 @@ TEST_CASE("tarnwick-split reads its options") {
     const Result usage = Run({"-w", "0", "a.wav"});
     CHECK(usage.status == tw::kSplitUsage);
     CHECK(Has(usage.err, "tarnwick-split [-t"));
-    CHECK(Run({"--help"}).status == tw::kSplitOk);
+    const Result help = Run({"--help"});
+    CHECK(help.status == tw::kSplitOk);
+    CHECK(Has(help.out, "--pause"));
+    const Result loud = Run({"-t", "300dB", "a.wav"});
+    CHECK(loud.status == tw::kSplitUsage);
+    // Its own line, not the one for text that is no threshold (which names -40dB).
+    CHECK(Has(loud.err, "300dB"));
+    CHECK(!Has(loud.err, "-40dB"));
 
     const std::pair<const char*, const char*> prefixes[] = {
         {"dir/talk.wav", "dir/talk"}, {"X.WAV", "X"}, {"a.Wav", "a"}, {"a.wave", "a.wave"}, {".wav", ""}, {"wav", "wav"},

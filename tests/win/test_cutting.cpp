@@ -217,7 +217,7 @@ void CheckAutoCutting() {
     Check(CutsNow() == twice, "a second run appends the same cuts again");
 
     // Thresholds that place nothing.
-    const char* none[] = {"0", "", "-5", "-100", "32768", "40000", "99999999999", "-99999999999"};
+    const char* none[] = {"0", "", "-5", "-100", "32768", "40000", "99999999999", "-99999999999", "0dB"};
     for (const char* t : none) {
         SetThreshold(t);
         size_t before = tw::Cuts().Count();
@@ -226,12 +226,58 @@ void CheckAutoCutting() {
         CheckEq(tw::Cuts().Count(), before, std::string("threshold [") + t + "] places nothing");
     }
 
-    // A new load keeps every entry.
-    std::vector<double> kept = CutsNow();
-    if (Load(Fixture("mono16.wav"))) {
-        Check(CutsNow() == kept, "a new load keeps the cut list");
-        CheckRedrawnLines("after a new load");
+    // Decibels above full scale (a lost minus sign) are told, in both modes, and cut nothing.
+    const std::pair<const char*, bool> loud[] = {{"300dB", false}, {"+3 dB", false}, {"0.5dB", true}};
+    for (const auto& t : loud) {
+        SetThreshold(t.first);
+        SendMessageA(Control(1040), BM_SETCHECK, t.second ? BST_CHECKED : BST_UNCHECKED, 0);
+        const size_t before = tw::Cuts().Count();
+        ClearBoxes();
+        RunAutoCut();
+        const std::string what = std::string("threshold [") + t.first + "]";
+        if (Check(WaitBoxes(1), what + " is told"))
+            Check(Boxes()[0].text.rfind("しきい値のデシベルは 0dB 以下", 0) == 0 &&
+                      Boxes()[0].owner == tw::TheShell().main.handle,
+                  what + ": the main window's box [" + Boxes()[0].text + "]");
+        Check(WaitIdle() && tw::Cuts().Count() == before, what + " places nothing");
     }
+    SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
+}
+
+// One recording's cuts mean nothing for the next: each row cuts A in its
+// pauses, drops a file that is refused (A and its cuts stay), then B.
+void CheckNewRecordingStartsClean() {
+    struct Row {
+        const char* typed;   // the threshold box before the run on A
+        const char* status;  // the status line's start after it
+    } rows[] = {
+        {"", "推定しきい値: "},  // estimated and written into the box: gone for B
+        {"-40dB", "しきい値: 327.68"},  // typed: stays for B
+    };
+    for (const Row& r : rows) {
+        const std::string what = std::string("new recording after [") + r.typed + "]";
+        if (!Load(Fixture("lecture.wav"))) return;
+        const tw::WavePtr a = tw::CurrentWave();
+        SetThreshold(r.typed);
+        SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
+        RunAutoCut();
+        Check(WaitUntil([] { return tw::PauseCutsInFlight() == 0; }), what + ": pause run ends");
+        const std::vector<double> cuts = CutsNow();
+        const std::string box = ControlText(1016);
+        Check(cuts.size() >= 3 && !box.empty(), what + ": A cut, threshold shown [" + box + "]");
+        Check(ControlText(1026).rfind(r.status, 0) == 0, what + ": status [" + ControlText(1026) + "]");
+        ClearBoxes();
+        DropFiles({Fixture("text.txt")});
+        Check(WaitBoxes(1) && WaitIdle(), what + ": the text file is refused");
+        Check(tw::CurrentWave() == a && CutsNow() == cuts && ControlText(1016) == box && tw::CutEdits().CanUndo(),
+              what + ": a refused drop keeps A, its cuts, their undo and the box");
+        if (!Load(Fixture("speech.wav"))) return;
+        CheckEq(tw::Cuts().Count(), size_t(0), what + ": B starts with no cuts");
+        Check(!tw::CutEdits().CanUndo(), what + ": nothing of A to undo");
+        CheckEq(GraphPicture().WhiteColumns(), 0, what + ": B's graph has no lines");
+        CheckEq(ControlText(1016), std::string(r.typed), what + ": the box for B");
+    }
+    SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
 }
 
 // 570 samples and an odd byte: D = 1141, one sample per column at W = 570.
@@ -442,7 +488,7 @@ void CheckCuttingWhileDrawing() {
 
     SetThreshold("100");
     SetCuttingMode(true);
-    const size_t before = tw::Cuts().Count();
+    size_t before = tw::Cuts().Count();
     std::vector<double> expected;          // what the list must gain, in order
     std::map<double, std::vector<int>> drawnAt;  // columns the lines went to at once
 
@@ -481,9 +527,19 @@ void CheckCuttingWhileDrawing() {
         act([x] { ClickGraph(x, 60); }, {p}, {x}, "click at " + std::to_string(x));
         ++rounds;
         if (rounds == 2 && !dropped) {
-            // A second drawing replaces the first while cutting goes on.
+            // A second drawing replaces the first while cutting goes on; the
+            // second recording starts with none of the first one's cuts.
+            const std::uint64_t first = tw::CurrentWave()->recording;
             DropFiles({path});
             dropped = true;
+            Check(WaitUntil([first] {
+                tw::WavePtr w = tw::CurrentWave();
+                return w && w->recording != first;
+            }), "big: the second drop is shown");
+            CheckEq(tw::Cuts().Count(), size_t(0), "big: the second recording starts with no cuts");
+            expected.clear();
+            drawnAt.clear();
+            before = 0;
         }
     }
     Check(WaitIdle(), "big: everything finishes (no deadlock)");
@@ -546,6 +602,7 @@ int main() {
     OpenMainWindow();
     CheckNothingLoaded();
     CheckAutoCutting();
+    CheckNewRecordingStartsClean();
     CheckHandCuts();
     CheckRecordings();
     CheckZoomedAutoCutting();

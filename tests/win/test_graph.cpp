@@ -215,10 +215,14 @@ void CheckCutLines() {
     tw::Cuts().Clear();
     // D = 1140 and W = 570: entry e gets column floor(e - 1).
     const double entries[] = {1, 285, 570, 571, 0.5, 100.7, 1e30, -5};
-    for (double e : entries) tw::Cuts().Append(e);
+    for (double e : entries) tw::Cuts().Append(e);  // the file before's: a new file starts clean
     std::vector<std::int16_t> samples(570);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = Synthetic(i);
     auto file = DropAndWait("cuts.wav", WaveFile(samples));
+    CheckEq(tw::Cuts().Count(), size_t{0}, "a new file has no cuts");
+    gm::SamePicture(gm::InstalledPicture(), gm::ExpectedForFile(file, {}), "no lines of the file before");
+    for (double e : entries) tw::Cuts().Append(e);
+    tw::RedrawGraphForCuts();
     Picture got = gm::InstalledPicture();
     if (!Check(got.width == 570, "bitmap with cut lines readable")) return;
     for (int column : {0, 99, 284, 569}) {
@@ -233,9 +237,9 @@ void CheckCutLines() {
     gm::ControlShowsBitmap("cut lines shown");
 
     // Cut entry 4 in 10000 bytes of data at W = 570 lands on column -1.
-    tw::Cuts().Clear();
-    tw::Cuts().Append(4);
     auto ten = DropAndWait("cut_minus_one.wav", WaveFile(std::vector<std::int16_t>(5000, 0)));
+    tw::Cuts().Append(4);
+    tw::RedrawGraphForCuts();
     Picture quiet = gm::InstalledPicture();
     bool noWhite = true;
     for (auto px : quiet.pixels) noWhite = noWhite && px != gm::kWhite;

@@ -369,7 +369,7 @@ const char* const kThresholds[] = {"0", "5", "100", "1000", "3000", "20000", "32
                                    "&H100", "1e3", "12.5x", "  300", "+", "9999999999999999999999", "-40dB", "-6 db"};
 
 int g_versionsOpened = 0;
-constexpr size_t kCutCap = 60;  // the list only grows; keeps saves to a few hundred files
+constexpr size_t kCutCap = 60;  // the list grows until a new file; keeps saves to a few hundred files
 
 void Act(int action) {
     HWND main = tw::TheShell().main.handle;
