@@ -54,11 +54,13 @@ constexpr DWORD kReadFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 
 // The dropped name as Windows holds it, so a name outside the code page is
 // still the file dropped. A long absolute path goes through the \\?\ form so
-// the whole name is used, never a cut one.
+// the whole name is used, never a cut one. Other readers are let in (the same
+// file dropped again while its last load is still mapped, a player); writers
+// are not, since the recording may be mapped.
 HANDLE OpenForReading(std::wstring path) {
     const bool absolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
     if (path.size() >= MAX_PATH && absolute) path.insert(0, L"\\\\?\\");
-    return CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
 }
 
 // The name as the code page can show it; a character it lacks becomes "?"
