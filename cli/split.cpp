@@ -11,6 +11,7 @@
 #include "cut/cut_list.h"
 #include "cut/pause_cut.h"
 #include "cut/piece_plan.h"
+#include "cut/piece_rules.h"
 #include "cut/piece_writer.h"
 #include "support/file_io.h"
 #include "support/number_text.h"
@@ -72,6 +73,22 @@ bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* val
     *value = v;
     return true;
 }
+
+// A non-negative decimal number with an optional fraction ("30", "0.5").
+bool ParseAmount(const std::string& text, double* value) {
+    const std::size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot);
+    const std::string fraction = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+    std::uint64_t w = 0, f = 0;
+    if (whole.empty() || !ParseCount(whole, 1u << 30, &w)) return false;
+    if (dot != std::string::npos && (fraction.empty() || fraction.size() > 9 || !ParseCount(fraction, ~0ull, &f)))
+        return false;
+    *value = static_cast<double>(w) + static_cast<double>(f) / std::pow(10.0, static_cast<double>(fraction.size()));
+    return true;
+}
+
+// A piece's name in a label file or --json: its file name without the folder and ".wav".
+std::string PieceLabel(const std::string& file) { return WithoutWavTail(file.substr(FolderPart(file).size())); }
 
 // Tag bytes as readable text: printable ASCII as it is, anything else \xNN.
 std::string Printable(const std::string& bytes) {
@@ -168,6 +185,7 @@ public:
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
 
         std::vector<double> cuts;
+        const bool ruled = options_.longestSeconds > 0 || options_.shortestSeconds > 0 || options_.marginMs >= 0;
         if (options_.pauseCut) {
             const PauseAudio audio = AudioOf(check);
             const PauseCutResult found = FindPauseCuts(
@@ -182,15 +200,37 @@ public:
                                                        options_.width, ReadThresholdText(options_.threshold).value))
                 cuts.push_back(static_cast<double>(c.position));
         }
+        if ((options_.pauseCut || options_.autoCut) && cuts.empty())
+            io_.err(path_ + ": しきい値 " +
+                    FormatNumber(options_.pauseCut ? threshold_ : ReadThresholdText(options_.threshold).value) +
+                    " ではカットする場所が見つかりませんでした\n");
         // A time: the nearest whole frame, as the index of its first sample.
+        std::vector<double> userCuts;
         for (const SplitCut& c : options_.cuts)
-            cuts.push_back(c.seconds ? std::floor(c.value * layout.sampleRate + 0.5) * layout.channels : c.value);
+            userCuts.push_back(c.seconds ? std::floor(c.value * layout.sampleRate + 0.5) * layout.channels : c.value);
+        QuietMap quiet;
+        const RuleAudio ruleAudio{layout.sampleCount, layout.channels, layout.sampleRate};
+        if (ruled) {
+            // Pause cutting's own judgement; its threshold where it ran.
+            quiet = MapQuiet(AudioOf(check), options_.pauseCut && options_.haveThreshold
+                                                 ? ReadThresholdText(options_.threshold).value
+                                                 : std::nan(""));
+            PieceRules rules;
+            rules.longestSeconds = options_.longestSeconds;
+            rules.shortestSeconds = options_.shortestSeconds;
+            cuts = ApplyPieceRules(cuts, userCuts, ruleAudio, quiet, rules);
+        } else {
+            cuts.insert(cuts.end(), userCuts.begin(), userCuts.end());
+        }
         std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
-        const PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize,
-                                             InFolder(options_.folder, base), options_.digits);
+        PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize,
+                                       InFolder(options_.folder, base), options_.digits);
+        trimmed_.assign(save.pieces.size(), false);
+        if (options_.marginMs >= 0)
+            save.pieces = TrimPieces(save.pieces, quiet, options_.marginMs, ruleAudio, layout.sampleBytes(), &trimmed_);
         const std::vector<Piece>& pieces = save.pieces;
         const std::vector<std::string>& names = save.names;
 
@@ -246,6 +286,14 @@ private:
         return audio;
     }
 
+    // A byte offset of the data in seconds, six decimals.
+    static std::string Seconds(const WaveLayout& l, std::uint64_t bytes) {
+        const double perSecond = static_cast<double>(l.channels) * l.sampleBytes() * l.sampleRate;
+        char t[40];
+        std::snprintf(t, sizeof t, "%.6f", perSecond > 0 ? static_cast<double>(bytes) / perSecond : 0.0);
+        return t;
+    }
+
     bool Reject(const char* text, const std::string& detail) {
         io_.err(path_ + ": " + text + Reason(detail) + "\n");
         if (options_.json) io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(text) + "}\n");
@@ -269,7 +317,8 @@ private:
             std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(k));
             text += std::string(number) + " " + Number(pieces[k].offset / sampleBytes) + " " +
                     Number(pieces[k].length / sampleBytes) + " " + Number(pieces[k].length) + " " +
-                    seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] + "\n";
+                    seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] +
+                    (trimmed_[k] ? " (前後の無音を除く)" : "") + "\n";
         }
         return text;
     }
@@ -295,7 +344,9 @@ private:
         j += ",\"pieces\":[";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
-                 ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
+                 ",\"name\":" + JsonString(PieceLabel(names[k])) + ",\"start\":" + Seconds(l, pieces[k].offset) +
+                 ",\"end\":" + Seconds(l, pieces[k].offset + pieces[k].length) +
+                 ",\"trimmed\":" + (trimmed_[k] ? "true" : "false") + ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
                  ",\"samples\":" + Number(pieces[k].length / l.sampleBytes()) +
                  ",\"bytes\":" + Number(pieces[k].length);
             if (!options_.dryRun) j += std::string(",\"written\":") + (written[k] ? "true" : "false");
@@ -309,6 +360,7 @@ private:
     const SplitIo& io_;
     MappedFile file_;
     double threshold_ = 0;  // of a pause run
+    std::vector<bool> trimmed_;  // pieces whose silence beyond the margin was left out
     const std::uint8_t* data_ = nullptr;
 };
 
@@ -329,14 +381,25 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "-n") { options->dryRun = true; continue; }
         char letter = a == "--pause" ? 'p' : a[1];
         std::string value;
-        if (a == "--digits" || a.compare(0, 9, "--digits=") == 0) {
-            letter = 'D';
-            if (a.size() > 9) {
-                value = a.substr(9);
+        static const std::pair<const char*, char> kLong[] = {
+            {"--digits", 'D'}, {"--max", 'M'}, {"--min", 'm'}, {"--margin", 'g'},
+        };
+        const char* longName = nullptr;
+        for (const auto& l : kLong) {
+            const std::size_t n = std::strlen(l.first);
+            if (a.compare(0, n, l.first) == 0 && (a.size() == n || a[n] == '=')) {
+                longName = l.first;
+                letter = l.second;
+            }
+        }
+        if (longName) {
+            const std::size_t n = std::strlen(longName);
+            if (a.size() > n) {
+                value = a.substr(n + 1);
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                *error = "--digits の値がありません";
+                *error = std::string(longName) + " の値がありません";
                 return ArgsOutcome::Usage;
             }
         } else if (letter == '\0' || std::strchr("twcodp", letter) == nullptr || (a[1] == '-' && a != "--pause")) {
@@ -396,6 +459,20 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
                 }
                 options->folder = value;
                 break;
+            case 'M':
+            case 'm':
+            case 'g': {
+                double v = 0;
+                const double most = letter == 'g' ? 3600000 : 86400;
+                if (!ParseAmount(value, &v) || v > most || (letter != 'g' && v <= 0)) {
+                    *error = letter == 'M'   ? "--max は 0 より大きい秒数です: " + value
+                             : letter == 'm' ? "--min は 0 より大きい秒数です: " + value
+                                             : "--margin は 0 以上のミリ秒です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                (letter == 'M' ? options->longestSeconds : letter == 'm' ? options->shortestSeconds : options->marginMs) = v;
+                break;
+            }
             case 'D':
                 if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
                     *error = "--digits は 1 から 9 の整数です: " + value;

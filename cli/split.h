@@ -30,6 +30,9 @@ struct SplitOptions {
     std::string prefix;           // -o
     std::string folder;           // -d: every input's pieces go there
     std::uint32_t digits = 3;     // --digits
+    double longestSeconds = 0;    // --max: no piece longer
+    double shortestSeconds = 0;   // --min: no piece shorter where an automatic cut can go
+    double marginMs = -1;         // --margin: the silence kept around each piece's sound (< 0: all of it)
     bool dryRun = false;          // -n
     bool json = false;            // --json
     std::vector<std::string> inputs;

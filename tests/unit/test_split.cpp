@@ -252,7 +252,12 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         const Result listing = Run(dry);
         CHECK(listing.status == tw::kSplitOk);
         // Only the file's bytes, and a word on stderr when that is less than the header says.
-        CHECK(listing.err == (e.check.fitted ? path + ": " + tw::DataFittedText(e.check.layout) + "\n" : ""));
+        // And a word when cutting found no place.
+        const bool noneFound = r.options[0] == "-t" && e.cuts.size() == r.handCuts.size();
+        CHECK(listing.err == (e.check.fitted ? path + ": " + tw::DataFittedText(e.check.layout) + "\n" : "") +
+                                 (noneFound ? path + ": しきい値 " + tw::FormatNumber(r.threshold) +
+                                                  " ではカットする場所が見つかりませんでした\n"
+                                            : ""));
         CHECK(e.data.size() == r.file.size() - e.check.layout.dataOffset);
         for (std::size_t k = 0; k < e.pieces.size(); ++k) {
             CHECK(e.pieces[k].length > 0);
