@@ -1,0 +1,117 @@
+// The rules a save's pieces follow beyond the cuts: longest and shortest piece,
+// and the margin around each piece's sound, on quiet maps laid out by hand
+// (1000 frames a second, 10-frame windows).
+#include <doctest.h>
+
+#include <string>
+#include <vector>
+
+#include "cut/piece_rules.h"
+
+using namespace tw;
+
+namespace {
+
+struct Quiet {
+    std::vector<SoundSpan> pauses;  // in frames (mono)
+    std::vector<std::uint64_t> quietWindows;  // windows (of 10 frames) quieter than the rest
+};
+
+QuietMap MapOf(const Quiet& q, std::uint64_t frames) {
+    QuietMap map;
+    map.windowSamples = 10;
+    map.level.assign(frames / 10, 100.0);
+    for (std::size_t i = 0; i < q.quietWindows.size(); ++i) map.level[q.quietWindows[i]] = 1.0 + static_cast<double>(i);
+    map.pauses = q.pauses;
+    return map;
+}
+
+}  // namespace
+
+TEST_CASE("piece rules: long pieces cut at their best pauses, short ones joined, the user's cuts kept") {
+    struct Row {
+        const char* what;
+        std::uint64_t frames;
+        Quiet quiet;
+        std::vector<double> automatic, user;
+        double longest, shortest;
+        std::vector<double> expected;
+    } rows[] = {
+        {"no pause at all: the quietest windows, as few pieces as the length needs", 100000,
+         {{}, {2500, 5000, 7500}}, {}, {}, 30, 0, {25005, 50005, 75005}},
+        {"comma pauses: the longest first, then the quieter of two as long", 60000,
+         {{{9000, 9200, 5}, {20000, 20300, 3}, {33000, 33150, 2}, {45000, 45250, 4}, {52000, 52250, 1}}, {}},
+         {}, {}, 25, 0, {20150, 45125, 52125}},
+        {"the user's cuts stay; the stretch after them is cut", 60000, {{}, {}}, {30000}, {10000}, 25, 0,
+         {10000, 30000, 35005}},
+        {"no longer than the longest: nothing added", 60000, {{}, {}}, {30000}, {}, 30, 0, {30000}},
+        {"a cough between two pauses joins the side of the shorter pause", 30000,
+         {{{9500, 10500, 2}, {11300, 11700, 2}}, {}}, {10000, 11500}, {}, 0, 2, {10000}},
+        {"as long: the side of the louder pause", 30000,
+         {{{9800, 10200, 9}, {11300, 11700, 2}}, {}}, {10000, 11500}, {}, 0, 2, {11500}},
+        {"a short piece between the user's cuts stays; one beside an automatic cut is joined", 30000, {{}, {}}, {5000},
+         {3000, 4000}, 0, 2, {3000, 4000}},
+        {"the longest wins: joined only where the whole stays short enough", 20000, {{}, {}}, {10000, 11000}, {}, 10.5,
+         2, {10000}},
+        {"the longest wins: neither side fits, the short piece stays", 19000, {{}, {}}, {9000, 10000}, {}, 9.5, 2,
+         {9000, 10000}},
+        {"a new cut leaves no piece shorter than the shortest where a pause allows", 40000,
+         {{{1000, 1400, 1}, {20000, 20200, 5}}, {}}, {}, {}, 30, 5, {20100}},
+        {"a user's cut on an automatic one makes one boundary", 20000, {{}, {}}, {5000, 9000}, {5000, 9000}, 0, 0,
+         {5000, 9000}},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(std::string(r.what));
+        const RuleAudio audio{r.frames, 1, 1000};
+        PieceRules rules;
+        rules.longestSeconds = r.longest;
+        rules.shortestSeconds = r.shortest;
+        CHECK(ApplyPieceRules(r.automatic, r.user, audio, MapOf(r.quiet, r.frames), rules) == r.expected);
+    }
+    // Stereo: a user's cut inside a frame is kept as typed; new cuts land on whole frames.
+    const RuleAudio stereo{2 * 50000, 2, 1000};
+    PieceRules rules;
+    rules.longestSeconds = 25;
+    QuietMap map = MapOf({{}, {}}, 50000);
+    map.windowSamples = 20;
+    map.pauses = {{2 * 30000, 2 * 30300, 1}};
+    CHECK(ApplyPieceRules({}, {20001}, stereo, map, rules) == std::vector<double>{20001, 2 * 30150});
+}
+
+TEST_CASE("piece rules: a margin around each piece's sound, never beyond the piece") {
+    QuietMap map;
+    map.speech = {{1000, 3000, 0}, {5000, 8000, 0}, {8400, 9000, 0}};  // mono, 16-bit: samples are frames
+    const std::vector<Piece> pieces = {{0, 8000}, {8000, 8400}, {16400, 3600}};  // cut at 4000 and 8200
+    const RuleAudio audio{10000, 1, 1000};
+    struct Row {
+        double marginMs;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> expected;  // first and end sample of each piece
+    } rows[] = {
+        {0, {{1000, 3000}, {5000, 8000}, {8400, 9000}}},
+        {100, {{900, 3100}, {4900, 8100}, {8300, 9100}}},
+        {300, {{700, 3300}, {4700, 8200}, {8200, 9300}}},  // more than half the short pause: it stays whole
+        {1500, {{0, 4000}, {4000, 8200}, {8200, 10000}}},  // the piece's own bounds, no more
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.marginMs);
+        std::vector<bool> trimmed;
+        const std::vector<Piece> got = TrimPieces(pieces, map, r.marginMs, audio, 2, &trimmed);
+        REQUIRE(got.size() == 3);
+        for (std::size_t k = 0; k < 3; ++k) {
+            CHECK(got[k].offset == 2 * r.expected[k].first);
+            CHECK(got[k].offset + got[k].length == 2 * r.expected[k].second);
+            CHECK(trimmed[k] == (got[k].offset != pieces[k].offset || got[k].length != pieces[k].length));
+        }
+    }
+    // Stereo 16-bit: whole frames; a piece without sound stays whole; an odd last byte stays with the last piece.
+    QuietMap stereoMap;
+    stereoMap.speech = {{1001, 2001, 0}};
+    std::vector<bool> trimmed;
+    const std::vector<Piece> got =
+        TrimPieces({{0, 8000}, {8000, 4001}}, stereoMap, 0, RuleAudio{6000, 2, 1000}, 2, &trimmed);
+    CHECK(got[0].offset == 2000);
+    CHECK(got[0].length == 2004);
+    CHECK(got[1].offset == 8000);
+    CHECK(got[1].length == 4001);
+    CHECK(trimmed == std::vector<bool>{true, false});
+}
