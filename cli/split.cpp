@@ -10,6 +10,7 @@
 #include "cut/auto_cut.h"
 #include "cut/cut_list.h"
 #include "cut/pause_cut.h"
+#include "cut/piece_names.h"
 #include "cut/piece_plan.h"
 #include "cut/piece_rules.h"
 #include "cut/piece_writer.h"
@@ -164,11 +165,70 @@ std::string JsonNumber(double v) {
 
 std::string Reason(const std::string& reason) { return reason.empty() ? std::string() : " (" + reason + ")"; }
 
+// What --names and --cuts-from give every input.
+struct PieceNaming {
+    std::vector<std::string> list;  // piece k's name, "" or beyond: its number
+    std::vector<Label> labels;
+};
+
+// A whole small text file, decoded; false (with a line on stderr) when it cannot be.
+bool ReadTextFile(const std::string& path, const SplitIo& io, std::string* text) {
+    MappedFile file;
+    std::string reason;
+    if (file.Open(path, &reason) != MappedFile::Mapped) {
+        io.err(path + ": " + kSplitCannotOpen + Reason(reason) + "\n");
+        return false;
+    }
+    const std::string bytes(reinterpret_cast<const char*>(file.bytes()), static_cast<std::size_t>(file.size()));
+    if (file.Damaged()) {
+        io.err(path + ": " + kSplitCannotRead + "\n");
+        return false;
+    }
+    if (!DecodeText(bytes, text)) {
+        io.err(path + ": UTF-8 でも Shift-JIS でもない文字があります\n");
+        return false;
+    }
+    return true;
+}
+
+bool ReadNaming(const SplitOptions& options, const SplitIo& io, PieceNaming* naming) {
+    std::string text;
+    if (!options.cutsFrom.empty()) {
+        if (!ReadTextFile(options.cutsFrom, io, &text)) return false;
+        std::size_t bad = 0;
+        std::vector<std::size_t> lines;
+        if (!ReadLabels(text, &naming->labels, &bad, &lines)) {
+            io.err(options.cutsFrom + ": " + std::to_string(bad) +
+                   " 行目がラベル (開始秒<TAB>終了秒<TAB>名前) ではないため、何もしませんでした\n");
+            return false;
+        }
+        std::vector<std::string> names;
+        for (const Label& l : naming->labels) names.push_back(l.name);
+        const std::vector<NameLineProblem> problems = CheckNames(names, lines);
+        if (!problems.empty()) {
+            io.err(options.cutsFrom + ": " + NameProblemsText(problems) + "\n");
+            return false;
+        }
+    }
+    if (!options.namesFile.empty()) {
+        if (!ReadTextFile(options.namesFile, io, &text)) return false;
+        naming->list = NameListOf(text);
+        std::vector<std::size_t> lines;
+        for (std::size_t i = 0; i < naming->list.size(); ++i) lines.push_back(i + 1);
+        const std::vector<NameLineProblem> problems = CheckNames(naming->list, lines);
+        if (!problems.empty()) {
+            io.err(options.namesFile + ": " + NameProblemsText(problems) + "\n");
+            return false;
+        }
+    }
+    return true;
+}
+
 // One input file's run.
 class FileRun {
 public:
-    FileRun(const std::string& path, const SplitOptions& options, const SplitIo& io)
-        : path_(path), options_(options), io_(io) {}
+    FileRun(const std::string& path, const SplitOptions& options, const SplitIo& io, const PieceNaming& naming)
+        : path_(path), options_(options), io_(io), naming_(naming) {}
 
     bool Run() {
         std::string reason;
@@ -206,8 +266,12 @@ public:
                     " ではカットする場所が見つかりませんでした\n");
         // A time: the nearest whole frame, as the index of its first sample.
         std::vector<double> userCuts;
-        for (const SplitCut& c : options_.cuts)
-            userCuts.push_back(c.seconds ? std::floor(c.value * layout.sampleRate + 0.5) * layout.channels : c.value);
+        auto atTime = [&layout](double seconds) { return std::floor(seconds * layout.sampleRate + 0.5) * layout.channels; };
+        for (const SplitCut& c : options_.cuts) userCuts.push_back(c.seconds ? atTime(c.value) : c.value);
+        for (const Label& l : naming_.labels) {
+            userCuts.push_back(atTime(l.start));
+            if (l.end != l.start) userCuts.push_back(atTime(l.end));
+        }
         QuietMap quiet;
         const RuleAudio ruleAudio{layout.sampleCount, layout.channels, layout.sampleRate};
         if (ruled) {
@@ -228,6 +292,7 @@ public:
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
         PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize,
                                        InFolder(options_.folder, base), options_.digits);
+        if (!NameFromLists(&save, atTime, layout.sampleBytes())) return false;
         trimmed_.assign(save.pieces.size(), false);
         if (options_.marginMs >= 0)
             save.pieces = TrimPieces(save.pieces, quiet, options_.marginMs, ruleAudio, layout.sampleBytes(), &trimmed_);
@@ -237,7 +302,8 @@ public:
         std::vector<bool> written(pieces.size(), false);
         std::size_t writtenCount = 0;
         if (!options_.dryRun) {
-            const std::vector<std::string> taken = NamesInTheWay(save);
+            std::vector<std::string> taken = NamesInTheWay(save);
+            if (!options_.labelsFile.empty() && PathExists(options_.labelsFile)) taken.push_back(options_.labelsFile);
             if (!taken.empty()) {
                 io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
                 if (options_.json)
@@ -262,6 +328,20 @@ public:
             if (outcome == NewFileOutcome::NotCreated && k == 0) break;
         }
 
+        bool labelsWritten = true;
+        if (!options_.labelsFile.empty() && !options_.dryRun) {
+            const double perSecond = static_cast<double>(layout.channels) * layout.sampleBytes() * layout.sampleRate;
+            std::vector<std::string> labelNames;
+            for (const std::string& n : names) labelNames.push_back(PieceLabel(n));
+            const std::string text = LabelsText(pieces, labelNames, perSecond);
+            const NewFileOutcome outcome = WriteNewFile(options_.labelsFile, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                                        text.size(), nullptr, 0, &reason);
+            labelsWritten = outcome == NewFileOutcome::Written;
+            if (!labelsWritten)
+                io_.err(options_.labelsFile + ": " +
+                        (outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : "書き出しに失敗しました") + Reason(reason) +
+                        "\n");
+        }
         if (options_.json) {
             const std::string json = Json(check, cuts, pieces, names, written);
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
@@ -272,10 +352,39 @@ public:
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
         }
-        return options_.dryRun || writtenCount == pieces.size();
+        return options_.dryRun || (writtenCount == pieces.size() && labelsWritten);
     }
 
 private:
+    // Names of the list and of the label file in place of numbers, in the
+    // folder of the numbered ones; a name used twice in the save refuses it.
+    template <class AtTime>
+    bool NameFromLists(PieceSave* save, AtTime atTime, std::uint32_t sampleBytes) {
+        if (naming_.list.empty() && naming_.labels.empty()) return true;
+        const std::string folder = FolderPart(save->names.front());
+        for (const Label& l : naming_.labels) {
+            if (l.name.empty()) continue;
+            const std::uint64_t at = static_cast<std::uint64_t>(std::max(0.0, atTime(l.start))) * sampleBytes;
+            for (std::size_t k = 0; k < save->pieces.size(); ++k)
+                if (save->pieces[k].offset == at - at % FrameBytes(save->pieceHeader)) save->names[k] = folder + l.name + ".wav";
+        }
+        for (std::size_t k = 0; k < save->pieces.size() && k < naming_.list.size(); ++k)
+            if (!naming_.list[k].empty()) save->names[k] = folder + naming_.list[k] + ".wav";
+        std::vector<std::string> twice;
+        std::vector<std::string> folded;
+        for (const std::string& n : save->names) {
+            std::string f = n;
+            for (char& c : f)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (std::find(folded.begin(), folded.end(), f) != folded.end()) twice.push_back(n);
+            folded.push_back(f);
+        }
+        if (twice.empty()) return true;
+        std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";
+        for (std::size_t i = 0; i < twice.size(); ++i) text += (i ? ", " : " ") + twice[i];
+        return Reject(text.c_str(), "");
+    }
+
     PauseAudio AudioOf(const WaveCheck& check) const {
         PauseAudio audio;
         audio.data = data_;
@@ -358,6 +467,7 @@ private:
     const std::string& path_;
     const SplitOptions& options_;
     const SplitIo& io_;
+    const PieceNaming& naming_;
     MappedFile file_;
     double threshold_ = 0;  // of a pause run
     std::vector<bool> trimmed_;  // pieces whose silence beyond the margin was left out
@@ -383,6 +493,7 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         std::string value;
         static const std::pair<const char*, char> kLong[] = {
             {"--digits", 'D'}, {"--max", 'M'}, {"--min", 'm'}, {"--margin", 'g'},
+            {"--names", 'N'}, {"--labels", 'L'}, {"--cuts-from", 'F'},
         };
         const char* longName = nullptr;
         for (const auto& l : kLong) {
@@ -473,6 +584,15 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
                 (letter == 'M' ? options->longestSeconds : letter == 'm' ? options->shortestSeconds : options->marginMs) = v;
                 break;
             }
+            case 'N':
+            case 'L':
+            case 'F':
+                if (value.empty()) {
+                    *error = "ファイル名がありません: " + a;
+                    return ArgsOutcome::Usage;
+                }
+                (letter == 'N' ? options->namesFile : letter == 'L' ? options->labelsFile : options->cutsFrom) = value;
+                break;
             case 'D':
                 if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
                     *error = "--digits は 1 から 9 の整数です: " + value;
@@ -488,6 +608,10 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
     }
     if (options->inputs.empty()) {
         *error = "WAV ファイルを指定してください";
+        return ArgsOutcome::Usage;
+    }
+    if (!options->labelsFile.empty() && options->inputs.size() > 1) {
+        *error = "--labels は入力ファイルが一つのときだけ使えます";
         return ArgsOutcome::Usage;
     }
     if (options->havePrefix && options->inputs.size() > 1) {
@@ -563,9 +687,12 @@ int RunSplit(const std::vector<std::string>& args, const SplitIo& io) {
         }
         options.inputs = expanded;
     }
+    // Names and label cuts are read and checked before anything is written.
+    PieceNaming naming;
+    if (!ReadNaming(options, io, &naming)) return kSplitUsage;
     bool allDone = true;
     for (const std::string& path : options.inputs) {
-        FileRun run(path, options, io);
+        FileRun run(path, options, io, naming);
         allDone = run.Run() && allDone;
     }
     return allDone ? kSplitOk : kSplitFailed;

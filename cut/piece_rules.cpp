@@ -132,10 +132,16 @@ private:
         SplitRange(m.frame, b, added);
     }
 
+    // A sliver beside a cut is no piece a listener wants: no new cut leaves
+    // one shorter than the shortest (without one, a tenth of the longest)
+    // where the stretch allows.
+    std::uint64_t Roomy() const { return shortest_ > 0 ? shortest_ : longest_ / 10; }
+
     // The middle of the best pause inside (a, b), preferring those that leave
     // no piece shorter than the shortest; frame 0 when there is none.
     Mark InPause(std::uint64_t a, std::uint64_t b) const {
         Mark best{0, 0, false, -1, 0}, bestRoomy{0, 0, false, -1, 0};
+        const std::uint64_t roomy = Roomy();
         const std::int64_t from = static_cast<std::int64_t>(a * channels_);
         auto p = std::lower_bound(quiet_.pauses.begin(), quiet_.pauses.end(), from,
                                   [](const SoundSpan& s, std::int64_t x) { return s.first < x; });
@@ -148,7 +154,7 @@ private:
             const double length = static_cast<double>(end - first);
             const Mark m{middle, static_cast<double>(middle * channels_), false, length, p->level};
             if (Better(length, p->level, best)) best = m;
-            if (middle - a >= shortest_ && b - middle >= shortest_ && Better(length, p->level, bestRoomy)) bestRoomy = m;
+            if (middle - a >= roomy && b - middle >= roomy && Better(length, p->level, bestRoomy)) bestRoomy = m;
         }
         return bestRoomy.frame ? bestRoomy : best;
     }
@@ -161,10 +167,10 @@ private:
         std::uint64_t lo = std::max(a + 1, b > (pieces - 1) * longest_ ? b - (pieces - 1) * longest_ : 0);
         std::uint64_t hi = std::min(b - 1, a + longest_);
         if (lo > hi) lo = hi;
-        if (hi >= lo + 2 * shortest_ && shortest_ > 0) {
-            lo = std::max(lo, a + shortest_);
-            hi = std::min(hi, b - shortest_);
-            if (lo > hi) lo = hi = std::min(b - 1, a + longest_);
+        const std::uint64_t roomy = Roomy();
+        if (a + roomy <= hi && b >= roomy && b - roomy >= lo && a + roomy <= b - roomy) {
+            lo = std::max(lo, a + roomy);
+            hi = std::min(hi, b - roomy);
         }
         std::uint64_t at = hi;
         double quietest = std::numeric_limits<double>::infinity();

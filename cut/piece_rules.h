@@ -27,7 +27,9 @@ struct RuleAudio {
 // The cuts after the longest and shortest piece, ascending: the user's as
 // they are, the automatic ones that stay, and new ones in the longest and
 // quietest pauses inside a long piece (or, where its longest allowed stretch
-// holds no pause, at its quietest window). Where the two conflict, the
+// holds no pause, at its quietest window), preferring pauses that leave no
+// piece shorter than the shortest (without one, a tenth of the longest).
+// Where the two conflict, the
 // longest piece wins: a short piece stays short rather than make one too long.
 std::vector<double> ApplyPieceRules(const std::vector<double>& automatic, const std::vector<double>& user,
                                     const RuleAudio& audio, const QuietMap& quiet, const PieceRules& rules);
