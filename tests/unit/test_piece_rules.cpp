@@ -1,11 +1,12 @@
 // The rules a save's pieces follow beyond the cuts: longest and shortest piece,
 // and the margin around each piece's sound, on quiet maps laid out by hand
-// (1000 frames a second, 10-frame windows).
+// (1000 frames a second, 10-frame windows); names from lists and label files.
 #include <doctest.h>
 
 #include <string>
 #include <vector>
 
+#include "cut/piece_names.h"
 #include "cut/piece_rules.h"
 
 using namespace tw;
@@ -114,4 +115,64 @@ TEST_CASE("piece rules: a margin around each piece's sound, never beyond the pie
     CHECK(got[1].offset == 8000);
     CHECK(got[1].length == 4001);
     CHECK(trimmed == std::vector<bool>{true, false});
+}
+
+TEST_CASE("piece names: list texts in UTF-8, with a BOM or in Shift-JIS; names Windows refuses") {
+    const struct {
+        const char* bytes;
+        bool ok;
+        std::vector<std::string> names;
+    } texts[] = {
+        {"\xE3\x81\x82\n\nb\r\nc", true, {"\xE3\x81\x82", "", "b", "c"}},   // UTF-8, a blank line, CRLF
+        {"\xEF\xBB\xBF\xE3\x81\x82\n \n", true, {"\xE3\x81\x82", ""}},      // BOM, a line of blanks
+        {"\x83\x5C\x83\x93\n\x82\xA0", true, {"\xE3\x82\xBD\xE3\x83\xB3", "\xE3\x81\x82"}},  // Shift-JIS ソン, あ
+        {"\xEF\xBB\xBF\x83\x5C", false, {}},  // a BOM promises UTF-8
+        {"\xFF\xFE", false, {}},
+    };
+    for (const auto& t : texts) {
+        CAPTURE(std::string(t.bytes));
+        std::string text;
+        REQUIRE(DecodeText(t.bytes, &text) == t.ok);
+        if (t.ok) CHECK(NameListOf(text) == t.names);
+    }
+    const std::pair<const char*, bool> names[] = {
+        {"talk 1", true}, {"ソ", true}, {".hidden", true}, {"CONSOLE", true}, {"COM0", true},
+        {"a\\b", false}, {"a/b", false}, {"a:b", false}, {"a*", false}, {"a?", false}, {"\"a\"", false},
+        {"<a>", false}, {"a|b", false}, {"a\tb", false}, {"a.", false}, {"a ", false},
+        {"con", false}, {"PRN.txt", false}, {"aux.tar.gz", false}, {"NUL", false}, {"com1", false}, {"LPT9.wav", false},
+    };
+    for (const auto& n : names) {
+        CAPTURE(std::string(n.first));
+        CHECK((NameProblem(n.first) == nullptr) == n.second);
+    }
+    const std::vector<NameLineProblem> problems = CheckNames({"a", "", "", "b:", "A", "c"}, {1, 2, 3, 4, 5, 6});
+    REQUIRE(problems.size() == 2);
+    CHECK(problems[0].line == 4);
+    CHECK(problems[1].line == 5);
+    CHECK(problems[1].why == "1 行目と同じ名前です");
+    CHECK(NameProblemsText(problems).find("5 行目 \"A\"") != std::string::npos);
+}
+
+TEST_CASE("label files: read back what a save writes") {
+    const std::vector<Piece> pieces = {{0, 44100}, {44100, 3}, {44103, 88200}};
+    const std::string text = LabelsText(pieces, {"a", "\xE3\x81\x82", ""}, 88200);
+    CHECK(text == "0.000000\t0.500000\ta\n0.500000\t0.500034\t\xE3\x81\x82\n0.500034\t1.500034\t\n");
+    std::vector<Label> labels;
+    std::vector<std::size_t> lines;
+    std::size_t bad = 0;
+    REQUIRE(ReadLabels("\\ 100.0 200.0\n" + text + "\n2.5\t2.5\n", &labels, &bad, &lines));
+    REQUIRE(labels.size() == 4);
+    CHECK(labels[1].start == 0.5);
+    CHECK(labels[1].name == "\xE3\x81\x82");
+    CHECK(labels[2].name.empty());
+    CHECK(labels[3].start == labels[3].end);
+    CHECK(lines == std::vector<std::size_t>{2, 3, 4, 6});
+    const std::pair<const char*, std::size_t> broken[] = {
+        {"1.0\t2.0\tx\n1.0 2.0\n", 2}, {"2.0\t1.0\n", 1}, {"-1\t2\n", 1}, {"1,5\t2\n", 1}, {"1.0\t\n", 1},
+    };
+    for (const auto& b : broken) {
+        CAPTURE(std::string(b.first));
+        CHECK(!ReadLabels(b.first, &labels, &bad, &lines));
+        CHECK(bad == b.second);
+    }
 }
