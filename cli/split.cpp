@@ -33,7 +33,8 @@ namespace {
 
 const char kUsage[] =
     "使い方: tarnwick-split [-t しきい値] [-w 幅] [-p ミリ秒] [-c 位置]... [-o 先頭] [-d フォルダー] [--digits 桁数]\n"
-    "                      [-n] [--json] ファイル.wav...\n";
+    "                      [--max 秒] [--min 秒] [--margin ミリ秒] [--names ファイル] [--labels ファイル]\n"
+    "                      [--cuts-from ファイル] [-n] [--json] ファイル.wav...\n";
 
 const char kHelp[] =
     "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
@@ -51,15 +52,27 @@ const char kHelp[] =
     "  -o 先頭       ファイル名の先頭（入力ファイルが一つのときだけ）。既定: 入力のパスから \".wav\" を除いたもの\n"
     "  -d フォルダー ピースをこのフォルダーに置く（名前は入力ファイルの名前から \".wav\" を除いたもの、または -o）\n"
     "  --digits 桁数 番号の桁数（1〜9、既定 3）\n"
+    "  --max 秒      ピースの最長: これより長いピースは、中の間の長く静かなところから順に（400 ms より\n"
+    "                短い読点の間も使う）、間がなければいちばん静かなところで、さらに切る\n"
+    "  --min 秒      ピースの最短: これより短いピースは、短いか大きい音の間の側の自動のカットを外して\n"
+    "                隣とつなぐ。-c やラベルのカットは外さない。--max と食い違うときは --max が勝つ\n"
+    "  --margin ミリ秒 ピースを最初の音の前と最後の音の後ろにこのミリ秒だけ残して切り詰める（その外の\n"
+    "                無音は書かないので、ピースをつないでも元には戻らない）\n"
+    "  --names ファイル ピースの名前の一覧（UTF-8 か Shift-JIS、一行に一つ、\".wav\" は付けない）。空行と\n"
+    "                足りない分は番号の名前のまま。Windows で使えない名前や重複があれば何もしない\n"
+    "  --labels ファイル ピースごとに \"開始秒<TAB>終了秒<TAB>名前\" の一行を書くラベルファイル（UTF-8）\n"
+    "  --cuts-from ファイル そのラベルファイルの開始と終了をカットにし、名前をピースの名前にする\n"
     "  -n            何も書かず、ピースの予定を表示する（番号、先頭サンプル、サンプル数、バイト数、開始秒、\n"
     "                長さ秒、ファイル名）\n"
     "  --json        入力ごとに JSON オブジェクトを一行: path, channels, sample_rate, bits, peak, nadir,\n"
-    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces; -p なら\n"
-    "                threshold（使ったしきい値）と pause_ms も\n"
+    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces（file, name,\n"
+    "                start, end, trimmed, ...）; -p なら threshold（使ったしきい値）と pause_ms も\n"
     "  --help        この説明\n"
     "\n"
     "保存するファイル名が一つでも既にあれば、その入力については何も書きません。\n"
-    "終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り\n";
+    "カットする場所が一つも見つからなければ、使ったしきい値とともにそう表示します。\n"
+    "終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り（--names と --cuts-from の\n"
+    "ファイルの誤りも）\n";
 
 // A whole non-negative decimal number that a double holds exactly.
 bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* value) {
