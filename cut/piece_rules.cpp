@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <queue>
 
 namespace tw {
 
@@ -83,37 +85,45 @@ private:
 
     // Removes automatic cuts beside pieces shorter than the shortest, the
     // shortest piece first, the weaker side (shorter or louder pause) first;
-    // never one whose removal makes a piece longer than the longest.
+    // never one whose removal makes a piece longer than the longest. Joins
+    // only lengthen pieces, so a piece that cannot be joined never can later.
     void Join() {
-        for (;;) {
-            std::size_t best = marks_.size() + 1, side = 0;
-            std::uint64_t bestLength = shortest_;
-            for (std::size_t k = 0; k <= marks_.size(); ++k) {
-                const std::uint64_t length = End(k) - Start(k);
-                if (length >= bestLength) continue;
-                std::size_t chosen = marks_.size();
-                auto joinable = [&](std::size_t m) {
-                    if (marks_[m].user) return false;
-                    const std::uint64_t joined = End(m + 1) - Start(m);
-                    return longest_ == 0 || joined <= longest_;
-                };
-                const bool left = k > 0 && joinable(k - 1);
-                const bool right = k < marks_.size() && joinable(k);
-                if (left && right)
-                    chosen = Better(marks_[k - 1].pauseFrames, marks_[k - 1].level, marks_[k]) ? k : k - 1;
-                else if (left)
-                    chosen = k - 1;
-                else if (right)
-                    chosen = k;
-                else
-                    continue;
-                best = k;
-                side = chosen;
-                bestLength = length;
-            }
-            if (best > marks_.size()) return;
-            marks_.erase(marks_.begin() + static_cast<std::ptrdiff_t>(side));
+        const std::size_t n = marks_.size();
+        // Boundaries 0 (the start) and n + 1 (the end) around the marks 1..n.
+        std::vector<std::size_t> prev(n + 2), next(n + 2);
+        for (std::size_t i = 0; i < n + 2; ++i) {
+            prev[i] = i == 0 ? 0 : i - 1;
+            next[i] = i + 1;
         }
+        std::vector<bool> gone(n + 2, false);
+        auto frame = [&](std::size_t i) { return i == 0 ? 0 : i == n + 1 ? frames_ : marks_[i - 1].frame; };
+        auto removable = [&](std::size_t i) { return i != 0 && i != n + 1 && !marks_[i - 1].user; };
+        using Entry = std::pair<std::uint64_t, std::size_t>;  // a piece's length and its left boundary
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
+        for (std::size_t i = 0; i <= n; ++i) queue.push({frame(i + 1) - frame(i), i});
+        while (!queue.empty()) {
+            const auto [length, left] = queue.top();
+            queue.pop();
+            if (length >= shortest_) break;
+            if (gone[left] || frame(next[left]) - frame(left) != length) continue;  // changed since
+            const std::size_t right = next[left];
+            auto fits = [&](std::size_t i) {
+                return removable(i) && (longest_ == 0 || frame(next[i]) - frame(prev[i]) <= longest_);
+            };
+            const bool l = fits(left), r = fits(right);
+            if (!l && !r) continue;
+            const std::size_t drop =
+                l && r ? (Better(marks_[left - 1].pauseFrames, marks_[left - 1].level, marks_[right - 1]) ? right : left)
+                       : (l ? left : right);
+            gone[drop] = true;
+            next[prev[drop]] = next[drop];
+            prev[next[drop]] = prev[drop];
+            queue.push({frame(next[prev[drop]]) - frame(prev[drop]), prev[drop]});
+        }
+        std::vector<Mark> kept;
+        for (std::size_t i = 1; i <= n; ++i)
+            if (!gone[i]) kept.push_back(marks_[i - 1]);
+        marks_ = std::move(kept);
     }
 
     void Split() {
@@ -123,13 +133,19 @@ private:
         std::sort(marks_.begin(), marks_.end(), [](const Mark& a, const Mark& b) { return a.frame < b.frame; });
     }
 
+    // Without recursion: a tiny longest piece over hours makes millions of cuts.
     void SplitRange(std::uint64_t a, std::uint64_t b, std::vector<Mark>* added) {
-        if (b - a <= longest_) return;
-        Mark m = InPause(a, b);
-        if (m.frame == 0) m = Quietest(a, b);
-        added->push_back(m);
-        SplitRange(a, m.frame, added);
-        SplitRange(m.frame, b, added);
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> todo{{a, b}};
+        while (!todo.empty()) {
+            const auto [from, to] = todo.back();
+            todo.pop_back();
+            if (to - from <= longest_) continue;
+            Mark m = InPause(from, to);
+            if (m.frame == 0) m = Quietest(from, to);
+            added->push_back(m);
+            todo.push_back({from, m.frame});
+            todo.push_back({m.frame, to});
+        }
     }
 
     // A sliver beside a cut is no piece a listener wants: no new cut leaves
@@ -216,9 +232,13 @@ std::vector<Piece> TrimPieces(const std::vector<Piece>& pieces, const QuietMap& 
     for (std::size_t k = 0; k < pieces.size(); ++k) {
         const std::uint64_t start = pieces[k].offset, end = start + pieces[k].length;
         std::uint64_t soundStart = end, soundEnd = start;
-        for (const SoundSpan& s : quiet.speech) {
-            const std::uint64_t a = static_cast<std::uint64_t>(s.first) * sampleBytes;
-            const std::uint64_t b = static_cast<std::uint64_t>(s.end) * sampleBytes;
+        // The stretches follow one another: from the first that ends after the piece starts.
+        auto s = std::upper_bound(quiet.speech.begin(), quiet.speech.end(), start, [sampleBytes](std::uint64_t at, const SoundSpan& x) {
+            return at < static_cast<std::uint64_t>(x.end) * sampleBytes;
+        });
+        for (; s != quiet.speech.end() && static_cast<std::uint64_t>(s->first) * sampleBytes < end; ++s) {
+            const std::uint64_t a = static_cast<std::uint64_t>(s->first) * sampleBytes;
+            const std::uint64_t b = static_cast<std::uint64_t>(s->end) * sampleBytes;
             if (b <= start || a >= end || a >= b) continue;
             soundStart = std::min(soundStart, std::max(a, start));
             soundEnd = std::max(soundEnd, std::min(b, end));
