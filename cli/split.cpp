@@ -192,7 +192,8 @@ bool ReadTextFile(const std::string& path, const SplitIo& io, std::string* text)
         io.err(path + ": " + kSplitCannotOpen + Reason(reason) + "\n");
         return false;
     }
-    const std::string bytes(reinterpret_cast<const char*>(file.bytes()), static_cast<std::size_t>(file.size()));
+    const std::string bytes = file.size() ? std::string(reinterpret_cast<const char*>(file.bytes()), static_cast<std::size_t>(file.size()))
+                                          : std::string();
     if (file.Damaged()) {
         io.err(path + ": " + kSplitCannotRead + "\n");
         return false;

@@ -353,6 +353,9 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
         CAPTURE(w.name);
         const std::string path = at(w.name);
         Write(path, w.bytes);
+        // The piece rules on every file too, down to pieces of a few frames.
+        CHECK(Run({"-n", "--max", "0.001", "--min", "0.0005", "--margin", "1", path}).status ==
+              (w.verdict == twc::Verdict::Loads ? tw::kSplitOk : tw::kSplitFailed));
         const Result r = Run({"--json", "-o", at(std::string("out_") + w.name), path});
         if (w.verdict == twc::Verdict::Loads) {
             CHECK(r.status == tw::kSplitOk);
