@@ -286,30 +286,46 @@ public:
             userCuts.push_back(atTime(l.start));
             if (l.end != l.start) userCuts.push_back(atTime(l.end));
         }
-        QuietMap quiet;
-        const RuleAudio ruleAudio{layout.sampleCount, layout.channels, layout.sampleRate};
-        if (ruled) {
-            // Pause cutting's own judgement; its threshold where it ran.
-            quiet = MapQuiet(AudioOf(check), options_.pauseCut && options_.haveThreshold
-                                                 ? ReadThresholdText(options_.threshold).value
-                                                 : std::nan(""));
-            PieceRules rules;
-            rules.longestSeconds = options_.longestSeconds;
-            rules.shortestSeconds = options_.shortestSeconds;
-            cuts = ApplyPieceRules(cuts, userCuts, ruleAudio, quiet, rules);
-        } else {
-            cuts.insert(cuts.end(), userCuts.begin(), userCuts.end());
-        }
-        std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
-        PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize,
-                                       InFolder(options_.folder, base), options_.digits);
-        if (!NameFromLists(&save, atTime, layout.sampleBytes())) return false;
-        trimmed_.assign(save.pieces.size(), false);
-        if (options_.marginMs >= 0)
-            save.pieces = TrimPieces(save.pieces, quiet, options_.marginMs, ruleAudio, layout.sampleBytes(), &trimmed_);
+        const std::string prefix = InFolder(options_.folder, base);
+        PieceSave save;
+        if (ruled) {
+            // Pause cutting's own judgement; its threshold where it ran.
+            const QuietMap quiet = MapQuiet(AudioOf(check), options_.pauseCut && options_.haveThreshold
+                                                                ? ReadThresholdText(options_.threshold).value
+                                                                : std::nan(""));
+            PieceRules rules;
+            rules.longestSeconds = options_.longestSeconds;
+            rules.shortestSeconds = options_.shortestSeconds;
+            rules.marginMs = options_.marginMs;
+            save = PlanRuledSave(cuts, userCuts, quiet, rules, {layout.sampleCount, layout.channels, layout.sampleRate},
+                                 layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix, options_.digits,
+                                 &cuts);
+            if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        } else {
+            cuts.insert(cuts.end(), userCuts.begin(), userCuts.end());
+            std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
+            save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix,
+                                 options_.digits);
+        }
+        if (!naming_.list.empty() || !naming_.labels.empty()) {
+            std::vector<NamedStart> starts;
+            const std::uint32_t frame = FrameBytes(layout.pieceHeader);
+            for (const Label& l : naming_.labels) {
+                const double cut = atTime(l.start);
+                if (!(cut < static_cast<double>(layout.sampleCount))) continue;  // past the end: no piece starts there
+                const std::uint64_t at = static_cast<std::uint64_t>(cut) * layout.sampleBytes();
+                starts.push_back({at - at % std::max<std::uint32_t>(1, frame), l.name});
+            }
+            const std::vector<std::string> twice = NamePieces(&save, naming_.list, starts);
+            if (!twice.empty()) {
+                std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";
+                for (std::size_t i = 0; i < twice.size(); ++i) text += (i ? ", " : " ") + twice[i];
+                return Reject(text.c_str(), "");
+            }
+        }
         const std::vector<Piece>& pieces = save.pieces;
         const std::vector<std::string>& names = save.names;
 
@@ -357,11 +373,11 @@ public:
                         "\n");
         }
         if (options_.json) {
-            const std::string json = Json(check, cuts, pieces, names, written);
+            const std::string json = Json(check, cuts, pieces, names, written, save.trimmed);
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(layout, cuts, pieces, names));
+            io_.out(Listing(layout, cuts, pieces, names, save.trimmed));
         } else {
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
@@ -370,35 +386,6 @@ public:
     }
 
 private:
-    // Names of the list and of the label file in place of numbers, in the
-    // folder of the numbered ones; a name used twice in the save refuses it.
-    template <class AtTime>
-    bool NameFromLists(PieceSave* save, AtTime atTime, std::uint32_t sampleBytes) {
-        if (naming_.list.empty() && naming_.labels.empty()) return true;
-        const std::string folder = FolderPart(save->names.front());
-        for (const Label& l : naming_.labels) {
-            if (l.name.empty()) continue;
-            const std::uint64_t at = static_cast<std::uint64_t>(std::max(0.0, atTime(l.start))) * sampleBytes;
-            for (std::size_t k = 0; k < save->pieces.size(); ++k)
-                if (save->pieces[k].offset == at - at % FrameBytes(save->pieceHeader)) save->names[k] = folder + l.name + ".wav";
-        }
-        for (std::size_t k = 0; k < save->pieces.size() && k < naming_.list.size(); ++k)
-            if (!naming_.list[k].empty()) save->names[k] = folder + naming_.list[k] + ".wav";
-        std::vector<std::string> twice;
-        std::vector<std::string> folded;
-        for (const std::string& n : save->names) {
-            std::string f = n;
-            for (char& c : f)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            if (std::find(folded.begin(), folded.end(), f) != folded.end()) twice.push_back(n);
-            folded.push_back(f);
-        }
-        if (twice.empty()) return true;
-        std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";
-        for (std::size_t i = 0; i < twice.size(); ++i) text += (i ? ", " : " ") + twice[i];
-        return Reject(text.c_str(), "");
-    }
-
     PauseAudio AudioOf(const WaveCheck& check) const {
         PauseAudio audio;
         audio.data = data_;
@@ -424,7 +411,7 @@ private:
     }
 
     std::string Listing(const WaveLayout& layout, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
-                        const std::vector<std::string>& names) const {
+                        const std::vector<std::string>& names, const std::vector<bool>& trimmed) const {
         const std::uint32_t sampleBytes = layout.sampleBytes();
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
                            "番号 先頭サンプル サンプル数 バイト数 開始秒 長さ秒 ファイル名\n";
@@ -441,13 +428,14 @@ private:
             text += std::string(number) + " " + Number(pieces[k].offset / sampleBytes) + " " +
                     Number(pieces[k].length / sampleBytes) + " " + Number(pieces[k].length) + " " +
                     seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] +
-                    (trimmed_[k] ? " (前後の無音を除く)" : "") + "\n";
+                    (trimmed[k] ? " (前後の無音を除く)" : "") + "\n";
         }
         return text;
     }
 
     std::string Json(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
-                     const std::vector<std::string>& names, const std::vector<bool>& written) const {
+                     const std::vector<std::string>& names, const std::vector<bool>& written,
+                     const std::vector<bool>& trimmed) const {
         const WaveLayout& l = check.layout;
         const WaveStats stats = MeasureEncodedWave(data_, l.encoding, l.sampleCount, l.scaleSize());
         auto field = [](const char* name, double value) {
@@ -469,7 +457,7 @@ private:
             j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
                  ",\"name\":" + JsonString(PieceLabel(names[k])) + ",\"start\":" + Seconds(l, pieces[k].offset) +
                  ",\"end\":" + Seconds(l, pieces[k].offset + pieces[k].length) +
-                 ",\"trimmed\":" + (trimmed_[k] ? "true" : "false") + ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
+                 ",\"trimmed\":" + (trimmed[k] ? "true" : "false") + ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
                  ",\"samples\":" + Number(pieces[k].length / l.sampleBytes()) +
                  ",\"bytes\":" + Number(pieces[k].length);
             if (!options_.dryRun) j += std::string(",\"written\":") + (written[k] ? "true" : "false");
@@ -484,7 +472,6 @@ private:
     const PieceNaming& naming_;
     MappedFile file_;
     double threshold_ = 0;  // of a pause run
-    std::vector<bool> trimmed_;  // pieces whose silence beyond the margin was left out
     const std::uint8_t* data_ = nullptr;
 };
 
