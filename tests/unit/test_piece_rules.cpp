@@ -3,6 +3,8 @@
 // (1000 frames a second, 10-frame windows); names from lists and label files.
 #include <doctest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -174,5 +176,33 @@ TEST_CASE("label files: read back what a save writes") {
         CAPTURE(std::string(b.first));
         CHECK(!ReadLabels(b.first, &labels, &bad, &lines));
         CHECK(bad == b.second);
+    }
+}
+
+TEST_CASE("piece rules: on random cuts and pauses, no piece too long and every user's cut kept") {
+    std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+    auto next = [&seed](std::uint64_t below) {
+        seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+        return seed % below;
+    };
+    for (int round = 0; round < 300; ++round) {
+        CAPTURE(round);
+        const std::uint64_t frames = 1000 + next(200000);
+        QuietMap map = MapOf({{}, {}}, frames);
+        for (double& l : map.level) l = 1.0 + static_cast<double>(next(100));
+        for (std::uint64_t at = next(5000); at + 400 < frames; at += 400 + next(8000)) {
+            const std::int64_t first = static_cast<std::int64_t>(at);
+            map.pauses.push_back({first, first + 1 + static_cast<std::int64_t>(next(399)), static_cast<double>(next(50))});
+        }
+        std::vector<double> automatic, user;
+        for (std::uint64_t n = next(30); n > 0; --n) automatic.push_back(static_cast<double>(next(frames + 100)));
+        for (std::uint64_t n = next(5); n > 0; --n) user.push_back(static_cast<double>(next(frames)));
+        PieceRules rules;
+        rules.longestSeconds = 0.5 + static_cast<double>(next(30000)) / 1000;
+        rules.shortestSeconds = static_cast<double>(next(3000)) / 1000;
+        const std::vector<double> cuts = ApplyPieceRules(automatic, user, RuleAudio{frames, 1, 1000}, map, rules);
+        for (double u : user) CHECK(std::count(cuts.begin(), cuts.end(), u) >= 1);
+        const std::vector<Piece> pieces = PlanPieces(cuts, static_cast<std::uint32_t>(2 * frames), 2);
+        for (const Piece& p : pieces) CHECK(p.length <= 2 * std::llround(rules.longestSeconds * 1000));
     }
 }
