@@ -10,7 +10,9 @@
 #include "cut/auto_cut.h"
 #include "cut/cut_list.h"
 #include "cut/pause_cut.h"
+#include "cut/piece_names.h"
 #include "cut/piece_plan.h"
+#include "cut/piece_rules.h"
 #include "cut/piece_writer.h"
 #include "support/file_io.h"
 #include "support/number_text.h"
@@ -31,7 +33,8 @@ namespace {
 
 const char kUsage[] =
     "使い方: tarnwick-split [-t しきい値] [-w 幅] [-p ミリ秒] [-c 位置]... [-o 先頭] [-d フォルダー] [--digits 桁数]\n"
-    "                      [-n] [--json] ファイル.wav...\n";
+    "                      [--max 秒] [--min 秒] [--margin ミリ秒] [--names ファイル] [--labels ファイル]\n"
+    "                      [--cuts-from ファイル] [-n] [--json] ファイル.wav...\n";
 
 const char kHelp[] =
     "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
@@ -50,15 +53,27 @@ const char kHelp[] =
     "  -o 先頭       ファイル名の先頭（入力ファイルが一つのときだけ）。既定: 入力のパスから \".wav\" を除いたもの\n"
     "  -d フォルダー ピースをこのフォルダーに置く（名前は入力ファイルの名前から \".wav\" を除いたもの、または -o）\n"
     "  --digits 桁数 番号の桁数（1〜9、既定 3）\n"
+    "  --max 秒      ピースの最長: これより長いピースは、中の間の長く静かなところから順に（400 ms より\n"
+    "                短い読点の間も使う）、間がなければいちばん静かなところで、さらに切る\n"
+    "  --min 秒      ピースの最短: これより短いピースは、短いか大きい音の間の側の自動のカットを外して\n"
+    "                隣とつなぐ。-c やラベルのカットは外さない。--max と食い違うときは --max が勝つ\n"
+    "  --margin ミリ秒 ピースを最初の音の前と最後の音の後ろにこのミリ秒だけ残して切り詰める（その外の\n"
+    "                無音は書かないので、ピースをつないでも元には戻らない）\n"
+    "  --names ファイル ピースの名前の一覧（UTF-8 か Shift-JIS、一行に一つ、\".wav\" は付けない）。空行と\n"
+    "                足りない分は番号の名前のまま。Windows で使えない名前や重複があれば何もしない\n"
+    "  --labels ファイル ピースごとに \"開始秒<TAB>終了秒<TAB>名前\" の一行を書くラベルファイル（UTF-8）\n"
+    "  --cuts-from ファイル そのラベルファイルの開始と終了をカットにし、名前をピースの名前にする\n"
     "  -n            何も書かず、ピースの予定を表示する（番号、先頭サンプル、サンプル数、バイト数、開始秒、\n"
     "                長さ秒、ファイル名）\n"
     "  --json        入力ごとに JSON オブジェクトを一行: path, channels, sample_rate, bits, peak, nadir,\n"
-    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces; -p なら\n"
-    "                threshold（使ったしきい値）と pause_ms も\n"
+    "                smallest_positive, average（ウィンドウの表示と同じ文字列）, cuts, pieces（file, name,\n"
+    "                start, end, trimmed, ...）; -p なら threshold（使ったしきい値）と pause_ms も\n"
     "  --help        この説明\n"
     "\n"
     "保存するファイル名が一つでも既にあれば、その入力については何も書きません。\n"
-    "終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り\n";
+    "カットする場所が一つも見つからなければ、使ったしきい値とともにそう表示します。\n"
+    "終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り（--names と --cuts-from の\n"
+    "ファイルの誤りも）\n";
 
 // A whole non-negative decimal number that a double holds exactly.
 bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* value) {
@@ -73,6 +88,22 @@ bool ParseCount(const std::string& text, std::uint64_t limit, std::uint64_t* val
     *value = v;
     return true;
 }
+
+// A non-negative decimal number with an optional fraction ("30", "0.5").
+bool ParseAmount(const std::string& text, double* value) {
+    const std::size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot);
+    const std::string fraction = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+    std::uint64_t w = 0, f = 0;
+    if (whole.empty() || !ParseCount(whole, 1u << 30, &w)) return false;
+    if (dot != std::string::npos && (fraction.empty() || fraction.size() > 9 || !ParseCount(fraction, ~0ull, &f)))
+        return false;
+    *value = static_cast<double>(w) + static_cast<double>(f) / std::pow(10.0, static_cast<double>(fraction.size()));
+    return true;
+}
+
+// A piece's name in a label file or --json: its file name without the folder and ".wav".
+std::string PieceLabel(const std::string& file) { return WithoutWavTail(file.substr(FolderPart(file).size())); }
 
 // Tag bytes as readable text: printable ASCII as it is, anything else \xNN.
 std::string Printable(const std::string& bytes) {
@@ -148,11 +179,71 @@ std::string JsonNumber(double v) {
 
 std::string Reason(const std::string& reason) { return reason.empty() ? std::string() : " (" + reason + ")"; }
 
+// What --names and --cuts-from give every input.
+struct PieceNaming {
+    std::vector<std::string> list;  // piece k's name, "" or beyond: its number
+    std::vector<Label> labels;
+};
+
+// A whole small text file, decoded; false (with a line on stderr) when it cannot be.
+bool ReadTextFile(const std::string& path, const SplitIo& io, std::string* text) {
+    MappedFile file;
+    std::string reason;
+    if (file.Open(path, &reason) != MappedFile::Mapped) {
+        io.err(path + ": " + kSplitCannotOpen + Reason(reason) + "\n");
+        return false;
+    }
+    const std::string bytes = file.size() ? std::string(reinterpret_cast<const char*>(file.bytes()), static_cast<std::size_t>(file.size()))
+                                          : std::string();
+    if (file.Damaged()) {
+        io.err(path + ": " + kSplitCannotRead + "\n");
+        return false;
+    }
+    if (!DecodeText(bytes, text)) {
+        io.err(path + ": UTF-8 でも Shift-JIS でもない文字があります\n");
+        return false;
+    }
+    return true;
+}
+
+bool ReadNaming(const SplitOptions& options, const SplitIo& io, PieceNaming* naming) {
+    std::string text;
+    if (!options.cutsFrom.empty()) {
+        if (!ReadTextFile(options.cutsFrom, io, &text)) return false;
+        std::size_t bad = 0;
+        std::vector<std::size_t> lines;
+        if (!ReadLabels(text, &naming->labels, &bad, &lines)) {
+            io.err(options.cutsFrom + ": " + std::to_string(bad) +
+                   " 行目がラベル (開始秒<TAB>終了秒<TAB>名前) ではないため、何もしませんでした\n");
+            return false;
+        }
+        std::vector<std::string> names;
+        for (const Label& l : naming->labels) names.push_back(l.name);
+        const std::vector<NameLineProblem> problems = CheckNames(names, lines);
+        if (!problems.empty()) {
+            io.err(options.cutsFrom + ": " + NameProblemsText(problems) + "\n");
+            return false;
+        }
+    }
+    if (!options.namesFile.empty()) {
+        if (!ReadTextFile(options.namesFile, io, &text)) return false;
+        naming->list = NameListOf(text);
+        std::vector<std::size_t> lines;
+        for (std::size_t i = 0; i < naming->list.size(); ++i) lines.push_back(i + 1);
+        const std::vector<NameLineProblem> problems = CheckNames(naming->list, lines);
+        if (!problems.empty()) {
+            io.err(options.namesFile + ": " + NameProblemsText(problems) + "\n");
+            return false;
+        }
+    }
+    return true;
+}
+
 // One input file's run.
 class FileRun {
 public:
-    FileRun(const std::string& path, const SplitOptions& options, const SplitIo& io)
-        : path_(path), options_(options), io_(io) {}
+    FileRun(const std::string& path, const SplitOptions& options, const SplitIo& io, const PieceNaming& naming)
+        : path_(path), options_(options), io_(io), naming_(naming) {}
 
     bool Run() {
         std::string reason;
@@ -169,6 +260,7 @@ public:
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
 
         std::vector<double> cuts;
+        const bool ruled = options_.longestSeconds > 0 || options_.shortestSeconds > 0 || options_.marginMs >= 0;
         if (options_.pauseCut) {
             const PauseAudio audio = AudioOf(check);
             const PauseCutResult found = FindPauseCuts(
@@ -183,22 +275,66 @@ public:
                                                        options_.width, ReadThresholdText(options_.threshold).value))
                 cuts.push_back(static_cast<double>(c.position));
         }
+        if ((options_.pauseCut || options_.autoCut) && cuts.empty())
+            io_.err(path_ + ": しきい値 " +
+                    FormatNumber(options_.pauseCut ? threshold_ : ReadThresholdText(options_.threshold).value) +
+                    " ではカットする場所が見つかりませんでした\n");
         // A time: the nearest whole frame, as the index of its first sample.
-        for (const SplitCut& c : options_.cuts)
-            cuts.push_back(c.seconds ? std::floor(c.value * layout.sampleRate + 0.5) * layout.channels : c.value);
-        std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
+        std::vector<double> userCuts;
+        auto atTime = [&layout](double seconds) { return std::floor(seconds * layout.sampleRate + 0.5) * layout.channels; };
+        for (const SplitCut& c : options_.cuts) userCuts.push_back(c.seconds ? atTime(c.value) : c.value);
+        for (const Label& l : naming_.labels) {
+            userCuts.push_back(atTime(l.start));
+            if (l.end != l.start) userCuts.push_back(atTime(l.end));
+        }
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
-        const PieceSave save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize,
-                                             InFolder(options_.folder, base), options_.digits);
+        const std::string prefix = InFolder(options_.folder, base);
+        PieceSave save;
+        if (ruled) {
+            // Pause cutting's own judgement; its threshold where it ran.
+            const QuietMap quiet = MapQuiet(AudioOf(check), options_.pauseCut && options_.haveThreshold
+                                                                ? ReadThresholdText(options_.threshold).value
+                                                                : std::nan(""));
+            PieceRules rules;
+            rules.longestSeconds = options_.longestSeconds;
+            rules.shortestSeconds = options_.shortestSeconds;
+            rules.marginMs = options_.marginMs;
+            save = PlanRuledSave(cuts, userCuts, quiet, rules, {layout.sampleCount, layout.channels, layout.sampleRate},
+                                 layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix, options_.digits,
+                                 &cuts);
+            if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        } else {
+            cuts.insert(cuts.end(), userCuts.begin(), userCuts.end());
+            std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
+            save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix,
+                                 options_.digits);
+        }
+        if (!naming_.list.empty() || !naming_.labels.empty()) {
+            std::vector<NamedStart> starts;
+            const std::uint32_t frame = FrameBytes(layout.pieceHeader);
+            for (const Label& l : naming_.labels) {
+                const double cut = atTime(l.start);
+                if (!(cut < static_cast<double>(layout.sampleCount))) continue;  // past the end: no piece starts there
+                const std::uint64_t at = static_cast<std::uint64_t>(cut) * layout.sampleBytes();
+                starts.push_back({at - at % std::max<std::uint32_t>(1, frame), l.name});
+            }
+            const std::vector<std::string> twice = NamePieces(&save, naming_.list, starts);
+            if (!twice.empty()) {
+                std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";
+                for (std::size_t i = 0; i < twice.size(); ++i) text += (i ? ", " : " ") + twice[i];
+                return Reject(text.c_str(), "");
+            }
+        }
         const std::vector<Piece>& pieces = save.pieces;
         const std::vector<std::string>& names = save.names;
 
         std::vector<bool> written(pieces.size(), false);
         std::size_t writtenCount = 0;
         if (!options_.dryRun) {
-            const std::vector<std::string> taken = NamesInTheWay(save);
+            std::vector<std::string> taken = NamesInTheWay(save);
+            if (!options_.labelsFile.empty() && PathExists(options_.labelsFile)) taken.push_back(options_.labelsFile);
             if (!taken.empty()) {
                 io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
                 if (options_.json)
@@ -223,17 +359,31 @@ public:
             if (outcome == NewFileOutcome::NotCreated && k == 0) break;
         }
 
+        bool labelsWritten = true;
+        if (!options_.labelsFile.empty() && !options_.dryRun) {
+            const double perSecond = static_cast<double>(layout.channels) * layout.sampleBytes() * layout.sampleRate;
+            std::vector<std::string> labelNames;
+            for (const std::string& n : names) labelNames.push_back(PieceLabel(n));
+            const std::string text = LabelsText(pieces, labelNames, perSecond);
+            const NewFileOutcome outcome = WriteNewFile(options_.labelsFile, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                                        text.size(), nullptr, 0, &reason);
+            labelsWritten = outcome == NewFileOutcome::Written;
+            if (!labelsWritten)
+                io_.err(options_.labelsFile + ": " +
+                        (outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : "書き出しに失敗しました") + Reason(reason) +
+                        "\n");
+        }
         if (options_.json) {
-            const std::string json = Json(check, cuts, pieces, names, written);
+            const std::string json = Json(check, cuts, pieces, names, written, save.trimmed);
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(layout, cuts, pieces, names));
+            io_.out(Listing(layout, cuts, pieces, names, save.trimmed));
         } else {
             io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
         }
-        return options_.dryRun || writtenCount == pieces.size();
+        return options_.dryRun || (writtenCount == pieces.size() && labelsWritten);
     }
 
 private:
@@ -247,6 +397,14 @@ private:
         return audio;
     }
 
+    // A byte offset of the data in seconds, six decimals.
+    static std::string Seconds(const WaveLayout& l, std::uint64_t bytes) {
+        const double perSecond = static_cast<double>(l.channels) * l.sampleBytes() * l.sampleRate;
+        char t[40];
+        std::snprintf(t, sizeof t, "%.6f", perSecond > 0 ? static_cast<double>(bytes) / perSecond : 0.0);
+        return t;
+    }
+
     bool Reject(const char* text, const std::string& detail) {
         io_.err(path_ + ": " + text + Reason(detail) + "\n");
         if (options_.json) io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(text) + "}\n");
@@ -254,7 +412,7 @@ private:
     }
 
     std::string Listing(const WaveLayout& layout, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
-                        const std::vector<std::string>& names) const {
+                        const std::vector<std::string>& names, const std::vector<bool>& trimmed) const {
         const std::uint32_t sampleBytes = layout.sampleBytes();
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
                            "番号 先頭サンプル サンプル数 バイト数 開始秒 長さ秒 ファイル名\n";
@@ -270,13 +428,15 @@ private:
             std::snprintf(number, sizeof number, "%03u", static_cast<unsigned>(k));
             text += std::string(number) + " " + Number(pieces[k].offset / sampleBytes) + " " +
                     Number(pieces[k].length / sampleBytes) + " " + Number(pieces[k].length) + " " +
-                    seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] + "\n";
+                    seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] +
+                    (trimmed[k] ? " (前後の無音を除く)" : "") + "\n";
         }
         return text;
     }
 
     std::string Json(const WaveCheck& check, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
-                     const std::vector<std::string>& names, const std::vector<bool>& written) const {
+                     const std::vector<std::string>& names, const std::vector<bool>& written,
+                     const std::vector<bool>& trimmed) const {
         const WaveLayout& l = check.layout;
         const WaveStats stats = MeasureEncodedWave(data_, l.encoding, l.sampleCount, l.scaleSize());
         auto field = [](const char* name, double value) {
@@ -296,7 +456,9 @@ private:
         j += ",\"pieces\":[";
         for (std::size_t k = 0; k < pieces.size(); ++k) {
             j += (k ? ",{" : "{") + std::string("\"file\":") + JsonString(names[k]) +
-                 ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
+                 ",\"name\":" + JsonString(PieceLabel(names[k])) + ",\"start\":" + Seconds(l, pieces[k].offset) +
+                 ",\"end\":" + Seconds(l, pieces[k].offset + pieces[k].length) +
+                 ",\"trimmed\":" + (trimmed[k] ? "true" : "false") + ",\"first\":" + Number(pieces[k].offset / l.sampleBytes()) +
                  ",\"samples\":" + Number(pieces[k].length / l.sampleBytes()) +
                  ",\"bytes\":" + Number(pieces[k].length);
             if (!options_.dryRun) j += std::string(",\"written\":") + (written[k] ? "true" : "false");
@@ -308,6 +470,7 @@ private:
     const std::string& path_;
     const SplitOptions& options_;
     const SplitIo& io_;
+    const PieceNaming& naming_;
     MappedFile file_;
     double threshold_ = 0;  // of a pause run
     const std::uint8_t* data_ = nullptr;
@@ -330,14 +493,26 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "-n") { options->dryRun = true; continue; }
         char letter = a == "--pause" ? 'p' : a[1];
         std::string value;
-        if (a == "--digits" || a.compare(0, 9, "--digits=") == 0) {
-            letter = 'D';
-            if (a.size() > 9) {
-                value = a.substr(9);
+        static const std::pair<const char*, char> kLong[] = {
+            {"--digits", 'D'}, {"--max", 'M'}, {"--min", 'm'}, {"--margin", 'g'},
+            {"--names", 'N'}, {"--labels", 'L'}, {"--cuts-from", 'F'},
+        };
+        const char* longName = nullptr;
+        for (const auto& l : kLong) {
+            const std::size_t n = std::strlen(l.first);
+            if (a.compare(0, n, l.first) == 0 && (a.size() == n || a[n] == '=')) {
+                longName = l.first;
+                letter = l.second;
+            }
+        }
+        if (longName) {
+            const std::size_t n = std::strlen(longName);
+            if (a.size() > n) {
+                value = a.substr(n + 1);
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                *error = "--digits の値がありません";
+                *error = std::string(longName) + " の値がありません";
                 return ArgsOutcome::Usage;
             }
         } else if (letter == '\0' || std::strchr("twcodp", letter) == nullptr || (a[1] == '-' && a != "--pause")) {
@@ -401,6 +576,29 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
                 }
                 options->folder = value;
                 break;
+            case 'M':
+            case 'm':
+            case 'g': {
+                double v = 0;
+                const double most = letter == 'g' ? 3600000 : 86400;
+                if (!ParseAmount(value, &v) || v > most || (letter != 'g' && v <= 0)) {
+                    *error = letter == 'M'   ? "--max は 0 より大きい秒数です: " + value
+                             : letter == 'm' ? "--min は 0 より大きい秒数です: " + value
+                                             : "--margin は 0 以上のミリ秒です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                (letter == 'M' ? options->longestSeconds : letter == 'm' ? options->shortestSeconds : options->marginMs) = v;
+                break;
+            }
+            case 'N':
+            case 'L':
+            case 'F':
+                if (value.empty()) {
+                    *error = "ファイル名がありません: " + a;
+                    return ArgsOutcome::Usage;
+                }
+                (letter == 'N' ? options->namesFile : letter == 'L' ? options->labelsFile : options->cutsFrom) = value;
+                break;
             case 'D':
                 if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
                     *error = "--digits は 1 から 9 の整数です: " + value;
@@ -416,6 +614,10 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
     }
     if (options->inputs.empty()) {
         *error = "WAV ファイルを指定してください";
+        return ArgsOutcome::Usage;
+    }
+    if (!options->labelsFile.empty() && options->inputs.size() > 1) {
+        *error = "--labels は入力ファイルが一つのときだけ使えます";
         return ArgsOutcome::Usage;
     }
     if (options->havePrefix && options->inputs.size() > 1) {
@@ -491,9 +693,12 @@ int RunSplit(const std::vector<std::string>& args, const SplitIo& io) {
         }
         options.inputs = expanded;
     }
+    // Names and label cuts are read and checked before anything is written.
+    PieceNaming naming;
+    if (!ReadNaming(options, io, &naming)) return kSplitUsage;
     bool allDone = true;
     for (const std::string& path : options.inputs) {
-        FileRun run(path, options, io);
+        FileRun run(path, options, io, naming);
         allDone = run.Run() && allDone;
     }
     return allDone ? kSplitOk : kSplitFailed;

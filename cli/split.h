@@ -30,6 +30,12 @@ struct SplitOptions {
     std::string prefix;           // -o
     std::string folder;           // -d: every input's pieces go there
     std::uint32_t digits = 3;     // --digits
+    double longestSeconds = 0;    // --max: no piece longer
+    double shortestSeconds = 0;   // --min: no piece shorter where an automatic cut can go
+    double marginMs = -1;         // --margin: the silence kept around each piece's sound (< 0: all of it)
+    std::string namesFile;        // --names: piece names, one a line
+    std::string labelsFile;       // --labels: the label file to write
+    std::string cutsFrom;         // --cuts-from: a label file whose times are cuts
     bool dryRun = false;          // -n
     bool json = false;            // --json
     std::vector<std::string> inputs;

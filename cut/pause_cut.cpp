@@ -438,12 +438,13 @@ double LoudestNear(const std::vector<Speech>& speech, std::size_t i, int step, d
     return db;
 }
 
-// One cut in the middle of every pause between two stretches of speech that
-// lasts at least minFrames once each side's padding is taken off.
-std::vector<std::int64_t> PauseMiddles(const Levels& l, double fixed, const Geometry& g, std::uint64_t minFrames,
-                                       std::uint32_t channels) {
-    std::vector<std::int64_t> cuts;
-    const std::vector<Speech> speech = SpeechOf(l, fixed);
+// The pauses between two stretches of speech, in frames, each side's padding
+// taken off; a pause the padding closes is left out.
+struct FramePause {
+    std::uint64_t start, end;
+};
+std::vector<FramePause> PausesOf(const Levels& l, const std::vector<Speech>& speech, const Geometry& g) {
+    std::vector<FramePause> pauses;
     for (std::size_t i = 0; i + 1 < speech.size(); ++i) {
         const double reach = kWordsMs / 1000.0 * l.windowsPerSecond;
         const double from = speech[i].end + PadWindows(LoudestNear(speech, i, -1, reach), l.windowsPerSecond);
@@ -452,9 +453,31 @@ std::vector<std::int64_t> PauseMiddles(const Levels& l, double fixed, const Geom
         if (to <= from) continue;
         const std::uint64_t start = static_cast<std::uint64_t>(std::round(from * static_cast<double>(g.window)));
         const std::uint64_t end = static_cast<std::uint64_t>(std::round(to * static_cast<double>(g.window)));
-        if (end - start >= minFrames) cuts.push_back(static_cast<std::int64_t>((start + (end - start) / 2) * channels));
+        pauses.push_back({start, end});
+    }
+    return pauses;
+}
+
+// One cut in the middle of every pause that lasts at least minFrames.
+std::vector<std::int64_t> PauseMiddles(const Levels& l, double fixed, const Geometry& g, std::uint64_t minFrames,
+                                       std::uint32_t channels) {
+    std::vector<std::int64_t> cuts;
+    for (const FramePause& p : PausesOf(l, SpeechOf(l, fixed), g)) {
+        if (p.end - p.start >= minFrames)
+            cuts.push_back(static_cast<std::int64_t>((p.start + (p.end - p.start) / 2) * channels));
     }
     return cuts;
+}
+
+// Mean level of windows [first, end) of frames.
+double MeanLevel(const Levels& l, const Geometry& g, std::uint64_t firstFrame, std::uint64_t endFrame) {
+    const std::size_t a = static_cast<std::size_t>(std::min<std::uint64_t>(firstFrame / g.window, l.level.size()));
+    const std::size_t b = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::max<std::uint64_t>((endFrame + g.window - 1) / g.window, a + 1), l.level.size()));
+    if (a >= b) return 0;
+    double sum = 0;
+    for (std::size_t j = a; j < b; ++j) sum += l.level[j];
+    return sum / static_cast<double>(b - a);
 }
 
 }  // namespace
@@ -472,6 +495,37 @@ PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double m
     const double fixed = estimate ? 0 : threshold * threshold;
     result.cuts = PauseMiddles(levels, fixed, g, MinimumFrames(minPauseMs, audio.sampleRate), audio.channels);
     return result;
+}
+
+QuietMap MapQuiet(const PauseAudio& audio, double threshold) {
+    QuietMap map;
+    const Geometry g = GeometryOf(audio);
+    const bool estimate = std::isnan(threshold);
+    map.threshold = estimate ? 1 : threshold;
+    map.windowSamples = g.window * audio.channels;
+    if (g.windows < 3) return map;
+    const Levels l = LevelsOf(audio, g);
+    if (estimate) map.threshold = ThresholdOf(l.followed);
+    map.level = l.level;
+    if (!estimate && !(threshold > 0)) return map;
+    const double fixed = estimate ? 0 : threshold * threshold;
+    const std::vector<Speech> speech = SpeechOf(l, fixed);
+    if (speech.empty()) return map;
+    const std::uint64_t ch = audio.channels;
+    auto at = [ch](std::uint64_t frame) { return static_cast<std::int64_t>(frame * ch); };
+    const double window = static_cast<double>(g.window);
+    const double first = std::max(0.0, speech.front().first - PadWindows(speech.front().aboveFloorDb, l.windowsPerSecond));
+    const double last = speech.back().end + PadWindows(speech.back().aboveFloorDb, l.windowsPerSecond);
+    // Speech padded as the pauses are: each pause's edges end and start it.
+    std::uint64_t from = static_cast<std::uint64_t>(std::round(first * window));
+    for (const FramePause& p : PausesOf(l, speech, g)) {
+        map.speech.push_back({at(from), at(std::max(from, p.start)), 0});
+        map.pauses.push_back({at(p.start), at(p.end), MeanLevel(l, g, p.start, p.end)});
+        from = p.end;
+    }
+    const std::uint64_t end = std::min(g.frames, static_cast<std::uint64_t>(std::round(last * window)));
+    map.speech.push_back({at(from), at(std::max(from, end)), 0});
+    return map;
 }
 
 double EstimatePauseThreshold(const PauseAudio& audio) {

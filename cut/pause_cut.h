@@ -41,6 +41,23 @@ struct PauseCutResult {
 // room's noise rises.
 PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double minPauseMs);
 
+// Where a recording is quiet, for choosing cuts beyond those of pause
+// cutting: spans in sample indices of whole frames, [first, end).
+struct SoundSpan {
+    std::int64_t first, end;
+    double level;  // pauses: their mean band power (0 for speech)
+};
+struct QuietMap {
+    std::vector<SoundSpan> speech;  // the stretches of speech, padded as pause cutting pads them
+    std::vector<SoundSpan> pauses;  // every pause between them, of any length
+    std::vector<double> level;      // band power of each whole window
+    std::uint64_t windowSamples = 0;  // samples (all channels) of one window
+    double threshold = 0;           // as FindPauseCuts reports it
+};
+// The same judgement as FindPauseCuts at this threshold (NaN: estimated):
+// its cuts are the middles of the pauses of at least the minimum length.
+QuietMap MapQuiet(const PauseAudio& audio, double threshold);
+
 // The threshold the recording suggests: the limit of quiet in its quieter
 // stretches, a little over its noise floor. Whole, >= 1.
 double EstimatePauseThreshold(const PauseAudio& audio);

@@ -1,5 +1,6 @@
 #include "cut/piece_writer.h"
 
+#include <algorithm>
 
 namespace tw {
 
@@ -53,9 +54,47 @@ PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderB
     save.data = data;
     save.pieces = PlanPieces(sortedCuts, dataSize, FrameBytes(pieceHeader), sampleBytes);
     save.names.resize(save.pieces.size());
+    save.trimmed.assign(save.pieces.size(), false);
     for (std::size_t k = 0; k < save.pieces.size(); ++k)
         PieceFileName(prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &save.names[k], digits);
     return save;
+}
+
+PieceSave PlanRuledSave(const std::vector<double>& automatic, const std::vector<double>& user, const QuietMap& quiet,
+                        const PieceRules& rules, const RuleAudio& audio, const WaveHeaderBytes& pieceHeader,
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        const std::string& prefix, std::uint32_t digits, std::vector<double>* cuts) {
+    *cuts = ApplyPieceRules(automatic, user, audio, quiet, rules);
+    PieceSave save = PlanPieceSave(*cuts, pieceHeader, sampleBytes, data, dataSize, prefix, digits);
+    if (rules.marginMs >= 0) save.pieces = TrimPieces(save.pieces, quiet, rules.marginMs, audio, sampleBytes, &save.trimmed);
+    return save;
+}
+
+std::vector<std::string> NamePieces(PieceSave* save, const std::vector<std::string>& list,
+                                    const std::vector<NamedStart>& starts) {
+    const std::string folder = FolderPart(save->names.front());
+    for (const NamedStart& s : starts) {
+        if (s.name.empty()) continue;
+        // Pieces run in order of their offsets.
+        auto at = std::lower_bound(save->pieces.begin(), save->pieces.end(), s.offset,
+                                   [](const Piece& p, std::uint64_t x) { return p.offset < x; });
+        if (at != save->pieces.end() && at->offset == s.offset)
+            save->names[static_cast<std::size_t>(at - save->pieces.begin())] = folder + s.name + ".wav";
+    }
+    for (std::size_t k = 0; k < save->pieces.size() && k < list.size(); ++k)
+        if (!list[k].empty()) save->names[k] = folder + list[k] + ".wav";
+    std::vector<std::pair<std::string, std::size_t>> folded;
+    for (std::size_t k = 0; k < save->names.size(); ++k) {
+        std::string f = save->names[k];
+        for (char& c : f)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        folded.push_back({f, k});
+    }
+    std::sort(folded.begin(), folded.end());
+    std::vector<std::string> twice;
+    for (std::size_t i = 1; i < folded.size(); ++i)
+        if (folded[i].first == folded[i - 1].first) twice.push_back(save->names[folded[i].second]);
+    return twice;
 }
 
 std::vector<std::string> NamesInTheWay(const PieceSave& save) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cut/piece_plan.h"
+#include "cut/piece_rules.h"
 #include "support/file_io.h"
 #include "wave/wave_format.h"
 
@@ -31,6 +32,7 @@ struct PieceSave {
     const std::uint8_t* data = nullptr;  // the data chunk, dataSize bytes
     std::vector<Piece> pieces;
     std::vector<std::string> names;      // one per piece
+    std::vector<bool> trimmed;           // one per piece: a margin left silence out
 };
 
 // Pieces of `data` (samples of sampleBytes) at the sorted cuts, named
@@ -38,6 +40,24 @@ struct PieceSave {
 PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
                         std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
                         const std::string& prefix, std::uint32_t digits);
+
+// The same under piece rules: the cuts after ApplyPieceRules (also into
+// *cuts, ascending) and, with a margin, each piece trimmed around its sound.
+PieceSave PlanRuledSave(const std::vector<double>& automatic, const std::vector<double>& user, const QuietMap& quiet,
+                        const PieceRules& rules, const RuleAudio& audio, const WaveHeaderBytes& pieceHeader,
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        const std::string& prefix, std::uint32_t digits, std::vector<double>* cuts);
+
+// Names in place of numbers, in the folder of the numbered ones: list[k] for
+// piece k where it is not empty, after the name of each piece that starts at
+// a given byte offset (the labels of a label file). Returns the names the save
+// then holds twice (case aside, as Windows compares them): it must not be written.
+struct NamedStart {
+    std::uint64_t offset;
+    std::string name;
+};
+std::vector<std::string> NamePieces(PieceSave* save, const std::vector<std::string>& list,
+                                    const std::vector<NamedStart>& starts);
 
 // The save's names that exist already: a save writes nothing when any does,
 // so it never mixes with an earlier one.

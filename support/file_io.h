@@ -46,4 +46,7 @@ bool PathExists(const std::string& name);
 // Removes a piece written earlier in this run.
 void RemoveFile(const std::string& name);
 
+// Shift-JIS (code page 932) text as UTF-8; false when it is not such text.
+bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8);
+
 }  // namespace tw

@@ -3,6 +3,7 @@
 #include "support/file_io.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -140,5 +141,20 @@ bool PathExists(const std::string& name) {
 }
 
 void RemoveFile(const std::string& name) { unlink(name.c_str()); }
+
+bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string out(bytes.size() * 3 + 4, '\0');  // at most 3 bytes of UTF-8 per byte
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size(), outLeft = out.size();
+    char* to = &out[0];
+    const bool whole = iconv(cd, &in, &inLeft, &to, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
+    iconv_close(cd);
+    if (!whole) return false;
+    out.resize(out.size() - outLeft);
+    *utf8 = out;
+    return true;
+}
 
 }  // namespace tw

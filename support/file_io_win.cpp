@@ -115,4 +115,17 @@ bool PathExists(const std::string& name) {
 
 void RemoveFile(const std::string& name) { DeleteFileW(WidePath(name).c_str()); }
 
+bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8) {
+    if (bytes.empty()) {
+        utf8->clear();
+        return true;
+    }
+    const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return false;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n);
+    *utf8 = Utf8FromWide(wide);
+    return true;
+}
+
 }  // namespace tw

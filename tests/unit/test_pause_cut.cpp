@@ -139,6 +139,18 @@ TEST_CASE("pause cutting: a listener's pauses, at the estimated threshold") {
         CHECK(found.threshold < 2000);
         CHECK(FindPauseCuts(a.audio, found.threshold, kDefaultPauseMs).cuts == found.cuts);
         CHECK(EstimatePauseThreshold(a.audio) == found.threshold);
+        // The quiet map judges alike: its long pauses' middles are the cuts, and it has the shorter ones too.
+        const QuietMap map = MapQuiet(a.audio, std::nan(""));
+        std::vector<std::int64_t> middles;
+        for (const SoundSpan& p : map.pauses)
+            if (p.end - p.first >= std::ceil(kDefaultPauseMs * r.scene.rate / 1000)) middles.push_back(p.first + (p.end - p.first) / 2);
+        CHECK(middles == found.cuts);
+        CHECK(map.threshold == found.threshold);
+        CHECK(map.speech.size() == map.pauses.size() + 1);
+        for (std::size_t i = 0; i < map.pauses.size(); ++i) {
+            CHECK(map.speech[i].end == map.pauses[i].first);
+            CHECK(map.pauses[i].end == map.speech[i + 1].first);
+        }
     }
 }
 

@@ -4,6 +4,9 @@
 #include <doctest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -146,6 +149,14 @@ TEST_CASE("tarnwick-split reads its options") {
         {{"-t", "0dB", "a.wav"}, tw::ArgsOutcome::Run, "t0dB w570 in:a.wav"},
         {{"-t", "300dB", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-t", "+3dB", "-p", "400", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--max", "30", "--min=0.5", "--margin", "0", "--names", "n.txt", "--labels", "l.txt", "--cuts-from=c.txt", "a.wav"},
+         tw::ArgsOutcome::Run, "w570 max30 min0.5 margin0 names:n.txt labels:l.txt from:c.txt in:a.wav"},
+        {{"--max", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--min", "-1", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--margin", "1.5.5", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--max", "1e3", "a.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"--labels", "l.txt", "a.wav", "b.wav"}, tw::ArgsOutcome::Usage, ""},
+        {{"a.wav", "--names"}, tw::ArgsOutcome::Usage, ""},
         {{"-t", "100.9xyz", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-t", "loud", "a.wav"}, tw::ArgsOutcome::Usage, ""},
         {{"-p", "0", "a.wav"}, tw::ArgsOutcome::Usage, ""},
@@ -192,6 +203,12 @@ TEST_CASE("tarnwick-split reads its options") {
         if (o.havePrefix) seen += " o" + o.prefix;
         if (!o.folder.empty()) seen += " d:" + o.folder;
         if (o.digits != 3) seen += " " + std::to_string(o.digits);
+        if (o.longestSeconds > 0) seen += " max" + tw::FormatNumber(o.longestSeconds);
+        if (o.shortestSeconds > 0) seen += " min" + tw::FormatNumber(o.shortestSeconds);
+        if (o.marginMs >= 0) seen += " margin" + tw::FormatNumber(o.marginMs);
+        if (!o.namesFile.empty()) seen += " names:" + o.namesFile;
+        if (!o.labelsFile.empty()) seen += " labels:" + o.labelsFile;
+        if (!o.cutsFrom.empty()) seen += " from:" + o.cutsFrom;
         if (o.dryRun) seen += " n";
         if (o.json) seen += " j";
         for (const std::string& in : o.inputs) seen += " in:" + in;
@@ -262,7 +279,12 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         const Result listing = Run(dry);
         CHECK(listing.status == tw::kSplitOk);
         // Only the file's bytes, and a word on stderr when that is less than the header says.
-        CHECK(listing.err == (e.check.fitted ? path + ": " + tw::DataFittedText(e.check.layout) + "\n" : ""));
+        // And a word when cutting found no place.
+        const bool noneFound = r.options[0] == "-t" && e.cuts.size() == r.handCuts.size();
+        CHECK(listing.err == (e.check.fitted ? path + ": " + tw::DataFittedText(e.check.layout) + "\n" : "") +
+                                 (noneFound ? path + ": しきい値 " + tw::FormatNumber(r.threshold) +
+                                                  " ではカットする場所が見つかりませんでした\n"
+                                            : ""));
         CHECK(e.data.size() == r.file.size() - e.check.layout.dataOffset);
         for (std::size_t k = 0; k < e.pieces.size(); ++k) {
             CHECK(e.pieces[k].length > 0);
@@ -341,6 +363,9 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
         CAPTURE(w.name);
         const std::string path = at(w.name);
         Write(path, w.bytes);
+        // The piece rules on every file too, down to pieces of a few frames.
+        CHECK(Run({"-n", "--max", "0.001", "--min", "0.0005", "--margin", "1", path}).status ==
+              (w.verdict == twc::Verdict::Loads ? tw::kSplitOk : tw::kSplitFailed));
         const Result r = Run({"--json", "-o", at(std::string("out_") + w.name), path});
         if (w.verdict == twc::Verdict::Loads) {
             CHECK(r.status == tw::kSplitOk);
@@ -382,3 +407,102 @@ TEST_CASE("a mapping whose file is cut short under it reads as zeros and says so
     CHECK(file.Damaged());
 }
 #endif
+
+namespace {
+
+// Voiced sound (150 Hz and harmonics) and gaps of room noise at 8 kHz, mono: seconds each, voice first.
+Bytes Talk(const std::vector<double>& parts) {
+    std::vector<std::int16_t> s;
+    std::uint32_t noise = 1;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        for (int k = 0; k < static_cast<int>(parts[i] * 8000); ++k) {
+            noise = noise * 1664525u + 1013904223u;
+            double v = static_cast<double>(noise >> 26) - 32;  // the room, +-32
+            for (int h = 1; i % 2 == 1 && h <= 4; ++h) v += 6000.0 / h * std::sin(2 * 3.14159265358979 * 150 * h * k / 8000);
+            s.push_back(static_cast<std::int16_t>(v));
+        }
+    }
+    return twc::CanonicalWave(s, 1, 8000);
+}
+
+std::vector<double> JsonValues(const std::string& json, const std::string& key) {
+    std::vector<double> values;
+    const std::string tag = "\"" + key + "\":";
+    for (std::size_t at = json.find(tag); at != std::string::npos; at = json.find(tag, at + 1)) {
+        const char* from = json.c_str() + at + tag.size();
+        if (key == "trimmed") {
+            values.push_back(std::strncmp(from, "true", 4) == 0);
+            continue;
+        }
+        for (char* end = nullptr; *from != ']'; from = end) {  // a number, or an array of them
+            values.push_back(std::strtod(from + (*from == '[' || *from == ','), &end));
+            if (*from != '[' && *from != ',') break;
+        }
+    }
+    return values;
+}
+
+}  // namespace
+
+TEST_CASE("tarnwick-split: longest and shortest piece, margin, names and label files") {
+    Scratch at;
+    const std::string path = at("talk.wav");
+    // gap, voice, pause, voice, comma, voice, pause, cough, pause, voice, gap
+    Write(path, Talk({0.3, 0.8, 0.7, 0.8, 0.25, 0.8, 0.7, 0.1, 0.7, 0.8, 0.3}));
+    auto json = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-n", "--json"});
+        args.push_back(path);
+        const Result r = Run(args);
+        CHECK(r.status == tw::kSplitOk);
+        return r.json;
+    };
+    auto durations = [](const std::string& j) {
+        std::vector<double> d, s = JsonValues(j, "start"), e = JsonValues(j, "end");
+        for (std::size_t k = 0; k < s.size(); ++k) d.push_back(e[k] - s[k]);
+        return d;
+    };
+    const std::string plain = json({"-p", "400"});
+    REQUIRE(JsonValues(plain, "bytes").size() == 4);  // the comma is no pause of 400 ms
+    // Longest: the 2.6 s piece is cut in its comma pause; with hand cuts only, at the quietest places.
+    const std::string longest = json({"-p", "400", "--max", "1.5"});
+    REQUIRE(JsonValues(longest, "bytes").size() == 5);
+    const double comma = JsonValues(longest, "cuts")[1] / 8000;
+    CHECK((comma > 2.6 && comma < 2.85));
+    for (double d : durations(json({"-c", "0.25s", "--max", "1"}))) CHECK(d <= 1.0);
+    CHECK(JsonValues(json({"-c", "0.25s", "--max", "1"}), "cuts").front() == 2000);
+    CHECK(JsonValues(plain, "cuts").size() == 3);
+    // Shortest: the cough's piece (0.8 s) joins a neighbour; the user's cut beside it stays.
+    CHECK(JsonValues(json({"-p", "400", "--min", "1"}), "bytes").size() == 3);
+    CHECK(JsonValues(json({"-p", "400", "--min", "1", "-c", "4.4s"}), "cuts") == std::vector<double>{11640, 35200});
+    // Margin: the silence before the first word and after the last is left out.
+    const std::string margin = json({"-p", "400", "--margin", "50"});
+    const std::vector<double> starts = JsonValues(margin, "start"), ends = JsonValues(margin, "end");
+    CHECK((starts.front() > 0.15 && starts.front() < 0.3));
+    CHECK((ends.back() > 5.95 && ends.back() < 6.1));
+    CHECK(JsonValues(margin, "trimmed").front() == 1);
+    CHECK(JsonValues(plain, "trimmed") == std::vector<double>{0, 0, 0, 0});
+
+    // Names from a list: too few names and a blank line keep numbers.
+    Write(at("names.txt"), {'o', 'n', 'e', '\n', '\n', 't', 'h', 'r', 'e', 'e', '\n'});
+    fs::create_directories(fs::u8path(at("a")));
+    REQUIRE(Run({"-p", "400", "--names", at("names.txt"), "--labels", at("a.txt"), "-d", at("a"), path}).status == tw::kSplitOk);
+    const char* const expected[] = {"one.wav", "talk_001.wav", "three.wav", "talk_003.wav"};
+    for (const char* name : expected) CHECK(fs::exists(fs::u8path(at("a/") + name)));
+    // A label file read back gives the same pieces under the same names.
+    fs::create_directories(fs::u8path(at("b")));
+    REQUIRE(Run({"--cuts-from", at("a.txt"), "-d", at("b"), path}).status == tw::kSplitOk);
+    for (const char* name : expected) CHECK(Read(at("b/") + name) == Read(at("a/") + name));
+    CHECK(std::distance(fs::directory_iterator(fs::u8path(at("b"))), fs::directory_iterator()) == 4);
+    // A name Windows cannot use or a repeated one: nothing written, one message naming the lines.
+    Write(at("bad.txt"), {'x', '\n', 'a', '?', '\n', 'X', '\n'});
+    const Result bad = Run({"-p", "400", "--names", at("bad.txt"), "-o", at("c"), path});
+    CHECK(bad.status == tw::kSplitUsage);
+    CHECK(Has(bad.err, "2 行目 \"a?\""));
+    CHECK(Has(bad.err, "3 行目 \"X\" (1 行目と同じ名前です)"));
+    CHECK(!fs::exists(fs::u8path(at("c_000.wav"))));
+    Write(at("broken.txt"), {'1', '\t', '2', '\n', 'x', '\n'});
+    const Result broken = Run({"--cuts-from", at("broken.txt"), "-o", at("c"), path});
+    CHECK(broken.status == tw::kSplitUsage);
+    CHECK(Has(broken.err, "2 行目"));
+    CHECK(!fs::exists(fs::u8path(at("c_000.wav"))));
+}
