@@ -138,7 +138,7 @@ TEST_CASE("piece names: list texts in UTF-8, with a BOM or in Shift-JIS; names W
         if (t.ok) CHECK(NameListOf(text) == t.names);
     }
     const std::pair<const char*, bool> names[] = {
-        {"talk 1", true}, {"ソ", true}, {".hidden", true}, {"CONSOLE", true}, {"COM0", true},
+        {"talk 1", true}, {u8"ソ", true}, {".hidden", true}, {"CONSOLE", true}, {"COM0", true},
         {"a\\b", false}, {"a/b", false}, {"a:b", false}, {"a*", false}, {"a?", false}, {"\"a\"", false},
         {"<a>", false}, {"a|b", false}, {"a\tb", false}, {"a.", false}, {"a ", false},
         {"con", false}, {"PRN.txt", false}, {"aux.tar.gz", false}, {"NUL", false}, {"com1", false}, {"LPT9.wav", false},
@@ -151,8 +151,8 @@ TEST_CASE("piece names: list texts in UTF-8, with a BOM or in Shift-JIS; names W
     REQUIRE(problems.size() == 2);
     CHECK(problems[0].line == 4);
     CHECK(problems[1].line == 5);
-    CHECK(problems[1].why == "1 行目と同じ名前です");
-    CHECK(NameProblemsText(problems).find("5 行目 \"A\"") != std::string::npos);
+    CHECK(problems[1].why == u8"1 行目と同じ名前です");
+    CHECK(NameProblemsText(problems).find(u8"5 行目 \"A\"") != std::string::npos);
 }
 
 TEST_CASE("label files: read back what a save writes") {

@@ -282,8 +282,8 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         // And a word when cutting found no place.
         const bool noneFound = r.options[0] == "-t" && e.cuts.size() == r.handCuts.size();
         CHECK(listing.err == (e.check.fitted ? path + ": " + tw::DataFittedText(e.check.layout) + "\n" : "") +
-                                 (noneFound ? path + ": しきい値 " + tw::FormatNumber(r.threshold) +
-                                                  " ではカットする場所が見つかりませんでした\n"
+                                 (noneFound ? path + u8": しきい値 " + tw::FormatNumber(r.threshold) +
+                                                  u8" ではカットする場所が見つかりませんでした\n"
                                             : ""));
         CHECK(e.data.size() == r.file.size() - e.check.layout.dataOffset);
         for (std::size_t k = 0; k < e.pieces.size(); ++k) {
@@ -497,12 +497,12 @@ TEST_CASE("tarnwick-split: longest and shortest piece, margin, names and label f
     Write(at("bad.txt"), {'x', '\n', 'a', '?', '\n', 'X', '\n'});
     const Result bad = Run({"-p", "400", "--names", at("bad.txt"), "-o", at("c"), path});
     CHECK(bad.status == tw::kSplitUsage);
-    CHECK(Has(bad.err, "2 行目 \"a?\""));
-    CHECK(Has(bad.err, "3 行目 \"X\" (1 行目と同じ名前です)"));
+    CHECK(Has(bad.err, u8"2 行目 \"a?\""));
+    CHECK(Has(bad.err, u8"3 行目 \"X\" (1 行目と同じ名前です)"));
     CHECK(!fs::exists(fs::u8path(at("c_000.wav"))));
     Write(at("broken.txt"), {'1', '\t', '2', '\n', 'x', '\n'});
     const Result broken = Run({"--cuts-from", at("broken.txt"), "-o", at("c"), path});
     CHECK(broken.status == tw::kSplitUsage);
-    CHECK(Has(broken.err, "2 行目"));
+    CHECK(Has(broken.err, u8"2 行目"));
     CHECK(!fs::exists(fs::u8path(at("c_000.wav"))));
 }
