@@ -72,10 +72,9 @@ Geometry GeometryOf(const PauseAudio& audio) {
     return g;
 }
 
-// A second-order section (Butterworth), direct form II transposed.
+// The coefficients of a second-order section (Butterworth); LaneFilter runs it.
 struct Biquad {
     float b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
-    float z1 = 0, z2 = 0;
 
     static Biquad Pass(bool high, double cornerHz, double rate) {
         Biquad q;
@@ -92,18 +91,9 @@ struct Biquad {
         q.a2 = static_cast<float>((1 - alpha) / a0);
         return q;
     }
-
-    float Step(float x) {
-        const float y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
 };
 
 constexpr std::size_t kLanes = 4;  // stretches of the band signal filtered side by side
-
-// Sum of every value of `groups` groups of `values` values each.
 
 // Sum of every value of `groups` groups of `values` 16-bit values each, times
 // `scale`, into every kLanes-th float of `out`. `v` holds the values in the
@@ -130,7 +120,7 @@ void SumGroups(const std::uint8_t* v, std::size_t values, std::size_t groups, fl
         default: break;
     }
     for (std::size_t k = 0; k < groups; ++k) {
-        std::int32_t s = 0;
+        std::int64_t s = 0;  // a file may claim thousands of channels
         for (std::size_t i = 0; i < values; ++i, v += 2) {
             std::int16_t x;
             std::memcpy(&x, v, 2);
@@ -149,8 +139,9 @@ struct Band {
     std::vector<float> voiced;
 };
 
-// kLanes stretches of the band signal filtered side by side, one in each
-// lane, so that the filters' recurrences run in step in one vector.
+// kLanes stretches of the band signal filtered side by side (direct form II
+// transposed), one in each lane, so that the filters' recurrences run in
+// step in one vector.
 #if defined(__SSE2__)
 struct Lanes {
     __m128 v;
