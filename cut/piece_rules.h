@@ -15,6 +15,7 @@ struct PieceRules {
     double longestSeconds = 0;   // > 0: a longer piece gets more cuts
     double shortestSeconds = 0;  // > 0: a shorter piece is joined to a neighbour
     double marginMs = -1;        // >= 0: each piece keeps this much around its sound, no more
+    std::uint32_t pieceCount = 0;  // > 0: the best pauses get cuts until there are this many pieces
 };
 
 // The recording the rules are judged on.
