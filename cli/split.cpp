@@ -33,7 +33,7 @@ namespace {
 
 const char kUsage[] =
     "使い方: tarnwick-split [-t しきい値] [-w 幅] [-p ミリ秒] [-c 位置]... [-o 先頭] [-d フォルダー] [--digits 桁数]\n"
-    "                      [--max 秒] [--min 秒] [--margin ミリ秒] [--names ファイル] [--labels ファイル]\n"
+    "                      [--max 秒] [--min 秒] [--pieces 数] [--margin ミリ秒] [--names ファイル] [--labels ファイル]\n"
     "                      [--cuts-from ファイル] [-n] [--json] ファイル.wav...\n";
 
 const char kHelp[] =
@@ -57,6 +57,8 @@ const char kHelp[] =
     "                短い読点の間も使う）、間がなければいちばん静かなところで、さらに切る\n"
     "  --min 秒      ピースの最短: これより短いピースは、短いか大きい音の間の側の自動のカットを外して\n"
     "                隣とつなぐ。-c やラベルのカットは外さない。--max と食い違うときは --max が勝つ\n"
+    "  --pieces 数   ピースの数: 長く、録音の雑音にいちばん近い静かさの間から順に 数-1 個の自動のカットを\n"
+    "                置く（曲の間が曲の中の静かなところに勝つ）。-c やラベルのカットもその数に含める\n"
     "  --margin ミリ秒 ピースを最初の音の前と最後の音の後ろにこのミリ秒だけ残して切り詰める（その外の\n"
     "                無音は書かないので、ピースをつないでも元には戻らない）\n"
     "  --names ファイル ピースの名前の一覧（UTF-8 か Shift-JIS、一行に一つ、\".wav\" は付けない）。空行と\n"
@@ -260,7 +262,8 @@ public:
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
 
         std::vector<double> cuts;
-        const bool ruled = options_.longestSeconds > 0 || options_.shortestSeconds > 0 || options_.marginMs >= 0;
+        const bool ruled = options_.longestSeconds > 0 || options_.shortestSeconds > 0 || options_.marginMs >= 0 ||
+                           options_.pieceCount > 0;
         if (options_.pauseCut) {
             const PauseAudio audio = AudioOf(check);
             const PauseCutResult found = FindPauseCuts(
@@ -301,6 +304,7 @@ public:
             rules.longestSeconds = options_.longestSeconds;
             rules.shortestSeconds = options_.shortestSeconds;
             rules.marginMs = options_.marginMs;
+            rules.pieceCount = options_.pieceCount;
             save = PlanRuledSave(cuts, userCuts, quiet, rules, {layout.sampleCount, layout.channels, layout.sampleRate},
                                  layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix, options_.digits,
                                  &cuts);
@@ -494,7 +498,7 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         char letter = a == "--pause" ? 'p' : a[1];
         std::string value;
         static const std::pair<const char*, char> kLong[] = {
-            {"--digits", 'D'}, {"--max", 'M'}, {"--min", 'm'}, {"--margin", 'g'},
+            {"--digits", 'D'}, {"--max", 'M'}, {"--min", 'm'}, {"--margin", 'g'}, {"--pieces", 'P'},
             {"--names", 'N'}, {"--labels", 'L'}, {"--cuts-from", 'F'},
         };
         const char* longName = nullptr;
@@ -575,6 +579,13 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
                     return ArgsOutcome::Usage;
                 }
                 options->folder = value;
+                break;
+            case 'P':
+                if (!ParseCount(value, 1000000, &n) || n == 0) {
+                    *error = "--pieces は 1 以上の整数です: " + value;
+                    return ArgsOutcome::Usage;
+                }
+                options->pieceCount = static_cast<std::uint32_t>(n);
                 break;
             case 'M':
             case 'm':

@@ -32,6 +32,7 @@ struct SplitOptions {
     std::uint32_t digits = 3;     // --digits
     double longestSeconds = 0;    // --max: no piece longer
     double shortestSeconds = 0;   // --min: no piece shorter where an automatic cut can go
+    std::uint32_t pieceCount = 0; // --pieces: this many pieces, at the best pauses
     double marginMs = -1;         // --margin: the silence kept around each piece's sound (< 0: all of it)
     std::string namesFile;        // --names: piece names, one a line
     std::string labelsFile;       // --labels: the label file to write
