@@ -20,9 +20,12 @@ setting is the one to beat), and two voice activity detectors from npm
 VAD, whose F1 is the one to reach on every file, and WebRTC VAD. Their speech
 becomes cuts by the program's rule: one in the middle of every gap of at
 least 400 ms between detected speech, none at the edges. Results that do not
-depend on SPLIT_PROGRAM are kept in WORK_DIR. Exit status 1 when a goal is
-missed: F1 below 0.98 or below Silero's on a file, or not above ffmpeg's on
-the hard file.
+depend on SPLIT_PROGRAM are kept in WORK_DIR. Every file is also cut into
+pieces with --max 10 --min 1 --margin 100, checked against its truth, and a
+tape of 8 music tracks with hiss between them is cut with --pieces 8. Exit
+status 1 when a goal is missed: F1 below 0.98 or below Silero's on a file,
+not above ffmpeg's on the hard file, a piece outside the rules, or a tape
+cut anywhere but between its tracks.
 """
 import array
 import gzip
@@ -385,9 +388,96 @@ def rule_cuts(segments, rate):
     return [int((a[1] + b[0]) / 2 * rate) for a, b in zip(segments, segments[1:]) if b[0] - a[1] >= PAUSE_MS / 1000]
 
 
+RULES = ["--max", "10", "--min", "1", "--margin", "100"]
+
+
+def rules_check(program, work, name, channels, pauses):
+    """Pieces at -p 400 with RULES, written: every piece 1-10 s, its edges in pauses, no more than
+    the margin (and the program's own padding) before its first utterance and after its last,
+    and read whole by soxi. Returns the problems."""
+    path = os.path.join(work, name + ".wav")
+    rate = int(run(["sox", "--i", "-r", path]).stdout)
+    frames = int(run(["sox", "--i", "-s", path]).stdout)
+    lead = 0.8  # make() puts this much room before the first utterance and after the last
+    bounds = [lead] + [x / rate for p in pauses for x in p] + [frames / rate - lead]
+    utterances = list(zip(bounds[0::2], bounds[1::2]))
+    out = os.path.join(work, "rules_" + name)
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    try:
+        j = json.loads(run([program, "--json", "-p", str(PAUSE_MS)] + RULES + ["-d", out, path]).stdout.decode())
+        margin, slack, hidden = float(RULES[5]) / 1000, 0.35, 0.12
+        problems = []
+        for k, piece in enumerate(j["pieces"]):
+            a, b = float(piece["start"]), float(piece["end"])
+            inside = [u for u in utterances if u[0] < b and u[1] > a]
+            if not 1.0 - 1e-6 <= b - a <= 10.0 + 1e-6:
+                problems.append("piece %d is %.3f s long" % (k, b - a))
+            # The truth ends an utterance where its clean recording falls under -50 dBFS; its last
+            # tenth of a second or so lies under the room's noise, where nobody can tell the end.
+            if any(u[0] < a < u[1] or u[0] < b < u[1] - hidden for u in utterances):
+                problems.append("piece %d (%.3f-%.3f s) starts or ends inside an utterance" % (k, a, b))
+            elif not inside or a < inside[0][0] - margin - slack or b > inside[-1][1] + margin + slack:
+                problems.append("piece %d (%.3f-%.3f s) keeps more than the margin around its speech" % (k, a, b))
+            samples = int(run(["soxi", "-s", os.path.join(out, os.path.basename(piece["file"]))]).stdout)
+            if samples * channels != int(piece["samples"]):
+                problems.append("soxi reads %d frames of piece %d" % (samples, k))
+        print("%-12s %s: %d pieces, %s" % (name, " ".join(RULES), len(j["pieces"]),
+                                          "all within the rules" if not problems else "; ".join(problems[:4])))
+        return problems
+    finally:
+        shutil.rmtree(out, ignore_errors=True)
+
+
+def tape(work):
+    """work/tape.wav: 8 tracks of steady chords (44.1 kHz stereo), each with a passage near the hiss
+    inside it, 2-4 s of hiss between them. Returns the gaps in seconds."""
+    path, gaps, parts, t = os.path.join(work, "tape.wav"), [], [], 0.0
+    for k, f in enumerate((220, 247, 262, 294, 330, 349, 392, 440)):
+        loud, quiet, after, gap = 30 + 4 * k, 4 + k % 4, 20 + (5 * k) % 13, 2 + (7 * k) % 3
+        for name, fx in (("a", ["synth", str(loud), "sine", str(f), "triangle", str(f * 5 // 4), "sine", str(f * 3 // 2),
+                                "tremolo", "2", "40", "vol", "0.5", "fade", "0.05", str(loud), "1"]),
+                         ("q", ["synth", str(quiet), "sine", str(f), "triangle", str(f * 2), "vol", "0.008", "fade", "0.3", str(quiet), "0.3"]),
+                         ("b", ["synth", str(after), "square", str(f // 2), "sine", str(f), "tremolo", "5", "30", "vol", "0.3",
+                                "fade", "0.5", str(after), "2"]),
+                         ("g", ["trim", "0", str(gap)])):
+            if name == "g" and k == 7:
+                break
+            parts.append((os.path.join(work, "tape_%d%s.wav" % (k, name)), fx))
+        t += loud + quiet + after
+        if k < 7:
+            gaps.append((t, t + gap))
+            t += gap
+    if not os.path.exists(path):
+        for part, fx in parts:
+            run(["sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", part] + fx)
+        parts = [part for part, _ in parts]
+        run(["sox", "-R"] + parts + [path + ".music.wav"])
+        run(["sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", path + ".hiss.wav", "synth", str(t), "pinknoise",
+             "vol", "0.003"])
+        run(["sox", "-R", "-m", path + ".music.wav", path + ".hiss.wav", path])
+        for f in parts + [path + ".music.wav", path + ".hiss.wav"]:
+            os.remove(f)
+    return path, gaps
+
+
+def tape_check(program, work):
+    """--pieces 8 on the tape: one cut in each gap between its tracks, where pause cutting alone
+    also cuts the quiet passages."""
+    path, gaps = tape(work)
+    plain = json.loads(run([program, "-n", "--json", "-p", "2000", path]).stdout.decode())
+    j = json.loads(run([program, "-n", "--json", "-p", "2000", "--pieces", "8", path]).stdout.decode())
+    cuts = [float(p["start"]) for p in j["pieces"][1:]]
+    ok = len(cuts) == len(gaps) and all(a <= c < b for c, (a, b) in zip(cuts, gaps))
+    print("tape         8 tracks: -p 2000 gives %d pieces; with --pieces 8 %s" %
+          (len(plain["pieces"]), "a cut in each gap" if ok else "cuts at %s" % cuts))
+    return ok
+
+
 def main():
     program, work = sys.argv[1], sys.argv[2]
-    names = sys.argv[3:] or list(FILES)
+    names_given = sys.argv[3:]
+    names = names_given or list(FILES)
     os.makedirs(work, exist_ok=True)
     if not (shutil.which("node") and shutil.which("npm")):
         print("FAIL: the detectors to compare with need node and npm (scripts/setup.sh installs them)")
@@ -412,6 +502,9 @@ def main():
         if f1 < 0.98 or f1 < peer_f1["silero"]:
             print("FAIL: %s below F1 0.98 or below Silero VAD's" % name)
             ok = False
+        if rules_check(program, work, name, channels, pauses):
+            print("FAIL: %s: pieces outside the rules" % name)
+            ok = False
         if name.startswith("hard"):
             bp, br, bf1, lv, d = cached(os.path.join(work, name + ".ffmpeg.json"), [path],
                                         lambda: ffmpeg_best(path, pauses))
@@ -420,6 +513,9 @@ def main():
             if not f1 > bf1:
                 print("FAIL: pause cutting does not beat silencedetect's best setting on %s" % name)
                 ok = False
+    if not names_given and not tape_check(program, work):
+        print("FAIL: --pieces does not find the tracks of the tape")
+        ok = False
     print("pause corpus: %s" % ("goals met" if ok else "goals missed"))
     return 0 if ok else 1
 

@@ -39,6 +39,7 @@ TEST_CASE("piece rules: long pieces cut at their best pauses, short ones joined,
         std::vector<double> automatic, user;
         double longest, shortest;
         std::vector<double> expected;
+        std::uint32_t count = 0;
     } rows[] = {
         {"no pause at all: the quietest windows, as few pieces as the length needs", 100000,
          {{}, {2500, 5000, 7500}}, {}, {}, 30, 0, {25005, 50005, 75005}},
@@ -62,6 +63,14 @@ TEST_CASE("piece rules: long pieces cut at their best pauses, short ones joined,
          {{{1000, 1400, 1}, {20000, 20200, 5}}, {}}, {}, {}, 30, 5, {20100}},
         {"a user's cut on an automatic one makes one boundary", 20000, {{}, {}}, {5000, 9000}, {5000, 9000}, 0, 0,
          {5000, 9000}},
+        {"a number of pieces: the gaps at the floor win over a longer quiet passage", 100000,
+         {{{20000, 22500, 2}, {40000, 45000, 40}, {60000, 63000, 3}, {80000, 82000, 2.2}}, {}}, {30000}, {}, 0, 0,
+         {21250, 61500, 81000}, 4},
+        {"the user's cuts count among the pieces", 100000,
+         {{{20000, 22500, 2}, {40000, 45000, 40}, {60000, 63000, 3}}, {}}, {30000}, {50000}, 0, 0, {21250, 50000}, 3},
+        {"a number of pieces leaves none shorter than the shortest", 100000,
+         {{{3000, 6000, 1}, {50000, 52000, 1}}, {}}, {}, {}, 0, 10, {51000}, 2},
+        {"one piece: no automatic cut", 100000, {{{3000, 6000, 1}}, {}}, {4500}, {}, 0, 0, {}, 1},
     };
     for (const Row& r : rows) {
         CAPTURE(std::string(r.what));
@@ -69,6 +78,7 @@ TEST_CASE("piece rules: long pieces cut at their best pauses, short ones joined,
         PieceRules rules;
         rules.longestSeconds = r.longest;
         rules.shortestSeconds = r.shortest;
+        rules.pieceCount = r.count;
         CHECK(ApplyPieceRules(r.automatic, r.user, audio, MapOf(r.quiet, r.frames), rules) == r.expected);
     }
     // Stereo: a user's cut inside a frame is kept as typed; new cuts land on whole frames.
