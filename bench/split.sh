@@ -13,6 +13,7 @@
 #   TW_SPLIT_WINE       1: tarnwick-split.exe under Wine too (1)
 #   TW_SPLIT_PAUSE      -p for the pause-cutting runs (400), at the estimated threshold
 #   TW_SPLIT_PAUSE_T    -t of the second pause-cutting run (2000)
+#   TW_SPLIT_RULES      the piece rules of the third ("--max 10 --min 1 --margin 100")
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +25,7 @@ WIDTH=${TW_SPLIT_WIDTH:-1923}
 WINE=${TW_SPLIT_WINE:-1}
 PAUSE=${TW_SPLIT_PAUSE:-400}
 PAUSE_T=${TW_SPLIT_PAUSE_T:-2000}
+RULES=${TW_SPLIT_RULES:---max 10 --min 1 --margin 100}
 mkdir -p "$B"
 WAV=$(bash "$ROOT/bench/make_speech.sh" "$B" "$MB")
 
@@ -81,11 +83,14 @@ time_it tarnwick_split_pause "$SPLIT" -p "$PAUSE" -o q "$WAV"
 PAUSE_PIECES=$FILES
 time_it tarnwick_split_pause_t "$SPLIT" -p "$PAUSE" -t "$PAUSE_T" -o q "$WAV"
 PAUSE_T_PIECES=$FILES
+time_it tarnwick_split_rules "$SPLIT" -p "$PAUSE" $RULES -o r "$WAV"
+RULES_PIECES=$FILES
 time_it pause_cut_only "$SPLIT" -n -p "$PAUSE" "$WAV"
 time_it pause_cut_only_t "$SPLIT" -n -p "$PAUSE" -t "$PAUSE_T" "$WAV"
 time_it split_n split -n "$PIECES" "$WAV"
 time_it split_n_pause split -n "$PAUSE_PIECES" "$WAV"
 time_it split_n_pause_t split -n "$PAUSE_T_PIECES" "$WAV"
+time_it split_n_rules split -n "$RULES_PIECES" "$WAV"
 time_it sox_silence sox "$WAV" out.wav silence 1 0.1 1% 1 0.3 1% : newfile : restart
 
 r() { echo "scale=2; $1 / $2" | bc -l; }
@@ -101,6 +106,8 @@ printf '  pause cutting at -t %s: sox silence / tarnwick-split %6.2f x   (>= 5)\
   "$(r "$TIME_sox_silence" "$TIME_tarnwick_split_pause_t")"
 printf '  pause cutting at -t %s: tarnwick-split / split -n %-4s %6.2f     (<= 2)\n' "$PAUSE_T" "$PAUSE_T_PIECES" \
   "$(r "$TIME_tarnwick_split_pause_t" "$TIME_split_n_pause_t")"
+printf '  pause cutting with %s: tarnwick-split / split -n %-4s %6.2f     (<= 2)\n' "$RULES" "$RULES_PIECES" \
+  "$(r "$TIME_tarnwick_split_rules" "$TIME_split_n_rules")"
 printf '  pause cutting alone (-n): estimated %.3f s, -t %s %.3f s\n' "$TIME_pause_cut_only" "$PAUSE_T" "$TIME_pause_cut_only_t"
 if [ "$WINE" = 1 ]; then
   printf '  under Wine: sox silence / tarnwick-split.exe %.2f x, tarnwick-split.exe / split -n %.2f\n' \
