@@ -8,6 +8,10 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
+
+#include "cut/piece_names.h"
+#include "cut/save_plan.h"
 
 #include "view/view_win.h"
 #include "wave/window_report_win.h"
@@ -27,12 +31,23 @@ public:
     HFONT font = nullptr;
     HMENU menuBar = nullptr;
     HMENU infoMenu = nullptr;
+    HMENU fileMenu = nullptr;
     // Set once the window is gone: workers stop before starting new work.
     std::atomic<bool> closing{false};
     // The threshold text the program wrote into the empty box after a pause
     // run ("" when none): while the box still holds it, it is the estimate of
     // the recording shown, not a value the user chose. Window's thread only.
     std::string estimatedThreshold;
+    // The quiet map of the piece rules judges at the threshold of the last
+    // pause run when one was typed, and estimates it otherwise (NaN).
+    double quietThreshold;
+    // The names list chosen (UTF-8 names; its file name as shown) and the
+    // labels read for the recording shown. Window's thread only.
+    std::vector<std::string> names;
+    std::string namesFile;
+    std::vector<Label> labels;
+
+    MainWindow();
 
     static MainWindow* From(HWND window);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -53,7 +68,20 @@ public:
     bool Drawing() override;
     bool Closing() override;
 
+    // The file menu's commands once a dialog has chosen the file (a path in
+    // the window's code page); tests call them in the dialog's place.
+    void ChooseNames(const std::string& path);
+    void DropNames();
+    void WriteLabels(const std::string& path);
+    void ReadLabelsFile(const std::string& path);
+    // What a save would do now, from the boxes and the cut list; false (after
+    // a message) when a rule box holds no usable value.
+    bool SaveRequestNow(const WaveData& wave, SaveRequest* request);
+
 private:
+    void OnFileMenu(int id);
+    void OnPlayPiece();
+    bool ReadTextFile(const std::string& path, std::string* text);
     void OnCreate();
     void OnCommand(int id, int code);
     void OnAutoCut();
