@@ -109,12 +109,14 @@ void CheckRules() {
     // UTF-8, as a script would be saved; a blank line keeps the number.
     const std::string list = "\xE9\x96\x8B\xE4\xBC\x9A\n\nthanks\n";  // 開会, -, thanks
     WriteFileBytes("names.txt", std::vector<std::uint8_t>(list.begin(), list.end()));
-    struct Row { const char* what; const char* fixture; const char* longest; const char* shortest; const char* pieces;
-                 const char* margin; bool names; const char* args; size_t fewest; };
+    // click: a cut by hand in cutting mode too, which the rules keep as -c keeps it.
+    struct Row { const char* what; const char* fixture; const char* threshold; const char* longest; const char* shortest;
+                 const char* pieces; const char* margin; bool names; bool click; const char* args; size_t fewest; };
     const Row rows[] = {
-        {"max min margin names", "lecture.wav", "3", "1", "", "100", true, "--max 3 --min 1 --margin 100 --names names.txt", 4},
-        {"piece count", "lecture_stereo.wav", "", "", "3", "", false, "--pieces 3", 2},
-        {"margin only", "lecture.wav", "", "", "", "0", false, "--margin 0", 4},
+        {"max min margin names", "lecture.wav", "", "3", "1", "", "100", true, false, "--max 3 --min 1 --margin 100 --names names.txt", 4},
+        {"piece count", "lecture_stereo.wav", "", "", "", "3", "", false, false, "--pieces 3", 2},
+        {"typed threshold, margin", "lecture.wav", "-45dB", "", "", "", "0", false, false, "-t -45dB --margin 0", 4},
+        {"a hand cut kept by min", "lecture.wav", "", "", "2.5", "", "", false, true, "--min 2.5", 3},
     };
     int n = 0;
     for (const Row& r : rows) {
@@ -122,11 +124,22 @@ void CheckRules() {
         tw::CutEdits().Reset();
         DropFiles({Fixture(r.fixture)});
         Check(WaitIdle(), std::string(r.what) + ": loads");
-        SetBox(1016, "");
+        SetBox(1016, r.threshold);
         SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
         SetBox(1042, "400");
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
         Check(WaitIdle(), std::string(r.what) + ": cutting ends");
+        std::string hand;
+        if (r.click) {
+            const std::vector<double> before = tw::Cuts().Snapshot();
+            SendMessageA(Control(1001), BM_CLICK, 0, 0);  // cutting mode on, a click, off
+            ClickGraph(300, 80);
+            WaitUntil([&before] { return tw::Cuts().Count() > before.size(); }, 5000);
+            SendMessageA(Control(1001), BM_CLICK, 0, 0);
+            const std::vector<double> after = tw::Cuts().Snapshot();
+            if (Check(after.size() == before.size() + 1, std::string(r.what) + ": a hand cut"))
+                hand = " -c " + std::to_string(static_cast<long long>(after.back()));
+        }
         SetBox(1044, r.longest);
         SetBox(1046, r.shortest);
         SetBox(1048, r.pieces);
@@ -134,7 +147,7 @@ void CheckRules() {
         if (r.names) tw::TheShell().main.ChooseNames("names.txt");
         SaveInWindow("winR" + tag, r.what);
         CreateDirectoryA(("exeR" + tag).c_str(), nullptr);
-        CheckEq(RunSplitExe("-p 400 " + std::string(r.args) + " -o exeR" + tag + "\\p \"" + Fixture(r.fixture) + "\""), 0,
+        CheckEq(RunSplitExe("-p 400 " + std::string(r.args) + hand + " -o exeR" + tag + "\\p \"" + Fixture(r.fixture) + "\""), 0,
                 std::string(r.what) + ": exe succeeds");
         const auto win = FolderFiles("winR" + tag);
         Check(win.size() >= r.fewest, std::string(r.what) + ": pieces (" + std::to_string(win.size()) + ")");
