@@ -107,6 +107,25 @@ bool MainWindow::SaveRequestNow(const WaveData& wave, SaveRequest* request) {
     }
     request->prefix = PiecePrefixFor(Text(kIdPrefix), wave);
     request->digits = PieceDigits(Text(kIdDigits));
+    const bool sameThreshold = std::isnan(quietAt) ? std::isnan(quietThreshold) : quietAt == quietThreshold;
+    if (quiet && quietRecording == wave.recording && sameThreshold) request->quiet = quiet;
+    return true;
+}
+
+bool MainWindow::SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request) {
+    if (!SaveRequestNow(wave, request)) return false;
+    if (!request->quiet && RulesSet(request->rules)) {
+        PauseAudio audio;
+        audio.data = wave.bytes;
+        audio.sampleCount = wave.sampleCount();
+        audio.encoding = wave.encoding();
+        audio.channels = wave.layout.channels;
+        audio.sampleRate = wave.layout.sampleRate;
+        quiet = std::make_shared<const QuietMap>(MapQuiet(audio, quietThreshold));
+        quietRecording = wave.recording;
+        quietAt = quietThreshold;
+        request->quiet = quiet;
+    }
     return true;
 }
 
@@ -139,7 +158,7 @@ void MainWindow::ChooseNames(const std::string& path) {
     const std::vector<NameLineProblem> problems = CheckNames(list, lines);
     if (!problems.empty()) {
         // The list chosen before stays.
-        Message(AnsiFromUtf8(NameProblemsText(problems)) + "\r\n" + path, "Error", kWarn);
+        Message("この名前の一覧は使えません\r\n" + AnsiFromUtf8(NameProblemsText(problems)) + "\r\n" + path, "Error", kWarn);
         return;
     }
     names = std::move(list);
@@ -166,7 +185,7 @@ void MainWindow::WriteLabels(const std::string& path) {
         return;
     }
     SaveRequest request;
-    if (!SaveRequestNow(*wave, &request)) return;
+    if (!SaveRequestWithQuiet(*wave, &request)) return;
     const WaveLayout layout = PlannedLayout(*wave);
     const SavePlan plan = PlanSave(request, layout, wave->bytes);
     if (!plan.twice.empty()) {

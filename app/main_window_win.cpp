@@ -161,6 +161,7 @@ void MainWindow::OnNewRecording() {
     estimatedThreshold.clear();
     quietThreshold = std::nan("");
     labels.clear();  // their cuts went with the old recording
+    quiet.reset();
 }
 
 bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
@@ -233,7 +234,7 @@ void MainWindow::OnSave() {
 void MainWindow::OnPlayPiece() {
     WavePtr wave = CurrentWave();
     SaveRequest request;
-    if (!wave || !SaveRequestNow(*wave, &request)) return;
+    if (!wave || !SaveRequestWithQuiet(*wave, &request)) return;
     request.names.clear();  // only where the pieces are matters here
     request.labels.clear();
     const SavePlan plan = PlanSave(request, PlannedLayout(*wave), wave->bytes);

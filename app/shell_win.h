@@ -7,6 +7,8 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,11 @@ public:
     std::vector<std::string> names;
     std::string namesFile;
     std::vector<Label> labels;
+    // The piece rules' judgement of the recording shown, kept so playing a
+    // piece does not judge the whole recording again each time.
+    std::shared_ptr<const QuietMap> quiet;
+    std::uint64_t quietRecording = 0;
+    double quietAt = 0;
 
     MainWindow();
 
@@ -77,6 +84,8 @@ public:
     // What a save would do now, from the boxes and the cut list; false (after
     // a message) when a rule box holds no usable value.
     bool SaveRequestNow(const WaveData& wave, SaveRequest* request);
+    // The same with the quiet map made here when the rules need one.
+    bool SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request);
 
 private:
     void OnFileMenu(int id);

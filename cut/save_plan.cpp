@@ -35,7 +35,9 @@ SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const st
         audio.channels = layout.channels;
         audio.sampleRate = layout.sampleRate;
         // Pause cutting's own judgement of where the sound is.
-        const QuietMap quiet = MapQuiet(audio, request.quietThreshold);
+        QuietMap mapped;
+        if (!request.quiet) mapped = MapQuiet(audio, request.quietThreshold);
+        const QuietMap& quiet = request.quiet ? *request.quiet : mapped;
         plan.save = PlanRuledSave(request.automatic, request.user, quiet, request.rules,
                                   {layout.sampleCount, layout.channels, layout.sampleRate}, layout.pieceHeader,
                                   layout.sampleBytes(), data, layout.dataSize, request.prefix, request.digits, &plan.cuts);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct SaveRequest {
     PieceRules rules;
     // The quiet map's threshold: a pause run's own when it was given, NaN to estimate.
     double quietThreshold = std::numeric_limits<double>::quiet_NaN();
+    // Given: that judgement (MapQuiet at quietThreshold), not made again.
+    std::shared_ptr<const QuietMap> quiet;
     std::vector<std::string> names;  // a list: piece k's name, "" keeps its number
     std::vector<Label> labels;       // a label file's names, by where each starts
     std::string prefix;              // UTF-8

@@ -109,6 +109,15 @@ void CheckRules() {
     // UTF-8, as a script would be saved; a blank line keeps the number.
     const std::string list = "\xE9\x96\x8B\xE4\xBC\x9A\n\nthanks\n";  // 開会, -, thanks
     WriteFileBytes("names.txt", std::vector<std::uint8_t>(list.begin(), list.end()));
+    // Names Windows refuses or repeated: one message naming the lines; no list is taken.
+    const std::string refused = "a:b\nok\nOK\n";
+    WriteFileBytes("refused.txt", std::vector<std::uint8_t>(refused.begin(), refused.end()));
+    ClearBoxes();
+    tw::TheShell().main.ChooseNames("refused.txt");
+    Check(WaitBoxes(1) && Boxes()[0].text.find("1 行目 \"a:b\"") != std::string::npos &&
+              Boxes()[0].text.find("3 行目 \"OK\"") != std::string::npos && Boxes()[0].text.find("2 行目 \"ok\"") == std::string::npos,
+          "a names list with bad names is refused, naming lines 1 and 3 (" + (Boxes().empty() ? "" : Boxes()[0].text) + ")");
+    Check(tw::TheShell().main.names.empty() && ControlText(1051).empty(), "no names list taken");
     // click: a cut by hand in cutting mode too, which the rules keep as -c keeps it.
     struct Row { const char* what; const char* fixture; const char* threshold; const char* longest; const char* shortest;
                  const char* pieces; const char* margin; bool names; bool click; const char* args; size_t fewest; };
@@ -144,7 +153,10 @@ void CheckRules() {
         SetBox(1046, r.shortest);
         SetBox(1048, r.pieces);
         SetBox(1050, r.margin);
-        if (r.names) tw::TheShell().main.ChooseNames("names.txt");
+        if (r.names) {
+            tw::TheShell().main.ChooseNames("names.txt");
+            CheckEq(ControlText(1051), std::string("名前: names.txt"), "the chosen list is shown");
+        }
         SaveInWindow("winR" + tag, r.what);
         CreateDirectoryA(("exeR" + tag).c_str(), nullptr);
         CheckEq(RunSplitExe("-p 400 " + std::string(r.args) + hand + " -o exeR" + tag + "\\p \"" + Fixture(r.fixture) + "\""), 0,
