@@ -67,7 +67,10 @@ std::string AskForFile(HWND owner, bool save, const char* title) {
 
 }  // namespace
 
-bool MainWindow::SaveRequestNow(const WaveData& wave, SaveRequest* request) {
+bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
+    // The name boxes first, at the click, whatever follows.
+    const std::string prefixBox = Text(kIdPrefix);
+    request->digits = PieceDigits(Text(kIdDigits));
     struct Box {
         int id;
         double low;
@@ -97,23 +100,23 @@ bool MainWindow::SaveRequestNow(const WaveData& wave, SaveRequest* request) {
     request->rules.pieceCount = static_cast<std::uint32_t>(values[2]);
     request->rules.marginMs = values[3];
     request->quietThreshold = quietThreshold;
-    CutEdits().Split(&request->automatic, &request->user);
     request->names = names;
+    if (!wave) return true;  // nothing to plan: the save says so
+    CutEdits().Split(&request->automatic, &request->user);
     // A label names its piece while its cut is still the user's (not undone).
     request->labels.clear();
     for (const Label& l : labels) {
-        const double cut = CutAtSeconds(l.start, wave.layout.sampleRate, wave.layout.channels);
+        const double cut = CutAtSeconds(l.start, wave->layout.sampleRate, wave->layout.channels);
         if (std::binary_search(request->user.begin(), request->user.end(), cut)) request->labels.push_back(l);
     }
-    request->prefix = PiecePrefixFor(Text(kIdPrefix), wave);
-    request->digits = PieceDigits(Text(kIdDigits));
+    request->prefix = PiecePrefixFor(prefixBox, *wave);
     const bool sameThreshold = std::isnan(quietAt) ? std::isnan(quietThreshold) : quietAt == quietThreshold;
-    if (quiet && quietRecording == wave.recording && sameThreshold) request->quiet = quiet;
+    if (quiet && quietRecording == wave->recording && sameThreshold) request->quiet = quiet;
     return true;
 }
 
 bool MainWindow::SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request) {
-    if (!SaveRequestNow(wave, request)) return false;
+    if (!SaveRequestNow(&wave, request)) return false;
     if (!request->quiet && RulesSet(request->rules)) {
         PauseAudio audio;
         audio.data = wave.bytes;

@@ -1,5 +1,5 @@
-// The main window: its 36 controls and those added since, command routing, drops and painting, and
-// how it shows what the workers report.
+// The main window: its 36 controls and those added since, command routing,
+// drops and painting, and how it shows what the workers report.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -224,10 +224,8 @@ void MainWindow::OnSave() {
     SaveJob job;
     job.wave = CurrentWave();
     // The list itself is left sorted, as a save always leaves it.
-    if (job.wave) {
-        Cuts().SortAndSnapshot();
-        if (!SaveRequestNow(*job.wave, &job.request)) return;
-    }
+    if (job.wave) Cuts().SortAndSnapshot();
+    if (!SaveRequestNow(job.wave.get(), &job.request)) return;
     StartSaveCuts(std::move(job), *this);
 }
 

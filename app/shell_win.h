@@ -81,9 +81,9 @@ public:
     void DropNames();
     void WriteLabels(const std::string& path);
     void ReadLabelsFile(const std::string& path);
-    // What a save would do now, from the boxes and the cut list; false (after
-    // a message) when a rule box holds no usable value.
-    bool SaveRequestNow(const WaveData& wave, SaveRequest* request);
+    // What a save would do now, from the boxes and the cut list (no recording:
+    // the boxes only); false (after a message) when a rule box holds no usable value.
+    bool SaveRequestNow(const WaveData* wave, SaveRequest* request);
     // The same with the quiet map made here when the rules need one.
     bool SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request);
 
