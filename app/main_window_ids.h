@@ -45,6 +45,22 @@ enum MainControlId : int {
     kIdPauseMode = 1040,
     kIdPauseLabel = 1041,
     kIdPauseLength = 1042,
+    // The piece rules, in the free corner left of the zoom row.
+    kIdLongestLabel = 1043,
+    kIdLongest = 1044,
+    kIdShortestLabel = 1045,
+    kIdShortest = 1046,
+    kIdPieceCountLabel = 1047,
+    kIdPieceCount = 1048,
+    kIdMarginLabel = 1049,
+    kIdMargin = 1050,
+    // The chosen names list, in the output group.
+    kIdNamesFile = 1051,
+    // The file menu.
+    kIdMenuChooseNames = 1052,
+    kIdMenuDropNames = 1053,
+    kIdMenuWriteLabels = 1054,
+    kIdMenuReadLabels = 1055,
 };
 
 constexpr int kMainWidth = 580;

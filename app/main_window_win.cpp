@@ -1,8 +1,9 @@
-// The main window: its 36 controls, command routing, drops and painting, and
-// how it shows what the workers report.
+// The main window: its 36 controls and those added since, command routing,
+// drops and painting, and how it shows what the workers report.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cmath>
 #include <vector>
 
 #include "app/child_control_win.h"
@@ -65,11 +66,33 @@ const ChildControl kPauseControls[] = {
     {kIdPauseLength, "EDIT", "400", 182, 226, 54, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
 };
 
+// The piece rules in the corner left of the zoom row, two rows of two, and
+// the chosen names list beside the digits; all clear of the 36 and of pause
+// cutting's.
+const ChildControl kRuleControls[] = {
+    {kIdLongestLabel, "STATIC", "最長 (秒)", 9, 190, 54, 12, SS_LEFT, 0},
+    {kIdLongest, "EDIT", "", 63, 188, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdShortestLabel, "STATIC", "最短 (秒)", 107, 190, 54, 12, SS_LEFT, 0},
+    {kIdShortest, "EDIT", "", 161, 188, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdPieceCountLabel, "STATIC", "ピース数", 9, 209, 54, 12, SS_LEFT, 0},
+    {kIdPieceCount, "EDIT", "", 63, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdMarginLabel, "STATIC", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
+    {kIdMargin, "EDIT", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdNamesFile, "STATIC", "", 416, 322, 148, 12, SS_LEFT | SS_ENDELLIPSIS, 0},
+};
+
 bool Checked(HWND window, int id) { return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 bool Blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
+// In the words tarnwick-split uses for the same.
+void NothingFoundText(MainWindow& window, double threshold) {
+    window.Status("しきい値 " + FormatNumber(threshold) + " ではカットする場所が見つかりませんでした");
+}
+
 }  // namespace
+
+MainWindow::MainWindow() : quietThreshold(std::nan("")) {}
 
 MainWindow* MainWindow::From(HWND window) {
     return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -136,6 +159,9 @@ void MainWindow::OnNewRecording() {
     // The next run estimates again for this recording; a typed value stays.
     if (!estimatedThreshold.empty() && Text(kIdThreshold) == estimatedThreshold) SetText(kIdThreshold, "");
     estimatedThreshold.clear();
+    quietThreshold = std::nan("");
+    labels.clear();  // their cuts went with the old recording
+    quiet.reset();
 }
 
 bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
@@ -146,6 +172,7 @@ void MainWindow::OnCreate() {
     SetMenu(handle, menuBar);
     for (const ChildControl& c : kControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
+    for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
     CenterWindowOnScreen(handle, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
@@ -163,7 +190,7 @@ void MainWindow::OnAutoCut() {
         return;
     }
     if (!Checked(handle, kIdPauseMode)) {
-        RunAutoCutting(threshold);
+        if (RunAutoCutting(threshold) == 0 && CurrentWave()) NothingFoundText(*this, ReadThresholdText(threshold).value);
         return;
     }
     // Anything that is not a positive length is the default, written back
@@ -177,10 +204,12 @@ void MainWindow::OnAutoCut() {
 void MainWindow::OnPauseCutsReady(LPARAM result) {
     double threshold;
     bool estimated;
-    if (!FinishPauseCutting(result, &threshold, &estimated)) return;
+    std::size_t found = 0;
+    if (!FinishPauseCutting(result, &threshold, &estimated, &found)) return;
+    quietThreshold = estimated ? std::nan("") : threshold;
     const std::string used = FormatNumber(threshold);
     if (!estimated) {
-        Status("しきい値: " + used);
+        if (found == 0) NothingFoundText(*this, threshold); else Status("しきい値: " + used);
         return;
     }
     // An empty threshold box shows the estimate the cuts were found at.
@@ -188,17 +217,26 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
         SetText(kIdThreshold, used);
         estimatedThreshold = used;
     }
-    Status("推定しきい値: " + used);
+    if (found == 0) NothingFoundText(*this, threshold); else Status("推定しきい値: " + used);
 }
 
 void MainWindow::OnSave() {
     SaveJob job;
-    job.name = Text(kIdPrefix);
-    job.digits = Text(kIdDigits);
     job.wave = CurrentWave();
     // The list itself is left sorted, as a save always leaves it.
-    if (job.wave) job.cuts = Cuts().SortAndSnapshot();
+    if (job.wave) Cuts().SortAndSnapshot();
+    if (!SaveRequestNow(job.wave.get(), &job.request)) return;
     StartSaveCuts(std::move(job), *this);
+}
+
+void MainWindow::OnPlayPiece() {
+    WavePtr wave = CurrentWave();
+    SaveRequest request;
+    if (!wave || !SaveRequestWithQuiet(*wave, &request)) return;
+    request.names.clear();  // only where the pieces are matters here
+    request.labels.clear();
+    const SavePlan plan = PlanSave(request, PlannedLayout(*wave), wave->bytes);
+    PlayPieceAtMenu(plan.uncut, plan.save.pieces);
 }
 
 void MainWindow::OnCommand(int id, int code) {
@@ -208,13 +246,17 @@ void MainWindow::OnCommand(int id, int code) {
     }
     if (code != 0) return;
     switch (id) {
+        case kIdMenuChooseNames:
+        case kIdMenuDropNames:
+        case kIdMenuWriteLabels:
+        case kIdMenuReadLabels: OnFileMenu(id); break;
         case kIdGraph: HandleGraphClick(Checked(handle, kIdCuttingMode)); break;
         case kIdAutoCut: OnAutoCut(); break;
         case kIdSave: OnSave(); break;
         case kIdZoomIn: ZoomIn(); break;
         case kIdZoomOut: ZoomOut(); break;
         case kIdRedraw: PresentGraph(); break;
-        case kIdMenuPlayPiece: PlayPieceAtMenu(); break;
+        case kIdMenuPlayPiece: OnPlayPiece(); break;
         case kIdMenuPlayFromHere: PlayFromMenu(); break;
         case kIdMenuStop: StopPlayback(); break;
         case kIdMenuDeleteCut: DeleteCutAtMenu(); break;

@@ -7,7 +7,13 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "cut/piece_names.h"
+#include "cut/save_plan.h"
 
 #include "view/view_win.h"
 #include "wave/window_report_win.h"
@@ -27,12 +33,28 @@ public:
     HFONT font = nullptr;
     HMENU menuBar = nullptr;
     HMENU infoMenu = nullptr;
+    HMENU fileMenu = nullptr;
     // Set once the window is gone: workers stop before starting new work.
     std::atomic<bool> closing{false};
     // The threshold text the program wrote into the empty box after a pause
     // run ("" when none): while the box still holds it, it is the estimate of
     // the recording shown, not a value the user chose. Window's thread only.
     std::string estimatedThreshold;
+    // The quiet map of the piece rules judges at the threshold of the last
+    // pause run when one was typed, and estimates it otherwise (NaN).
+    double quietThreshold;
+    // The names list chosen (UTF-8 names; its file name as shown) and the
+    // labels read for the recording shown. Window's thread only.
+    std::vector<std::string> names;
+    std::string namesFile;
+    std::vector<Label> labels;
+    // The piece rules' judgement of the recording shown, kept so playing a
+    // piece does not judge the whole recording again each time.
+    std::shared_ptr<const QuietMap> quiet;
+    std::uint64_t quietRecording = 0;
+    double quietAt = 0;
+
+    MainWindow();
 
     static MainWindow* From(HWND window);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -53,7 +75,22 @@ public:
     bool Drawing() override;
     bool Closing() override;
 
+    // The file menu's commands once a dialog has chosen the file (a path in
+    // the window's code page); tests call them in the dialog's place.
+    void ChooseNames(const std::string& path);
+    void DropNames();
+    void WriteLabels(const std::string& path);
+    void ReadLabelsFile(const std::string& path);
+    // What a save would do now, from the boxes and the cut list (no recording:
+    // the boxes only); false (after a message) when a rule box holds no usable value.
+    bool SaveRequestNow(const WaveData* wave, SaveRequest* request);
+    // The same with the quiet map made here when the rules need one.
+    bool SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request);
+
 private:
+    void OnFileMenu(int id);
+    void OnPlayPiece();
+    bool ReadTextFile(const std::string& path, std::string* text);
     void OnCreate();
     void OnCommand(int id, int code);
     void OnAutoCut();

@@ -70,6 +70,7 @@ void ReleaseShellResources() {
     CutEdits().Reset();
     SetCurrentWave(nullptr);
     DestroyMenu(main.infoMenu);
+    DestroyMenu(main.fileMenu);
     DestroyMenu(main.menuBar);
     DeleteObject(main.font);
     DeleteObject(g_shell.versionFont);
@@ -93,6 +94,13 @@ void StartUpShell(bool showAdvertisement) {
     main.infoMenu = CreatePopupMenu();
     InsertMenuEntry(main.infoMenu, 0, TRUE, "バージョン情報", kIdMenuVersion, nullptr, 0);
     InsertMenuEntry(main.menuBar, 0, TRUE, "情報", 0, main.infoMenu, 0);
+    // The file menu comes first, as in most programs.
+    main.fileMenu = CreatePopupMenu();
+    InsertMenuEntry(main.fileMenu, 0, TRUE, "名前の一覧を選ぶ...", kIdMenuChooseNames, nullptr, 0);
+    InsertMenuEntry(main.fileMenu, 1, TRUE, "名前の一覧をやめる", kIdMenuDropNames, nullptr, MFS_GRAYED);
+    InsertMenuEntry(main.fileMenu, 2, TRUE, "ラベルを書き出す...", kIdMenuWriteLabels, nullptr, 0);
+    InsertMenuEntry(main.fileMenu, 3, TRUE, "ラベルを読み込む...", kIdMenuReadLabels, nullptr, 0);
+    InsertMenuEntry(main.menuBar, 0, TRUE, "ファイル", 0, main.fileMenu, 0);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterShellClass("NORMALDLG", ModalClassProc, LoadIconA(nullptr, IDI_APPLICATION), LoadIconA(nullptr, IDI_WINLOGO));

@@ -14,6 +14,7 @@
 #include "cut/piece_plan.h"
 #include "cut/piece_rules.h"
 #include "cut/piece_writer.h"
+#include "cut/save_plan.h"
 #include "support/file_io.h"
 #include "support/number_text.h"
 #include "wave/format_text.h"
@@ -262,8 +263,6 @@ public:
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
 
         std::vector<double> cuts;
-        const bool ruled = options_.longestSeconds > 0 || options_.shortestSeconds > 0 || options_.marginMs >= 0 ||
-                           options_.pieceCount > 0;
         if (options_.pauseCut) {
             const PauseAudio audio = AudioOf(check);
             const PauseCutResult found = FindPauseCuts(
@@ -282,55 +281,30 @@ public:
             io_.err(path_ + ": しきい値 " +
                     FormatNumber(options_.pauseCut ? threshold_ : ReadThresholdText(options_.threshold).value) +
                     " ではカットする場所が見つかりませんでした\n");
-        // A time: the nearest whole frame, as the index of its first sample.
-        std::vector<double> userCuts;
-        auto atTime = [&layout](double seconds) { return std::floor(seconds * layout.sampleRate + 0.5) * layout.channels; };
-        for (const SplitCut& c : options_.cuts) userCuts.push_back(c.seconds ? atTime(c.value) : c.value);
-        for (const Label& l : naming_.labels) {
-            userCuts.push_back(atTime(l.start));
-            if (l.end != l.start) userCuts.push_back(atTime(l.end));
-        }
+        SaveRequest request;
+        request.automatic = cuts;
+        for (const SplitCut& c : options_.cuts)
+            request.user.push_back(c.seconds ? CutAtSeconds(c.value, layout.sampleRate, layout.channels) : c.value);
+        const std::vector<double> labelCuts = LabelCuts(naming_.labels, layout.sampleRate, layout.channels);
+        request.user.insert(request.user.end(), labelCuts.begin(), labelCuts.end());
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
-        const std::string prefix = InFolder(options_.folder, base);
-        PieceSave save;
-        if (ruled) {
-            // Pause cutting's own judgement; its threshold where it ran.
-            const QuietMap quiet = MapQuiet(AudioOf(check), options_.pauseCut && options_.haveThreshold
-                                                                ? ReadThresholdText(options_.threshold).value
-                                                                : std::nan(""));
-            PieceRules rules;
-            rules.longestSeconds = options_.longestSeconds;
-            rules.shortestSeconds = options_.shortestSeconds;
-            rules.marginMs = options_.marginMs;
-            rules.pieceCount = options_.pieceCount;
-            save = PlanRuledSave(cuts, userCuts, quiet, rules, {layout.sampleCount, layout.channels, layout.sampleRate},
-                                 layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix, options_.digits,
-                                 &cuts);
-            if (file_.Damaged()) return Reject(kSplitCannotRead, "");
-        } else {
-            cuts.insert(cuts.end(), userCuts.begin(), userCuts.end());
-            std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
-            save = PlanPieceSave(cuts, layout.pieceHeader, layout.sampleBytes(), data_, layout.dataSize, prefix,
-                                 options_.digits);
-        }
-        if (!naming_.list.empty() || !naming_.labels.empty()) {
-            std::vector<NamedStart> starts;
-            const std::uint32_t frame = FrameBytes(layout.pieceHeader);
-            for (const Label& l : naming_.labels) {
-                const double cut = atTime(l.start);
-                if (!(cut < static_cast<double>(layout.sampleCount))) continue;  // past the end: no piece starts there
-                const std::uint64_t at = static_cast<std::uint64_t>(cut) * layout.sampleBytes();
-                starts.push_back({at - at % std::max<std::uint32_t>(1, frame), l.name});
-            }
-            const std::vector<std::string> twice = NamePieces(&save, naming_.list, starts);
-            if (!twice.empty()) {
-                std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";
-                for (std::size_t i = 0; i < twice.size(); ++i) text += (i ? ", " : " ") + twice[i];
-                return Reject(text.c_str(), "");
-            }
-        }
+        request.prefix = InFolder(options_.folder, base);
+        request.digits = options_.digits;
+        request.rules.longestSeconds = options_.longestSeconds;
+        request.rules.shortestSeconds = options_.shortestSeconds;
+        request.rules.marginMs = options_.marginMs;
+        request.rules.pieceCount = options_.pieceCount;
+        // Pause cutting's threshold where it ran with one given.
+        if (options_.pauseCut && options_.haveThreshold) request.quietThreshold = ReadThresholdText(options_.threshold).value;
+        request.names = naming_.list;
+        request.labels = naming_.labels;
+        SavePlan plan = PlanSave(request, layout, data_);
+        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
+        cuts = plan.cuts;
+        const PieceSave& save = plan.save;
         const std::vector<Piece>& pieces = save.pieces;
         const std::vector<std::string>& names = save.names;
 
@@ -365,10 +339,7 @@ public:
 
         bool labelsWritten = true;
         if (!options_.labelsFile.empty() && !options_.dryRun) {
-            const double perSecond = static_cast<double>(layout.channels) * layout.sampleBytes() * layout.sampleRate;
-            std::vector<std::string> labelNames;
-            for (const std::string& n : names) labelNames.push_back(PieceLabel(n));
-            const std::string text = LabelsText(pieces, labelNames, perSecond);
+            const std::string text = SaveLabelsText(save, layout);
             const NewFileOutcome outcome = WriteNewFile(options_.labelsFile, reinterpret_cast<const std::uint8_t*>(text.data()),
                                                         text.size(), nullptr, 0, &reason);
             labelsWritten = outcome == NewFileOutcome::Written;

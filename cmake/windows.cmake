@@ -18,7 +18,7 @@ function(tw_shell_library name folder)
 endfunction()
 tw_shell_library(tarnwick_workers wave tarnwick_core shell32 user32 winmm kernel32)
 tw_shell_library(tarnwick_graph view tarnwick_workers gdi32 user32)
-tw_shell_library(tarnwick_shell app tarnwick_graph comctl32 shell32 gdi32 user32)
+tw_shell_library(tarnwick_shell app tarnwick_graph comctl32 comdlg32 shell32 gdi32 user32)
 
 enable_language(RC)
 add_executable(Tarnwick WIN32 app/winmain_win.cpp res/tarnwick.rc)

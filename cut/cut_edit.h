@@ -32,19 +32,26 @@ public:
     CutHistory(const CutHistory&) = delete;
     CutHistory& operator=(const CutHistory&) = delete;
 
-    void Record(std::vector<double> before);
+    // `user`: which of them were the user's (see CutBook), kept with the step.
+    void Record(std::vector<double> before, std::vector<double> user = {});
     bool CanUndo() const { return !steps_.empty(); }
     std::size_t Steps() const { return steps_.size(); }
-    // Replaces the list's entries with the last recorded ones; false when
-    // there is nothing to undo.
-    bool Undo(CutList& list);
+    // Replaces the list's entries with the last recorded ones (and *user, when
+    // given, with the user's among them); false when there is nothing to undo.
+    bool Undo(CutList& list, std::vector<double>* user = nullptr);
     void Forget();
 
 private:
+    struct Step {
+        std::vector<double> entries, user;
+    };
     std::size_t maxEntries_;
     std::size_t entries_ = 0;
-    std::deque<std::vector<double>> steps_;
+    std::deque<Step> steps_;
 };
+
+// Where a cut came from. The piece rules move and remove automatic cuts only.
+enum class CutOrigin { Automatic, User };
 
 // The cut list and its undo in one owner: every change made through it
 // records the step that takes it back, so no caller can forget to. Changes
@@ -56,19 +63,25 @@ public:
     const CutList& List() const { return list_; }
 
     // One undo step for the whole batch (an automatic run goes back at once).
-    void Append(const std::vector<double>& positions);
+    // User: clicks and label files; Automatic: automatic and pause cutting.
+    void Append(const std::vector<double>& positions, CutOrigin origin = CutOrigin::Automatic);
     // Each is one undo step when it changes anything; false when it did not.
     bool RemoveAll(double position);
     bool ClearAll();
-    bool Undo() { return history_.Undo(list_); }
+    bool Undo();
     bool CanUndo() const { return history_.CanUndo(); }
     std::size_t UndoSteps() const { return history_.Steps(); }
     // Empty, with nothing to undo (a new window).
     void Reset();
+    // The list's entries by origin, each ascending. An entry counts as the
+    // user's while the user placed as many at its position as the list holds
+    // (a list changed behind the book's back keeps what is left in it).
+    void Split(std::vector<double>* automatic, std::vector<double>* user) const;
 
 private:
     CutList list_;
     CutHistory history_;
+    std::vector<double> user_;  // positions the user placed, ascending (window's thread only)
 };
 
 }  // namespace tw

@@ -27,6 +27,16 @@ std::string CodePageFromUtf8(const std::string& text, UINT codePage) {
     return s;
 }
 
+std::string Utf8FromAnsi(const std::string& text) {
+    if (text.empty()) return text;
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
+    return Utf8FromWide(w);
+}
+
+std::string AnsiFromUtf8(const std::string& text) { return CodePageFromUtf8(text, CP_ACP); }
+
 std::string SystemErrorText(DWORD error) {
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

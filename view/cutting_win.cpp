@@ -63,7 +63,7 @@ bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
     return true;
 }
 
-bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated) {
+bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found) {
     std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
     --g_pauseJobs;
     // Cuts found for a recording no longer shown belong to no file.
@@ -71,6 +71,7 @@ bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated) {
     if (!shown || shown->recording != job->wave->recording) return false;
     *threshold = job->result.threshold;
     *estimated = std::isnan(job->threshold);
+    *found = job->result.cuts.size();
     const int width = GraphClientWidth();
     std::vector<CutWithColumn> cuts;
     cuts.reserve(job->result.cuts.size());
@@ -86,9 +87,9 @@ bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated) {
 
 int PauseCutsInFlight() { return g_pauseJobs.load(); }
 
-void RunAutoCutting(const std::string& thresholdText) {
+std::size_t RunAutoCutting(const std::string& thresholdText) {
     WavePtr wave = CurrentWave();
-    if (!wave) return;
+    if (!wave) return 0;
     const int width = GraphClientWidth();
     const double threshold = ReadThresholdText(thresholdText).value;
     std::vector<AutoCut> found =
@@ -97,6 +98,20 @@ void RunAutoCutting(const std::string& thresholdText) {
     cuts.reserve(found.size());
     for (const AutoCut& c : found) cuts.push_back({static_cast<double>(c.position), static_cast<double>(c.column)});
     if (!cuts.empty()) AppendCutsWithLines(cuts);
+    return cuts.size();
+}
+
+void AppendUserCuts(const std::vector<double>& positions) {
+    WavePtr wave = CurrentWave();
+    if (!wave || positions.empty()) return;
+    const int width = GraphClientWidth();
+    std::vector<CutWithColumn> cuts;
+    for (double position : positions) {
+        std::int32_t column = 0;
+        if (!CutLineColumn(position, width, wave->scaleSize(), &column)) column = -1;
+        cuts.push_back({position, static_cast<double>(column)});
+    }
+    AppendCutsWithLines(cuts, CutOrigin::User);
 }
 
 void HandleGraphClick(bool cutting) {
@@ -109,7 +124,7 @@ void HandleGraphClick(bool cutting) {
     if (cutting) {
         double position;
         if (!CutPositionForClick(cursor.x, width, wave->scaleSize(), &position)) return;
-        AppendCutsWithLines({{position, static_cast<double>(cursor.x)}});
+        AppendCutsWithLines({{position, static_cast<double>(cursor.x)}}, CutOrigin::User);
     } else {
         std::uint64_t index;
         if (!SampleIndexForClick(cursor.x, width, wave->scaleSize(), &index)) return;

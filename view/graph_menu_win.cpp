@@ -78,17 +78,13 @@ void ShowGraphMenu(LPARAM screenPoint) {
     DestroyMenu(menu);
 }
 
-// The piece around the point, bounded as the next save writes it: the cuts
-// sorted (a copy: the list keeps its order), boundaries on whole frames.
-void PlayPieceAtMenu() {
+// The piece around the point, as the next save writes it.
+void PlayPieceAtMenu(const std::vector<Piece>& bounds, const std::vector<Piece>& played) {
     WavePtr wave = CurrentWave();
     std::uint64_t index;
     if (!SampleUnderMenu(wave, &index)) return;
-    std::vector<double> cuts = Cuts().Snapshot();
-    std::stable_sort(cuts.begin(), cuts.end(), CutLess);
-    const std::vector<Piece> pieces = PlanPieces(cuts, wave->dataSize, FrameBytes(wave->pieceHeader), wave->sampleBytes());
-    const std::size_t k = PieceHolding(pieces, wave->sampleBytes() * index);
-    if (k < pieces.size()) Play(wave, pieces[k].offset, pieces[k].length);
+    const std::size_t k = PieceHolding(bounds, wave->sampleBytes() * index);
+    if (k < bounds.size() && k < played.size()) Play(wave, played[k].offset, played[k].length);
 }
 
 void PlayFromMenu() {

@@ -229,7 +229,7 @@ SIZE GraphControlSize() {
     return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
-void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
+void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origin) {
     std::lock_guard<std::mutex> lock(g_graphMutex);
     const int height = GraphControlSize().cy;
     std::vector<double> positions;
@@ -238,7 +238,7 @@ void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts) {
         if (g_view.dc) DrawCutLine(g_view.dc, TruncToInt32(cut.column), height);
         positions.push_back(cut.position);
     }
-    CutEdits().Append(positions);  // one undo step for the whole batch
+    CutEdits().Append(positions, origin);  // one undo step for the whole batch
     // One copy for the whole batch shows the same picture as one per line.
     CopyLocked();
 }

@@ -11,6 +11,7 @@
 
 #include "cut/cut_edit.h"
 #include "cut/cut_list.h"
+#include "cut/piece_plan.h"
 #include "wave/window_report_win.h"
 
 namespace tw {
@@ -52,7 +53,10 @@ struct CutWithColumn {
 };
 // Draws each line and appends each position as one step that a drawing being
 // swapped in cannot split; copies the bitmap once at the end.
-void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts);
+void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origin = CutOrigin::Automatic);
+// The user's cuts at these positions (a label file's), lines where the
+// current zoom shows them, as one undo step.
+void AppendUserCuts(const std::vector<double>& positions);
 // Copies the installed bitmap onto the graph control.
 void PresentGraph();
 // The line of the position being heard, drawn over the picture on the control
@@ -74,8 +78,8 @@ void ZoomOut();
 void HandleGraphScroll(int code, int thumb, HWND scrollBar);
 void InitScrollState();
 
-// Cuts at silences below the threshold box's text.
-void RunAutoCutting(const std::string& thresholdText);
+// Cuts at silences below the threshold box's text; how many it placed.
+std::size_t RunAutoCutting(const std::string& thresholdText);
 // A left click on the graph: a cut there when cutting, else its sample's value.
 void HandleGraphClick(bool cutting);
 // Pause cutting runs on a worker; its cuts come back to the window's thread
@@ -84,14 +88,17 @@ void HandleGraphClick(bool cutting);
 // (no recording, or a run still going: a second would double every cut).
 bool RunPauseCutting(const std::string& thresholdText, double minPauseMs);
 // True when the cuts were for the recording shown; *threshold is then the
-// threshold they were found at, and *estimated whether the run estimated it.
-bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated);
+// threshold they were found at, *estimated whether the run estimated it and
+// *found how many cuts it placed.
+bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found);
 
 // The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
 // screen point lParam) and the commands it sends.
 void ShowGraphMenu(LPARAM screenPoint);
-// Its items, each for the column the menu was opened at.
-void PlayPieceAtMenu();
+// Its items, each for the column the menu was opened at. A piece: the one of
+// `bounds` that holds the menu's sample, heard as `played` has it (the same
+// piece as the save writes it, trimmed by a margin).
+void PlayPieceAtMenu(const std::vector<Piece>& bounds, const std::vector<Piece>& played);
 void PlayFromMenu();
 void DeleteCutAtMenu();
 void DeleteAllCuts();  // asks first

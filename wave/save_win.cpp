@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cut/piece_writer.h"
+#include "cut/save_plan.h"
 #include "support/text_win.h"
 #include "wave/wave_format.h"
 #include "wave/wave_win.h"
@@ -49,17 +50,6 @@ void Warn(WindowReport& report, const std::string& text, const std::string& capt
     if (!report.Closing()) report.Message(text, caption, MB_ICONWARNING | MB_OK);
 }
 
-// The window's texts are in the ANSI code page, the writer's in UTF-8.
-std::string Utf8FromAnsi(const std::string& text) {
-    if (text.empty()) return text;
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &w[0], n);
-    return Utf8FromWide(w);
-}
-
-std::string AnsiFromUtf8(const std::string& text) { return CodePageFromUtf8(text, CP_ACP); }
-
 // Pieces are written by two threads, taking the next piece as they finish
 // one: each new file page costs a page of fresh memory, which on some
 // machines (a VM that hands out memory at first touch) is the whole cost of
@@ -68,13 +58,9 @@ constexpr int kWriters = 2;
 
 struct SaveRun {
     SaveRun(const SaveJob& job, WindowReport& report)
-        : save(PlanPieceSave(job.cuts, job.wave->pieceHeader, job.wave->sampleBytes(), job.wave->bytes, job.wave->dataSize,
-                             // An empty box names the pieces after the recording, a bare name puts them beside it.
-                             job.name.empty() ? WithoutWavTail(job.wave->sourcePath)
-                                              : InFolder(FolderPart(job.wave->sourcePath), Utf8FromAnsi(job.name)),
-                             PieceDigits(job.digits))),
-          report(report) {}
-    const PieceSave save;
+        : plan(PlanSave(job.request, PlannedLayout(*job.wave), job.wave->bytes)), save(plan.save), report(report) {}
+    const SavePlan plan;
+    const PieceSave& save;
     WindowReport& report;
     std::mutex mutex;
     std::vector<PieceFailure> failures;
@@ -112,6 +98,10 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
         return;
     }
     SaveRun run(job, report);
+    if (!run.plan.twice.empty()) {
+        Warn(report, AnsiFromUtf8(NamesTwiceText(run.plan.twice)), "Error");
+        return;
+    }
     // A save never mixes with an earlier one: one name taken and nothing is written.
     const std::vector<std::string> taken = NamesInTheWay(run.save);
     if (!taken.empty()) {
@@ -132,6 +122,19 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
 }
 
 }  // namespace
+
+WaveLayout PlannedLayout(const WaveData& wave) {
+    WaveLayout layout = wave.layout;
+    layout.dataSize = wave.dataSize;  // the bytes held, as every other part of the window counts them
+    layout.sampleCount = wave.sampleCount();
+    layout.pieceHeader = wave.pieceHeader;
+    return layout;
+}
+
+std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave) {
+    // An empty box names the pieces after the recording, a bare name puts them beside it.
+    return nameBox.empty() ? WithoutWavTail(wave.sourcePath) : InFolder(FolderPart(wave.sourcePath), Utf8FromAnsi(nameBox));
+}
 
 void StartSaveCuts(SaveJob job, WindowReport& report) {
     ++g_savesInFlight;

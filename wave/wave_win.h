@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cut/save_plan.h"
 #include "wave/window_report_win.h"
 
 namespace tw {
@@ -18,11 +19,13 @@ void StartWaveLoad(HDROP drop, WindowReport& report);
 // What one save works on, taken at the click so a drop or a cut that follows
 // at once can never slip into it.
 struct SaveJob {
-    std::string name;           // the name box, in the window's code page
-    std::string digits;         // the digits box
-    WavePtr wave;               // kept alive by the job while a new file loads
-    std::vector<double> cuts;   // ascending
+    WavePtr wave;          // kept alive by the job while a new file loads
+    SaveRequest request;   // cuts, rules, names, prefix (PiecePrefixFor) and digits
 };
+// The recording's layout as a save plans on it (PlanSave).
+WaveLayout PlannedLayout(const WaveData& wave);
+// The pieces' prefix, UTF-8, from the name box (window's code page).
+std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave);
 void StartSaveCuts(SaveJob job, WindowReport& report);
 // Lets pieces being written finish (no file is left claiming more data than
 // it holds) and starts no more.

@@ -117,3 +117,42 @@ TEST_CASE("the cut book records every change it makes, and only those") {
     CHECK(book.List().Count() == 0);
     CHECK_FALSE(book.CanUndo());
 }
+
+TEST_CASE("the cut book keeps each cut's origin through every change and its undo") {
+    // 'a' automatic batch, 'h' the user's batch, 'd' removes a position, 'c'
+    // clears, 's' saves (sorts the list), 'x' clears the list behind the
+    // book's back (as a test does), 'u' undoes.
+    using V = std::vector<double>;
+    struct Op { char kind; V values; };
+    struct Row { const char* what; std::vector<Op> ops; V automatic, user; };
+    const Row rows[] = {
+        {"origins apart", {{'a', {30, 10}}, {'h', {20, 5}}}, {10, 30}, {5, 20}},
+        {"the same place from both", {{'a', {10}}, {'h', {10}}}, {10}, {10}},
+        {"undo takes the user's batch back", {{'a', {10}}, {'h', {20, 40}}, {'u', {}}}, {10}, {}},
+        {"undo brings a removed user cut back as the user's", {{'h', {20}}, {'a', {20, 30}}, {'d', {20}}, {'u', {}}},
+         {20, 30}, {20}},
+        {"undo of a clear", {{'h', {7}}, {'a', {3}}, {'c', {}}, {'u', {}}}, {3}, {7}},
+        {"a save keeps origins", {{'h', {9}}, {'a', {4, 1}}, {'s', {}}}, {1, 4}, {9}},
+        {"a list emptied behind its back", {{'h', {9}}, {'a', {4}}, {'x', {}}}, {}, {}},
+        {"all the way back", {{'h', {1}}, {'a', {2}}, {'u', {}}, {'u', {}}}, {}, {}},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        CutBook book;
+        for (const Op& op : r.ops) {
+            switch (op.kind) {
+                case 'a': book.Append(op.values); break;
+                case 'h': book.Append(op.values, CutOrigin::User); break;
+                case 'd': book.RemoveAll(op.values[0]); break;
+                case 'c': book.ClearAll(); break;
+                case 's': book.List().SortAndSnapshot(); break;
+                case 'x': book.List().Clear(); break;
+                default: book.Undo(); break;
+            }
+        }
+        V automatic, user;
+        book.Split(&automatic, &user);
+        CHECK(automatic == r.automatic);
+        CHECK(user == r.user);
+    }
+}

@@ -228,6 +228,39 @@ void CheckPiecesHeard() {
     }
 }
 
+// With a margin a piece is heard as the save writes it: trimmed to its
+// sound and the margin, found in the source by its bytes.
+void CheckTrimmedPiecesHeard() {
+    if (!Load(Fixture("lecture.wav"))) return;
+    tw::CutEdits().Reset();
+    HWND main = tw::TheShell().main.handle;
+    SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
+    RunAutoCut("");
+    WaitIdle();
+    SetDlgItemTextA(main, 1050, "100");
+    SetDlgItemTextA(main, 1019, WorkPath("trimmed").c_str());
+    SendMessageA(Control(1030), BM_CLICK, 0, 0);
+    WaitIdle();
+    const Bytes data = DataOf(Fixture("lecture.wav"));
+    const int width = gm::GraphControlSize().cx;
+    size_t heard = 0, total = 0;
+    for (unsigned k = 0; k <= tw::Cuts().Count(); ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "trimmed_%03u.wav", k);
+        const Bytes piece = DataOf(WorkPath(name));
+        total += piece.size();
+        const auto at = std::search(data.begin(), data.end(), piece.begin(), piece.end());
+        if (piece.empty() || at == data.end()) continue;
+        const size_t start = static_cast<size_t>(at - data.begin()), end = start + piece.size();
+        int x = 0;
+        while (x < width && !(2 * SampleAt(x) >= start && 2 * SampleAt(x) < end)) ++x;
+        if (x < width) heard += Heard(PlayAt(x, tw::kIdMenuPlayPiece), piece, 22050 * 2, true, std::string(name) + " trimmed");
+    }
+    Check(total < data.size() && heard > 3, "pieces trimmed by the margin, heard as written (" + std::to_string(heard) + ")");
+    SetDlgItemTextA(main, 1050, "");
+    SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
+}
+
 // Red columns on the control, and whether the bitmap has any red at all.
 int PlayLineOnControl(int* count) {
     HWND graph = Control(1000);
@@ -315,6 +348,7 @@ int main() {
     OpenMainWindow();
     CheckEditing();
     CheckPiecesHeard();
+    CheckTrimmedPiecesHeard();
     CheckLongPlayback();
     return Finish();
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/shell_win.h"
@@ -66,17 +67,27 @@ const ExpectedControl kExpected[] = {
     {1040, "Button", "間で切る", 9, 226, 84, 20, BS_AUTOCHECKBOX, 0},
     {1041, "Static", "最短の間 (ms)：", 98, 230, 84, 12, SS_LEFT, 0},
     {1042, "Edit", "400", 182, 226, 54, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    // The piece rules and the names list's file name.
+    {1043, "Static", "最長 (秒)", 9, 190, 54, 12, SS_LEFT, 0},
+    {1044, "Edit", "", 63, 188, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1045, "Static", "最短 (秒)", 107, 190, 54, 12, SS_LEFT, 0},
+    {1046, "Edit", "", 161, 188, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1047, "Static", "ピース数", 9, 209, 54, 12, SS_LEFT, 0},
+    {1048, "Edit", "", 63, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1049, "Static", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
+    {1050, "Edit", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1051, "Static", "", 416, 322, 148, 12, SS_LEFT, 0},
 };
 
 void CheckControls() {
     HWND main = tw::TheShell().main.handle;
     int count = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
-    CheckEq(count, 39, "the 36 child controls and the 3 of pause cutting");
-    for (int a = 1040; a <= 1042; ++a) {
+    CheckEq(count, 48, "the 36 child controls, the 3 of pause cutting and the 9 of the piece rules");
+    for (int a = 1040; a <= 1051; ++a) {
         RECT ra, rb, both;
         GetWindowRect(GetDlgItem(main, a), &ra);
-        for (int b = 1000; b <= 1035; ++b) {
+        for (int b = 1000; b < a; ++b) {
             // The group boxes frame other controls; nothing may sit on the rest.
             if (b == 1002 || b == 1017 || b == 1018 || !GetDlgItem(main, b)) continue;
             GetWindowRect(GetDlgItem(main, b), &rb);
@@ -131,9 +142,24 @@ void CheckWindowAndMenu() {
     HMENU bar = GetMenu(main);
     Check(bar == tw::TheShell().main.menuBar, "menu bar attached");
     char text[64] = {0};
-    GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
-    CheckEq(std::string(text), std::string("情報"), "menu bar entry");
-    HMENU info = GetSubMenu(bar, 0);
+    // By their texts: the file menu first, then the info menu.
+    const char* const kBar[] = {"ファイル", "情報"};
+    CheckEq(GetMenuItemCount(bar), 2, "menu bar entries");
+    for (int i = 0; i < 2; ++i) {
+        GetMenuStringA(bar, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        CheckEq(std::string(text), std::string(kBar[i]), "menu bar entry " + std::to_string(i));
+    }
+    struct Item { int id; const char* text; };
+    const Item kFile[] = {{1052, "名前の一覧を選ぶ..."}, {1053, "名前の一覧をやめる"}, {1054, "ラベルを書き出す..."},
+                          {1055, "ラベルを読み込む..."}};
+    HMENU file = GetSubMenu(bar, 0);
+    for (int i = 0; i < 4; ++i) {
+        GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        CheckEq(std::string(text), std::string(kFile[i].text), "file menu entry " + std::to_string(i));
+        CheckEq(static_cast<int>(GetMenuItemID(file, i)), kFile[i].id, "file menu command " + std::to_string(i));
+    }
+    Check((GetMenuState(file, 1053, MF_BYCOMMAND) & MF_GRAYED) != 0, "no names list to stop using yet");
+    HMENU info = GetSubMenu(bar, 1);
     GetMenuStringA(info, 0, text, sizeof text, MF_BYPOSITION);
     CheckEq(std::string(text), std::string("バージョン情報"), "info menu entry");
     CheckEq(static_cast<int>(GetMenuItemID(info, 0)), 1036, "version command id");
@@ -449,6 +475,11 @@ int main() {
     OpenMainWindow();
     CheckWindowAndMenu();
     CheckControls();
+    // TW_SHOT=/abs/path.png: a screenshot of the window as it opens, to see its layout.
+    if (const char* shot = std::getenv("TW_SHOT")) {
+        Pump(500);
+        RunLinux(std::string("import -window root ") + shot);
+    }
     CheckRealFiles();
     CheckSyntheticFiles();
     CheckRejections();

@@ -7,6 +7,7 @@
 // and reads every piece with soxi.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -71,6 +72,189 @@ void ComparePieces(const std::string& a, const std::string& b, size_t count, con
     }
     CheckEq(same, count, what + ": identical pieces");
     Check(!Exists(PieceName(b, count)), what + ": no piece too many");
+}
+
+// Every file of a folder (name -> bytes).
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> FolderFiles(const std::string& folder) {
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back({found.cFileName, ReadFileBytes(folder + "\\" + found.cFileName)});
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void SetBox(int id, const std::string& text) { SetDlgItemTextA(tw::TheShell().main.handle, id, text.c_str()); }
+
+// Saves in the window into folder `win` (prefix p) and waits for its one message.
+bool SaveInWindow(const std::string& win, const std::string& what) {
+    CreateDirectoryA(win.c_str(), nullptr);
+    SetBox(1019, WorkPath(win + "\\p"));
+    ClearBoxes();
+    SendMessageA(Control(1030), BM_CLICK, 0, 0);
+    const bool saved = WaitIdle() && WaitBoxes(1) && Boxes()[0].text == "保存しました";
+    return Check(saved, what + ": window saves" + (Boxes().empty() ? "" : " (" + Boxes()[0].text + ")"));
+}
+
+// The piece rules in the window against tarnwick-split.exe with the same
+// options on the spoken lecture (pause cutting, estimated threshold): the
+// same files, names and bytes; then the window's label file read back by the
+// exe, and read into the window.
+void CheckRules() {
+    // UTF-8, as a script would be saved; a blank line keeps the number.
+    const std::string list = "\xE9\x96\x8B\xE4\xBC\x9A\n\nthanks\n";  // 開会, -, thanks
+    WriteFileBytes("names.txt", std::vector<std::uint8_t>(list.begin(), list.end()));
+    // Names Windows refuses or repeated: one message naming the lines; no list is taken.
+    const std::string refused = "a:b\nok\nOK\n";
+    WriteFileBytes("refused.txt", std::vector<std::uint8_t>(refused.begin(), refused.end()));
+    ClearBoxes();
+    tw::TheShell().main.ChooseNames("refused.txt");
+    Check(WaitBoxes(1) && Boxes()[0].text.find("1 行目 \"a:b\"") != std::string::npos &&
+              Boxes()[0].text.find("3 行目 \"OK\"") != std::string::npos && Boxes()[0].text.find("2 行目 \"ok\"") == std::string::npos,
+          "a names list with bad names is refused, naming lines 1 and 3 (" + (Boxes().empty() ? "" : Boxes()[0].text) + ")");
+    Check(tw::TheShell().main.names.empty() && ControlText(1051).empty(), "no names list taken");
+    // click: a cut by hand in cutting mode too, which the rules keep as -c keeps it.
+    struct Row { const char* what; const char* fixture; const char* threshold; const char* longest; const char* shortest;
+                 const char* pieces; const char* margin; bool names; bool click; const char* args; size_t fewest; };
+    const Row rows[] = {
+        {"max min margin names", "lecture.wav", "", "3", "1", "", "100", true, false, "--max 3 --min 1 --margin 100 --names names.txt", 4},
+        {"piece count", "lecture_stereo.wav", "", "", "", "3", "", false, false, "--pieces 3", 2},
+        {"typed threshold, margin", "lecture.wav", "-45dB", "", "", "", "0", false, false, "-t -45dB --margin 0", 4},
+        {"a hand cut kept by min", "lecture.wav", "", "", "2.5", "", "", false, true, "--min 2.5", 3},
+    };
+    int n = 0;
+    for (const Row& r : rows) {
+        const std::string tag = std::to_string(n++);
+        tw::CutEdits().Reset();
+        DropFiles({Fixture(r.fixture)});
+        Check(WaitIdle(), std::string(r.what) + ": loads");
+        SetBox(1016, r.threshold);
+        SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
+        SetBox(1042, "400");
+        SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        Check(WaitIdle(), std::string(r.what) + ": cutting ends");
+        std::string hand;
+        if (r.click) {
+            const std::vector<double> before = tw::Cuts().Snapshot();
+            SendMessageA(Control(1001), BM_CLICK, 0, 0);  // cutting mode on, a click, off
+            ClickGraph(300, 80);
+            WaitUntil([&before] { return tw::Cuts().Count() > before.size(); }, 5000);
+            SendMessageA(Control(1001), BM_CLICK, 0, 0);
+            const std::vector<double> after = tw::Cuts().Snapshot();
+            if (Check(after.size() == before.size() + 1, std::string(r.what) + ": a hand cut"))
+                hand = " -c " + std::to_string(static_cast<long long>(after.back()));
+        }
+        SetBox(1044, r.longest);
+        SetBox(1046, r.shortest);
+        SetBox(1048, r.pieces);
+        SetBox(1050, r.margin);
+        if (r.names) {
+            tw::TheShell().main.ChooseNames("names.txt");
+            CheckEq(ControlText(1051), std::string("名前: names.txt"), "the chosen list is shown");
+        }
+        SaveInWindow("winR" + tag, r.what);
+        CreateDirectoryA(("exeR" + tag).c_str(), nullptr);
+        CheckEq(RunSplitExe("-p 400 " + std::string(r.args) + hand + " -o exeR" + tag + "\\p \"" + Fixture(r.fixture) + "\""), 0,
+                std::string(r.what) + ": exe succeeds");
+        const auto win = FolderFiles("winR" + tag);
+        Check(win.size() >= r.fewest, std::string(r.what) + ": pieces (" + std::to_string(win.size()) + ")");
+        Check(win == FolderFiles("exeR" + tag), std::string(r.what) + ": the window's pieces are the exe's, names and bytes");
+        if (r.names) {
+            auto named = [&win](const std::string& name) {
+                return std::any_of(win.begin(), win.end(), [&name](const auto& f) { return f.first == name; });
+            };
+            Check(named("\x8a\x4a\x89\xef.wav") && named("p_001.wav") && named("thanks.wav") && !named("p_000.wav"),
+                  std::string(r.what) + ": named from the list");
+            tw::TheShell().main.DropNames();
+        }
+    }
+
+    // Labels out: the window's settings (max 3, min 1) as a label file, read
+    // back by the exe as cuts: the same pieces under the same names.
+    SetBox(1044, "3");
+    SetBox(1046, "1");
+    SetBox(1048, "");
+    SetBox(1050, "");
+    tw::CutEdits().Reset();
+    DropFiles({Fixture("lecture.wav")});
+    WaitIdle();
+    SendMessageA(Control(1029), BM_CLICK, 0, 0);
+    WaitIdle();
+    SaveInWindow("winL", "labels out");
+    ClearBoxes();
+    tw::TheShell().main.WriteLabels(WorkPath("labels.txt"));
+    Check(!ReadFileBytes("labels.txt").empty() && Boxes().empty(), "labels written");
+    tw::TheShell().main.WriteLabels(WorkPath("labels.txt"));
+    Check(WaitBoxes(1) && Boxes()[0].text.find("既にある") != std::string::npos, "an existing label file is never written over");
+    CreateDirectoryA("exeL", nullptr);
+    CheckEq(RunSplitExe("--cuts-from labels.txt -o exeL\\p \"" + Fixture("lecture.wav") + "\""), 0, "labels read back by the exe");
+    Check(FolderFiles("winL") == FolderFiles("exeL"), "labels read back give the window's pieces");
+
+    // Labels in: a bad line changes nothing; a good file is one undo step of
+    // the user's cuts, which the rules keep, as in the exe.
+    const std::string bad = "0.5\t1.0\tone\nnot a label\n";
+    WriteFileBytes("bad.txt", std::vector<std::uint8_t>(bad.begin(), bad.end()));
+    tw::CutEdits().Reset();
+    const size_t steps = tw::CutEdits().UndoSteps();
+    ClearBoxes();
+    tw::TheShell().main.ReadLabelsFile(WorkPath("bad.txt"));
+    Check(WaitBoxes(1) && Boxes()[0].text.find("2 行目がラベル") == 0, "a bad label line is named");
+    Check(tw::Cuts().Count() == 0 && tw::CutEdits().UndoSteps() == steps, "a bad label file changes nothing");
+    tw::TheShell().main.ReadLabelsFile(WorkPath("labels.txt"));
+    CheckEq(tw::CutEdits().UndoSteps(), steps + 1, "labels read: one undo step");
+    Check(tw::Cuts().Count() > 3, "labels read: their cuts");
+    SetBox(1050, "100");
+    SaveInWindow("winI", "labels in");
+    CreateDirectoryA("exeI", nullptr);
+    CheckEq(RunSplitExe("--cuts-from labels.txt --max 3 --min 1 --margin 100 -o exeI\\p \"" + Fixture("lecture.wav") + "\""), 0,
+            "labels in: exe");
+    Check(FolderFiles("winI") == FolderFiles("exeI"), "labels in: the window's pieces are the exe's");
+    tw::CutEdits().Undo();
+    CheckEq(tw::Cuts().Count(), size_t{0}, "labels read: undone at once");
+
+    // Bad rule values: a message at the save, nothing written.
+    struct BadBox { int id; const char* text; const char* says; };
+    const BadBox bads[] = {
+        {1044, "abc", "最長"}, {1044, "0", "最長"}, {1046, "-1", "最短"}, {1048, "2.5", "ピース数"}, {1048, "0", "ピース数"},
+        {1050, "-1", "余白"}, {1050, "1e999", "余白"},
+    };
+    for (const BadBox& b : bads) {
+        for (int id : {1044, 1046, 1048, 1050}) SetBox(id, "");
+        SetBox(b.id, b.text);
+        SetBox(1019, WorkPath("badbox\\p"));
+        CreateDirectoryA("badbox", nullptr);
+        ClearBoxes();
+        SendMessageA(Control(1030), BM_CLICK, 0, 0);
+        WaitIdle();
+        const std::string what = std::string("box ") + std::to_string(b.id) + " = " + b.text;
+        Check(WaitBoxes(1) && Boxes()[0].text.find(b.says) == 0 && Boxes()[0].caption == "Error", what + ": refused");
+        Check(FolderFiles("badbox").empty(), what + ": nothing written");
+    }
+    for (int id : {1044, 1046, 1048, 1050}) SetBox(id, "");
+
+    // A cutting run that finds nothing says so with the threshold used.
+    WriteFileBytes("loud.wav", WaveFile(std::vector<std::int16_t>(44100, 12000)));
+    struct Nothing { bool pause; const char* threshold; const char* status; };
+    const Nothing nothing[] = {
+        {false, "100", "しきい値 100 ではカットする場所が見つかりませんでした"},
+        {true, "100", "しきい値 100 ではカットする場所が見つかりませんでした"},
+    };
+    for (const Nothing& t : nothing) {
+        tw::CutEdits().Reset();
+        DropFiles({WorkPath("loud.wav")});
+        WaitIdle();
+        SendMessageA(Control(1040), BM_SETCHECK, t.pause ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetBox(1016, t.threshold);
+        SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        WaitIdle();
+        WaitUntil([] { return !ControlText(1026).empty(); }, 5000);
+        CheckEq(ControlText(1026), std::string(t.status), std::string(t.pause ? "pause" : "auto") + " cutting finds nothing");
+    }
 }
 
 }  // namespace
@@ -163,6 +347,7 @@ int main() {
     CheckEq(RunSplitExe("glob*.wav"), 0, "a name with * runs on every match");
     Check(Exists("globA_000.wav") && Exists("globB_000.wav"), "each match cut");
     CheckEq(RunSplitExe("nomatch*.wav"), 1, "a name matching nothing is a file that cannot be opened");
+    CheckRules();
     CloseMainWindow();
     return Finish();
 }
