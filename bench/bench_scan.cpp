@@ -64,7 +64,7 @@ void FillTone(std::uint8_t* p, std::size_t count, int amplitude) {
     for (std::size_t i = 0; i < count; ++i) Put(p, i, period[i % 100]);
 }
 
-using Scan = std::vector<tw::AutoCut> (*)(const std::uint8_t*, std::uint32_t, std::int32_t, double);
+using Scan = std::vector<tw::AutoCut> (*)(const std::uint8_t*, std::uint64_t, std::int32_t, double);
 
 double Time(Scan scan, const std::uint8_t* p, std::int32_t width, double threshold, int repeats,
             std::vector<tw::AutoCut>* cuts) {

@@ -11,6 +11,9 @@
 #   TW_E2E_RUNS       runs of the Tarnwick program, each a fresh process (5)
 #   TW_E2E_RUNS_24    runs on the same recording as 24-bit stereo of the same
 #                     data size, made once from it with sox (3; 0 leaves it out)
+#   TW_E2E_RUNS_RF64  runs on a long take: RF64 24-bit stereo of TW_E2E_RF64_GIB
+#                     GiB of data (bench/make_rf64.sh; 1; 0 leaves it out)
+#   TW_E2E_RF64_GIB   its data in GiB, a multiple of 1.5 (6)
 #   TW_E2E_PEER_RUNS  runs of each peer command (3)
 #   TW_E2E_THRESHOLD  automatic-cutting threshold (200)
 #   TW_E2E_ZOOMS      zoom-ins before cutting; 3 gives a 1923-column graph,
@@ -35,6 +38,8 @@ B=$ROOT/build/bench
 MB=${TW_E2E_MB:-1024}
 RUNS=${TW_E2E_RUNS:-5}
 RUNS_24=${TW_E2E_RUNS_24:-3}
+RUNS_RF64=${TW_E2E_RUNS_RF64:-1}
+RF64_GIB=${TW_E2E_RF64_GIB:-6}
 PEER_RUNS=${TW_E2E_PEER_RUNS:-3}
 THRESHOLD=${TW_E2E_THRESHOLD:-200}
 ZOOMS=${TW_E2E_ZOOMS:-3}
@@ -125,8 +130,16 @@ if [ "$RUNS_24" -gt 0 ]; then
   cat "$WAV24" >/dev/null
   run_program "$WAV24" s24 "$RUNS_24"
 fi
+# A long take as field recorders write it: its samples stay the file's own
+# pages (no private copy beyond 4 GiB), so memory grows as for 1 GiB.
+if [ "$RUNS_RF64" -gt 0 ]; then
+  WAVRF=$(bash "$ROOT/bench/make_rf64.sh" "$B" "$RF64_GIB")
+  cat "$WAVRF" >/dev/null
+  run_program "$WAVRF" rf64 "$RUNS_RF64"
+fi
 fig() { cat "$B"/runs/run_*.txt | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
 fig24() { cat "$B"/runs/s24_*.txt 2>/dev/null | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
+figrf() { cat "$B"/runs/rf64_*.txt 2>/dev/null | awk -v k="$1" '$1=="E2E" && $2==k {print $3}' | median; }
 
 # --- peers (median of PEER_RUNS each) -----------------------------------------
 T=$(mktemp -d "$B/peer.XXXXXX")
@@ -223,6 +236,23 @@ if [ "$RUNS_24" -gt 0 ]; then
   printf '  peak private memory               %7.3f x data  (<= 1.1)\n' "$(r "$(fig24 peak_pagefile_bytes)" "$data24")"
   printf '  auto cutting                      %7.3f s\n' "$(fig24 auto_cut_s)"
   printf '  save                              %7.3f s\n' "$(fig24 save_s)"
+fi
+if [ "$RUNS_RF64" -gt 0 ]; then
+  datarf=$(figrf data_bytes)
+  # awk, not bc: the median of two runs of this size prints in e-notation.
+  echo "A long take, RF64 24-bit stereo, median of $RUNS_RF64 runs ($(awk -v a="$datarf" -v b="$DATA" \
+    'BEGIN {printf "%.0f data bytes, %.2f", a, a / b}') x the 16-bit file; $(figrf cuts) cuts):"
+  base=$graph; [ "$RUNS_24" -gt 0 ] && base=$(fig24 drop_to_graph_s)
+  printf '  drop -> numbers                   %7.3f s\n' "$(figrf drop_to_numbers_s)"
+  printf '  drop -> numbers + graph           %7.3f s   (%.2f x the 1 GiB 24-bit figure, %.2f x the 16-bit one; <= 6 x)\n' \
+    "$(figrf drop_to_graph_s)" "$(r "$(figrf drop_to_graph_s)" "$base")" "$(r "$(figrf drop_to_graph_s)" "$graph")"
+  printf '  private memory growth at graph    %7.1f MiB (1 GiB 16-bit: %.1f MiB)\n' \
+    "$(echo "$(figrf private_growth_at_graph_bytes) / 1048576" | bc -l)" "$(echo "$growth / 1048576" | bc -l)"
+  printf '  peak private memory               %7.1f MiB (1 GiB 16-bit: %.1f MiB)\n' \
+    "$(echo "$(figrf peak_pagefile_bytes) / 1048576" | bc -l)" "$(echo "$peakPrivate / 1048576" | bc -l)"
+  printf '  pause cutting, estimated threshold %6.3f s\n' "$(figrf pause_cut_s)"
+  printf '  auto cutting                      %7.3f s\n' "$(figrf auto_cut_s)"
+  printf '  save                              %7.3f s\n' "$(figrf save_s)"
 fi
 echo "Against the peers (x = times faster):"
 printf '  sox stats / drop->numbers         %7.2f x\n' "$(r "$PEER_sox_stats" "$numbers")"

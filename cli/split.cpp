@@ -260,6 +260,7 @@ public:
         if (check.verdict == WaveVerdict::Unsupported) return Reject(kSplitUnsupported, FormatProblemText(check.layout));
         const WaveLayout& layout = check.layout;
         if (check.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
+        if (PartialFrameBytes(layout) > 0) io_.err(path_ + ": " + PartialFrameText(layout) + "\n");
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
 
         std::vector<double> cuts;

@@ -87,7 +87,7 @@ std::vector<AutoCut> ScanPlain(std::uint64_t dataSize, std::int32_t width, doubl
 
 }  // namespace
 
-std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
+std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint64_t dataSize,
                                       std::int32_t width, double threshold) {
     return ScanPlain(dataSize, width, threshold, [samples](std::int64_t i) { return SampleAt(samples, i); });
 }
@@ -323,7 +323,7 @@ bool CanCut(const ScanSetup& setup, std::int32_t width) {
 
 }  // namespace
 
-std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
+std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint64_t dataSize,
                                  std::int32_t width, double threshold) {
     ScanSetup setup;
     if (!PrepareScan(dataSize, width, threshold, &setup) || !CanCut(setup, width)) return {};
@@ -334,8 +334,7 @@ std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t data
 
 std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
                                         std::uint64_t scaleSize, std::int32_t width, double threshold) {
-    if (encoding == SampleEncoding::Pcm16 && scaleSize <= 0xFFFFFFFFu)
-        return ScanForCuts(data, static_cast<std::uint32_t>(scaleSize), width, threshold);
+    if (encoding == SampleEncoding::Pcm16) return ScanForCuts(data, scaleSize, width, threshold);
     ScanSetup setup;
     if (!PrepareScan(scaleSize, width, threshold, &setup) || !CanCut(setup, width)) return {};
     setup.count = static_cast<std::int64_t>(std::min<std::uint64_t>(sampleCount, static_cast<std::uint64_t>(setup.count)));

@@ -25,7 +25,7 @@ struct AutoCut {
 // threshold: the parsed text of the threshold box (truncated toward zero here;
 // outside the int32 range gives no cut). samples: floor(dataSize/2) samples,
 // 16-bit little-endian. width: graph client width W.
-std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint32_t dataSize,
+std::vector<AutoCut> ScanForCuts(const std::uint8_t* samples, std::uint64_t dataSize,
                                  std::int32_t width, double threshold);
 
 // The same scan over data of any encoding: sampleCount samples read as their
@@ -36,7 +36,7 @@ std::vector<AutoCut> ScanEncodedForCuts(const std::uint8_t* data, SampleEncoding
 
 // One sample at a time, exactly as the rules read; the reference for tests
 // and benchmarks.
-std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint32_t dataSize,
+std::vector<AutoCut> ScanForCutsPlain(const std::uint8_t* samples, std::uint64_t dataSize,
                                       std::int32_t width, double threshold);
 
 }  // namespace tw

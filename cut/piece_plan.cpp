@@ -6,13 +6,13 @@
 
 namespace tw {
 
-std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
+std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint64_t dataSize,
                               std::uint32_t frameBytes, std::uint32_t sampleBytes) {
     if (frameBytes < 1) frameBytes = 2;
     if (sampleBytes < 1) sampleBytes = 2;
     std::vector<Piece> pieces;
     pieces.reserve(sortedCuts.size() + 1);
-    const std::uint64_t end = dataSize;
+    const std::uint64_t end = dataSize - dataSize % frameBytes;
     std::uint64_t pos = 0;  // start of the piece being planned
     for (double cut : sortedCuts) {
         const double c = std::trunc(cut);
@@ -20,10 +20,10 @@ std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32
         std::uint64_t boundary = sampleBytes * static_cast<std::uint64_t>(c);
         boundary -= boundary % frameBytes;
         if (boundary <= pos || boundary >= end) continue;
-        pieces.push_back({pos, static_cast<std::uint32_t>(boundary - pos)});
+        pieces.push_back({pos, boundary - pos});
         pos = boundary;
     }
-    pieces.push_back({pos, static_cast<std::uint32_t>(end - pos)});
+    pieces.push_back({pos, end - pos});
     return pieces;
 }
 

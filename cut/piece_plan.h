@@ -9,18 +9,19 @@ namespace tw {
 
 struct Piece {
     std::uint64_t offset;  // byte offset in the data chunk
-    std::uint32_t length;  // bytes
+    std::uint64_t length;  // bytes
 };
 
-// sortedCuts ascending -> contiguous pieces covering exactly dataSize bytes.
-// Each cut's boundary is 2 x the cut moved down to a multiple of frameBytes
-// (FrameBytes of the header), so no piece starts inside a frame; the last
-// piece still ends at dataSize. Cuts that give no new boundary (equal cuts,
+// sortedCuts ascending -> contiguous pieces covering the whole frames of
+// dataSize bytes. Each cut's boundary is 2 x the cut moved down to a multiple
+// of frameBytes (FrameBytes of the header), so no piece starts inside a frame;
+// the last piece ends at the last whole frame, leaving out the bytes of a
+// frame the data ends inside of. Cuts that give no new boundary (equal cuts,
 // two cuts in one frame, cuts at 0, at or past the end, NaN) make no piece, so
 // no piece is empty, except the one piece of an empty data chunk. Samples of
 // sampleBytes other than 2 (the container size of the encoding) put a cut c
 // at byte sampleBytes x c.
-std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint32_t dataSize,
+std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint64_t dataSize,
                               std::uint32_t frameBytes, std::uint32_t sampleBytes = 2);
 
 // The piece that holds byte `offset` of the data (an empty piece holds none);

@@ -47,7 +47,7 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 }
 
 PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
                         const std::string& prefix, std::uint32_t digits) {
     PieceSave save;
     save.pieceHeader = pieceHeader;
@@ -62,7 +62,7 @@ PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderB
 
 PieceSave PlanRuledSave(const std::vector<double>& automatic, const std::vector<double>& user, const QuietMap& quiet,
                         const PieceRules& rules, const RuleAudio& audio, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
                         const std::string& prefix, std::uint32_t digits, std::vector<double>* cuts) {
     *cuts = ApplyPieceRules(automatic, user, audio, quiet, rules);
     PieceSave save = PlanPieceSave(*cuts, pieceHeader, sampleBytes, data, dataSize, prefix, digits);
@@ -114,6 +114,16 @@ NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string*
 std::string DataFittedText(const WaveLayout& layout) {
     return "データの大きさがヘッダーの示す " + Count(layout.claimedSize) + " バイトと合わないため、ファイルにある " +
            Count(layout.dataSize) + " バイトを読み込みました";
+}
+
+std::string PartialFrameText(const WaveLayout& layout) {
+    return "最後の " + Count(PartialFrameBytes(layout)) + " バイトはフレームの途中で終わっているため、ピースに含めません";
+}
+
+std::string LoadNoticeText(const WaveLayout& layout, bool fitted) {
+    std::string text = fitted ? DataFittedText(layout) : std::string();
+    if (PartialFrameBytes(layout) > 0) text += (text.empty() ? "" : "。") + PartialFrameText(layout);
+    return text;
 }
 
 std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator) {

@@ -38,14 +38,14 @@ struct PieceSave {
 // Pieces of `data` (samples of sampleBytes) at the sorted cuts, named
 // prefix_<number in digits>.wav.
 PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
                         const std::string& prefix, std::uint32_t digits);
 
 // The same under piece rules: the cuts after ApplyPieceRules (also into
 // *cuts, ascending) and, with a margin, each piece trimmed around its sound.
 PieceSave PlanRuledSave(const std::vector<double>& automatic, const std::vector<double>& user, const QuietMap& quiet,
                         const PieceRules& rules, const RuleAudio& audio, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint32_t dataSize,
+                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
                         const std::string& prefix, std::uint32_t digits, std::vector<double>* cuts);
 
 // Names in place of numbers, in the folder of the numbered ones: list[k] for
@@ -68,6 +68,10 @@ NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string*
 
 // The notice for a layout FitDataToFile changed.
 std::string DataFittedText(const WaveLayout& layout);
+// The notice for data that ends inside a frame (PartialFrameBytes > 0).
+std::string PartialFrameText(const WaveLayout& layout);
+// The window's status line after a load: either notice that applies, or both.
+std::string LoadNoticeText(const WaveLayout& layout, bool fitted);
 
 // The texts of a save that did not go through: `separator` comes before each
 // name (a line break in a box, ", " on one line), `newline` before each failure.

@@ -1,5 +1,5 @@
 // Planning the pieces of a save: contiguous pieces, none empty, that cover
-// exactly the data, whatever the cut list holds (NaN, infinities, negatives, values
+// the data's whole frames, whatever the cut list holds (NaN, infinities, negatives, values
 // past the end, any order), and a piece file name that always fits its buffer.
 //
 // Input: data size (4), flags (1), frame bytes (1), piece number (4), name capacity (2),
@@ -21,20 +21,21 @@ namespace {
 // The pieces read straight from the rules: a cut's boundary is twice its
 // whole part moved down to a whole frame; a boundary that is not past the
 // previous one and before the end (NaN, negative, 0, equal, out of order,
-// past the end) makes no piece.
+// past the end) makes no piece; the last piece ends at the last whole frame.
 std::vector<std::uint64_t> ReferenceEnds(const std::vector<double>& cuts, std::uint32_t dataSize,
                                          std::uint32_t frame) {
+    const std::uint64_t whole = dataSize / frame * frame;
     std::vector<std::uint64_t> ends;
     std::uint64_t pos = 0;
     for (double cut : cuts) {
         const double c = std::trunc(cut);
         if (!(c > 0 && c < dataSize / 2.0)) continue;
         const std::uint64_t end = 2 * static_cast<std::uint64_t>(c) / frame * frame;
-        if (end <= pos || end >= dataSize) continue;
+        if (end <= pos || end >= whole) continue;
         ends.push_back(end);
         pos = end;
     }
-    ends.push_back(dataSize);
+    ends.push_back(whole);
     return ends;
 }
 
@@ -66,16 +67,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Piece> pieces = PlanPieces(cuts, dataSize, frame);
     const std::vector<std::uint64_t> ends = ReferenceEnds(cuts, dataSize, frame);
     FUZZ_CHECK(pieces.size() == ends.size() && pieces.size() <= cuts.size() + 1);
+    const std::uint64_t whole = dataSize / frame * frame;
     std::uint64_t pos = 0;
     for (std::size_t k = 0; k < pieces.size() && k < ends.size(); ++k) {
         FUZZ_CHECK(pieces[k].offset == pos);
         FUZZ_CHECK(pieces[k].offset + pieces[k].length <= dataSize);
-        FUZZ_CHECK(pieces[k].length > 0 || dataSize == 0);
-        if (k > 0) FUZZ_CHECK(pos % frame == 0);
+        FUZZ_CHECK(pieces[k].length > 0 || whole == 0);
+        FUZZ_CHECK(pos % frame == 0 && pieces[k].length % frame == 0);
         pos += pieces[k].length;
         FUZZ_CHECK(pos == ends[k]);
     }
-    FUZZ_CHECK(pos == dataSize);
+    FUZZ_CHECK(pos == whole);
 
     if (flags & 1) {
         // Copy the pieces out of a block of exactly the data size and put
@@ -85,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::ExactBytes block(source.data(), source.size());
         std::vector<std::uint8_t> joined;
         for (const Piece& p : pieces) joined.insert(joined.end(), block.data() + p.offset, block.data() + p.offset + p.length);
-        FUZZ_CHECK(joined == source);
+        FUZZ_CHECK(joined == std::vector<std::uint8_t>(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(whole)));
     }
 
     // File names: "%s_%03d.wav" within the capacity, terminating zero included.

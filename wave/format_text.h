@@ -59,8 +59,6 @@ inline std::string FormatProblemText(const WaveLayout& layout) {
             return bits + " ビットの PCM（読めるのは 8、16、24、32 ビット）";
         case FormatProblem::BadValidBits: return "有効ビット数がサンプルの大きさ（" + bits + " ビット）を超えています";
         case FormatProblem::BadBlockAlign: return "ブロックの大きさがチャンネル数とサンプルの大きさに合いません";
-        case FormatProblem::TooLarge:
-            return "データが 4 GiB を超える RF64 ファイル（" + std::to_string(layout.largeDataSize) + " バイト）";
         case FormatProblem::NoDs64: return "RF64 ファイルに ds64 チャンクがありません";
         case FormatProblem::None: break;
     }

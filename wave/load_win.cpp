@@ -42,6 +42,11 @@ std::atomic<int> g_loadsInFlight{0};
 // enough that handing pieces between the two threads costs next to nothing.
 constexpr std::uint32_t kChunkBytes = 1u << 20;
 
+// Data beyond this stays the file's own mapped bytes for as long as it is
+// shown (the file kept from writers meanwhile): a private copy of a long RF64
+// take would cost as much memory as the take.
+constexpr std::uint64_t kLargestCopied = 1ull << 32;
+
 unsigned ProcessorCount() {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
@@ -134,9 +139,10 @@ void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint6
     copy->notice = view->notice;
     copy->stats = view->stats;
     if (Superseded(report, drop) || !copy->Allocate(view->dataSize)) return;  // the view stays
-    for (std::uint32_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
+    for (std::uint64_t at = 0; at < view->dataSize && !view->Damaged(); at += kChunkBytes) {
         if (Superseded(report, drop)) return;
-        std::memcpy(copy->bytes + at, view->bytes + at, std::min(kChunkBytes, view->dataSize - at));
+        std::memcpy(copy->bytes + at, view->bytes + at,
+                    static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, view->dataSize - at)));
     }
     if (view->Damaged()) {
         if (ReplaceCurrentWave(view, nullptr)) {
@@ -192,7 +198,7 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, Wave
 // read into a block of the recording's own.
 ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE file, bool whole, const std::string& path) {
     const WaveLayout& layout = wave.layout;
-    const std::uint32_t dataSize = layout.dataSize;
+    const std::uint64_t dataSize = layout.dataSize;
     const bool concurrent = dataSize > kChunkBytes && ProcessorCount() > 1;
     auto closing = [&report] { return report.Closing(); };
     ReadMeasureResult loaded;
@@ -256,7 +262,8 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     wave->pieceHeader = layout.pieceHeader;
     wave->layout = layout;
     wave->sourcePath = Utf8FromWide(widePath);
-    if (fitted) wave->notice = CodePageFromUtf8(DataFittedText(layout), CP_ACP);
+    const std::string notice = LoadNoticeText(layout, fitted);
+    if (!notice.empty()) wave->notice = CodePageFromUtf8(notice, CP_ACP);
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
@@ -272,7 +279,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     WavePtr shared = wave;
     SetCurrentWave(shared);
     report.Loaded(shared);
-    if (wave->Mapped()) MoveIntoPrivateMemory(report, shared, drop, path);
+    if (wave->Mapped() && wave->dataSize < kLargestCopied) MoveIntoPrivateMemory(report, shared, drop, path);
 }
 
 }  // namespace

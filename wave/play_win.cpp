@@ -120,6 +120,8 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
     WAVEFORMATEXTENSIBLE format;
     if (!DeviceFormat(wave->pieceHeader, &format)) return false;
     length = std::min<std::uint64_t>(length, wave->dataSize - offset);
+    // One buffer holds at most 4 GiB (hours of sound at any rate).
+    length = std::min<std::uint64_t>(length, 0xFFFFFFFFu);
     length -= length % format.Format.nBlockAlign;  // a device plays whole frames only
     if (length == 0) return true;
 

@@ -34,7 +34,7 @@ namespace read_measure_detail {
 // calling landed(bytes read so far) after each piece. A piece shorter than
 // asked for is the end of the file.
 template <class Read, class Stop, class Landed>
-ReadOutcome ReadPieces(std::uint8_t* block, std::uint32_t size, std::uint32_t chunkBytes, Read& read, Stop& stop,
+ReadOutcome ReadPieces(std::uint8_t* block, std::uint64_t size, std::uint32_t chunkBytes, Read& read, Stop& stop,
                        Landed&& landed, std::uint64_t& filled) {
     while (filled < size) {
         const std::uint32_t want = static_cast<std::uint32_t>(std::min<std::uint64_t>(chunkBytes, size - filled));
@@ -68,7 +68,7 @@ ReadOutcome ReadPieces(std::uint8_t* block, std::uint32_t size, std::uint32_t ch
 // Samples of another encoding are measured as their values on the 16-bit
 // scale: floor(size / ContainerBytes) of them, averaged over twice that.
 template <class Read, class Stop>
-ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint32_t size, std::uint32_t chunkBytes, bool concurrent,
+ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint64_t size, std::uint32_t chunkBytes, bool concurrent,
                                  Read&& read, Stop&& stop, SampleEncoding encoding = SampleEncoding::Pcm16) {
     using read_measure_detail::ReadPieces;
     ReadMeasureResult result;

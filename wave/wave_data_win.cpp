@@ -38,21 +38,22 @@ WaveData::~WaveData() {
     }
 }
 
-bool WaveData::Allocate(std::uint32_t size) {
+bool WaveData::Allocate(std::uint64_t size) {
     dataSize = size;
     if (size == 0) return true;
+    if (size > SIZE_MAX) return false;
     // Fresh pages are zero and are touched only once, by the read.
-    bytes = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    bytes = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, static_cast<SIZE_T>(size), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     return bytes != nullptr;
 }
 
-bool WaveData::MapFile(HANDLE file, std::uint64_t offset, std::uint32_t size) {
+bool WaveData::MapFile(HANDLE file, std::uint64_t offset, std::uint64_t size) {
     if (size == 0 || bytes || view_) return false;
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     const std::uint64_t start = offset - offset % system.dwAllocationGranularity;
     const std::uint64_t length = offset - start + size;
-    if (length > SIZE_MAX) return false;
+    if (size > SIZE_MAX || length > SIZE_MAX) return false;
 
     View* view = new View;
     if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &view->file, 0, FALSE,

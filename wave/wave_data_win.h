@@ -28,7 +28,7 @@ struct WaveData {
     // The file's sample format (encoding, channels, rate) and where its data
     // is; layout.dataSize and layout.pieceHeader are those above.
     WaveLayout layout;
-    std::uint32_t dataSize = 0;     // of the data chunk, as much as the file holds
+    std::uint64_t dataSize = 0;     // of the data chunk, as much as the file holds
     std::string sourcePath;         // the dropped file, UTF-8: pieces go beside it
     std::string notice;             // for the status line once the graph is up
     WaveStats stats;                // as measured by the load; the graph's scale
@@ -43,11 +43,11 @@ struct WaveData {
     WaveData& operator=(const WaveData&) = delete;
     ~WaveData();
     // Reserves and commits dataSize zeroed bytes; false when that fails.
-    bool Allocate(std::uint32_t size);
+    bool Allocate(std::uint64_t size);
     // Maps [offset, offset + size) of `file`, which the file must hold whole;
     // the file handle is duplicated, so the caller keeps its own. False when
     // the system will not map it (the caller reads it instead).
-    bool MapFile(HANDLE file, std::uint64_t offset, std::uint32_t size);
+    bool MapFile(HANDLE file, std::uint64_t offset, std::uint64_t size);
     bool Mapped() const { return view_ != nullptr; }
     // True once a read of the view failed: the bytes are no longer the file's.
     bool Damaged() const;

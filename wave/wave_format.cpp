@@ -191,13 +191,8 @@ LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& read
                 }
                 dataSize = ds64DataSize;
             }
-            if (dataSize > 0xFFFFFFFFu) {
-                layout->problem = FormatProblem::TooLarge;
-                layout->largeDataSize = dataSize;
-                return LayoutOutcome::Unsupported;
-            }
             layout->dataOffset = pos + 8;
-            layout->dataSize = layout->claimedSize = static_cast<std::uint32_t>(dataSize);
+            layout->dataSize = layout->claimedSize = dataSize;
             layout->sampleCount = layout->dataSize / layout->sampleBytes();
             const bool canonical = !rf64 && fmtAt == 12 && fmtSize == 16 && pos == 36;
             layout->pieceHeader = canonical ? header : CanonicalPieceHeader(fmtBody, layout->formatTag);
@@ -264,8 +259,7 @@ bool FitDataToFile(WaveLayout* layout, std::uint64_t fileSize) {
     const std::uint64_t claimed = layout->claimedSize;
     std::uint64_t size = claimed;
     if (claimed > held || claimed == 0xFFFFFFFFull || (claimed == 0 && held > 0)) size = held;
-    if (size > 0xFFFFFFFFull) size = 0xFFFFFFFFull;
-    layout->dataSize = static_cast<std::uint32_t>(size);
+    layout->dataSize = size;
     if (layout->sampleBytes() > 0) layout->sampleCount = layout->dataSize / layout->sampleBytes();
     return size != claimed;
 }
@@ -286,29 +280,66 @@ WaveHeaderBytes PieceHeader(const WaveHeaderBytes& source, std::uint32_t length)
     return piece;
 }
 
-PieceHeaderBytes PieceHeaderFor(const WaveHeaderBytes& source, std::uint32_t length) {
+std::uint64_t PartialFrameBytes(const WaveLayout& layout) { return layout.dataSize % FrameBytes(layout.pieceHeader); }
+
+namespace {
+
+void WriteLe64(std::uint8_t* p, std::uint64_t v) {
+    WriteLe32(p, static_cast<std::uint32_t>(v));
+    WriteLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+
+}  // namespace
+
+PieceHeaderBytes PieceHeaderFor(const WaveHeaderBytes& source, std::uint64_t length) {
     PieceHeaderBytes piece;
     const std::uint16_t tag = ReadLe16(source.data() + 20);
-    if (tag != kFormatFloat && tag != kFormatALaw && tag != kFormatMuLaw) {
-        const WaveHeaderBytes plain = PieceHeader(source, length);
+    const bool withFact = tag == kFormatFloat || tag == kFormatALaw || tag == kFormatMuLaw;
+    const std::size_t plainSize = withFact ? 58 : kWaveHeaderSize;
+    const std::uint16_t align = ReadLe16(source.data() + 32);
+    const std::uint64_t frames = align ? length / align : 0;
+    const bool rf64 = plainSize - 8 + length > 0xFFFFFFFFull;
+    // In RF64 every long size is ds64's; the 32-bit fields say so with 0xFFFFFFFF.
+    auto size32 = [rf64](std::uint64_t v) { return rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v); };
+    if (!withFact && !rf64) {
+        const WaveHeaderBytes plain = PieceHeader(source, static_cast<std::uint32_t>(length));
         std::memcpy(piece.bytes.data(), plain.data(), plain.size());
         piece.used = plain.size();
         return piece;
     }
     std::uint8_t* h = piece.bytes.data();
-    piece.used = piece.bytes.size();
-    const std::uint64_t riff = piece.used - 8 + std::uint64_t{length};
-    std::memcpy(h, "RIFF", 4);
-    WriteLe32(h + 4, riff > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riff));
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    WriteLe32(h + 16, 18);
-    std::memcpy(h + 20, source.data() + 20, 16);  // format .. bits; a cbSize of 0 follows
-    std::memcpy(h + 38, "fact", 4);
-    WriteLe32(h + 42, 4);
-    const std::uint16_t align = ReadLe16(source.data() + 32);
-    WriteLe32(h + 46, align ? length / align : 0);  // frames
-    std::memcpy(h + 50, "data", 4);
-    WriteLe32(h + 54, length);
+    piece.used = plainSize + (rf64 ? kDs64ChunkSize : 0);
+    const std::uint64_t riff = piece.used - 8 + length;
+    std::memcpy(h, rf64 ? "RF64" : "RIFF", 4);
+    WriteLe32(h + 4, size32(riff));
+    std::memcpy(h + 8, "WAVE", 4);
+    std::uint8_t* at = h + 12;
+    if (rf64) {
+        std::memcpy(at, "ds64", 4);
+        WriteLe32(at + 4, kDs64ChunkSize - 8);
+        WriteLe64(at + 8, riff);
+        WriteLe64(at + 16, length);
+        WriteLe64(at + 24, frames);
+        WriteLe32(at + 32, 0);  // no table of other long chunks
+        at += kDs64ChunkSize;
+    }
+    std::memcpy(at, "fmt ", 4);
+    if (withFact) {
+        WriteLe32(at + 4, 18);
+        std::memcpy(at + 8, source.data() + 20, 16);  // format .. bits; a cbSize of 0 follows
+        at[24] = at[25] = 0;
+        std::memcpy(at + 26, "fact", 4);
+        WriteLe32(at + 30, 4);
+        WriteLe32(at + 34, size32(frames));
+        at += 38;
+    } else {
+        WriteLe32(at + 4, 16);
+        std::memcpy(at + 8, source.data() + 20, 16);  // format .. bits
+        at += 24;
+    }
+    std::memcpy(at, "data", 4);
+    WriteLe32(at + 4, size32(length));
     return piece;
 }
 

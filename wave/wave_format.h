@@ -45,7 +45,6 @@ enum class FormatProblem : std::uint8_t {
     BadBits,          // bits per sample the format cannot have (bits)
     BadValidBits,     // extensible: more valid bits than the container holds
     BadBlockAlign,    // not channels x container bytes
-    TooLarge,         // RF64 data of 4 GiB or more (ds64 size in largeDataSize)
     NoDs64,           // RF64 whose data size is in a ds64 chunk it lacks
 };
 
@@ -53,8 +52,8 @@ enum class FormatProblem : std::uint8_t {
 // header its pieces get.
 struct WaveLayout {
     std::uint64_t dataOffset = kWaveHeaderSize;  // file offset of the first data byte
-    std::uint32_t dataSize = 0;     // bytes of data to use: FitDataToFile makes it what the file holds
-    std::uint32_t claimedSize = 0;  // as the data chunk claims
+    std::uint64_t dataSize = 0;     // bytes of data to use: FitDataToFile makes it what the file holds
+    std::uint64_t claimedSize = 0;  // as the data chunk (or an RF64 file's ds64) claims
     // PieceHeader's source: the file's own 44 bytes when its layout is
     // canonical, otherwise a canonical header built from its fmt fields.
     WaveHeaderBytes pieceHeader{};
@@ -66,7 +65,6 @@ struct WaveLayout {
     std::uint16_t bitsPerSample = 0;  // as the fmt chunk says (shown)
     std::uint64_t sampleCount = 0;    // whole samples in dataSize
     FormatProblem problem = FormatProblem::None;
-    std::uint64_t largeDataSize = 0;  // TooLarge: what ds64 claims
 
     std::uint32_t sampleBytes() const { return ContainerBytes(encoding); }
     // The data size D as the formulas of measurement, graph and cutting take
@@ -99,7 +97,7 @@ LayoutOutcome FindWaveLayoutInBytes(const std::uint8_t* file, std::uint64_t size
 // A data chunk that claims more than the file holds, or 0xFFFFFFFF (a
 // recording streamed to a pipe), or 0 with bytes behind it (a recorder that
 // never closed its file) runs to the end of the file: dataSize becomes what
-// the file holds (at most 0xFFFFFFFF), claimedSize stays for the message.
+// the file holds, claimedSize stays for the message.
 // True when dataSize changed, i.e. the user should be told.
 bool FitDataToFile(WaveLayout* layout, std::uint64_t fileSize);
 
@@ -127,19 +125,27 @@ constexpr std::uint32_t kMaxChunksWalked = 1u << 16;
 constexpr std::uint32_t kMaxFrameBytes = 8192;
 std::uint32_t FrameBytes(const WaveHeaderBytes& header);
 
-// The source header with offset 40 = length and offset 4 = 36 + length
-// (saturated at 0xFFFFFFFF rather than wrapping for pieces near 4 GiB).
+// Bytes at the end of the data that do not make a whole frame (a file cut
+// short inside one): no piece holds them.
+std::uint64_t PartialFrameBytes(const WaveLayout& layout);
+
+// The source header with offset 40 = length and offset 4 = 36 + length, for
+// a piece whose sizes fit the RIFF header's 32-bit fields.
 WaveHeaderBytes PieceHeader(const WaveHeaderBytes& source, std::uint32_t length);
 
 // A piece's whole header. PCM: PieceHeader's 44 bytes. Float and G.711 (format
 // 3, 6, 7 at offset 20): the same fields in an 18-byte fmt chunk and a fact
 // chunk with the piece's frame count, as readers of those formats expect.
+// A piece whose RIFF size does not fit 32 bits is RF64: "RF64" with size
+// 0xFFFFFFFF, then a ds64 chunk (RIFF size, data size, frames, no table)
+// before the same chunks, whose 32-bit sizes then read 0xFFFFFFFF.
+constexpr std::size_t kDs64ChunkSize = 8 + 28;
 struct PieceHeaderBytes {
-    std::array<std::uint8_t, 58> bytes{};
+    std::array<std::uint8_t, 58 + kDs64ChunkSize> bytes{};
     std::size_t used = 0;
     const std::uint8_t* data() const { return bytes.data(); }
     std::size_t size() const { return used; }
 };
-PieceHeaderBytes PieceHeaderFor(const WaveHeaderBytes& source, std::uint32_t length);
+PieceHeaderBytes PieceHeaderFor(const WaveHeaderBytes& source, std::uint64_t length);
 
 }  // namespace tw

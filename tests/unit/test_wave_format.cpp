@@ -2,7 +2,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "cut/piece_plan.h"
@@ -68,8 +72,8 @@ TEST_CASE("header fields are little-endian and piece header changes only the siz
 TEST_CASE("pieces are contiguous and cover the data exactly") {
     struct Row {
         std::vector<double> cuts;
-        std::uint32_t dataSize;
-        std::vector<std::uint32_t> lengths;
+        std::uint64_t dataSize;
+        std::vector<std::uint64_t> lengths;
         std::uint32_t frame = 2;
         std::uint32_t sampleBytes = 2;
     };
@@ -78,28 +82,31 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
         {{100}, 1000, {200, 800}},
         {{100, 100}, 1000, {200, 800}},                // equal cuts: one boundary
         {{0}, 1000, {1000}},
-        {{100, 300}, 1001, {200, 400, 401}},         // odd last byte goes with the last piece
+        {{100, 300}, 1001, {200, 400, 400}},         // the odd last byte goes with no piece
         {{500}, 1000, {1000}},                        // exactly at the end
         {{501}, 1000, {1000}},                        // one past the end
         {{501, 502}, 1000, {1000}},
         {{-5, 10}, 1000, {20, 980}},                  // negative: no boundary
         {{100.9, 200.2}, 1000, {200, 200, 600}},      // fractions dropped
-        {{3}, 7, {6, 1}},
-        {{4}, 7, {7}},                                // 4 > 3.5 lies beyond the data
+        {{3}, 7, {6}},
+        {{4}, 7, {6}},                                // 4 > 3.5 lies beyond the data
         {{10}, 0, {0}},                               // an empty data chunk is one empty piece
         {{300, 100}, 1000, {600, 400}},               // out of order: the lower cut gives no boundary
         {{100, NAN}, 1000, {200, 800}},
         {{1e300}, 1000, {1000}},
-        {{2147483647.0}, 0xFFFFFFFFu, {0xFFFFFFFEu, 1}},  // 2 * cut does not wrap at 32 bits
+        {{2147483647.0}, 1ull << 32, {0xFFFFFFFEu, 2}},  // 2 * cut does not wrap at 32 bits
+        {{1.5e9}, 6ull << 30, {4500000000ull, (6ull << 30) - 4500000000ull}, 6, 3},  // 6 GiB of 24-bit stereo
         // Whole frames: every boundary moves down to a multiple of the frame.
-        {{101, 300}, 1002, {200, 400, 402}, 4},       // stereo 16-bit: odd cut 101 -> byte 200
-        {{100, 301}, 1002, {200, 400, 402}, 4},
-        {{1, 2, 3}, 1001, {4, 997}, 4},               // boundaries at byte 0 and inside one frame: one
-        {{100, 200}, 1000, {198, 198, 604}, 6},       // mono 24-bit (3) and stereo 24-bit (6)
-        {{100, 200}, 1000, {198, 201, 601}, 3},
-        {{499}, 1001, {992, 9}, 8},                   // the last piece keeps the odd last byte
-        {{500}, 1001, {1000, 1}, 8},                  // a cut before the odd last byte is still a boundary
-        {{501}, 1001, {1001}, 8},                     // past the end: no boundary
+        {{101, 300}, 1002, {200, 400, 400}, 4},       // stereo 16-bit: odd cut 101 -> byte 200
+        {{100, 301}, 1002, {200, 400, 400}, 4},
+        {{}, 616219, {616216}, 4},                    // ends 3 bytes into a frame: they are left out
+        {{154054}, 616219, {308108, 308108}, 4},
+        {{1, 2, 3}, 1001, {4, 996}, 4},               // boundaries at byte 0 and inside one frame: one
+        {{100, 200}, 1000, {198, 198, 600}, 6},       // mono 24-bit (3) and stereo 24-bit (6)
+        {{100, 200}, 1000, {198, 201, 600}, 3},
+        {{499}, 1001, {992, 8}, 8},                   // the last piece ends at the last whole frame
+        {{500}, 1001, {1000}, 8},                     // a cut at the partial frame is no boundary
+        {{501}, 1001, {1000}, 8},                     // past the end: no boundary
         {{1000, 1000, 1000.5}, 4000, {2000, 2000}, 4}, // a double automatic run: no empty piece
         // Other sample sizes: cut c at byte c x the sample size, down to the frame.
         {{100, 201}, 3000, {300, 300, 2400}, 6, 3},   // stereo 24-bit: sample 201 -> byte 603 -> 600
@@ -107,7 +114,7 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
         {{1000}, 1001, {1000, 1}, 1, 1},              // the last sample is still a boundary
         {{1001}, 1001, {1001}, 1, 1},                 // at the end: no boundary
         {{250, 251}, 1000, {1000}, 4, 4},             // 250 samples of 4 bytes: 250 and 251 lie at or past the end
-        {{3}, 1000, {16, 984}, 16, 8},                // stereo float64
+        {{3}, 1000, {16, 976}, 16, 8},                // stereo float64
     };
     for (const Row& r : rows) {
         CAPTURE(r.frame);
@@ -121,7 +128,7 @@ TEST_CASE("pieces are contiguous and cover the data exactly") {
             CHECK(pieces[k].length == r.lengths[k]);
             pos += pieces[k].length;
         }
-        CHECK(pos == r.dataSize);
+        CHECK(pos == r.dataSize - r.dataSize % r.frame);
     }
 }
 
@@ -231,7 +238,7 @@ TEST_CASE("the data chunk is found after any chunks, and only where it is") {
 }
 
 TEST_CASE("the data runs to the end of the file when its size cannot be true") {
-    struct Row { std::uint32_t claimed; std::uint64_t fileSize; std::uint32_t size; bool fitted; };
+    struct Row { std::uint32_t claimed; std::uint64_t fileSize; std::uint64_t size; bool fitted; };
     const Row rows[] = {
         {1000, 44 + 1000, 1000, false},           // as claimed
         {1000, 44 + 2000, 1000, false},           // chunks after the data stay out
@@ -240,8 +247,8 @@ TEST_CASE("the data runs to the end of the file when its size cannot be true") {
         {0, 44 + 477000, 477000, true},           // never closed
         {0, 44, 0, false},                        // really empty
         {7, 40, 0, true},                         // data offset past the end
-        {0xFFFFFFFFu, 44 + (1ull << 33), 0xFFFFFFFFu, false},
-        {0, 44 + (1ull << 33), 0xFFFFFFFFu, true},
+        {0xFFFFFFFFu, 44 + (1ull << 33), 1ull << 33, true},  // streamed beyond 4 GiB: all of it
+        {0, 44 + (1ull << 33), 1ull << 33, true},
     };
     for (const Row& r : rows) {
         CAPTURE(r.claimed);
@@ -403,9 +410,10 @@ TEST_CASE("chunks before fmt are walked, RF64 sizes come from ds64") {
         Bytes file;
         LayoutOutcome outcome;
         std::uint64_t offset;  // Found: data offset, size and samples
-        std::uint32_t size;
+        std::uint64_t size;
         std::uint64_t samples;
         FormatProblem problem;
+        std::uint64_t present = ~0ull;  // fitted to the file, when not size
     };
     const Row rows[] = {
         {"JUNK first", RiffOf("RIFF", {Chunk("JUNK", Bytes(28)), fmt24, data}), LayoutOutcome::Found, 12 + 36 + 24 + 8, 12, 4,
@@ -415,7 +423,7 @@ TEST_CASE("chunks before fmt are walked, RF64 sizes come from ds64") {
         {"RF64", RiffOf("RF64", {Chunk("ds64", Ds64(12)), fmt24, Chunk("data", Bytes(12, 0x11), 0xFFFFFFFF)}),
          LayoutOutcome::Found, 12 + 36 + 24 + 8, 12, 4, FormatProblem::None},
         {"RF64 of 4 GiB", RiffOf("RF64", {Chunk("ds64", Ds64(1ull << 32)), fmt24, Chunk("data", Bytes(12), 0xFFFFFFFF)}),
-         LayoutOutcome::Unsupported, 0, 0, 0, FormatProblem::TooLarge},
+         LayoutOutcome::Found, 12 + 36 + 24 + 8, 1ull << 32, (1ull << 32) / 3, FormatProblem::None, 12},
         {"RF64 without ds64", RiffOf("RF64", {fmt24, Chunk("data", Bytes(12), 0xFFFFFFFF)}), LayoutOutcome::Unsupported, 0, 0,
          0, FormatProblem::NoDs64},
         {"data before fmt", RiffOf("RIFF", {data, fmt24}), LayoutOutcome::Unsupported, 0, 0, 0, FormatProblem::NoFmtChunk},
@@ -440,7 +448,7 @@ TEST_CASE("chunks before fmt are walked, RF64 sizes come from ds64") {
         CHECK(layout.encoding == SampleEncoding::Pcm24);
         CHECK(layout.scaleSize() == 2 * r.samples);
         CHECK(check.verdict == WaveVerdict::Accepted);
-        CHECK(check.presentBytes == r.size);
+        CHECK(check.presentBytes == (r.present == ~0ull ? r.size : r.present));
         // Pieces get a plain RIFF header with the fmt chunk's fields.
         const WaveHeaderBytes& p = layout.pieceHeader;
         CHECK(std::memcmp(p.data(), "RIFF", 4) == 0);
@@ -454,26 +462,97 @@ TEST_CASE("chunks before fmt are walked, RF64 sizes come from ds64") {
     CHECK_FALSE(RiffWaveAccepted(h));
 }
 
-TEST_CASE("float and G.711 pieces get an 18-byte fmt chunk and a fact chunk") {
-    struct Row { std::uint16_t tag; std::uint16_t align; std::uint16_t bits; std::uint32_t length; std::size_t size; };
+TEST_CASE("an RF64 file of 5 GiB on disk is read to its end") {
+    // Sparse: only the header takes room. Read as the window reads a file
+    // (the chunk walk through reads at offsets, then the data fitted to the
+    // file's size), which is CheckWaveBytes over a mapping for tarnwick-split.
+    namespace fs = std::filesystem;
+    const fs::path path = fs::temp_directory_path() / ("tw_rf64_" + std::to_string(std::random_device{}()) + ".wav");
+    const std::uint64_t data = (5ull << 30) / 6 * 6 + 3;  // 24-bit stereo, ending 3 bytes into a frame
+    const Bytes head = RiffOf("RF64", {Chunk("ds64", Ds64(data)), Chunk("fmt ", FmtBody(1, 2, 48000, 6, 24)),
+                                       Chunk("data", Bytes(), 0xFFFFFFFF)});
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    fs::resize_file(path, head.size() + data);
+    std::ifstream in(path, std::ios::binary);
+    WaveHeaderBytes header{};
+    in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    WaveLayout layout;
+    const LayoutOutcome found = FindWaveLayout(
+        header,
+        [&in](std::uint64_t offset, std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+            in.clear();
+            in.seekg(static_cast<std::streamoff>(offset));
+            in.read(reinterpret_cast<char*>(into), want);
+            return in.gcount();
+        },
+        &layout);
+    const bool fitted = FitDataToFile(&layout, fs::file_size(path));
+    in.close();
+    std::error_code ignored;
+    fs::remove(path, ignored);
+    REQUIRE(found == LayoutOutcome::Found);
+    CHECK_FALSE(fitted);
+    CHECK(layout.dataOffset == head.size());
+    CHECK(layout.dataSize == data);
+    CHECK(layout.sampleCount == data / 3);
+    CHECK(layout.scaleSize() == 2 * (data / 3));
+    CHECK(PartialFrameBytes(layout) == 3);
+    const std::vector<Piece> pieces = PlanPieces({}, layout.dataSize, FrameBytes(layout.pieceHeader), layout.sampleBytes());
+    REQUIRE(pieces.size() == 1);
+    CHECK(pieces[0].length == data - 3);
+    CHECK(PieceHeaderFor(layout.pieceHeader, pieces[0].length).size() == 80);  // written as RF64
+}
+
+TEST_CASE("float and G.711 pieces get an 18-byte fmt chunk and a fact chunk; RIFF sizes past 32 bits make RF64") {
+    struct Row { std::uint16_t tag; std::uint16_t align; std::uint16_t bits; std::uint64_t length; std::size_t size; };
     const Row rows[] = {
         {1, 6, 24, 600, 44}, {1, 1, 8, 7, 44}, {3, 8, 32, 800, 58}, {3, 8, 64, 0, 58}, {6, 1, 8, 7, 58}, {7, 2, 8, 10, 58},
+        {1, 4, 16, 0xFFFFFFFFu - 36, 44},   // the largest RIFF size 32 bits hold
+        {1, 4, 16, 0xFFFFFFFFu - 35, 80},   // one more byte: RF64
+        {1, 6, 24, 6ull << 30, 80},
+        {3, 8, 32, 0xFFFFFFFFu - 50, 58},
+        {3, 8, 32, 0xFFFFFFFFu - 49, 94},
+        {7, 2, 8, 5ull << 30, 94},
     };
+    auto le64 = [](const std::uint8_t* p) { return ReadLe32(p) | std::uint64_t{ReadLe32(p + 4)} << 32; };
     for (const Row& r : rows) {
         CAPTURE(r.tag);
+        CAPTURE(r.length);
         const Bytes fmt = Chunk("fmt ", FmtBody(r.tag, r.align * 8 / r.bits, 8000, r.align, r.bits));
-        Bytes file = RiffOf("RIFF", {Chunk("JUNK", Bytes(4)), fmt, Chunk("data", Bytes(r.length, 1))});
+        Bytes file = RiffOf("RIFF", {Chunk("JUNK", Bytes(4)), fmt, Chunk("data", Bytes(std::min<std::uint64_t>(r.length, 16), 1))});
         WaveLayout layout;
         REQUIRE(FindWaveLayoutInBytes(file.data(), file.size(), &layout) == LayoutOutcome::Found);
         const PieceHeaderBytes piece = PieceHeaderFor(layout.pieceHeader, r.length);
         REQUIRE(piece.size() == r.size);
         const std::uint8_t* h = piece.data();
-        CHECK(ReadLe32(h + 4) == r.size - 8 + r.length);
-        CHECK(std::memcmp(h + 20, fmt.data() + 8, 16) == 0);  // format .. bits as in the source
+        const bool rf64 = r.size > 58;
+        const std::size_t fmtAt = rf64 ? 12 + kDs64ChunkSize : 12;
+        CHECK(std::memcmp(h + fmtAt + 8, fmt.data() + 8, 16) == 0);  // format .. bits as in the source
         CHECK(std::memcmp(h + r.size - 8, "data", 4) == 0);
+        // Read back as a file of its header, the piece has the source's samples at the length asked.
+        WaveLayout back;
+        REQUIRE(FindWaveLayoutInBytes(h, piece.size(), &back) == LayoutOutcome::Found);
+        CHECK(back.dataOffset == r.size);
+        CHECK(back.dataSize == r.length);
+        CHECK(back.encoding == layout.encoding);
+        CHECK(back.channels == layout.channels);
+        if (rf64) {
+            CHECK(std::memcmp(h, "RF64", 4) == 0);
+            CHECK(ReadLe32(h + 4) == 0xFFFFFFFFu);
+            CHECK(std::memcmp(h + 12, "ds64", 4) == 0);
+            CHECK(ReadLe32(h + 16) == 28);
+            CHECK(le64(h + 20) == r.size - 8 + r.length);
+            CHECK(le64(h + 28) == r.length);
+            CHECK(le64(h + 36) == r.length / r.align);
+            CHECK(ReadLe32(h + 44) == 0);  // an empty table
+            CHECK(ReadLe32(h + r.size - 4) == 0xFFFFFFFFu);
+            if (r.size == 94) CHECK(ReadLe32(h + fmtAt + 34) == 0xFFFFFFFFu);  // frames: ds64's
+            continue;
+        }
+        CHECK(ReadLe32(h + 4) == r.size - 8 + r.length);
         CHECK(ReadLe32(h + r.size - 4) == r.length);
         if (r.size == 44) {
-            CHECK(std::memcmp(h, PieceHeader(layout.pieceHeader, r.length).data(), 44) == 0);
+            CHECK(std::memcmp(h, PieceHeader(layout.pieceHeader, static_cast<std::uint32_t>(r.length)).data(), 44) == 0);
             continue;
         }
         CHECK(ReadLe32(h + 16) == 18);

@@ -2,7 +2,7 @@
 # Input files for the Win32 tests, made by real tools. Made once per build tree.
 set -eu
 dir=$1
-[ -f "$dir/.done-5" ] && exit 0
+[ -f "$dir/.done-6" ] && exit 0
 mkdir -p "$dir"
 cd "$dir"
 sox -n -r 44100 -c 1 -b 16 mono16.wav synth 0.5 sine 440 vol 0.5
@@ -55,6 +55,18 @@ sox -D -R -n -r 22050 -c 1 -b 16 noise.wav synth "$(soxi -D dry.wav)" pinknoise 
 sox -D -m -v 1 dry.wav -v 1 noise.wav lecture.wav
 sox -D lecture.wav -c 2 lecture_stereo.wav
 rm -f s1.wav s2.wav s3.wav s4.wav gap.wav dry.wav noise.wav
+# Stereo 16-bit whose header and file end 3 bytes into a frame (616219 data
+# bytes); partial.raw holds those bytes.
+python3 - <<'PY'
+import struct
+b = open('lecture_stereo.wav', 'rb').read()
+assert b[36:40] == b'data'
+data = b[44:44 + 616219]
+assert len(data) == 616219
+head = b[:4] + struct.pack('<I', 36 + len(data)) + b[8:40] + struct.pack('<I', len(data))
+open('partial.wav', 'wb').write(head + data)
+open('partial.raw', 'wb').write(data)
+PY
 
 # The spoken recording as recorders and editors write it: other sample
 # formats (sox), a bext chunk before fmt as broadcast recorders put it, a JUNK
@@ -80,4 +92,4 @@ chunk = b'bext' + struct.pack('<I', len(bext)) + bytes(bext)
 body = wav[8:12] + chunk + wav[12:]
 open('speech_bext.wav', 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body)
 PY
-touch .done-5
+touch .done-6

@@ -11,9 +11,11 @@
 
 #include "app/shell_win.h"
 #include "cut/piece_plan.h"
+#include "cut/piece_writer.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
 #include "support/number_text.h"
+#include "support/text_win.h"
 #include "tests/common/hostile_waves.h"
 #include "wave/format_text.h"
 #include "wave/sample_format.h"
@@ -81,7 +83,7 @@ void CheckCorpus() {
     struct Row { const char* name; const char* threshold; };
     const Row rows[] = {
         {"ff_speech", "300"}, {"ff_stereo", "100"}, {"ext24", "100"}, {"quad", "100"},
-        {"left_only", "100"}, {"mono8", "3000"},    {"stereo16", "100"},
+        {"left_only", "100"}, {"mono8", "3000"},    {"stereo16", "100"}, {"partial", "1000"},
     };
     std::remove("manifest.txt");
     for (const Row& r : rows) {
@@ -95,6 +97,13 @@ void CheckCorpus() {
         Check(WaitIdle(), name + " loads");
         CheckEq(ControlText(1003), path, name + " path");
         CheckShown(name, file, data);
+        // Data ending inside a frame is told of once the graph is up.
+        const tw::WaveCheck check = tw::CheckWaveBytes(file.data(), file.size());
+        CheckEq(ControlText(1026), tw::CodePageFromUtf8(tw::LoadNoticeText(check.layout, check.fitted), CP_ACP),
+                name + " status line");
+        if (name == "partial")
+            CheckEq(ControlText(1026), std::string("最後の 3 バイトはフレームの途中で終わっているため、ピースに含めません"),
+                    name + " status text");
         if (name == "ff_speech")
             std::printf("ff_speech: peak %s nadir %s average %s over %u bytes\n", ControlText(1011).c_str(),
                         ControlText(1014).c_str(), ControlText(1028).c_str(), static_cast<unsigned>(data.size()));
@@ -326,6 +335,17 @@ void CheckFullDisk() {
               "the box counts the failures and gives a reason [" + boxes[0].substr(0, 160) + "]");
 }
 
+// The head of a 5 GiB piece of stereo16.wav and its first 4 KiB of data, for
+// soxi and sox in test_formats.check.sh (a whole one is too long to write).
+void WriteLongPieceHead() {
+    const Bytes file = ReadFileBytes(Fixture("stereo16.wav"));
+    const tw::WaveCheck check = tw::CheckWaveBytes(file.data(), file.size());
+    const tw::PieceHeaderBytes head = tw::PieceHeaderFor(check.layout.pieceHeader, 5ull << 30);
+    Bytes bytes(head.data(), head.data() + head.size());
+    for (std::uint64_t k = 0; k < 4096; ++k) bytes.push_back(file[44 + k % (file.size() - 44)]);
+    WriteFileBytes("long_piece.wav", bytes);
+}
+
 }  // namespace
 
 int main() {
@@ -336,6 +356,7 @@ int main() {
     CheckRejected();
     CheckWideNames();
     CheckFullDisk();
+    WriteLongPieceHead();
     CloseMainWindow();
     return Finish();
 }

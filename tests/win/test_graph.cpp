@@ -86,16 +86,12 @@ std::vector<std::uint8_t> DropAndWait(const std::string& name, const std::vector
     return bytes;
 }
 
-// Status line empty (or telling of a data size the file does not hold), bar
-// at 0, and exactly the changes of the bar sent.
+// Status line empty (or telling of a data size the file does not hold, or of
+// a last partial frame), bar at 0, and exactly the changes of the bar sent.
 void CheckProgressAfter(const std::vector<std::uint8_t>& file, const std::string& what) {
-    tw::WaveLayout fitted;
-    fitted.claimedSize = static_cast<std::uint32_t>(file[40] | (file[41] << 8) | (file[42] << 16)) |
-                         (static_cast<std::uint32_t>(file[43]) << 24);
-    fitted.dataSize = gm::HeldDataSize(file);
-    const std::string notice = fitted.claimedSize == fitted.dataSize ? std::string()
-                               : tw::CodePageFromUtf8(tw::DataFittedText(fitted), CP_ACP);
-    CheckEq(ControlText(1026), notice, what + ": status line");
+    const tw::WaveCheck check = tw::CheckWaveBytes(file.data(), file.size());
+    CheckEq(ControlText(1026), tw::CodePageFromUtf8(tw::LoadNoticeText(check.layout, check.fitted), CP_ACP),
+            what + ": status line");
     CheckEq(static_cast<int>(SendMessageA(Control(1025), PBM_GETPOS, 0, 0)), 0, what + ": bar at 0");
     CheckEq(g_ranges, 1, what + ": range 0..100 set once");
     std::vector<int> want = ExpectedPositions(DataSizeOf(file), gm::GraphControlSize().cx);

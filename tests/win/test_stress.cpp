@@ -7,6 +7,7 @@
 // seed is printed so a failing order can be replayed.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "app/shell_win.h"
 #include "harness_win.h"
 #include "view/view_win.h"
+#include "wave/wave_format.h"
 #include "wave/wave_win.h"
 
 using namespace twt;
@@ -100,7 +102,12 @@ struct GoodFile {
     std::string path;
     std::vector<std::uint8_t> header;  // 44 bytes as read
     std::vector<std::uint8_t> data;    // the data chunk as loaded: what the file holds of it
+    std::size_t whole = 0;             // its bytes in whole frames: what its pieces hold
 };
+
+bool PiecesOf(const GoodFile& f, const std::vector<std::uint8_t>& joined) {
+    return joined.size() == f.whole && std::equal(joined.begin(), joined.end(), f.data.begin());
+}
 
 std::vector<GoodFile> g_good;
 std::vector<std::string> g_bad;
@@ -112,6 +119,9 @@ GoodFile Expect(const std::string& path) {
     f.header.assign(bytes.begin(), bytes.begin() + 44);
     const std::uint32_t claimed = Le32(bytes, 40), held = static_cast<std::uint32_t>(bytes.size() - 44);
     f.data.assign(bytes.begin() + 44, bytes.begin() + 44 + (claimed == 0 || claimed == 0xFFFFFFFFu || claimed > held ? held : claimed));
+    tw::WaveHeaderBytes header{};
+    std::copy(f.header.begin(), f.header.end(), header.begin());
+    f.whole = f.data.size() - f.data.size() % tw::FrameBytes(header);
     return f;
 }
 
@@ -245,12 +255,12 @@ void CheckFreshSave(Save& s) {
         Check(!s.wave || (!s.takenAtClick && s.loadRunning), tag + ": a save with samples held wrote no piece");
         return;
     }
-    if (atClick && joined == atClick->data) return;
+    if (atClick && PiecesOf(*atClick, joined)) return;
     // The pieces are some other file's data: right only when the save took
     // its inputs after the click (a drop could come between).
     const GoodFile* other = nullptr;
     for (const GoodFile& f : g_good)
-        if (joined == f.data) other = &f;
+        if (PiecesOf(f, joined)) other = &f;
     if (other && !s.takenAtClick) {
         ++g_savedWithLaterWave;
         return;
