@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "wave/wave_stats.h"
+#include "core/wave/wave_stats.h"
 #include "tests/common/xorshift.h"
 
 using namespace tw;

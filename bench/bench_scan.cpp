@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "cut/auto_cut.h"
+#include "core/cut/auto_cut.h"
 #include "tests/common/xorshift.h"
 
 namespace {

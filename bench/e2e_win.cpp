@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window_ids.h"
-#include "app/shell_win.h"
+#include "shell/app/main_window_ids.h"
+#include "shell/app/shell_win.h"
 #include "harness_win.h"
-#include "view/view_win.h"
-#include "wave/wave_stats.h"
-#include "wave/wave_win.h"
+#include "shell/graph/view_win.h"
+#include "core/wave/wave_stats.h"
+#include "shell/workers/wave_win.h"
 
 using namespace twt;
 
@@ -318,7 +318,7 @@ int main(int argc, char** argv) {
     Print("stage_graph_last_progress_s", since(g_stamps.lastProgress));
     Print("stage_graph_strokes_end_s", since(g_stamps.graphEnd));
     PrintInt("progress_messages", g_stamps.progressMessages);
-    const std::uint64_t dataSize = tw::CurrentWave()->dataSize;
+    const std::uint64_t dataSize = tw::CurrentWave()->dataSize();
     PrintInt("data_bytes", static_cast<long long>(dataSize));
     std::printf("E2E numbers %s %s %s %s\n", ControlText(tw::kIdPeak).c_str(), ControlText(tw::kIdNadir).c_str(),
                 ControlText(tw::kIdSmallestPositive).c_str(), ControlText(tw::kIdAverage).c_str());

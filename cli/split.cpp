@@ -7,19 +7,19 @@
 #include <cstring>
 #include <memory>
 
-#include "cut/auto_cut.h"
-#include "cut/cut_list.h"
-#include "cut/pause_cut.h"
-#include "cut/piece_names.h"
-#include "cut/piece_plan.h"
-#include "cut/piece_rules.h"
-#include "cut/piece_writer.h"
-#include "cut/save_plan.h"
-#include "support/file_io.h"
-#include "support/number_text.h"
-#include "wave/format_text.h"
-#include "wave/wave_format.h"
-#include "wave/wave_stats.h"
+#include "core/cut/auto_cut.h"
+#include "core/cut/cut_list.h"
+#include "core/cut/pause_cut.h"
+#include "core/cut/piece_names.h"
+#include "core/cut/piece_plan.h"
+#include "core/cut/piece_rules.h"
+#include "core/cut/piece_writer.h"
+#include "core/cut/save_plan.h"
+#include "core/support/file_io.h"
+#include "core/support/number_text.h"
+#include "core/wave/format_text.h"
+#include "core/wave/wave_format.h"
+#include "core/wave/wave_stats.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 // tarnwick-split: the window's cutting and saving from the command line, one
 // or many files per run. Portable; the files and the console are reached
-// through support/file_io.h.
+// through core/support/file_io.h.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cut/auto_cut.h"
+#include "core/cut/auto_cut.h"
+#include "core/view/zoom_scroll.h"  // the graph's widths
 
 namespace tw {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/split.h"
-#include "support/text_win.h"
+#include "platform/win/text_win.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "cut/hand_cut.h"
+#include "core/cut/hand_cut.h"
 #include "fuzz/fuzz_support.h"
-#include "view/zoom_scroll.h"
+#include "core/view/zoom_scroll.h"
 
 using namespace tw;
 

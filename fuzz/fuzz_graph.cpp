@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "view/graph_geometry.h"
+#include "core/view/graph_geometry.h"
 
 using namespace tw;
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "wave/wave_format.h"
+#include "core/wave/wave_format.h"
 
 using namespace tw;
 

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "fuzz/fuzz_support.h"
-#include "wave/wave_stats.h"
+#include "core/wave/wave_stats.h"
 
 using namespace tw;
 

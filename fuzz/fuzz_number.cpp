@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
-#include "support/number_text.h"
+#include "core/support/number_text.h"
 
 using namespace tw;
 

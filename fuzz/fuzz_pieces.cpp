@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "cut/cut_list.h"
-#include "cut/piece_plan.h"
+#include "core/cut/cut_list.h"
+#include "core/cut/piece_plan.h"
 #include "fuzz/fuzz_support.h"
 
 using namespace tw;

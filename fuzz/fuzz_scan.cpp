@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cut/auto_cut.h"
+#include "core/cut/auto_cut.h"
 #include "fuzz/fuzz_support.h"
 
 using namespace tw;

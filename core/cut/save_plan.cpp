@@ -1,0 +1,79 @@
+#include "core/cut/save_plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/cut/cut_list.h"
+#include "core/cut/pause_cut.h"
+
+namespace tw {
+
+double CutAtSeconds(double seconds, std::uint32_t sampleRate, std::uint32_t channels) {
+    return std::floor(seconds * sampleRate + 0.5) * channels;
+}
+
+std::vector<double> LabelCuts(const std::vector<Label>& labels, std::uint32_t sampleRate, std::uint32_t channels) {
+    std::vector<double> cuts;
+    for (const Label& l : labels) {
+        cuts.push_back(CutAtSeconds(l.start, sampleRate, channels));
+        if (l.end != l.start) cuts.push_back(CutAtSeconds(l.end, sampleRate, channels));
+    }
+    return cuts;
+}
+
+bool RulesSet(const PieceRules& rules) {
+    return rules.longestSeconds > 0 || rules.shortestSeconds > 0 || rules.marginMs >= 0 || rules.pieceCount > 0;
+}
+
+SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
+    SavePlan plan;
+    if (RulesSet(request.rules)) {
+        PauseAudio audio;
+        audio.data = data;
+        audio.sampleCount = layout.sampleCount;
+        audio.encoding = layout.encoding;
+        audio.channels = layout.channels;
+        audio.sampleRate = layout.sampleRate;
+        // Pause cutting's own judgement of where the sound is.
+        QuietMap mapped;
+        if (!request.quiet) mapped = MapQuiet(audio, request.quietThreshold);
+        const QuietMap& quiet = request.quiet ? *request.quiet : mapped;
+        plan.save = PlanRuledSave(request.automatic, request.user, quiet, request.rules,
+                                  {layout.sampleCount, layout.channels, layout.sampleRate}, layout.pieceHeader,
+                                  layout.sampleBytes(), data, layout.dataSize, request.prefix, request.digits, &plan.cuts);
+        plan.uncut = PlanPieces(plan.cuts, layout.dataSize, FrameBytes(layout.pieceHeader), layout.sampleBytes());
+    } else {
+        plan.cuts = request.automatic;
+        plan.cuts.insert(plan.cuts.end(), request.user.begin(), request.user.end());
+        std::stable_sort(plan.cuts.begin(), plan.cuts.end(), CutLess);  // as a save sorts the cut list
+        plan.save = PlanPieceSave(plan.cuts, layout.pieceHeader, layout.sampleBytes(), data, layout.dataSize,
+                                  request.prefix, request.digits);
+        plan.uncut = plan.save.pieces;
+    }
+    if (request.names.empty() && request.labels.empty()) return plan;
+    std::vector<NamedStart> starts;
+    const std::uint32_t frame = std::max<std::uint32_t>(1, FrameBytes(layout.pieceHeader));
+    for (const Label& l : request.labels) {
+        const double cut = CutAtSeconds(l.start, layout.sampleRate, layout.channels);
+        if (!(cut < static_cast<double>(layout.sampleCount))) continue;  // past the end: no piece starts there
+        const std::uint64_t at = static_cast<std::uint64_t>(cut) * layout.sampleBytes();
+        starts.push_back({at - at % frame, l.name});
+    }
+    plan.twice = NamePieces(&plan.save, request.names, starts);
+    return plan;
+}
+
+std::string NamesTwiceText(const std::vector<std::string>& twice) {
+    std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";
+    for (std::size_t i = 0; i < twice.size(); ++i) text += (i ? ", " : " ") + twice[i];
+    return text;
+}
+
+std::string SaveLabelsText(const PieceSave& save, const WaveLayout& layout) {
+    const double perSecond = static_cast<double>(layout.channels) * layout.sampleBytes() * layout.sampleRate;
+    std::vector<std::string> names;
+    for (const std::string& n : save.names) names.push_back(WithoutWavTail(n.substr(FolderPart(n).size())));
+    return LabelsText(save.pieces, names, perSecond);
+}
+
+}  // namespace tw

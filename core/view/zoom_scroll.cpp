@@ -1,0 +1,119 @@
+#include "core/view/zoom_scroll.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace tw {
+
+namespace {
+
+// Scroll and window coordinates come out of 64-bit or float arithmetic on any
+// 32-bit inputs; saturating keeps the conversion back defined.
+std::int32_t Saturate(std::int64_t v) {
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(v);
+}
+
+std::int64_t TruncFloat(float v) {
+    if (v != v) return 0;
+    // Far beyond any sum of two int32 halves, so adding an int32 stays in range.
+    if (v >= 0x1p40f) return std::int64_t{1} << 40;
+    if (v <= -0x1p40f) return -(std::int64_t{1} << 40);
+    return static_cast<std::int64_t>(v);
+}
+
+}  // namespace
+
+ZoomResult ZoomInResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current) {
+    // The control cannot be wider than the system allows, and Wg - Wm must
+    // stay within the 16-bit thumb position.
+    std::int64_t cap = static_cast<std::int64_t>(clientWidth) + 32767;
+    if (cap > kGraphMaxWidth) cap = kGraphMaxWidth;
+    std::int64_t wider = static_cast<std::int64_t>(std::floor(1.5 * graphWidth));
+    if (wider > cap) wider = cap;
+    if (wider <= graphWidth) return {false, graphWidth, current};
+    ZoomResult r{true, static_cast<std::int32_t>(wider), current};
+    r.scroll.min = 0;
+    r.scroll.max = static_cast<std::int32_t>(wider - clientWidth);
+    r.scroll.page = 7;
+    r.scroll.pos = 0;
+    return r;
+}
+
+ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current) {
+    ZoomResult r{true, 0, current};
+    double narrower = graphWidth / 1.5;
+    if (narrower <= kGraphStartWidth) {
+        r.width = clientWidth;
+        r.scroll.max = clientWidth;
+        r.scroll.page = static_cast<std::uint32_t>(clientWidth);
+    } else {
+        r.width = static_cast<std::int32_t>(std::floor(narrower));
+        r.scroll.max = Saturate(static_cast<std::int64_t>(r.width) - clientWidth);
+        r.scroll.page = static_cast<std::uint32_t>(graphWidth);
+    }
+    r.scroll.pos = 0;
+    return r;
+}
+
+ScrollResult ApplyScrollCode(int code, std::uint16_t thumb, std::int32_t graphWidth,
+                             std::int32_t visible, ScrollValues& state) {
+    // Clamped so that the bound itself is a position the record can hold.
+    const std::int64_t upper = Saturate(static_cast<std::int64_t>(graphWidth) - visible);
+    std::int64_t pos = state.pos;
+    switch (code) {
+        case 4:  // SB_THUMBPOSITION
+            state.pos = static_cast<std::int16_t>(thumb);
+            return {ScrollAction::Move, true, 1};
+        case 0:  // SB_LINELEFT
+        case 2:  // SB_PAGELEFT
+            pos -= 5;
+            if (pos <= 0) {
+                state.pos = 0;
+                return {ScrollAction::StopAtOnce, false, 0};
+            }
+            state.pos = static_cast<std::int32_t>(pos);
+            return {ScrollAction::Move, true, 1};
+        case 1:  // SB_LINERIGHT
+        case 3:  // SB_PAGERIGHT
+            pos += 5;
+            if (pos >= upper) {
+                state.pos = static_cast<std::int32_t>(upper);
+                return {ScrollAction::StopAtOnce, false, 0};
+            }
+            state.pos = static_cast<std::int32_t>(pos);
+            return {ScrollAction::Move, true, 1};
+        case 8:  // SB_ENDSCROLL
+            return {ScrollAction::Move, false, 2};
+        default:
+            return {ScrollAction::Move, false, 1};
+    }
+}
+
+bool CenterOnScreenCoord(std::int32_t screen, std::int32_t lo, std::int32_t hi, std::int32_t offset,
+                         std::int32_t* out) {
+    if (screen == 0) return false;
+    float half = static_cast<float>(screen) / 2.0f;
+    float mid = static_cast<float>(static_cast<std::int64_t>(lo) + hi) / 2.0f;
+    float halfWidth = mid - static_cast<float>(lo);
+    float v = half - halfWidth;
+    std::int64_t x = TruncFloat(v) + offset;
+    if (x < 0) {
+        x = 0;
+    } else if (x > screen) {
+        x = static_cast<std::int64_t>(screen) - (static_cast<std::int64_t>(hi) - lo);
+    }
+    *out = Saturate(x);
+    return true;
+}
+
+std::int32_t CenterOnOwnerCoord(std::int32_t refLo, std::int32_t refHi, std::int32_t lo, std::int32_t hi) {
+    float refMid = static_cast<float>(static_cast<std::int64_t>(refLo) + refHi) / 2.0f;
+    float mid = static_cast<float>(static_cast<std::int64_t>(lo) + hi) / 2.0f;
+    float halfWidth = mid - static_cast<float>(lo);
+    float v = refMid - halfWidth;
+    return Saturate(TruncFloat(v));
+}
+
+}  // namespace tw

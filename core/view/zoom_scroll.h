@@ -1,0 +1,56 @@
+// Zoom widths and scroll positions of the graph control.
+#pragma once
+
+#include <cstdint>
+
+namespace tw {
+
+// The graph's widths, at which automatic cutting's 10-column spacing is
+// measured: the first, and the widest (the widest window the system makes:
+// wider sizes are cut to this, and the scroll range would then not match the
+// control; it also keeps the bitmap creatable and Wg - Wm within the 16-bit
+// thumb position).
+constexpr std::int32_t kGraphStartWidth = 570;
+constexpr std::int32_t kGraphMaxWidth = 32767;
+
+struct ScrollValues {
+    std::int32_t min = 0;
+    std::int32_t max = 570;
+    std::uint32_t page = 570;
+    std::int32_t pos = 0;
+};
+
+struct ZoomResult {
+    bool changed;          // false: nothing to do (already at the cap)
+    std::int32_t width;    // new control width
+    ScrollValues scroll;   // new scroll record
+};
+
+// clientWidth = Wm.
+ZoomResult ZoomInResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current);
+ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current);
+
+enum class ScrollAction {
+    None,        // code not handled: nothing at all
+    StopAtOnce,  // position set to a bound; bar not updated, nothing moved or copied
+    Move,        // bar updated (codes 0..4), control moved, bitmap copied
+};
+
+struct ScrollResult {
+    ScrollAction action;
+    bool updateBar;     // pass the record to the bar
+    int copies;         // how many times the bitmap is copied (2 for SB_ENDSCROLL)
+};
+
+// Applies one WM_HSCROLL code to state.pos. graphWidth = Wg, visible = V.
+ScrollResult ApplyScrollCode(int code, std::uint16_t thumb, std::int32_t graphWidth,
+                             std::int32_t visible, ScrollValues& state);
+
+// CenterWindowOnScreen's x (or y): single-precision halves, truncated, then
+// clamped as the program does. Returns false for a zero screen size.
+bool CenterOnScreenCoord(std::int32_t screen, std::int32_t lo, std::int32_t hi, std::int32_t offset,
+                         std::int32_t* out);
+// CenterWindowOnOwner's x (or y), not clamped.
+std::int32_t CenterOnOwnerCoord(std::int32_t refLo, std::int32_t refHi, std::int32_t lo, std::int32_t hi);
+
+}  // namespace tw

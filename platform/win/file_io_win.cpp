@@ -1,0 +1,131 @@
+// The files of tarnwick-split on Windows: a read-only file mapping, and
+// CREATE_NEW for the pieces. Names arrive as UTF-8 and are opened wide, so a
+// name outside the code page is still the file named.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "core/support/file_io.h"
+#include "platform/win/text_win.h"
+#include "platform/win/view_guard_win.h"
+
+namespace tw {
+
+namespace {
+
+// Long absolute names through the \\?\ form so the whole name is used.
+std::wstring WidePath(const std::string& path) {
+    std::wstring w = WideFromUtf8(path);
+    const bool absolute = w.size() > 2 && w[1] == L':' && w[2] == L'\\';
+    if (w.size() >= MAX_PATH && absolute) w.insert(0, L"\\\\?\\");
+    return w;
+}
+
+HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+}  // namespace
+
+MappedFile::~MappedFile() {
+    if (guard_) ReleaseGuardedView(static_cast<GuardedView*>(guard_));
+    if (mapping_) CloseHandle(AsHandle(mapping_));
+    if (file_ != -1) CloseHandle(AsHandle(file_));
+}
+
+MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reason) {
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        *reason = SystemErrorText(GetLastError());
+        return CannotOpen;
+    }
+    file_ = reinterpret_cast<std::intptr_t>(h);
+    LARGE_INTEGER size;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) {
+        *reason = SystemErrorText(GetFileType(h) != FILE_TYPE_DISK ? ERROR_INVALID_FUNCTION : GetLastError());
+        return CannotRead;
+    }
+    size_ = static_cast<std::uint64_t>(size.QuadPart);
+    if (size_ == 0) return Mapped;  // nothing to map (and an empty mapping is refused)
+    HANDLE mapping = CreateFileMappingW(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping) {
+        *reason = SystemErrorText(GetLastError());
+        size_ = 0;
+        return CannotRead;
+    }
+    mapping_ = reinterpret_cast<std::intptr_t>(mapping);
+    bytes_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    if (!bytes_) {
+        *reason = SystemErrorText(GetLastError());
+        size_ = 0;
+        return CannotRead;
+    }
+    guard_ = GuardView(const_cast<std::uint8_t*>(bytes_), static_cast<std::size_t>(size_));
+    return Mapped;
+}
+
+bool MappedFile::Damaged() const { return ViewDamaged(static_cast<const GuardedView*>(guard_)); }
+
+namespace {
+
+bool WriteAll(HANDLE file, const std::uint8_t* p, std::uint64_t size, DWORD* error) {
+    while (size > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(size, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, p, want, &written, nullptr)) {
+            *error = GetLastError();
+            return false;
+        }
+        if (written == 0) {
+            *error = ERROR_DISK_FULL;
+            return false;
+        }
+        p += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
+                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason) {
+    const std::wstring wide = WidePath(name);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *reason = SystemErrorText(GetLastError());
+        return NewFileOutcome::NotCreated;
+    }
+    DWORD error = 0;
+    bool ok = WriteAll(file, head, headSize, &error) && WriteAll(file, body, bodySize, &error);
+    if (!CloseHandle(file) && ok) {
+        ok = false;
+        error = GetLastError();
+    }
+    if (ok) return NewFileOutcome::Written;
+    DeleteFileW(wide.c_str());  // no piece whose header claims more than it holds
+    *reason = SystemErrorText(error);
+    return NewFileOutcome::NotWritten;
+}
+
+bool PathExists(const std::string& name) {
+    return GetFileAttributesW(WidePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveFile(const std::string& name) { DeleteFileW(WidePath(name).c_str()); }
+
+bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8) {
+    if (bytes.empty()) {
+        utf8->clear();
+        return true;
+    }
+    const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return false;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n);
+    *utf8 = Utf8FromWide(wide);
+    return true;
+}
+
+}  // namespace tw

@@ -1,0 +1,361 @@
+// The main window: its 36 controls and those added since, command routing,
+// drops and painting, and how it shows what the workers report.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cmath>
+#include <vector>
+
+#include "shell/app/child_control_win.h"
+#include "shell/app/main_window_ids.h"
+#include "shell/app/shell_win.h"
+#include "core/cut/pause_cut.h"
+#include "core/support/number_text.h"
+#include "shell/graph/view_win.h"
+#include "shell/workers/play_win.h"
+#include "shell/workers/wave_win.h"
+
+namespace tw {
+
+namespace {
+
+const ChildControl kControls[] = {
+    {kIdGraph, "STATIC", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
+    {kIdCuttingMode, "BUTTON", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
+    {kIdFileGroup, "BUTTON", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
+    {kIdPath, "EDIT", "", 206, 370, 355, 18, ES_READONLY | ES_AUTOHSCROLL, WS_EX_STATICEDGE},
+    {kIdChannelsLabel, "STATIC", "チャンネル数：", 15, 399, 77, 12, SS_LEFT, 0},
+    {kIdChannels, "STATIC", "", 91, 399, 57, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdSampleRateLabel, "STATIC", "サンプリングレート：", 163, 399, 104, 12, SS_LEFT, 0},
+    {kIdSampleRate, "STATIC", "", 268, 399, 91, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdBitsLabel, "STATIC", "サンプリングビット：", 377, 399, 104, 12, SS_LEFT, 0},
+    {kIdBits, "STATIC", "", 475, 399, 65, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdPeakLabel, "STATIC", "ピーク（最大音量）：", 15, 424, 103, 12, SS_LEFT, 0},
+    {kIdPeak, "STATIC", "", 117, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdPathLabel, "STATIC", "ドラッグアンドドロップされたファイル：", 15, 373, 189, 12, SS_LEFT, 0},
+    {kIdNadirLabel, "STATIC", "ネイダー（最小音量）：", 166, 424, 115, 12, SS_LEFT, 0},
+    {kIdNadir, "STATIC", "", 280, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdThresholdLabel, "STATIC", "無音とみなす音量のしきい値：", 9, 298, 157, 12, SS_LEFT, 0},
+    {kIdThreshold, "EDIT", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdAutoCutGroup, "BUTTON", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
+    {kIdOutputGroup, "BUTTON", "出力設定", 249, 281, 320, 65, BS_GROUPBOX, 0},
+    {kIdPrefix, "EDIT", "", 347, 293, 215, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdDigitsLabel, "STATIC", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
+    {kIdDigits, "EDIT", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdPrefixLabel, "STATIC", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
+    {kIdSmallestPositiveLabel, "STATIC", "非負最小：", 333, 424, 58, 12, SS_LEFT, 0},
+    {kIdSmallestPositive, "STATIC", "", 390, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdProgress, "msctls_progress32", "", 197, 259, 370, 21, PBS_SMOOTH, WS_EX_STATICEDGE},
+    {kIdStatus, "STATIC", "", 5, 259, 190, 21, SS_CENTER, WS_EX_STATICEDGE},
+    {kIdAverageLabel, "STATIC", "平均値：", 439, 424, 45, 12, SS_LEFT, 0},
+    {kIdAverage, "STATIC", "", 485, 424, 75, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdAutoCut, "BUTTON", "オートカッティングを実行", 51, 317, 146, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdSave, "BUTTON", "カットを保存", 253, 218, 155, 35, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdScrollBar, "SCROLLBAR", "", 4, 168, 565, 17, SBS_HORZ, 0},
+    {kIdZoomIn, "BUTTON", "+", 538, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdZoomOut, "BUTTON", "-", 509, 189, 25, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdRedraw, "BUTTON", "グラフの再描画", 382, 189, 122, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
+    {kIdRedrawLabel, "STATIC", "グラフが消えたら押してください→", 204, 195, 174, 12, SS_LEFT, 0},
+};
+
+// Pause cutting's own controls, in the free space just above the auto-cutting
+// group so both are seen together; the table above stays as it always was.
+const ChildControl kPauseControls[] = {
+    {kIdPauseMode, "BUTTON", "間で切る", 9, 226, 84, 20, BS_AUTOCHECKBOX, 0},
+    {kIdPauseLabel, "STATIC", "最短の間 (ms)：", 98, 230, 84, 12, SS_LEFT, 0},
+    {kIdPauseLength, "EDIT", "400", 182, 226, 54, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+};
+
+// The piece rules in the corner left of the zoom row, two rows of two, and
+// the chosen names list beside the digits; all clear of the 36 and of pause
+// cutting's.
+const ChildControl kRuleControls[] = {
+    {kIdLongestLabel, "STATIC", "最長 (秒)", 9, 190, 54, 12, SS_LEFT, 0},
+    {kIdLongest, "EDIT", "", 63, 188, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdShortestLabel, "STATIC", "最短 (秒)", 107, 190, 54, 12, SS_LEFT, 0},
+    {kIdShortest, "EDIT", "", 161, 188, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdPieceCountLabel, "STATIC", "ピース数", 9, 209, 54, 12, SS_LEFT, 0},
+    {kIdPieceCount, "EDIT", "", 63, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdMarginLabel, "STATIC", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
+    {kIdMargin, "EDIT", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdNamesFile, "STATIC", "", 416, 322, 148, 12, SS_LEFT | SS_ENDELLIPSIS, 0},
+};
+
+bool Checked(HWND window, int id) { return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool Blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+// In the words tarnwick-split uses for the same.
+void NothingFoundText(MainWindow& window, double threshold) {
+    window.Status("しきい値 " + FormatNumber(threshold) + " ではカットする場所が見つかりませんでした");
+}
+
+}  // namespace
+
+MainWindow::MainWindow() : quietThreshold(std::nan("")) {}
+
+MainWindow* MainWindow::From(HWND window) {
+    return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+std::string MainWindow::Text(int id) const {
+    int length = GetWindowTextLengthA(GetDlgItem(handle, id));
+    if (length < 0) length = 0;
+    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    GetDlgItemTextA(handle, id, buffer.data(), length + 1);
+    return std::string(buffer.data());
+}
+
+void MainWindow::SetText(int id, const std::string& text) const { SetDlgItemTextA(handle, id, text.c_str()); }
+
+bool MainWindow::OnOwnThread() const { return GetWindowThreadProcessId(handle, nullptr) == GetCurrentThreadId(); }
+
+void MainWindow::OnWindowThread(std::function<void()> task) {
+    if (OnOwnThread()) {
+        task();
+        return;
+    }
+    if (Closing()) return;
+    {
+        std::lock_guard<std::mutex> lock(tasksMutex_);
+        tasks_.push_back(std::move(task));
+    }
+    PostMessageA(handle, kMsgRunTasks, 0, 0);
+}
+
+// One at a time, taken under the lock and run outside it: a task may open a
+// message box, whose loop runs the tasks queued behind it meanwhile.
+void MainWindow::RunTasks() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> lock(tasksMutex_);
+            if (tasks_.empty()) return;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        if (!Closing()) task();
+    }
+}
+
+void MainWindow::Status(const std::string& text) {
+    OnWindowThread([this, text] { SetText(kIdStatus, text); });
+}
+
+void MainWindow::Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
+    OnWindowThread([this, path, layout, stats] { ShowNumbers(path, layout, stats); });
+}
+
+void MainWindow::ShowNumbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
+    SetText(kIdPath, path);
+    // From the fmt chunk, wherever it is (at 20 in a canonical file).
+    SetText(kIdChannels, FormatNumber(layout.channels));
+    SetText(kIdSampleRate, FormatNumber(layout.sampleRate));
+    SetText(kIdBits, FormatNumber(layout.bitsPerSample));
+    SetText(kIdPeak, FormatNumber(stats.peak));
+    SetText(kIdNadir, FormatNumber(stats.nadir));
+    SetText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
+    SetText(kIdAverage, FormatNumber(stats.average));
+}
+
+void MainWindow::NoFile() {
+    OnWindowThread([this] {
+        static const int kShown[] = {kIdPath, kIdChannels, kIdSampleRate, kIdBits,
+                                     kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage};
+        for (int id : kShown) SetText(id, "");
+        SetText(kIdStatus, "");
+        ClearGraphView();
+    });
+}
+
+void MainWindow::ProgressBegin() {
+    OnWindowThread([this] { SendDlgItemMessageA(handle, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100)); });
+}
+
+// A drawing thread does not wait for the window to take each position (under
+// Wine every such wait is a server round trip and a switch to the window's
+// thread); the queue keeps them in order, before the status text that
+// follows them.
+void MainWindow::Progress(int percent) {
+    OnWindowThread([this, percent] {
+        SendDlgItemMessageA(handle, kIdProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    });
+}
+
+void MainWindow::ProgressEnd() {
+    OnWindowThread([this] { SendDlgItemMessageA(handle, kIdProgress, PBM_SETPOS, 0, 0); });
+}
+
+int MainWindow::Message(const std::string& text, const std::string& caption, unsigned style) {
+    if (OnOwnThread()) return MessageBoxA(handle, text.c_str(), caption.c_str(), style);
+    OnWindowThread([this, text, caption, style] { MessageBoxA(handle, text.c_str(), caption.c_str(), style); });
+    return 0;
+}
+
+void MainWindow::Loaded(const WavePtr& wave) { StartGraphThread(wave); }
+
+// The load worker waits while the window's thread does this, so no cut can be
+// made in between (no recording is held) and the new graph draws none of the
+// old ones.
+void MainWindow::NewRecording() { SendMessageA(handle, kMsgNewRecording, 0, 0); }
+
+void MainWindow::OnNewRecording() {
+    CutEdits().Reset();
+    // The next run estimates again for this recording; a typed value stays.
+    if (!estimatedThreshold.empty() && Text(kIdThreshold) == estimatedThreshold) SetText(kIdThreshold, "");
+    estimatedThreshold.clear();
+    quietThreshold = std::nan("");
+    labels.clear();  // their cuts went with the old recording
+    quiet.reset();
+}
+
+bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
+
+bool MainWindow::Closing() { return closing.load(); }
+
+void MainWindow::OnCreate() {
+    SetMenu(handle, menuBar);
+    for (const ChildControl& c : kControls) CreateChildControl(handle, c, font);
+    for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
+    for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
+    AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
+    CenterWindowOnScreen(handle, 0, 0);
+    std::string title = std::string(kTitlePrefix) + kVersionText;
+    SetWindowTextA(handle, title.c_str());
+    CutEdits().Reset();
+    InitScrollState();
+}
+
+void MainWindow::OnAutoCut() {
+    const std::string threshold = Text(kIdThreshold);
+    // Louder than any sample: most likely a lost minus sign (300dB for -30dB).
+    if (ReadThresholdText(threshold).kind == ThresholdKind::AboveFullScale) {
+        Message("しきい値のデシベルは 0dB 以下で入力してください（例 -30dB）\r\n" + threshold, "Error",
+                MB_ICONWARNING | MB_OK);
+        return;
+    }
+    if (!Checked(handle, kIdPauseMode)) {
+        if (RunAutoCutting(threshold) == 0 && CurrentWave()) NothingFoundText(*this, ReadThresholdText(threshold).value);
+        return;
+    }
+    // Anything that is not a positive length is the default, written back
+    // once a run uses it so the user sees what is used.
+    const double typed = ParseNumber(Text(kIdPauseLength));
+    const bool usable = typed >= 1 && typed <= 3600000;
+    if (RunPauseCutting(threshold, usable ? typed : kDefaultPauseMs) && !usable)
+        SetText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
+}
+
+void MainWindow::OnPauseCutsReady(LPARAM result) {
+    double threshold;
+    bool estimated;
+    std::size_t found = 0;
+    if (!FinishPauseCutting(result, &threshold, &estimated, &found)) return;
+    quietThreshold = estimated ? std::nan("") : threshold;
+    const std::string used = FormatNumber(threshold);
+    if (!estimated) {
+        if (found == 0) NothingFoundText(*this, threshold); else Status("しきい値: " + used);
+        return;
+    }
+    // An empty threshold box shows the estimate the cuts were found at.
+    if (Blank(Text(kIdThreshold))) {
+        SetText(kIdThreshold, used);
+        estimatedThreshold = used;
+    }
+    if (found == 0) NothingFoundText(*this, threshold); else Status("推定しきい値: " + used);
+}
+
+void MainWindow::OnSave() {
+    SaveJob job;
+    job.wave = CurrentWave();
+    // The list itself is left sorted, as a save always leaves it.
+    if (job.wave) Cuts().SortAndSnapshot();
+    if (!SaveRequestNow(job.wave.get(), &job.request)) return;
+    StartSaveCuts(std::move(job), *this);
+}
+
+void MainWindow::OnPlayPiece() {
+    WavePtr wave = CurrentWave();
+    SaveRequest request;
+    if (!wave || !SaveRequestWithQuiet(*wave, &request)) return;
+    request.names.clear();  // only where the pieces are matters here
+    request.labels.clear();
+    const SavePlan plan = PlanSave(request, wave->layout, wave->bytes);
+    PlayPieceAtMenu(plan.uncut, plan.save.pieces);
+}
+
+void MainWindow::OnCommand(int id, int code) {
+    if (id == kIdMenuVersion) {
+        RunModalWindow(handle, "Version");
+        return;
+    }
+    if (code != 0) return;
+    switch (id) {
+        case kIdMenuChooseNames:
+        case kIdMenuDropNames:
+        case kIdMenuWriteLabels:
+        case kIdMenuReadLabels: OnFileMenu(id); break;
+        case kIdGraph: HandleGraphClick(Checked(handle, kIdCuttingMode)); break;
+        case kIdAutoCut: OnAutoCut(); break;
+        case kIdSave: OnSave(); break;
+        case kIdZoomIn: ZoomIn(); break;
+        case kIdZoomOut: ZoomOut(); break;
+        case kIdRedraw: PresentGraph(); break;
+        case kIdMenuPlayPiece: OnPlayPiece(); break;
+        case kIdMenuPlayFromHere: PlayFromMenu(); break;
+        case kIdMenuStop: StopPlayback(); break;
+        case kIdMenuDeleteCut: DeleteCutAtMenu(); break;
+        case kIdMenuDeleteAllCuts: DeleteAllCuts(); break;
+        case kIdMenuUndo: UndoCutChange(); break;
+        default: break;
+    }
+}
+
+void MainWindow::OnContextMenu(HWND from, LPARAM point) {
+    if (from == GetDlgItem(handle, kIdGraph)) {
+        ShowGraphMenu(point);
+    } else {
+        DefWindowProcA(handle, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(from), point);
+    }
+}
+
+void MainWindow::OnDrop(HDROP drop) {
+    StopPlayback();  // the samples being heard are about to go
+    StartWaveLoad(drop, *this);
+}
+
+void MainWindow::OnDestroy() {
+    StopPlayback();
+    ReleaseShellResources();
+    SetMenu(handle, nullptr);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: OnCreate(); return 0;
+        case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+        case WM_HSCROLL:
+            HandleGraphScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return 0;
+        case WM_CONTEXTMENU: OnContextMenu(reinterpret_cast<HWND>(wParam), lParam); return 0;
+        case kMsgRunTasks: RunTasks(); return 0;
+        case kMsgPauseCutsReady: OnPauseCutsReady(lParam); return 0;
+        case kMsgNewRecording: OnNewRecording(); return 0;
+        case WM_CLOSE: DestroyWindow(handle); return 0;
+        case WM_DESTROY: OnDestroy(); return 0;
+        default: return DefWindowProcA(handle, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = reinterpret_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        created->handle = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    MainWindow* self = MainWindow::From(window);
+    return self ? self->Handle(message, wParam, lParam) : DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace tw

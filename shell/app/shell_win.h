@@ -1,0 +1,150 @@
+// The Win32 shell's top: its windows and their state, start-up and shutdown.
+// The workers and the graph below (shell/workers, shell/graph) know the main window only as the report
+// it implements here.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/cut/piece_names.h"
+#include "core/cut/save_plan.h"
+
+#include "shell/graph/view_win.h"
+#include "shell/workers/window_report_win.h"
+
+namespace tw {
+
+// Sent by the load worker to the main window: a new recording is about to be
+// shown (MainWindow::NewRecording).
+constexpr UINT kMsgNewRecording = WM_APP + 2;
+// Posted to the main window when a worker has queued a task for its thread.
+constexpr UINT kMsgRunTasks = WM_APP + 3;
+
+// The main window's state, found from its handle by its window procedure.
+// It shows what the workers report; their reports are queued for its thread,
+// so they appear in the order reported.
+class MainWindow final : public WindowReport {
+public:
+    HWND handle = nullptr;
+    HFONT font = nullptr;
+    HMENU menuBar = nullptr;
+    HMENU infoMenu = nullptr;
+    HMENU fileMenu = nullptr;
+    // Set once the window is gone: workers stop before starting new work.
+    std::atomic<bool> closing{false};
+    // The threshold text the program wrote into the empty box after a pause
+    // run ("" when none): while the box still holds it, it is the estimate of
+    // the recording shown, not a value the user chose. Window's thread only.
+    std::string estimatedThreshold;
+    // The quiet map of the piece rules judges at the threshold of the last
+    // pause run when one was typed, and estimates it otherwise (NaN).
+    double quietThreshold;
+    // The names list chosen (UTF-8 names; its file name as shown) and the
+    // labels read for the recording shown. Window's thread only.
+    std::vector<std::string> names;
+    std::string namesFile;
+    std::vector<Label> labels;
+    // The piece rules' judgement of the recording shown, kept so playing a
+    // piece does not judge the whole recording again each time.
+    std::shared_ptr<const QuietMap> quiet;
+    std::uint64_t quietRecording = 0;
+    double quietAt = 0;
+
+    MainWindow();
+
+    static MainWindow* From(HWND window);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // A control's text (the window's thread).
+    std::string Text(int id) const;
+    void SetText(int id, const std::string& text) const;
+
+    void Status(const std::string& text) override;
+    void Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) override;
+    void NoFile() override;
+    void NewRecording() override;
+    void ProgressBegin() override;
+    void Progress(int percent) override;
+    void ProgressEnd() override;
+    int Message(const std::string& text, const std::string& caption, unsigned style) override;
+    void Loaded(const WavePtr& wave) override;
+    bool Drawing() override;
+    bool Closing() override;
+    void OnWindowThread(std::function<void()> task) override;
+
+    // The file menu's commands once a dialog has chosen the file (a path in
+    // the window's code page); tests call them in the dialog's place.
+    void ChooseNames(const std::string& path);
+    void DropNames();
+    void WriteLabels(const std::string& path);
+    void ReadLabelsFile(const std::string& path);
+    // What a save would do now, from the boxes and the cut list (no recording:
+    // the boxes only); false (after a message) when a rule box holds no usable value.
+    bool SaveRequestNow(const WaveData* wave, SaveRequest* request);
+    // The same with the quiet map made here when the rules need one.
+    bool SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request);
+
+private:
+    // The workers' reports waiting for the window's thread.
+    std::mutex tasksMutex_;
+    std::deque<std::function<void()>> tasks_;
+    void RunTasks();
+    bool OnOwnThread() const;
+    void ShowNumbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats);
+
+    void OnFileMenu(int id);
+    void OnPlayPiece();
+    bool ReadTextFile(const std::string& path, std::string* text);
+    void OnCreate();
+    void OnCommand(int id, int code);
+    void OnAutoCut();
+    void OnSave();
+    void OnPauseCutsReady(LPARAM result);
+    void OnNewRecording();
+    void OnContextMenu(HWND from, LPARAM point);
+    void OnDrop(HDROP drop);
+    void OnDestroy();
+};
+
+// The process's windows and what they share: made at start-up, let go when
+// the main window goes.
+struct Shell {
+    MainWindow main;
+    HWND advertisement = nullptr;
+    HWND version = nullptr;
+    HFONT versionFont = nullptr;
+    HFONT advertisementFont = nullptr;
+    HBRUSH background = nullptr;
+};
+Shell& TheShell();
+
+// Start-up up to and including the creation of the main window.
+void StartUpShell(bool showAdvertisement);
+// The thread's message loop until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+// After the loop: lets a piece being written finish so no file is left
+// claiming more data than it holds.
+void FinishShell();
+// The whole program.
+int RunTarnwick();
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void ReleaseShellResources();
+bool CenterWindowOnScreen(HWND window, int dx, int dy);
+void CenterWindowOnOwner(HWND reference, HWND window, int dx, int dy);
+
+int RunModalWindow(HWND owner, const char* name);
+void EndModalWindow(HWND window, int code);
+LRESULT CALLBACK AdvertisementWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK VersionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace tw

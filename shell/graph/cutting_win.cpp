@@ -1,0 +1,135 @@
+// Automatic cutting at silences and cuts by hand on the graph.
+#include <windows.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "core/cut/auto_cut.h"
+#include "core/cut/hand_cut.h"
+#include "core/cut/pause_cut.h"
+#include "core/support/number_text.h"
+#include "core/view/graph_geometry.h"
+#include "shell/graph/view_win.h"
+#include "core/wave/wave_format.h"
+
+namespace tw {
+
+namespace {
+
+int GraphClientWidth() { return GraphControlSize().cx; }
+
+// What a pause-cutting worker hands back to the window's thread.
+struct PauseJob {
+    WavePtr wave;
+    double threshold = 0;    // NaN: estimate it
+    double minPauseMs = 0;
+    PauseCutResult result;
+};
+
+std::atomic<int> g_pauseJobs{0};  // started and not yet finished on the window's thread
+
+PauseAudio AudioOf(const WaveData& wave) {
+    PauseAudio audio;
+    audio.data = wave.bytes;
+    audio.sampleCount = wave.sampleCount();
+    audio.encoding = wave.encoding();
+    audio.channels = wave.layout.channels;
+    audio.sampleRate = wave.layout.sampleRate;
+    return audio;
+}
+
+}  // namespace
+
+bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
+    WavePtr wave = CurrentWave();
+    if (!wave || g_pauseJobs.load() > 0) return false;
+    auto job = std::make_unique<PauseJob>();
+    job->wave = wave;
+    const ThresholdText text = ReadThresholdText(thresholdText);
+    job->threshold = text.kind == ThresholdKind::Empty ? std::nan("") : text.value;
+    job->minPauseMs = minPauseMs;
+    ++g_pauseJobs;
+    std::thread([job = std::move(job)]() mutable {
+        job->result = FindPauseCuts(AudioOf(*job->wave), job->threshold, job->minPauseMs);
+        PauseJob* done = job.release();
+        if (!PostMessageA(GetParent(GraphControl()), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
+            delete done;  // the window is gone
+            --g_pauseJobs;
+        }
+    }).detach();
+    return true;
+}
+
+bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found) {
+    std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
+    --g_pauseJobs;
+    // Cuts found for a recording no longer shown belong to no file.
+    WavePtr shown = CurrentWave();
+    if (!shown || shown->recording != job->wave->recording) return false;
+    *threshold = job->result.threshold;
+    *estimated = std::isnan(job->threshold);
+    *found = job->result.cuts.size();
+    const int width = GraphClientWidth();
+    std::vector<CutWithColumn> cuts;
+    cuts.reserve(job->result.cuts.size());
+    for (std::int64_t c : job->result.cuts) {
+        std::int32_t column = 0;
+        const double position = static_cast<double>(c);
+        if (!CutLineColumn(position, width, shown->scaleSize(), &column)) column = -1;
+        cuts.push_back({position, static_cast<double>(column)});
+    }
+    if (!cuts.empty()) AppendCutsWithLines(cuts);
+    return true;
+}
+
+int PauseCutsInFlight() { return g_pauseJobs.load(); }
+
+std::size_t RunAutoCutting(const std::string& thresholdText) {
+    WavePtr wave = CurrentWave();
+    if (!wave) return 0;
+    const int width = GraphClientWidth();
+    const double threshold = ReadThresholdText(thresholdText).value;
+    std::vector<AutoCut> found =
+        ScanEncodedForCuts(wave->bytes, wave->encoding(), wave->sampleCount(), wave->scaleSize(), width, threshold);
+    std::vector<CutWithColumn> cuts;
+    cuts.reserve(found.size());
+    for (const AutoCut& c : found) cuts.push_back({static_cast<double>(c.position), static_cast<double>(c.column)});
+    if (!cuts.empty()) AppendCutsWithLines(cuts);
+    return cuts.size();
+}
+
+void AppendUserCuts(const std::vector<double>& positions) {
+    WavePtr wave = CurrentWave();
+    if (!wave || positions.empty()) return;
+    const int width = GraphClientWidth();
+    std::vector<CutWithColumn> cuts;
+    for (double position : positions) {
+        std::int32_t column = 0;
+        if (!CutLineColumn(position, width, wave->scaleSize(), &column)) column = -1;
+        cuts.push_back({position, static_cast<double>(column)});
+    }
+    AppendCutsWithLines(cuts, CutOrigin::User);
+}
+
+void HandleGraphClick(bool cutting) {
+    WavePtr wave = CurrentWave();
+    if (!wave) return;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(GraphControl(), &cursor);
+    const int width = GraphClientWidth();
+    if (cutting) {
+        double position;
+        if (!CutPositionForClick(cursor.x, width, wave->scaleSize(), &position)) return;
+        AppendCutsWithLines({{position, static_cast<double>(cursor.x)}}, CutOrigin::User);
+    } else {
+        std::uint64_t index;
+        if (!SampleIndexForClick(cursor.x, width, wave->scaleSize(), &index)) return;
+        GraphReport().Message(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
+    }
+}
+
+}  // namespace tw

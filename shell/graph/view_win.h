@@ -1,0 +1,109 @@
+// The waveform view on Windows: the off-screen GraphView, the cuts and their
+// lines, zoom, scrolling, the ways of cutting and the graph's menu. The main
+// window hands it its controls and its report once, then passes each click's
+// inputs in; the view reads no other control.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/cut/cut_edit.h"
+#include "core/cut/cut_list.h"
+#include "core/cut/piece_plan.h"
+#include "shell/workers/window_report_win.h"
+
+namespace tw {
+
+// The graph control (on the main window), its scroll bar, and where the view
+// tells the user what happens. Called once, when the window is made.
+void AttachGraph(HWND graph, HWND scrollBar, WindowReport& report);
+// The window's cut list and its undo; Cuts() is its list, for reading.
+CutBook& CutEdits();
+CutList& Cuts();
+
+// Items of the graph's right-click menu (commands of the main window).
+enum GraphMenuId : int {
+    kIdMenuPlayPiece = 1101,
+    kIdMenuPlayFromHere = 1102,
+    kIdMenuStop = 1103,
+    kIdMenuDeleteCut = 1104,
+    kIdMenuDeleteAllCuts = 1105,
+    kIdMenuUndo = 1106,
+};
+// Posted to the main window when pause cutting's cuts are ready (lParam:
+// the result, for FinishPauseCutting).
+constexpr UINT kMsgPauseCutsReady = WM_APP + 1;
+
+// Draws the whole graph for `wave` at the graph control's current size and
+// installs it unless a newer drawing was installed meanwhile. Any thread.
+void DrawWaveformGraph(const WavePtr& wave);
+// The graph control and its client size: the one place they are looked up.
+HWND GraphControl();
+SIZE GraphControlSize();
+HWND GraphScrollBar();
+// Where the view's workers and clicks tell the user what happens.
+WindowReport& GraphReport();
+// Runs DrawWaveformGraph on a thread of its own.
+void StartGraphThread(WavePtr wave);
+struct CutWithColumn {
+    double position;  // appended to the cut list
+    double column;    // where its line is drawn now
+};
+// Draws each line and appends each position as one step that a drawing being
+// swapped in cannot split; copies the bitmap once at the end.
+void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origin = CutOrigin::Automatic);
+// The user's cuts at these positions (a label file's), lines where the
+// current zoom shows them, as one undo step.
+void AppendUserCuts(const std::vector<double>& positions);
+// Paints the graph control from the installed bitmap now (it paints itself
+// whenever Windows asks, too). User-interface thread.
+void PresentGraph();
+// The line of the position being heard, painted over the picture on the
+// control (never into the bitmap); kNoPlayLine takes it away.
+// User-interface thread.
+constexpr int kNoPlayLine = -0x7FFFFFFF - 1;
+void SetPlayLine(int column);
+// After cuts were taken away: the whole graph again at the current width,
+// lines as the list has them (user-interface thread, like a zoom).
+void RedrawGraphForCuts();
+// Drawings running on graph threads.
+int GraphsInFlight();
+// Drops the picture: the graph control shows its own fill again.
+void ClearGraphView();
+// Frees the memory DC and bitmap; later drawings are discarded.
+void ReleaseGraphView();
+
+void ZoomIn();
+void ZoomOut();
+void HandleGraphScroll(int code, int thumb, HWND scrollBar);
+void InitScrollState();
+
+// Cuts at silences below the threshold box's text; how many it placed.
+std::size_t RunAutoCutting(const std::string& thresholdText);
+// A left click on the graph: a cut there when cutting, else its sample's value.
+void HandleGraphClick(bool cutting);
+// Pause cutting runs on a worker; its cuts come back to the window's thread
+// (kMsgPauseCutsReady) and are drawn and appended there as one undo step.
+// An empty threshold text means the estimate. False when it did not start
+// (no recording, or a run still going: a second would double every cut).
+bool RunPauseCutting(const std::string& thresholdText, double minPauseMs);
+// True when the cuts were for the recording shown; *threshold is then the
+// threshold they were found at, *estimated whether the run estimated it and
+// *found how many cuts it placed.
+bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found);
+
+// The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
+// screen point lParam) and the commands it sends.
+void ShowGraphMenu(LPARAM screenPoint);
+// Its items, each for the column the menu was opened at. A piece: the one of
+// `bounds` that holds the menu's sample, heard as `played` has it (the same
+// piece as the save writes it, trimmed by a margin).
+void PlayPieceAtMenu(const std::vector<Piece>& bounds, const std::vector<Piece>& played);
+void PlayFromMenu();
+void DeleteCutAtMenu();
+void DeleteAllCuts();  // asks first
+void UndoCutChange();
+
+}  // namespace tw

@@ -1,0 +1,314 @@
+// Loading a dropped WAV file on a worker thread: header check, data read in
+// chunks measured as they arrive, the numbers shown, then the graph drawn.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/cut/piece_writer.h"
+#include "core/support/number_text.h"
+#include "platform/win/handles_win.h"
+#include "platform/win/text_win.h"
+#include "core/wave/format_text.h"
+#include "core/wave/read_measure.h"
+#include "core/wave/wave_format.h"
+#include "core/wave/wave_stats.h"
+#include "shell/workers/wave_win.h"
+#include "shell/workers/window_report_win.h"
+
+namespace tw {
+
+namespace {
+
+// Loads run one after another in the order of their drops, so the last file
+// dropped is the one shown. A load whose drop is already followed by another
+// is skipped before it lets go of the samples held; once it has let go it
+// runs to its end, so the window never shows a file whose samples are gone.
+std::mutex g_turnMutex;
+std::condition_variable g_turnChanged;
+std::uint64_t g_lastServed = 0;  // drops are numbered from 1
+std::atomic<std::uint64_t> g_latestDrop{0};
+std::atomic<int> g_loadsInFlight{0};
+
+// Small enough that a piece is still in cache when it is measured, large
+// enough that handing pieces between the two threads costs next to nothing.
+constexpr std::uint32_t kChunkBytes = 1u << 20;
+
+// Data beyond this stays the file's own mapped bytes for as long as it is
+// shown (the file kept from writers meanwhile): a private copy of a long RF64
+// take would cost as much memory as the take.
+constexpr std::uint64_t kLargestCopied = 1ull << 32;
+
+unsigned ProcessorCount() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors;
+}
+
+// Read once from start to end: on Windows the sequential hint lets the cache
+// read further ahead of a file that is not in memory yet.
+constexpr DWORD kReadFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+
+// The dropped name as Windows holds it, so a name outside the code page is
+// still the file dropped. A long absolute path goes through the \\?\ form so
+// the whole name is used, never a cut one. Other readers are let in (the same
+// file dropped again while its last load is still mapped, a player); writers
+// are not, since the recording may be mapped.
+HANDLE OpenForReading(std::wstring path) {
+    const bool absolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    if (path.size() >= MAX_PATH && absolute) path.insert(0, L"\\\\?\\");
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
+}
+
+// The name as the code page can show it; a character it lacks becomes "?"
+// rather than a look-alike, so the box never names another file.
+std::string ShownPath(const std::wstring& path) {
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, &text[0], n, "?", nullptr);
+    text.resize(static_cast<size_t>(n - 1));
+    return text;
+}
+
+bool SeekTo(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != 0;
+}
+
+// Wine checks a read buffer by reading and then writing one byte of each page,
+// so a fresh page takes two faults (the shared zero page, then a copy of it)
+// before the data lands. One plain store per page first leaves a single fault;
+// the block is zero-filled already, so the stored zero changes nothing.
+void TouchForWriting(std::uint8_t* into, std::uint32_t size) {
+    constexpr std::uint32_t kPage = 4096;
+    volatile std::uint8_t* bytes = into;
+    for (std::uint32_t i = 0; i < size; i += kPage) bytes[i] = 0;
+    if (size > 0) bytes[size - 1] = 0;  // the last page of a range that starts mid-page
+}
+
+// Faults each page of a view in, so the measurement behind finds it there.
+void TouchForReading(const std::uint8_t* at, std::uint32_t size) {
+    constexpr std::uint32_t kPage = 4096;
+    const volatile std::uint8_t* bytes = at;
+    for (std::uint32_t i = 0; i < size; i += kPage) (void)bytes[i];
+    if (size > 0) (void)bytes[size - 1];
+}
+
+bool Superseded(WindowReport& report, std::uint64_t drop) { return drop != g_latestDrop.load() || report.Closing(); }
+
+void Warn(WindowReport& report, const std::string& text) { report.Message(text, "Error", MB_ICONWARNING | MB_OK); }
+
+// Reads up to `size` bytes; false on a read error (not on the end of the file).
+bool ReadUpTo(HANDLE file, std::uint8_t* into, DWORD size, DWORD* got) {
+    *got = 0;
+    while (*got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file, into + *got, size - *got, &n, nullptr)) return false;
+        if (n == 0) break;
+        *got += n;
+    }
+    return true;
+}
+
+// Once the numbers and the graph are up, the mapped samples are copied into
+// private memory behind the scenes and the copy takes the view's place, so
+// the file is let go a few seconds after the drop, as if it had been read:
+// it can be overwritten, deleted or unplugged while the window keeps its
+// recording. Given up for a newer drop or a closing window; a view that went
+// bad meanwhile (file cut short, medium gone) loses the recording, with the
+// message a failed read gives.
+void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint64_t drop, const std::string& path) {
+    // Fresh pages are slow on some machines: the graph comes first.
+    while (report.Drawing() && !Superseded(report, drop)) Sleep(5);
+    auto copy = std::make_shared<WaveData>();
+    copy->layout = view->layout;
+    copy->recording = view->recording;
+    copy->sourcePath = view->sourcePath;
+    copy->notice = view->notice;
+    copy->stats = view->stats;
+    if (Superseded(report, drop) || !copy->Allocate()) return;  // the view stays
+    for (std::uint64_t at = 0; at < view->dataSize() && !view->Damaged(); at += kChunkBytes) {
+        if (Superseded(report, drop)) return;
+        std::memcpy(copy->bytes + at, view->bytes + at,
+                    static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, view->dataSize() - at)));
+    }
+    if (view->Damaged()) {
+        if (ReplaceCurrentWave(view, nullptr)) {
+            report.NoFile();
+            Warn(report, "ファイルを読み込めません\r\n" + path);
+        }
+        return;
+    }
+    ReplaceCurrentWave(view, std::move(copy));
+}
+
+// The header and the chunk walk: false (the user told why) when the file
+// cannot be loaded; the file is then positioned at its data.
+bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, WaveHeaderBytes* header, WaveLayout* layout) {
+    // A file shorter than the header leaves zeros, never a previous file's bytes.
+    DWORD got = 0;
+    if (!ReadUpTo(file, header->data(), static_cast<DWORD>(header->size()), &got)) {
+        Warn(report, "ファイルを読み込めません\r\n" + path);
+        return false;
+    }
+    // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
+    if (got < header->size() || !RiffWaveAccepted(*header)) {
+        Warn(report, "WAVファイルではありません\r\n" + HeaderTagText(*header));
+        return false;
+    }
+    // The fmt and data chunks: at 12 and 36 in a canonical file, else found
+    // by walking the chunks.
+    const LayoutOutcome found = FindWaveLayout(
+        *header,
+        [file](std::uint64_t offset, std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+            DWORD n = 0;
+            if (!SeekTo(file, offset) || !ReadUpTo(file, into, want, &n)) return -1;
+            return n;
+        },
+        layout);
+    if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file, layout->dataOffset))) {
+        Warn(report, "ファイルを読み込めません\r\n" + path);
+        return false;
+    }
+    if (found == LayoutOutcome::Unsupported) {
+        Warn(report, std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(*layout) + "\r\n" + path);
+        return false;
+    }
+    if (found == LayoutOutcome::NoDataChunk) {
+        Warn(report, "WAVファイルにデータがありません\r\n" + path);
+        return false;
+    }
+    return true;
+}
+
+// The samples measured as they arrive: straight from the file cache through
+// a view when the file holds them whole and the system maps it, otherwise
+// read into a block of the recording's own.
+ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE file, bool whole, const std::string& path) {
+    const WaveLayout& layout = wave.layout;
+    const std::uint64_t dataSize = layout.dataSize;
+    const bool concurrent = dataSize > kChunkBytes && ProcessorCount() > 1;
+    auto closing = [&report] { return report.Closing(); };
+    ReadMeasureResult loaded;
+    if (whole && wave.MapFile(file)) {
+        // The helper thread faults the pages in ahead of the measurement.
+        loaded = ReadAndMeasure(
+            wave.bytes, dataSize, kChunkBytes, concurrent,
+            [](std::uint8_t* at, std::uint32_t want) -> std::int64_t {
+                TouchForReading(at, want);
+                return want;
+            },
+            closing, layout.encoding);
+        if (wave.Damaged()) loaded.outcome = ReadOutcome::ReadError;
+        return loaded;
+    }
+    if (!wave.Allocate()) {
+        report.NoFile();
+        Warn(report, "メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
+        loaded.outcome = ReadOutcome::Stopped;  // told already
+        return loaded;
+    }
+    // The read runs on a helper thread while this one measures the pieces
+    // already in, so the sequential sum costs no time of its own.
+    return ReadAndMeasure(
+        wave.bytes, dataSize, kChunkBytes, concurrent,
+        [file](std::uint8_t* into, std::uint32_t want) -> std::int64_t {
+            DWORD n = 0;
+            TouchForWriting(into, want);
+            if (!ReadFile(file, into, want, &n, nullptr)) return -1;
+            return n;
+        },
+        closing, layout.encoding);
+}
+
+void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t drop) {
+    const std::string path = ShownPath(widePath);
+    if (Superseded(report, drop)) return;
+    report.Status("WAVファイルを取得中...");
+
+    // Existing files only: a dropped path that has vanished must not be created.
+    FileHandle file(OpenForReading(widePath));
+    if (!file.ok()) {
+        Warn(report, "ファイルを開けません\r\n" + path);
+        return;
+    }
+    WaveHeaderBytes header{};
+    WaveLayout layout;
+    if (!ReadLayout(report, file.get(), path, &header, &layout) || Superseded(report, drop)) return;
+    report.Status("WAVファイルの読み込み中...");
+
+    // The previous samples are let go before the new block is taken so two
+    // long recordings are never held at once; workers still using them keep
+    // their own reference.
+    SetCurrentWave(nullptr);
+    // Only the bytes the file holds, whatever the data chunk claims.
+    LARGE_INTEGER fileSize{};
+    const bool sized = GetFileSizeEx(file.get(), &fileSize) != 0;
+    const bool fitted = sized && FitDataToFile(&layout, static_cast<std::uint64_t>(fileSize.QuadPart));
+    auto wave = std::make_shared<WaveData>();
+    wave->layout = layout;
+    wave->sourcePath = Utf8FromWide(widePath);
+    const std::string notice = LoadNoticeText(layout, fitted);
+    if (!notice.empty()) wave->notice = CodePageFromUtf8(notice, CP_ACP);
+    const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
+    const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
+    if (loaded.outcome == ReadOutcome::ReadError) {
+        report.NoFile();
+        Warn(report, "ファイルを読み込めません\r\n" + path);
+        return;
+    }
+    if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed (or no memory, told)
+    report.Status("WAVファイルの解析中...");
+    report.Numbers(path, layout, loaded.stats);
+    wave->stats = loaded.stats;
+    report.NewRecording();
+    WavePtr shared = wave;
+    SetCurrentWave(shared);
+    report.Loaded(shared);
+    if (wave->Mapped() && wave->dataSize() < kLargestCopied) MoveIntoPrivateMemory(report, shared, drop, path);
+}
+
+}  // namespace
+
+void StartWaveLoad(HDROP drop, WindowReport& report) {
+    // Wide, and the length asked first, so the name is never cut or mapped
+    // to another file's name.
+    UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring path;
+    if (length > 0) {
+        std::vector<wchar_t> buffer(length + 1, L'\0');
+        DragQueryFileW(drop, 0, buffer.data(), length + 1);
+        path.assign(buffer.data());
+    }
+    DragFinish(drop);
+    if (path.empty()) return;
+    const std::uint64_t id = ++g_latestDrop;
+    ++g_loadsInFlight;
+    std::thread([path, id, &report] {
+        {
+            std::unique_lock<std::mutex> lock(g_turnMutex);
+            g_turnChanged.wait(lock, [id] { return g_lastServed == id - 1; });
+        }
+        LoadWave(report, path, id);
+        {
+            std::lock_guard<std::mutex> lock(g_turnMutex);
+            g_lastServed = id;
+        }
+        g_turnChanged.notify_all();
+        --g_loadsInFlight;
+    }).detach();
+}
+
+int LoadsInFlight() { return g_loadsInFlight.load(); }
+
+}  // namespace tw

@@ -1,0 +1,32 @@
+// Loading a dropped file and saving the cut pieces on worker threads; each
+// tells the user what happens through the window's report.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/cut/save_plan.h"
+#include "shell/workers/window_report_win.h"
+
+namespace tw {
+
+void StartWaveLoad(HDROP drop, WindowReport& report);
+
+// What one save works on, taken at the click so a drop or a cut that follows
+// at once can never slip into it.
+struct SaveJob {
+    WavePtr wave;          // kept alive by the job while a new file loads
+    SaveRequest request;   // cuts, rules, names, prefix (PiecePrefixFor) and digits
+};
+// The pieces' prefix, UTF-8, from the name box (window's code page).
+std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave);
+void StartSaveCuts(SaveJob job, WindowReport& report);
+// Lets pieces being written finish (no file is left claiming more data than
+// it holds) and starts no more.
+void FinishSaves();
+
+}  // namespace tw

@@ -1,0 +1,207 @@
+#include <doctest.h>
+
+#include <cstdint>
+
+#include "core/view/zoom_scroll.h"
+
+using namespace tw;
+
+namespace {
+
+constexpr std::int32_t kWm = 574;  // client width of the 580-pixel main window
+
+ScrollValues Initial() { return ScrollValues{0, 570, 570, 0}; }
+
+}  // namespace
+
+TEST_CASE("zoom scroll: widths and scroll records of + and -") {
+    struct Row {
+        const char* what;
+        bool in;
+        std::int32_t from;
+        std::int32_t width;
+        std::int32_t max;
+        std::uint32_t page;
+    };
+    const Row rows[] = {
+        {"+ at the start", true, 570, 855, 281, 7},
+        {"+ again", true, 855, 1282, 708, 7},
+        {"+ truncates 1.5 x 1281", true, 1281, 1921, 1921 - kWm, 7},
+        {"+ from the client width", true, kWm, 861, 861 - kWm, 7},
+        {"- back to the start", false, 855, kWm, kWm, kWm},
+        {"- at 1282", false, 1282, 854, 280, 1282},  // floor(854.67 - 574)
+        {"- at the start", false, 570, kWm, kWm, kWm},
+        {"- at the client width", false, kWm, kWm, kWm, kWm},
+        {"- at 861: 574 > 570", false, 861, 574, 0, 861},
+        {"- at 856: narrower than the client", false, 856, 570, -4, 856},  // floor(570.67 - 574)
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        ScrollValues before = Initial();
+        before.pos = 123;
+        before.min = 0;
+        ZoomResult z = r.in ? ZoomInResult(r.from, kWm, before) : ZoomOutResult(r.from, kWm, before);
+        CHECK(z.changed);
+        CHECK(z.width == r.width);
+        CHECK(z.scroll.max == r.max);
+        CHECK(z.scroll.page == r.page);
+        CHECK(z.scroll.pos == 0);
+        CHECK(z.scroll.min == 0);
+    }
+}
+
+TEST_CASE("zoom scroll: zooming out keeps the minimum it had") {
+    ScrollValues odd{-9, 100, 50, 40};
+    ZoomResult z = ZoomOutResult(1282, kWm, odd);
+    CHECK(z.scroll.min == -9);
+    CHECK(z.scroll.pos == 0);
+}
+
+TEST_CASE("zoom scroll: zooming in stops at the widest window") {
+    // Repeated + from the start: widths grow by 1.5 until the window limit of
+    // 32767 pixels, which also keeps Wg - Wm within the 16-bit thumb position.
+    std::int32_t width = 570;
+    ScrollValues s = Initial();
+    int steps = 0;
+    for (;;) {
+        ZoomResult z = ZoomInResult(width, kWm, s);
+        if (!z.changed) {
+            CHECK(z.width == width);
+            CHECK(z.scroll.max == s.max);
+            CHECK(z.scroll.page == s.page);
+            CHECK(z.scroll.pos == s.pos);
+            break;
+        }
+        CHECK(z.width > width);
+        CHECK(z.width - kWm <= 32767);
+        CHECK(z.scroll.max == z.width - kWm);
+        width = z.width;
+        s = z.scroll;
+        REQUIRE(++steps < 40);
+    }
+    CHECK(width == 32767);
+    CHECK(steps == 10);  // 570, 855, ..., 21898, then 32767 instead of 32847
+    CHECK(s.max == 32767 - kWm);
+    // A width already beyond the cap (never reached by +) is not widened.
+    CHECK_FALSE(ZoomInResult(40000, kWm, s).changed);
+    // A tiny client area: the thumb limit is the nearer bound.
+    ZoomResult tiny = ZoomInResult(30000, 10, s);
+    CHECK(tiny.width == 32767);
+    CHECK(tiny.scroll.max == 32757);
+    // Out from the cap comes back down.
+    CHECK(ZoomOutResult(width, kWm, s).width == 21844);  // floor(32767 / 1.5)
+}
+
+TEST_CASE("zoom scroll: scroll codes") {
+    struct Row {
+        const char* what;
+        int code;
+        std::uint16_t thumb;
+        std::int32_t graph;
+        std::int32_t visible;
+        std::int32_t posBefore;
+        std::int32_t posAfter;
+        ScrollAction action;
+        bool updateBar;
+        int copies;
+    };
+    const Row rows[] = {
+        {"line right", 1, 0, 855, 570, 100, 105, ScrollAction::Move, true, 1},
+        {"line right onto the bound", 1, 0, 855, 570, 280, 285, ScrollAction::StopAtOnce, false, 0},
+        {"line right past the bound", 1, 0, 855, 570, 283, 285, ScrollAction::StopAtOnce, false, 0},
+        {"line right just short of it", 1, 0, 855, 570, 279, 284, ScrollAction::Move, true, 1},
+        {"line right, nothing to scroll", 1, 0, 570, 570, 0, 0, ScrollAction::StopAtOnce, false, 0},
+        {"line left", 0, 0, 855, 570, 100, 95, ScrollAction::Move, true, 1},
+        {"line left onto 0", 0, 0, 855, 570, 5, 0, ScrollAction::StopAtOnce, false, 0},
+        {"line left below 0", 0, 0, 855, 570, 3, 0, ScrollAction::StopAtOnce, false, 0},
+        {"line left just above", 0, 0, 855, 570, 6, 1, ScrollAction::Move, true, 1},
+        // Page steps are bounded like the arrow steps, so the position stays
+        // within 0 .. Wg - V.
+        {"page left", 2, 0, 855, 570, 100, 95, ScrollAction::Move, true, 1},
+        {"page left below 0", 2, 0, 855, 570, 2, 0, ScrollAction::StopAtOnce, false, 0},
+        {"page right", 3, 0, 855, 570, 100, 105, ScrollAction::Move, true, 1},
+        {"page right onto the bound", 3, 0, 855, 570, 281, 285, ScrollAction::StopAtOnce, false, 0},
+        {"thumb position", 4, 200, 855, 570, 7, 200, ScrollAction::Move, true, 1},
+        {"thumb position 0", 4, 0, 855, 570, 7, 0, ScrollAction::Move, true, 1},
+        {"thumb 32767", 4, 32767, 33341, 570, 0, 32767, ScrollAction::Move, true, 1},
+        {"thumb 40000 arrives negative", 4, 40000, 855, 570, 0, 40000 - 65536, ScrollAction::Move, true, 1},
+        {"thumb 65535 is -1", 4, 65535, 855, 570, 0, -1, ScrollAction::Move, true, 1},
+        {"thumb track moves nothing", 5, 300, 855, 570, 40, 40, ScrollAction::Move, false, 1},
+        {"top", 6, 0, 855, 570, 40, 40, ScrollAction::Move, false, 1},
+        {"bottom", 7, 0, 855, 570, 40, 40, ScrollAction::Move, false, 1},
+        {"end scroll copies twice", 8, 0, 855, 570, 40, 40, ScrollAction::Move, false, 2},
+        {"unknown code", 99, 7, 855, 570, 40, 40, ScrollAction::Move, false, 1},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        ScrollValues s{0, 281, 7, r.posBefore};
+        ScrollResult res = ApplyScrollCode(r.code, r.thumb, r.graph, r.visible, s);
+        CHECK(s.pos == r.posAfter);
+        CHECK(res.action == r.action);
+        CHECK(res.updateBar == r.updateBar);
+        CHECK(res.copies == r.copies);
+        // The rest of the record is the bar's business, never the handler's.
+        CHECK(s.min == 0);
+        CHECK(s.max == 281);
+        CHECK(s.page == 7u);
+    }
+}
+
+TEST_CASE("zoom scroll: arrow steps walk the whole range and stop at each end") {
+    ScrollValues s{0, 281, 7, 0};
+    int moves = 0;
+    while (ApplyScrollCode(1, 0, 855, 570, s).action == ScrollAction::Move) REQUIRE(++moves < 100);
+    CHECK(moves == 56);  // 5, 10, ..., 280
+    CHECK(s.pos == 285);
+    moves = 0;
+    while (ApplyScrollCode(0, 0, 855, 570, s).action == ScrollAction::Move) REQUIRE(++moves < 100);
+    CHECK(moves == 56);  // 280, ..., 5
+    CHECK(s.pos == 0);
+}
+
+TEST_CASE("zoom scroll: centring a window on the screen") {
+    struct Row {
+        const char* what;
+        std::int32_t screen, lo, hi, offset;
+        bool ok;
+        std::int32_t out;
+    };
+    const Row rows[] = {
+        {"580 wide on 1366", 1366, 0, 580, 0, true, 393},
+        {"580 wide, already elsewhere", 1366, 393, 973, 0, true, 393},
+        {"581 wide: 392.5 truncated", 1366, 0, 581, 0, true, 392},
+        {"half-pixel result 217.5", 435, 0, 0, 0, true, 217},
+        {"-10.5 clamps to 0", 1, 0, 22, 0, true, 0},
+        {"screen narrower than the window", 500, 100, 680, 0, true, 0},
+        {"500 high on 768", 768, 0, 500, 0, true, 134},
+        {"offset added", 1366, 0, 580, 7, true, 400},
+        {"offset past the screen edge", 1366, 0, 580, 1000, true, 1366 - 580},
+        {"exactly at the screen width is kept", 1366, 0, 0, 683, true, 1366},
+        {"zero screen", 0, 0, 580, 0, false, -777},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        std::int32_t out = -777;
+        CHECK(CenterOnScreenCoord(r.screen, r.lo, r.hi, r.offset, &out) == r.ok);
+        CHECK(out == r.out);
+    }
+}
+
+TEST_CASE("zoom scroll: centring a window over its owner") {
+    struct Row {
+        const char* what;
+        std::int32_t refLo, refHi, lo, hi, out;
+    };
+    const Row rows[] = {
+        {"217.5 truncated", 0, 435, 0, 0, 217},
+        {"-10.5 truncated toward zero", 0, 1, 0, 22, -10},
+        {"same size", 393, 973, 0, 580, 393},
+        {"smaller window", 393, 973, 0, 300, 533},
+        {"odd width", 393, 973, 50, 351, 532},  // 683 - 150.5
+        {"larger window goes left of the owner", 0, 100, 0, 400, -150},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        CHECK(CenterOnOwnerCoord(r.refLo, r.refHi, r.lo, r.hi) == r.out);
+    }
+}

@@ -1,0 +1,353 @@
+// The same pieces as the window: each recording is auto-cut (or cut in its
+// pauses) and saved in the real window at a threshold and graph width, then
+// tarnwick-split.exe cuts it with the same settings; both sets must be
+// identical byte for byte, and a second run of the exe must fail without
+// touching one.
+// test_split.check.sh then runs the native tarnwick-split on the same rows
+// and reads every piece with soxi.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "shell/app/shell_win.h"
+#include "harness_win.h"
+#include "core/view/graph_geometry.h"
+#include "shell/graph/view_win.h"
+
+using namespace twt;
+
+namespace {
+
+int GraphWidth() {
+    RECT rc{};
+    GetClientRect(Control(1000), &rc);
+    return rc.right - rc.left;
+}
+
+std::string ExeDir() {
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+// Runs tarnwick-split.exe in the work folder; its exit code, or -1.
+int RunSplitExe(const std::string& arguments) {
+    std::string command = "\"" + ExeDir() + "tarnwick-split.exe\" " + arguments;
+    // Its report of every refused piece would only bury this test's own lines.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = nul;
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(nul);
+    if (!started) return -1;
+    WaitForSingleObject(pi.hProcess, 120000);
+    DWORD code = static_cast<DWORD>(-1);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
+std::string PieceName(const std::string& prefix, size_t k) {
+    char tail[32];
+    std::snprintf(tail, sizeof tail, "_%03u.wav", static_cast<unsigned>(k));
+    return prefix + tail;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Both sets hold `count` pieces, equal byte for byte.
+void ComparePieces(const std::string& a, const std::string& b, size_t count, const std::string& what) {
+    size_t same = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const auto x = ReadFileBytes(PieceName(a, k));
+        same += !x.empty() && x == ReadFileBytes(PieceName(b, k));
+    }
+    CheckEq(same, count, what + ": identical pieces");
+    Check(!Exists(PieceName(b, count)), what + ": no piece too many");
+}
+
+// Every file of a folder (name -> bytes).
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> FolderFiles(const std::string& folder) {
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back({found.cFileName, ReadFileBytes(folder + "\\" + found.cFileName)});
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+void SetBox(int id, const std::string& text) { SetDlgItemTextA(tw::TheShell().main.handle, id, text.c_str()); }
+
+// Saves in the window into folder `win` (prefix p) and waits for its one message.
+bool SaveInWindow(const std::string& win, const std::string& what) {
+    CreateDirectoryA(win.c_str(), nullptr);
+    SetBox(1019, WorkPath(win + "\\p"));
+    ClearBoxes();
+    SendMessageA(Control(1030), BM_CLICK, 0, 0);
+    const bool saved = WaitIdle() && WaitBoxes(1) && Boxes()[0].text == "保存しました";
+    return Check(saved, what + ": window saves" + (Boxes().empty() ? "" : " (" + Boxes()[0].text + ")"));
+}
+
+// The piece rules in the window against tarnwick-split.exe with the same
+// options on the spoken lecture (pause cutting, estimated threshold): the
+// same files, names and bytes; then the window's label file read back by the
+// exe, and read into the window.
+void CheckRules() {
+    // UTF-8, as a script would be saved; a blank line keeps the number.
+    const std::string list = "\xE9\x96\x8B\xE4\xBC\x9A\n\nthanks\n";  // 開会, -, thanks
+    WriteFileBytes("names.txt", std::vector<std::uint8_t>(list.begin(), list.end()));
+    // Names Windows refuses or repeated: one message naming the lines; no list is taken.
+    const std::string refused = "a:b\nok\nOK\n";
+    WriteFileBytes("refused.txt", std::vector<std::uint8_t>(refused.begin(), refused.end()));
+    ClearBoxes();
+    tw::TheShell().main.ChooseNames("refused.txt");
+    Check(WaitBoxes(1) && Boxes()[0].text.find("1 行目 \"a:b\"") != std::string::npos &&
+              Boxes()[0].text.find("3 行目 \"OK\"") != std::string::npos && Boxes()[0].text.find("2 行目 \"ok\"") == std::string::npos,
+          "a names list with bad names is refused, naming lines 1 and 3 (" + (Boxes().empty() ? "" : Boxes()[0].text) + ")");
+    Check(tw::TheShell().main.names.empty() && ControlText(1051).empty(), "no names list taken");
+    // click: a cut by hand in cutting mode too, which the rules keep as -c keeps it.
+    struct Row { const char* what; const char* fixture; const char* threshold; const char* longest; const char* shortest;
+                 const char* pieces; const char* margin; bool names; bool click; const char* args; size_t fewest; };
+    const Row rows[] = {
+        {"max min margin names", "lecture.wav", "", "3", "1", "", "100", true, false, "--max 3 --min 1 --margin 100 --names names.txt", 4},
+        {"piece count", "lecture_stereo.wav", "", "", "", "3", "", false, false, "--pieces 3", 2},
+        {"typed threshold, margin", "lecture.wav", "-45dB", "", "", "", "0", false, false, "-t -45dB --margin 0", 4},
+        {"a hand cut kept by min", "lecture.wav", "", "", "2.5", "", "", false, true, "--min 2.5", 3},
+    };
+    int n = 0;
+    for (const Row& r : rows) {
+        const std::string tag = std::to_string(n++);
+        tw::CutEdits().Reset();
+        DropFiles({Fixture(r.fixture)});
+        Check(WaitIdle(), std::string(r.what) + ": loads");
+        SetBox(1016, r.threshold);
+        SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
+        SetBox(1042, "400");
+        SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        Check(WaitIdle(), std::string(r.what) + ": cutting ends");
+        std::string hand;
+        if (r.click) {
+            const std::vector<double> before = tw::Cuts().Snapshot();
+            SendMessageA(Control(1001), BM_CLICK, 0, 0);  // cutting mode on, a click, off
+            ClickGraph(300, 80);
+            WaitUntil([&before] { return tw::Cuts().Count() > before.size(); }, 5000);
+            SendMessageA(Control(1001), BM_CLICK, 0, 0);
+            const std::vector<double> after = tw::Cuts().Snapshot();
+            if (Check(after.size() == before.size() + 1, std::string(r.what) + ": a hand cut"))
+                hand = " -c " + std::to_string(static_cast<long long>(after.back()));
+        }
+        SetBox(1044, r.longest);
+        SetBox(1046, r.shortest);
+        SetBox(1048, r.pieces);
+        SetBox(1050, r.margin);
+        if (r.names) {
+            tw::TheShell().main.ChooseNames("names.txt");
+            CheckEq(ControlText(1051), std::string("名前: names.txt"), "the chosen list is shown");
+        }
+        SaveInWindow("winR" + tag, r.what);
+        CreateDirectoryA(("exeR" + tag).c_str(), nullptr);
+        CheckEq(RunSplitExe("-p 400 " + std::string(r.args) + hand + " -o exeR" + tag + "\\p \"" + Fixture(r.fixture) + "\""), 0,
+                std::string(r.what) + ": exe succeeds");
+        const auto win = FolderFiles("winR" + tag);
+        Check(win.size() >= r.fewest, std::string(r.what) + ": pieces (" + std::to_string(win.size()) + ")");
+        Check(win == FolderFiles("exeR" + tag), std::string(r.what) + ": the window's pieces are the exe's, names and bytes");
+        if (r.names) {
+            auto named = [&win](const std::string& name) {
+                return std::any_of(win.begin(), win.end(), [&name](const auto& f) { return f.first == name; });
+            };
+            Check(named("\x8a\x4a\x89\xef.wav") && named("p_001.wav") && named("thanks.wav") && !named("p_000.wav"),
+                  std::string(r.what) + ": named from the list");
+            tw::TheShell().main.DropNames();
+        }
+    }
+
+    // Labels out: the window's settings (max 3, min 1) as a label file, read
+    // back by the exe as cuts: the same pieces under the same names.
+    SetBox(1044, "3");
+    SetBox(1046, "1");
+    SetBox(1048, "");
+    SetBox(1050, "");
+    tw::CutEdits().Reset();
+    DropFiles({Fixture("lecture.wav")});
+    WaitIdle();
+    SendMessageA(Control(1029), BM_CLICK, 0, 0);
+    WaitIdle();
+    SaveInWindow("winL", "labels out");
+    ClearBoxes();
+    tw::TheShell().main.WriteLabels(WorkPath("labels.txt"));
+    Check(!ReadFileBytes("labels.txt").empty() && Boxes().empty(), "labels written");
+    tw::TheShell().main.WriteLabels(WorkPath("labels.txt"));
+    Check(WaitBoxes(1) && Boxes()[0].text.find("既にある") != std::string::npos, "an existing label file is never written over");
+    CreateDirectoryA("exeL", nullptr);
+    CheckEq(RunSplitExe("--cuts-from labels.txt -o exeL\\p \"" + Fixture("lecture.wav") + "\""), 0, "labels read back by the exe");
+    Check(FolderFiles("winL") == FolderFiles("exeL"), "labels read back give the window's pieces");
+
+    // Labels in: a bad line changes nothing; a good file is one undo step of
+    // the user's cuts, which the rules keep, as in the exe.
+    const std::string bad = "0.5\t1.0\tone\nnot a label\n";
+    WriteFileBytes("bad.txt", std::vector<std::uint8_t>(bad.begin(), bad.end()));
+    tw::CutEdits().Reset();
+    const size_t steps = tw::CutEdits().UndoSteps();
+    ClearBoxes();
+    tw::TheShell().main.ReadLabelsFile(WorkPath("bad.txt"));
+    Check(WaitBoxes(1) && Boxes()[0].text.find("2 行目がラベル") == 0, "a bad label line is named");
+    Check(tw::Cuts().Count() == 0 && tw::CutEdits().UndoSteps() == steps, "a bad label file changes nothing");
+    tw::TheShell().main.ReadLabelsFile(WorkPath("labels.txt"));
+    CheckEq(tw::CutEdits().UndoSteps(), steps + 1, "labels read: one undo step");
+    Check(tw::Cuts().Count() > 3, "labels read: their cuts");
+    SetBox(1050, "100");
+    SaveInWindow("winI", "labels in");
+    CreateDirectoryA("exeI", nullptr);
+    CheckEq(RunSplitExe("--cuts-from labels.txt --max 3 --min 1 --margin 100 -o exeI\\p \"" + Fixture("lecture.wav") + "\""), 0,
+            "labels in: exe");
+    Check(FolderFiles("winI") == FolderFiles("exeI"), "labels in: the window's pieces are the exe's");
+    tw::CutEdits().Undo();
+    CheckEq(tw::Cuts().Count(), size_t{0}, "labels read: undone at once");
+
+    // Bad rule values: a message at the save, nothing written.
+    struct BadBox { int id; const char* text; const char* says; };
+    const BadBox bads[] = {
+        {1044, "abc", "最長"}, {1044, "0", "最長"}, {1046, "-1", "最短"}, {1048, "2.5", "ピース数"}, {1048, "0", "ピース数"},
+        {1050, "-1", "余白"}, {1050, "1e999", "余白"},
+    };
+    for (const BadBox& b : bads) {
+        for (int id : {1044, 1046, 1048, 1050}) SetBox(id, "");
+        SetBox(b.id, b.text);
+        SetBox(1019, WorkPath("badbox\\p"));
+        CreateDirectoryA("badbox", nullptr);
+        ClearBoxes();
+        SendMessageA(Control(1030), BM_CLICK, 0, 0);
+        WaitIdle();
+        const std::string what = std::string("box ") + std::to_string(b.id) + " = " + b.text;
+        Check(WaitBoxes(1) && Boxes()[0].text.find(b.says) == 0 && Boxes()[0].caption == "Error", what + ": refused");
+        Check(FolderFiles("badbox").empty(), what + ": nothing written");
+    }
+    for (int id : {1044, 1046, 1048, 1050}) SetBox(id, "");
+
+    // A cutting run that finds nothing says so with the threshold used.
+    WriteFileBytes("loud.wav", WaveFile(std::vector<std::int16_t>(44100, 12000)));
+    struct Nothing { bool pause; const char* threshold; const char* status; };
+    const Nothing nothing[] = {
+        {false, "100", "しきい値 100 ではカットする場所が見つかりませんでした"},
+        {true, "100", "しきい値 100 ではカットする場所が見つかりませんでした"},
+    };
+    for (const Nothing& t : nothing) {
+        tw::CutEdits().Reset();
+        DropFiles({WorkPath("loud.wav")});
+        WaitIdle();
+        SendMessageA(Control(1040), BM_SETCHECK, t.pause ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetBox(1016, t.threshold);
+        SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        WaitIdle();
+        WaitUntil([] { return !ControlText(1026).empty(); }, 5000);
+        CheckEq(ControlText(1026), std::string(t.status), std::string(t.pause ? "pause" : "auto") + " cutting finds nothing");
+    }
+}
+
+}  // namespace
+
+int main() {
+    InitHarness();
+    OpenMainWindow();
+    // Rows by growing zoom: zooming out does not come back to the first width.
+    // pauseMs > 0: cut in the pauses (an empty threshold is estimated).
+    struct Row { const char* fixture; const char* threshold; int zooms; int width; int pauseMs; size_t fewest = 5; };
+    const Row rows[] = {
+        {"speech.wav", "300", 0, 570, 0},
+        {"lecture.wav", "", 0, 570, 400},
+        {"lecture_stereo.wav", "-40dB", 0, 570, 600},
+        {"left_only.wav", "100", 1, 855, 0},  // stereo: cuts land inside frames
+        {"speech.wav", "300", 3, 1923, 0},
+        {"ff_speech.wav", "300", 3, 1923, 0},  // the data behind a LIST chunk
+        // Sizes the files do not hold: both read to the end of the file.
+        {"streamed.wav", "100", 3, 1923, 0, 1},
+        {"cutshort.wav", "100", 3, 1923, 0, 1},
+        {"unclosed.wav", "100", 3, 1923, 0, 1},
+    };
+    std::remove("manifest.txt");
+    int zooms = 0;
+    for (const Row& r : rows) {
+        const std::string width = std::to_string(r.width);
+        const std::string what = std::string(r.fixture) + " at " + width;
+        const std::string base = std::string(r.fixture).substr(0, std::string(r.fixture).size() - 4) + "_" + width +
+                                 (r.pauseMs ? "_p" + std::to_string(r.pauseMs) : "");
+        tw::Cuts().Clear();
+        DropFiles({Fixture(r.fixture)});
+        Check(WaitIdle(), what + " loads");
+        for (; zooms < r.zooms; ++zooms) {
+            SendMessageA(Control(1032), BM_CLICK, 0, 0);
+            WaitIdle();
+        }
+        CheckEq(GraphWidth(), r.width, what + ": graph width");
+        SetDlgItemTextA(tw::TheShell().main.handle, 1016, r.threshold);
+        SendMessageA(Control(1040), BM_SETCHECK, r.pauseMs ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetDlgItemTextA(tw::TheShell().main.handle, 1042, std::to_string(r.pauseMs).c_str());
+        const size_t steps = tw::CutEdits().UndoSteps();
+        SendMessageA(Control(1029), BM_CLICK, 0, 0);
+        Check(WaitIdle(), what + ": cutting ends");
+        const size_t count = tw::Cuts().Count() + 1;
+        Check(count > (r.pauseMs ? 3 : r.fewest), what + ": cuts found (" + std::to_string(count - 1) + ")");
+        CheckEq(tw::CutEdits().UndoSteps(), steps + 1, what + ": one undo step");
+        std::string args = "-t " + std::string(r.threshold) + " -w " + width;
+        if (r.pauseMs) {
+            // The estimate is shown in the box; every cut has its white line.
+            Check(!ControlText(1016).empty(), what + ": the threshold used is shown (" + ControlText(1016) + ")");
+            args = "-p " + std::to_string(r.pauseMs) + (*r.threshold ? " -t " + std::string(r.threshold) : "");
+            const SIZE size = tw::GraphViewSize();
+            std::vector<std::uint32_t> pixels(static_cast<size_t>(size.cx) * size.cy);
+            Check(tw::ReadGraphPixels(pixels.data(), size.cx, size.cy), what + ": pixels read");
+            size_t lines = 0;
+            for (double c : tw::Cuts().Snapshot()) {
+                std::int32_t x = 0;
+                lines += tw::CutLineColumn(c, size.cx, tw::CurrentWave()->dataSize(), &x) &&
+                         (pixels[static_cast<size_t>(5 * size.cx + x)] & 0xFFFFFF) == 0xFFFFFF;
+            }
+            CheckEq(lines, count - 1, what + ": a line for every cut");
+            // TW_SHOT=/abs/path.png: a screenshot of the window in pause mode, for the README.
+            if (const char* shot = std::getenv("TW_SHOT"); shot && !*r.threshold) {
+                Pump(500);
+                RunLinux(std::string("import -window root ") + shot);
+            }
+        }
+        ClearBoxes();
+        SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("win_" + base).c_str());
+        SendMessageA(Control(1030), BM_CLICK, 0, 0);
+        Check(WaitIdle() && WaitBoxes(1), what + ": window saves");
+        CheckEq(Boxes().size(), size_t{1}, what + ": one message, no failure");
+
+        const std::string list = args;
+        args += " -o exe_" + base + " \"" + Fixture(r.fixture) + "\"";
+        CheckEq(RunSplitExe(args), 0, what + ": tarnwick-split.exe succeeds");
+        ComparePieces("win_" + base, "exe_" + base, count, what + " exe against window");
+        CheckEq(RunSplitExe(args), 1, what + ": a second run fails");
+        ComparePieces("win_" + base, "exe_" + base, count, what + " after the second run");
+
+        if (FILE* f = std::fopen("manifest.txt", "ab")) {
+            std::fprintf(f, "%s|%s|%s|%u\n", r.fixture, list.c_str(), base.c_str(), static_cast<unsigned>(count));
+            std::fclose(f);
+        }
+    }
+    CheckEq(RunSplitExe("-w 0 x.wav"), 2, "usage error");
+    // Windows shells leave * to the program: each match gets its own pieces.
+    WriteFileBytes("globA.wav", WaveFile({1, 2, 3}));
+    WriteFileBytes("globB.wav", WaveFile({4, 5, 6}));
+    CheckEq(RunSplitExe("glob*.wav"), 0, "a name with * runs on every match");
+    Check(Exists("globA_000.wav") && Exists("globB_000.wav"), "each match cut");
+    CheckEq(RunSplitExe("nomatch*.wav"), 1, "a name matching nothing is a file that cannot be opened");
+    CheckRules();
+    CloseMainWindow();
+    return Finish();
+}
