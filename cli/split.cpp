@@ -265,7 +265,7 @@ public:
 
         std::vector<double> cuts;
         if (options_.pauseCut) {
-            const PauseAudio audio = AudioOf(check);
+            const PauseAudio audio = PauseAudioOf(data_, check.layout);
             const PauseCutResult found = FindPauseCuts(
                 audio, options_.haveThreshold ? ReadThresholdText(options_.threshold).value : std::nan(""), options_.pauseMs);
             threshold_ = found.threshold;
@@ -363,16 +363,6 @@ public:
     }
 
 private:
-    PauseAudio AudioOf(const WaveCheck& check) const {
-        PauseAudio audio;
-        audio.data = data_;
-        audio.sampleCount = check.layout.sampleCount;
-        audio.encoding = check.layout.encoding;
-        audio.channels = check.layout.channels;
-        audio.sampleRate = check.layout.sampleRate;
-        return audio;
-    }
-
     // A byte offset of the data in seconds, six decimals.
     static std::string Seconds(const WaveLayout& l, std::uint64_t bytes) {
         const double perSecond = static_cast<double>(l.channels) * l.sampleBytes() * l.sampleRate;

@@ -585,4 +585,14 @@ ThresholdText ReadThresholdText(std::string_view text) {
     return t;
 }
 
+PauseAudio PauseAudioOf(const std::uint8_t* data, const WaveLayout& layout) {
+    PauseAudio audio;
+    audio.data = data;
+    audio.sampleCount = layout.sampleCount;
+    audio.encoding = layout.encoding;
+    audio.channels = layout.channels;
+    audio.sampleRate = layout.sampleRate;
+    return audio;
+}
+
 }  // namespace tw

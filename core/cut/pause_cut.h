@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/wave/sample_format.h"
+#include "core/wave/wave_format.h"
 
 namespace tw {
 
@@ -27,6 +28,9 @@ struct PauseAudio {
     std::uint32_t channels = 1;
     std::uint32_t sampleRate = 44100;
 };
+
+// The samples of a data chunk laid out as `layout` says.
+PauseAudio PauseAudioOf(const std::uint8_t* data, const WaveLayout& layout);
 
 struct PauseCutResult {
     std::vector<std::int64_t> cuts;  // sample indices of whole frames, ascending

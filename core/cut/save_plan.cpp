@@ -28,12 +28,7 @@ bool RulesSet(const PieceRules& rules) {
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
     SavePlan plan;
     if (RulesSet(request.rules)) {
-        PauseAudio audio;
-        audio.data = data;
-        audio.sampleCount = layout.sampleCount;
-        audio.encoding = layout.encoding;
-        audio.channels = layout.channels;
-        audio.sampleRate = layout.sampleRate;
+        const PauseAudio audio = PauseAudioOf(data, layout);
         // Pause cutting's own judgement of where the sound is.
         QuietMap mapped;
         if (!request.quiet) mapped = MapQuiet(audio, request.quietThreshold);

@@ -118,13 +118,7 @@ bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
 bool MainWindow::SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request) {
     if (!SaveRequestNow(&wave, request)) return false;
     if (!request->quiet && RulesSet(request->rules)) {
-        PauseAudio audio;
-        audio.data = wave.bytes;
-        audio.sampleCount = wave.sampleCount();
-        audio.encoding = wave.encoding();
-        audio.channels = wave.layout.channels;
-        audio.sampleRate = wave.layout.sampleRate;
-        quiet = std::make_shared<const QuietMap>(MapQuiet(audio, quietThreshold));
+        quiet = std::make_shared<const QuietMap>(MapQuiet(PauseAudioOf(wave.bytes, wave.layout), quietThreshold));
         quietRecording = wave.recording;
         quietAt = quietThreshold;
         request->quiet = quiet;

@@ -31,16 +31,6 @@ struct PauseJob {
 
 std::atomic<int> g_pauseJobs{0};  // started and not yet finished on the window's thread
 
-PauseAudio AudioOf(const WaveData& wave) {
-    PauseAudio audio;
-    audio.data = wave.bytes;
-    audio.sampleCount = wave.sampleCount();
-    audio.encoding = wave.encoding();
-    audio.channels = wave.layout.channels;
-    audio.sampleRate = wave.layout.sampleRate;
-    return audio;
-}
-
 }  // namespace
 
 bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
@@ -53,7 +43,7 @@ bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
     job->minPauseMs = minPauseMs;
     ++g_pauseJobs;
     std::thread([job = std::move(job)]() mutable {
-        job->result = FindPauseCuts(AudioOf(*job->wave), job->threshold, job->minPauseMs);
+        job->result = FindPauseCuts(PauseAudioOf(job->wave->bytes, job->wave->layout), job->threshold, job->minPauseMs);
         PauseJob* done = job.release();
         if (!PostMessageA(GetParent(GraphControl()), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
             delete done;  // the window is gone
