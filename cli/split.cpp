@@ -23,12 +23,12 @@
 
 namespace tw {
 
-const char* const kSplitCannotOpen = "ファイルを開けません";
-const char* const kSplitCannotRead = "ファイルを読み込めません";
-const char* const kSplitNotWave = "WAVファイルではありません";
-const char* const kSplitNoData = "WAVファイルにデータがありません";
+const char* const kSplitCannotOpen = kCannotOpenText;
+const char* const kSplitCannotRead = kCannotReadText;
+const char* const kSplitNotWave = kNotWaveText;
+const char* const kSplitNoData = kNoDataText;
 const char* const kSplitUnsupported = kUnsupportedFormatText;
-const char* const kSplitNoMemory = "メモリが足りないため、WAVファイルを読み込めません";
+const char* const kSplitNoMemory = kNoMemoryText;
 
 namespace {
 
@@ -444,6 +444,153 @@ private:
 
 }  // namespace
 
+namespace {
+
+// One option's value into the options; false with *error when it is no such value.
+using OptionFn = bool (*)(const std::string& name, const std::string& value, SplitOptions* o, std::string* error);
+
+bool Refuse(std::string* error, const std::string& text) {
+    *error = text;
+    return false;
+}
+
+bool Threshold(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    const ThresholdKind kind = ReadThresholdText(value).kind;
+    if (kind == ThresholdKind::AboveFullScale)
+        return Refuse(error, "-t のデシベルは 0 以下です（フルスケールより大きな音はありません。例 -30dB）: " + value);
+    if (kind != ThresholdKind::Number && kind != ThresholdKind::Decibels)
+        return Refuse(error, "-t はサンプル値（例 300）かデシベル（例 -40dB）です: " + value);
+    o->autoCut = o->haveThreshold = true;
+    o->threshold = value;
+    return true;
+}
+
+bool Pause(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    std::uint64_t n = 0;
+    if (!ParseCount(value, 3600000, &n) || n == 0) return Refuse(error, "-p は 1 以上の整数のミリ秒です: " + value);
+    o->pauseCut = true;
+    o->pauseMs = static_cast<double>(n);
+    return true;
+}
+
+bool Width(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    std::uint64_t n = 0;
+    if (!ParseCount(value, static_cast<std::uint64_t>(kGraphMaxWidth), &n) || n == 0)
+        return Refuse(error, "-w は 1 から " + std::to_string(kGraphMaxWidth) + " の整数です: " + value);
+    o->width = static_cast<std::int32_t>(n);
+    return true;
+}
+
+bool Cut(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    SplitCut cut;
+    if (!ParseCutValue(value, &cut))
+        return Refuse(error, "-c は 0 以上の整数のサンプル位置か時刻 (83.5s, 1:23.5) です: " + value);
+    o->cuts.push_back(cut);
+    return true;
+}
+
+bool Folder(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    if (value.empty()) return Refuse(error, "-d のフォルダーがありません");
+    o->folder = value;
+    return true;
+}
+
+bool Prefix(const std::string&, const std::string& value, SplitOptions* o, std::string*) {
+    o->havePrefix = true;
+    o->prefix = value;
+    return true;
+}
+
+bool Digits(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    if (value.size() != 1 || value[0] < '1' || value[0] > '9') return Refuse(error, "--digits は 1 から 9 の整数です: " + value);
+    o->digits = static_cast<std::uint32_t>(value[0] - '0');
+    return true;
+}
+
+bool Pieces(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    std::uint64_t n = 0;
+    if (!ParseCount(value, 1000000, &n) || n == 0) return Refuse(error, "--pieces は 1 以上の整数です: " + value);
+    o->pieceCount = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+// Seconds (longest, shortest: above 0) or milliseconds (margin: 0 or more).
+bool Amount(const std::string& value, double most, bool zeroAllowed, double* into) {
+    double v = 0;
+    if (!ParseAmount(value, &v) || v > most || (!zeroAllowed && v <= 0)) return false;
+    *into = v;
+    return true;
+}
+bool Longest(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    return Amount(value, 86400, false, &o->longestSeconds) || Refuse(error, "--max は 0 より大きい秒数です: " + value);
+}
+bool Shortest(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    return Amount(value, 86400, false, &o->shortestSeconds) || Refuse(error, "--min は 0 より大きい秒数です: " + value);
+}
+bool Margin(const std::string&, const std::string& value, SplitOptions* o, std::string* error) {
+    return Amount(value, 3600000, true, &o->marginMs) || Refuse(error, "--margin は 0 以上のミリ秒です: " + value);
+}
+
+// A file name for --names, --labels and --cuts-from.
+bool FileName(const std::string& name, const std::string& value, std::string* into, std::string* error) {
+    if (value.empty()) return Refuse(error, "ファイル名がありません: " + name);
+    *into = value;
+    return true;
+}
+bool Names(const std::string& name, const std::string& value, SplitOptions* o, std::string* error) {
+    return FileName(name, value, &o->namesFile, error);
+}
+bool Labels(const std::string& name, const std::string& value, SplitOptions* o, std::string* error) {
+    return FileName(name, value, &o->labelsFile, error);
+}
+bool CutsFrom(const std::string& name, const std::string& value, SplitOptions* o, std::string* error) {
+    return FileName(name, value, &o->cutsFrom, error);
+}
+
+struct Option {
+    const char* name;  // "-t" takes its value joined ("-t300") or next; "--max" as "--max=10" or next
+    OptionFn read;
+};
+const Option kOptions[] = {
+    {"-t", Threshold}, {"-p", Pause}, {"--pause", Pause}, {"-w", Width}, {"-c", Cut}, {"-o", Prefix},
+    {"-d", Folder}, {"--digits", Digits}, {"--max", Longest}, {"--min", Shortest}, {"--margin", Margin},
+    {"--pieces", Pieces}, {"--names", Names}, {"--labels", Labels}, {"--cuts-from", CutsFrom},
+};
+
+// The option word `a` names, and its value joined to it (*joined) if any.
+const Option* OptionOf(const std::string& a, std::string* joined, bool* hasJoined) {
+    for (const Option& o : kOptions) {
+        const std::size_t n = std::strlen(o.name);
+        if (a.compare(0, n, o.name) != 0) continue;
+        const bool shortForm = n == 2;  // "-t300", "-t 300"
+        if (a.size() == n || (shortForm && a.size() > n && a[1] != '-') || (!shortForm && a[n] == '=')) {
+            *hasJoined = a.size() > n;
+            *joined = a.size() > n ? a.substr(shortForm ? n : n + 1) : std::string();
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+ArgsOutcome Checked(const SplitOptions& options, std::string* error) {
+    if (options.inputs.empty()) {
+        *error = "WAV ファイルを指定してください";
+        return ArgsOutcome::Usage;
+    }
+    if (!options.labelsFile.empty() && options.inputs.size() > 1) {
+        *error = "--labels は入力ファイルが一つのときだけ使えます";
+        return ArgsOutcome::Usage;
+    }
+    if (options.havePrefix && options.inputs.size() > 1) {
+        // Every file's pieces would get the same names and all but the first fail.
+        *error = "-o は入力ファイルが一つのときだけ使えます";
+        return ArgsOutcome::Usage;
+    }
+    return ArgsOutcome::Run;
+}
+
+}  // namespace
+
 ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptions* options, std::string* error) {
     *options = SplitOptions();
     bool optionsEnded = false;
@@ -457,148 +604,23 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "--help" || a == "-h") return ArgsOutcome::Help;
         if (a == "--json") { options->json = true; continue; }
         if (a == "-n") { options->dryRun = true; continue; }
-        char letter = a == "--pause" ? 'p' : a[1];
         std::string value;
-        static const std::pair<const char*, char> kLong[] = {
-            {"--digits", 'D'}, {"--max", 'M'}, {"--min", 'm'}, {"--margin", 'g'}, {"--pieces", 'P'},
-            {"--names", 'N'}, {"--labels", 'L'}, {"--cuts-from", 'F'},
-        };
-        const char* longName = nullptr;
-        for (const auto& l : kLong) {
-            const std::size_t n = std::strlen(l.first);
-            if (a.compare(0, n, l.first) == 0 && (a.size() == n || a[n] == '=')) {
-                longName = l.first;
-                letter = l.second;
-            }
-        }
-        if (longName) {
-            const std::size_t n = std::strlen(longName);
-            if (a.size() > n) {
-                value = a.substr(n + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                *error = std::string(longName) + " の値がありません";
-                return ArgsOutcome::Usage;
-            }
-        } else if (letter == '\0' || std::strchr("twcodp", letter) == nullptr || (a[1] == '-' && a != "--pause")) {
+        bool joined = false;
+        const Option* option = OptionOf(a, &value, &joined);
+        if (!option) {
             *error = "知らないオプションです: " + a;
             return ArgsOutcome::Usage;
         }
-        // The value: the rest of the word ("-t300") or the next word.
-        else if (a.size() > 2 && a[1] != '-') {
-            value = a.substr(2);
-        } else if (i + 1 < args.size()) {
+        if (!joined) {
+            if (i + 1 == args.size()) {
+                *error = std::string(option->name) + " の値がありません";
+                return ArgsOutcome::Usage;
+            }
             value = args[++i];
-        } else {
-            *error = std::string("-") + letter + " の値がありません";
-            return ArgsOutcome::Usage;
         }
-        std::uint64_t n = 0;
-        switch (letter) {
-            case 't': {
-                const ThresholdKind kind = ReadThresholdText(value).kind;
-                if (kind == ThresholdKind::AboveFullScale) {
-                    *error = "-t のデシベルは 0 以下です（フルスケールより大きな音はありません。例 -30dB）: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                if (kind != ThresholdKind::Number && kind != ThresholdKind::Decibels) {
-                    *error = "-t はサンプル値（例 300）かデシベル（例 -40dB）です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                options->autoCut = true;
-                options->haveThreshold = true;
-                options->threshold = value;
-                break;
-            }
-            case 'p':
-                if (!ParseCount(value, 3600000, &n) || n == 0) {
-                    *error = "-p は 1 以上の整数のミリ秒です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                options->pauseCut = true;
-                options->pauseMs = static_cast<double>(n);
-                break;
-            case 'w':
-                if (!ParseCount(value, static_cast<std::uint64_t>(kGraphMaxWidth), &n) || n == 0) {
-                    *error = "-w は 1 から " + std::to_string(kGraphMaxWidth) + " の整数です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                options->width = static_cast<std::int32_t>(n);
-                break;
-            case 'c': {
-                SplitCut cut;
-                if (!ParseCutValue(value, &cut)) {
-                    *error = "-c は 0 以上の整数のサンプル位置か時刻 (83.5s, 1:23.5) です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                options->cuts.push_back(cut);
-                break;
-            }
-            case 'd':
-                if (value.empty()) {
-                    *error = "-d のフォルダーがありません";
-                    return ArgsOutcome::Usage;
-                }
-                options->folder = value;
-                break;
-            case 'P':
-                if (!ParseCount(value, 1000000, &n) || n == 0) {
-                    *error = "--pieces は 1 以上の整数です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                options->pieceCount = static_cast<std::uint32_t>(n);
-                break;
-            case 'M':
-            case 'm':
-            case 'g': {
-                double v = 0;
-                const double most = letter == 'g' ? 3600000 : 86400;
-                if (!ParseAmount(value, &v) || v > most || (letter != 'g' && v <= 0)) {
-                    *error = letter == 'M'   ? "--max は 0 より大きい秒数です: " + value
-                             : letter == 'm' ? "--min は 0 より大きい秒数です: " + value
-                                             : "--margin は 0 以上のミリ秒です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                (letter == 'M' ? options->longestSeconds : letter == 'm' ? options->shortestSeconds : options->marginMs) = v;
-                break;
-            }
-            case 'N':
-            case 'L':
-            case 'F':
-                if (value.empty()) {
-                    *error = "ファイル名がありません: " + a;
-                    return ArgsOutcome::Usage;
-                }
-                (letter == 'N' ? options->namesFile : letter == 'L' ? options->labelsFile : options->cutsFrom) = value;
-                break;
-            case 'D':
-                if (value.size() != 1 || value[0] < '1' || value[0] > '9') {
-                    *error = "--digits は 1 から 9 の整数です: " + value;
-                    return ArgsOutcome::Usage;
-                }
-                options->digits = static_cast<std::uint32_t>(value[0] - '0');
-                break;
-            default:
-                options->havePrefix = true;
-                options->prefix = value;
-                break;
-        }
+        if (!option->read(a, value, options, error)) return ArgsOutcome::Usage;
     }
-    if (options->inputs.empty()) {
-        *error = "WAV ファイルを指定してください";
-        return ArgsOutcome::Usage;
-    }
-    if (!options->labelsFile.empty() && options->inputs.size() > 1) {
-        *error = "--labels は入力ファイルが一つのときだけ使えます";
-        return ArgsOutcome::Usage;
-    }
-    if (options->havePrefix && options->inputs.size() > 1) {
-        // Every file's pieces would get the same names and all but the first fail.
-        *error = "-o は入力ファイルが一つのときだけ使えます";
-        return ArgsOutcome::Usage;
-    }
-    return ArgsOutcome::Run;
+    return Checked(*options, error);
 }
 
 std::string DefaultPiecePrefix(const std::string& path) { return WithoutWavTail(path); }

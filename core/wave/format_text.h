@@ -14,6 +14,12 @@ namespace {
 
 // The first line of the message for any file whose samples cannot be read.
 const char* const kUnsupportedFormatText = "このWAVファイルの形式には対応していません";
+// Why a file was not loaded: the window's box and tarnwick-split say the same.
+const char* const kCannotOpenText = "ファイルを開けません";
+const char* const kCannotReadText = "ファイルを読み込めません";
+const char* const kNotWaveText = "WAVファイルではありません";
+const char* const kNoDataText = "WAVファイルにデータがありません";
+const char* const kNoMemoryText = "メモリが足りないため、WAVファイルを読み込めません";
 
 // Names of the compressed formats recorders and players still write.
 inline const char* CompressedFormatName(std::uint16_t tag) {

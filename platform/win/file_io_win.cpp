@@ -15,13 +15,7 @@ namespace tw {
 
 namespace {
 
-// Long absolute names through the \\?\ form so the whole name is used.
-std::wstring WidePath(const std::string& path) {
-    std::wstring w = WideFromUtf8(path);
-    const bool absolute = w.size() > 2 && w[1] == L':' && w[2] == L'\\';
-    if (w.size() >= MAX_PATH && absolute) w.insert(0, L"\\\\?\\");
-    return w;
-}
+std::wstring WidePath(const std::string& path) { return LongPathForm(WideFromUtf8(path)); }
 
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 

@@ -49,4 +49,10 @@ std::string SystemErrorText(DWORD error) {
     return Utf8FromWide(w);
 }
 
+std::wstring LongPathForm(std::wstring path) {
+    const bool absolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    if (path.size() >= MAX_PATH && absolute) path.insert(0, L"\\\\?\\");
+    return path;
+}
+
 }  // namespace tw

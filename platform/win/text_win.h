@@ -15,5 +15,7 @@ std::string SystemErrorText(DWORD error);
 // The window's texts are in the ANSI code page, the core's in UTF-8.
 std::string Utf8FromAnsi(const std::string& text);
 std::string AnsiFromUtf8(const std::string& text);
+// A long absolute name in the \\?\ form, so the whole name is used, never a cut one.
+std::wstring LongPathForm(std::wstring path);
 
 }  // namespace tw

@@ -14,6 +14,7 @@
 #include "core/cut/piece_names.h"
 #include "core/cut/save_plan.h"
 #include "core/support/file_io.h"
+#include "core/wave/format_text.h"
 #include "platform/win/text_win.h"
 #include "shell/graph/view_win.h"
 #include "shell/workers/wave_win.h"
@@ -130,13 +131,13 @@ bool MainWindow::ReadTextFile(const std::string& path, std::string* text) {
     MappedFile file;
     std::string reason;
     if (file.Open(Utf8FromAnsi(path), &reason) != MappedFile::Mapped) {
-        Message("ファイルを開けません\r\n" + path + "\r\n" + AnsiFromUtf8(reason), "Error", kWarn);
+        Message(std::string(kCannotOpenText) + "\r\n" + path + "\r\n" + AnsiFromUtf8(reason), "Error", kWarn);
         return false;
     }
     const std::string bytes =
         file.size() ? std::string(reinterpret_cast<const char*>(file.bytes()), static_cast<std::size_t>(file.size())) : "";
     if (file.Damaged()) {
-        Message("ファイルを読み込めません\r\n" + path, "Error", kWarn);
+        Message(std::string(kCannotReadText) + "\r\n" + path, "Error", kWarn);
         return false;
     }
     if (!DecodeText(bytes, text)) {

@@ -62,10 +62,8 @@ constexpr DWORD kReadFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 // the whole name is used, never a cut one. Other readers are let in (the same
 // file dropped again while its last load is still mapped, a player); writers
 // are not, since the recording may be mapped.
-HANDLE OpenForReading(std::wstring path) {
-    const bool absolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
-    if (path.size() >= MAX_PATH && absolute) path.insert(0, L"\\\\?\\");
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
+HANDLE OpenForReading(const std::wstring& path) {
+    return CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kReadFlags, nullptr);
 }
 
 // The name as the code page can show it; a character it lacks becomes "?"
@@ -145,7 +143,7 @@ void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint6
     if (view->Damaged()) {
         if (ReplaceCurrentWave(view, nullptr)) {
             report.NoFile();
-            Warn(report, "ファイルを読み込めません\r\n" + path);
+            Warn(report, std::string(kCannotReadText) + "\r\n" + path);
         }
         return;
     }
@@ -158,12 +156,12 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, Wave
     // A file shorter than the header leaves zeros, never a previous file's bytes.
     DWORD got = 0;
     if (!ReadUpTo(file, header->data(), static_cast<DWORD>(header->size()), &got)) {
-        Warn(report, "ファイルを読み込めません\r\n" + path);
+        Warn(report, std::string(kCannotReadText) + "\r\n" + path);
         return false;
     }
     // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
     if (got < header->size() || !RiffWaveAccepted(*header)) {
-        Warn(report, "WAVファイルではありません\r\n" + HeaderTagText(*header));
+        Warn(report, std::string(kNotWaveText) + "\r\n" + HeaderTagText(*header));
         return false;
     }
     // The fmt and data chunks: at 12 and 36 in a canonical file, else found
@@ -177,7 +175,7 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, Wave
         },
         layout);
     if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file, layout->dataOffset))) {
-        Warn(report, "ファイルを読み込めません\r\n" + path);
+        Warn(report, std::string(kCannotReadText) + "\r\n" + path);
         return false;
     }
     if (found == LayoutOutcome::Unsupported) {
@@ -185,7 +183,7 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, Wave
         return false;
     }
     if (found == LayoutOutcome::NoDataChunk) {
-        Warn(report, "WAVファイルにデータがありません\r\n" + path);
+        Warn(report, std::string(kNoDataText) + "\r\n" + path);
         return false;
     }
     return true;
@@ -214,7 +212,7 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
     }
     if (!wave.Allocate()) {
         report.NoFile();
-        Warn(report, "メモリが足りないため、WAVファイルを読み込めません\r\n" + path);
+        Warn(report, std::string(kNoMemoryText) + "\r\n" + path);
         loaded.outcome = ReadOutcome::Stopped;  // told already
         return loaded;
     }
@@ -239,7 +237,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     // Existing files only: a dropped path that has vanished must not be created.
     FileHandle file(OpenForReading(widePath));
     if (!file.ok()) {
-        Warn(report, "ファイルを開けません\r\n" + path);
+        Warn(report, std::string(kCannotOpenText) + "\r\n" + path);
         return;
     }
     WaveHeaderBytes header{};
@@ -264,7 +262,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
         report.NoFile();
-        Warn(report, "ファイルを読み込めません\r\n" + path);
+        Warn(report, std::string(kCannotReadText) + "\r\n" + path);
         return;
     }
     if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed (or no memory, told)
