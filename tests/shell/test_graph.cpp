@@ -404,8 +404,14 @@ void CheckOverlaps() {
 
     // Zooming in while the graph thread draws: the final picture is the
     // big file at the new width.
-    DropFiles({big});
-    Check(WaitForDrawing(), "graph thread running before the zoom");
+    // The drawing takes a few tens of milliseconds and nothing waits for the
+    // window meanwhile, so a look may come too late: a few tries.
+    bool drawing = false;
+    for (int attempt = 0; attempt < 8 && !drawing; ++attempt) {
+        DropFiles({big});
+        drawing = WaitForDrawing();
+    }
+    Check(drawing, "graph thread running before the zoom");
     SendMessageA(Control(1032), BM_CLICK, 0, 0);
     CheckEq(static_cast<int>(gm::GraphControlSize().cx), 855, "zoomed in during the drawing");
     gm::CheckPictureOf(bigFile, "zoom in during the drawing");
