@@ -372,7 +372,7 @@ void CheckOverlaps() {
 
     // A second drop while the graph is being drawn, at several moments.
     int caught = 0;
-    for (int delay = 0; delay < 6; ++delay) {
+    for (int delay = 0; delay < 6 || (caught == 0 && delay < 16); ++delay) {
         DropFiles({big});
         if (WaitForDrawing()) ++caught;
         Pump(static_cast<DWORD>(delay * 3));

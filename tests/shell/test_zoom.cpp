@@ -267,7 +267,8 @@ void CheckZoomWhileDrawing() {
     Check(gm::WriteBusyFile(big, 4999999), "big file written");
     auto bigFile = ReadFileBytes(big);
     int caught = 0;
-    for (int round = 0; round < 6; ++round) {
+    // Drawings wait for nothing, so some finish before a look: more rounds until one is caught.
+    for (int round = 0; round < 6 || (caught == 0 && round < 16); ++round) {
         DropFiles({big});
         if (round % 2 == 0) {
             // During the load: the zoom draws the previous file, the load's
