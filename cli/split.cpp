@@ -18,6 +18,7 @@
 #include "core/support/file_io.h"
 #include "core/support/number_text.h"
 #include "core/wave/format_text.h"
+#include "core/wave/load_notice.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 
@@ -248,26 +249,54 @@ public:
     FileRun(const std::string& path, const SplitOptions& options, const SplitIo& io, const PieceNaming& naming)
         : path_(path), options_(options), io_(io), naming_(naming) {}
 
+    // Open, cut, plan, write, report; true when every piece (and the label
+    // file) was written, or when nothing was to be written.
     bool Run() {
+        if (!Open()) return false;
+        const std::vector<double> automatic = FindCuts();
+        SavePlan plan = PlanSave(Request(automatic), check_.layout, data_);
+        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
+        if (!options_.dryRun && !NothingInTheWay(plan.save)) return false;
+        Written written;
+        if (!options_.dryRun && !Write(plan.save, &written)) return Reject(kSplitCannotRead, "");
+        return Report(plan, written);
+    }
+
+private:
+    struct Written {
+        std::vector<bool> pieces;
+        std::size_t count = 0;
+        bool labels = true;
+    };
+
+    // The file mapped and its header read; the data's notices told.
+    bool Open() {
         std::string reason;
         const MappedFile::Outcome opened = file_.Open(path_, &reason);
         if (opened != MappedFile::Mapped)
             return Reject(opened == MappedFile::CannotOpen ? kSplitCannotOpen : kSplitCannotRead, reason);
-        const WaveCheck check = CheckWaveBytes(file_.bytes(), file_.size());
-        if (check.verdict == WaveVerdict::NotWave)
-            return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check.header)) + "\"");
-        if (check.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
-        if (check.verdict == WaveVerdict::Unsupported) return Reject(kSplitUnsupported, FormatProblemText(check.layout));
-        const WaveLayout& layout = check.layout;
-        if (check.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
+        check_ = CheckWaveBytes(file_.bytes(), file_.size());
+        if (check_.verdict == WaveVerdict::NotWave)
+            return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check_.header)) + "\"");
+        if (check_.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
+        if (check_.verdict == WaveVerdict::Unsupported) return Reject(kSplitUnsupported, FormatProblemText(check_.layout));
+        const WaveLayout& layout = check_.layout;
+        if (check_.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
         if (PartialFrameBytes(layout) > 0) io_.err(path_ + ": " + PartialFrameText(layout) + "\n");
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
+        return true;
+    }
 
+    double TypedThreshold() const { return ReadThresholdText(options_.threshold).value; }
+
+    // The cuts of pause cutting or automatic cutting, when asked for.
+    std::vector<double> FindCuts() {
+        const WaveLayout& layout = check_.layout;
         std::vector<double> cuts;
         if (options_.pauseCut) {
-            const PauseAudio audio = PauseAudioOf(data_, check.layout);
-            const PauseCutResult found = FindPauseCuts(
-                audio, options_.haveThreshold ? ReadThresholdText(options_.threshold).value : std::nan(""), options_.pauseMs);
+            const PauseCutResult found = FindPauseCuts(PauseAudioOf(data_, layout),
+                                                       options_.haveThreshold ? TypedThreshold() : std::nan(""), options_.pauseMs);
             threshold_ = found.threshold;
             for (std::int64_t c : found.cuts) cuts.push_back(static_cast<double>(c));
             if (!options_.json)
@@ -275,20 +304,24 @@ public:
                         " で " + FormatNumber(options_.pauseMs) + " ms 以上の間を切ります\n");
         } else if (options_.autoCut) {
             for (const AutoCut& c : ScanEncodedForCuts(data_, layout.encoding, layout.sampleCount, layout.scaleSize(),
-                                                       options_.width, ReadThresholdText(options_.threshold).value))
+                                                       options_.width, TypedThreshold()))
                 cuts.push_back(static_cast<double>(c.position));
         }
         if ((options_.pauseCut || options_.autoCut) && cuts.empty())
-            io_.err(path_ + ": しきい値 " +
-                    FormatNumber(options_.pauseCut ? threshold_ : ReadThresholdText(options_.threshold).value) +
+            io_.err(path_ + ": しきい値 " + FormatNumber(options_.pauseCut ? threshold_ : TypedThreshold()) +
                     " ではカットする場所が見つかりませんでした\n");
+        return cuts;
+    }
+
+    // What the options ask of the save, with the cuts found.
+    SaveRequest Request(const std::vector<double>& automatic) const {
+        const WaveLayout& layout = check_.layout;
         SaveRequest request;
-        request.automatic = cuts;
+        request.automatic = automatic;
         for (const SplitCut& c : options_.cuts)
             request.user.push_back(c.seconds ? CutAtSeconds(c.value, layout.sampleRate, layout.channels) : c.value);
         const std::vector<double> labelCuts = LabelCuts(naming_.labels, layout.sampleRate, layout.channels);
         request.user.insert(request.user.end(), labelCuts.begin(), labelCuts.end());
-        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
         request.prefix = InFolder(options_.folder, base);
@@ -298,71 +331,76 @@ public:
         request.rules.marginMs = options_.marginMs;
         request.rules.pieceCount = options_.pieceCount;
         // Pause cutting's threshold where it ran with one given.
-        if (options_.pauseCut && options_.haveThreshold) request.quietThreshold = ReadThresholdText(options_.threshold).value;
+        if (options_.pauseCut && options_.haveThreshold) request.quietThreshold = TypedThreshold();
         request.names = naming_.list;
         request.labels = naming_.labels;
-        SavePlan plan = PlanSave(request, layout, data_);
-        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
-        if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
-        cuts = plan.cuts;
-        const PieceSave& save = plan.save;
-        const std::vector<Piece>& pieces = save.pieces;
-        const std::vector<std::string>& names = save.names;
+        return request;
+    }
 
-        std::vector<bool> written(pieces.size(), false);
-        std::size_t writtenCount = 0;
-        if (!options_.dryRun) {
-            std::vector<std::string> taken = NamesInTheWay(save);
-            if (!options_.labelsFile.empty() && PathExists(options_.labelsFile)) taken.push_back(options_.labelsFile);
-            if (!taken.empty()) {
-                io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
-                if (options_.json)
-                    io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(NamesInTheWayText(taken, ", ")) + "}\n");
-                return false;
-            }
-        }
-        for (std::size_t k = 0; k < pieces.size() && !options_.dryRun; ++k) {
+    // False (after saying which) when a piece's or the label file's name is taken.
+    bool NothingInTheWay(const PieceSave& save) const {
+        std::vector<std::string> taken = NamesInTheWay(save);
+        if (!options_.labelsFile.empty() && PathExists(options_.labelsFile)) taken.push_back(options_.labelsFile);
+        if (taken.empty()) return true;
+        io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
+        if (options_.json)
+            io_.json("{\"path\":" + JsonString(path_) + ",\"error\":" + JsonString(NamesInTheWayText(taken, ", ")) + "}\n");
+        return false;
+    }
+
+    // Every piece, then the label file; false when the file's bytes went away
+    // under the writing (the piece then holding them is removed).
+    bool Write(const PieceSave& save, Written* written) {
+        written->pieces.assign(save.pieces.size(), false);
+        std::string reason;
+        for (std::size_t k = 0; k < save.pieces.size(); ++k) {
             const NewFileOutcome outcome = WriteSavePiece(save, k, &reason);
             if (file_.Damaged()) {
                 // The piece may hold the zeros that took the file's place.
-                if (outcome == NewFileOutcome::Written) RemoveFile(names[k]);
-                return Reject(kSplitCannotRead, "");
+                if (outcome == NewFileOutcome::Written) RemoveFile(save.names[k]);
+                return false;
             }
             if (outcome == NewFileOutcome::Written) {
-                written[k] = true;
-                ++writtenCount;
+                written->pieces[k] = true;
+                ++written->count;
                 continue;
             }
-            io_.err(path_ + ": " + PieceFailureLine(names[k], {k, outcome, reason}) + "\n");
+            io_.err(path_ + ": " + PieceFailureLine(save.names[k], {k, outcome, reason}) + "\n");
             // No first piece: the folder is missing or closed, and so it is for every piece.
             if (outcome == NewFileOutcome::NotCreated && k == 0) break;
         }
+        if (!options_.labelsFile.empty()) written->labels = WriteLabelFile(save);
+        return true;
+    }
 
-        bool labelsWritten = true;
-        if (!options_.labelsFile.empty() && !options_.dryRun) {
-            const std::string text = SaveLabelsText(save, layout);
-            const NewFileOutcome outcome = WriteNewFile(options_.labelsFile, reinterpret_cast<const std::uint8_t*>(text.data()),
-                                                        text.size(), nullptr, 0, &reason);
-            labelsWritten = outcome == NewFileOutcome::Written;
-            if (!labelsWritten)
-                io_.err(options_.labelsFile + ": " +
-                        (outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : "書き出しに失敗しました") + Reason(reason) +
-                        "\n");
-        }
+    bool WriteLabelFile(const PieceSave& save) const {
+        std::string reason;
+        const std::string text = SaveLabelsText(save, check_.layout);
+        const NewFileOutcome outcome = WriteNewFile(options_.labelsFile, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                                    text.size(), nullptr, 0, &reason);
+        if (outcome == NewFileOutcome::Written) return true;
+        io_.err(options_.labelsFile + ": " + (outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : "書き出しに失敗しました") +
+                Reason(reason) + "\n");
+        return false;
+    }
+
+    // The run told in the form asked for: JSON, the dry run's listing or one line.
+    bool Report(const SavePlan& plan, const Written& written) {
+        const PieceSave& save = plan.save;
         if (options_.json) {
-            const std::string json = Json(check, cuts, pieces, names, written, save.trimmed);
+            const std::string json = Json(check_, plan.cuts, save.pieces, save.names, written.pieces, save.trimmed);
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(layout, cuts, pieces, names, save.trimmed));
+            io_.out(Listing(check_.layout, plan.cuts, save.pieces, save.names, save.trimmed));
         } else {
-            io_.out(path_ + ": " + Number(pieces.size()) + " 個中 " + Number(writtenCount) + " 個のファイルを保存しました (" +
+            const std::vector<std::string>& names = save.names;
+            io_.out(path_ + ": " + Number(save.pieces.size()) + " 個中 " + Number(written.count) + " 個のファイルを保存しました (" +
                     names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
         }
-        return options_.dryRun || (writtenCount == pieces.size() && labelsWritten);
+        return options_.dryRun || (written.count == save.pieces.size() && written.labels);
     }
 
-private:
     // A byte offset of the data in seconds, six decimals.
     static std::string Seconds(const WaveLayout& l, std::uint64_t bytes) {
         const double perSecond = static_cast<double>(l.channels) * l.sampleBytes() * l.sampleRate;
@@ -438,6 +476,7 @@ private:
     const SplitIo& io_;
     const PieceNaming& naming_;
     MappedFile file_;
+    WaveCheck check_;
     double threshold_ = 0;  // of a pause run
     const std::uint8_t* data_ = nullptr;
 };

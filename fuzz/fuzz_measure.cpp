@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 1) startSum = in.F32();
     const fuzz::ExactBytes bytes(in.rest(), in.left());
 
-    const WaveStats whole = MeasureWave(bytes.data(), bytes.size());
+    const WaveStats whole = MeasureEncodedWave(bytes.data(), SampleEncoding::Pcm16, (bytes.size()) / 2, bytes.size());
     const WaveStats plain = MeasureWavePlain(bytes.data(), bytes.size());
     FUZZ_CHECK(SameStats(whole, plain));
     // What the window shows is bounded by the sample range.

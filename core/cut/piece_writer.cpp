@@ -111,21 +111,6 @@ NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string*
     return WriteNewFile(save.names[k], head.data(), head.size(), save.data + piece.offset, piece.length, reason);
 }
 
-std::string DataFittedText(const WaveLayout& layout) {
-    return "データの大きさがヘッダーの示す " + Count(layout.claimedSize) + " バイトと合わないため、ファイルにある " +
-           Count(layout.dataSize) + " バイトを読み込みました";
-}
-
-std::string PartialFrameText(const WaveLayout& layout) {
-    return "最後の " + Count(PartialFrameBytes(layout)) + " バイトはフレームの途中で終わっているため、ピースに含めません";
-}
-
-std::string LoadNoticeText(const WaveLayout& layout, bool fitted) {
-    std::string text = fitted ? DataFittedText(layout) : std::string();
-    if (PartialFrameBytes(layout) > 0) text += (text.empty() ? "" : "。") + PartialFrameText(layout);
-    return text;
-}
-
 std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator) {
     std::string text = "同じ名前のファイルが既にあるため、何も保存しませんでした (" + Count(names.size()) + " 個)";
     for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) text += separator + names[i];

@@ -66,12 +66,6 @@ std::vector<std::string> NamesInTheWay(const PieceSave& save);
 // Writes piece k into a file created new; a piece not written whole is removed.
 NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string* reason);
 
-// The notice for a layout FitDataToFile changed.
-std::string DataFittedText(const WaveLayout& layout);
-// The notice for data that ends inside a frame (PartialFrameBytes > 0).
-std::string PartialFrameText(const WaveLayout& layout);
-// The window's status line after a load: either notice that applies, or both.
-std::string LoadNoticeText(const WaveLayout& layout, bool fitted);
 
 // The texts of a save that did not go through: `separator` comes before each
 // name (a line break in a box, ", " on one line), `newline` before each failure.

@@ -7,20 +7,12 @@ namespace tw {
 
 namespace {
 
-// Scroll and window coordinates come out of 64-bit or float arithmetic on any
+// Scroll positions come out of 64-bit or float arithmetic on any
 // 32-bit inputs; saturating keeps the conversion back defined.
 std::int32_t Saturate(std::int64_t v) {
     if (v > INT32_MAX) return INT32_MAX;
     if (v < INT32_MIN) return INT32_MIN;
     return static_cast<std::int32_t>(v);
-}
-
-std::int64_t TruncFloat(float v) {
-    if (v != v) return 0;
-    // Far beyond any sum of two int32 halves, so adding an int32 stays in range.
-    if (v >= 0x1p40f) return std::int64_t{1} << 40;
-    if (v <= -0x1p40f) return -(std::int64_t{1} << 40);
-    return static_cast<std::int64_t>(v);
 }
 
 }  // namespace
@@ -65,55 +57,28 @@ ScrollResult ApplyScrollCode(int code, std::uint16_t thumb, std::int32_t graphWi
     switch (code) {
         case 4:  // SB_THUMBPOSITION
             state.pos = static_cast<std::int16_t>(thumb);
-            return {ScrollAction::Move, true, 1};
+            return {ScrollAction::Move, true};
         case 0:  // SB_LINELEFT
         case 2:  // SB_PAGELEFT
             pos -= 5;
             if (pos <= 0) {
                 state.pos = 0;
-                return {ScrollAction::StopAtOnce, false, 0};
+                return {ScrollAction::StopAtOnce, false};
             }
             state.pos = static_cast<std::int32_t>(pos);
-            return {ScrollAction::Move, true, 1};
+            return {ScrollAction::Move, true};
         case 1:  // SB_LINERIGHT
         case 3:  // SB_PAGERIGHT
             pos += 5;
             if (pos >= upper) {
                 state.pos = static_cast<std::int32_t>(upper);
-                return {ScrollAction::StopAtOnce, false, 0};
+                return {ScrollAction::StopAtOnce, false};
             }
             state.pos = static_cast<std::int32_t>(pos);
-            return {ScrollAction::Move, true, 1};
-        case 8:  // SB_ENDSCROLL
-            return {ScrollAction::Move, false, 2};
-        default:
-            return {ScrollAction::Move, false, 1};
+            return {ScrollAction::Move, true};
+        default:  // SB_ENDSCROLL, tracking, top, bottom
+            return {ScrollAction::Move, false};
     }
-}
-
-bool CenterOnScreenCoord(std::int32_t screen, std::int32_t lo, std::int32_t hi, std::int32_t offset,
-                         std::int32_t* out) {
-    if (screen == 0) return false;
-    float half = static_cast<float>(screen) / 2.0f;
-    float mid = static_cast<float>(static_cast<std::int64_t>(lo) + hi) / 2.0f;
-    float halfWidth = mid - static_cast<float>(lo);
-    float v = half - halfWidth;
-    std::int64_t x = TruncFloat(v) + offset;
-    if (x < 0) {
-        x = 0;
-    } else if (x > screen) {
-        x = static_cast<std::int64_t>(screen) - (static_cast<std::int64_t>(hi) - lo);
-    }
-    *out = Saturate(x);
-    return true;
-}
-
-std::int32_t CenterOnOwnerCoord(std::int32_t refLo, std::int32_t refHi, std::int32_t lo, std::int32_t hi) {
-    float refMid = static_cast<float>(static_cast<std::int64_t>(refLo) + refHi) / 2.0f;
-    float mid = static_cast<float>(static_cast<std::int64_t>(lo) + hi) / 2.0f;
-    float halfWidth = mid - static_cast<float>(lo);
-    float v = refMid - halfWidth;
-    return Saturate(TruncFloat(v));
 }
 
 }  // namespace tw

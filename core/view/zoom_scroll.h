@@ -32,25 +32,17 @@ ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, cons
 
 enum class ScrollAction {
     None,        // code not handled: nothing at all
-    StopAtOnce,  // position set to a bound; bar not updated, nothing moved or copied
-    Move,        // bar updated (codes 0..4), control moved, bitmap copied
+    StopAtOnce,  // position set to a bound; bar not updated, nothing moved
+    Move,        // bar updated (codes 0..4), control moved and painted
 };
 
 struct ScrollResult {
     ScrollAction action;
     bool updateBar;     // pass the record to the bar
-    int copies;         // how many times the bitmap is copied (2 for SB_ENDSCROLL)
 };
 
 // Applies one WM_HSCROLL code to state.pos. graphWidth = Wg, visible = V.
 ScrollResult ApplyScrollCode(int code, std::uint16_t thumb, std::int32_t graphWidth,
                              std::int32_t visible, ScrollValues& state);
-
-// CenterWindowOnScreen's x (or y): single-precision halves, truncated, then
-// clamped as the program does. Returns false for a zero screen size.
-bool CenterOnScreenCoord(std::int32_t screen, std::int32_t lo, std::int32_t hi, std::int32_t offset,
-                         std::int32_t* out);
-// CenterWindowOnOwner's x (or y), not clamped.
-std::int32_t CenterOnOwnerCoord(std::int32_t refLo, std::int32_t refHi, std::int32_t lo, std::int32_t hi);
 
 }  // namespace tw

@@ -22,21 +22,6 @@ namespace {
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 }  // namespace
 
-bool HeaderAccepted(const WaveHeaderBytes& header) {
-    static const char kExpected[] = "RIFFWAVEFMT ";
-    std::string text = HeaderTagText(header);
-    if (text.size() != 12) return false;
-    for (std::size_t i = 0; i < 12; ++i) {
-        if (AsciiUpper(text[i]) != kExpected[i]) return false;
-    }
-    return true;
-}
-
-std::uint16_t HeaderChannelCount(const WaveHeaderBytes& h) { return ReadLe16(h.data() + 22); }
-std::uint32_t HeaderSampleRate(const WaveHeaderBytes& h) { return ReadLe32(h.data() + 24); }
-std::uint16_t HeaderBitsPerSample(const WaveHeaderBytes& h) { return ReadLe16(h.data() + 34); }
-std::uint32_t HeaderDataSize(const WaveHeaderBytes& h) { return ReadLe32(h.data() + 40); }
-
 namespace {
 
 constexpr std::uint16_t kFormatPcm = 1;
@@ -249,7 +234,7 @@ std::uint32_t FrameBytes(const WaveHeaderBytes& header) {
     const std::uint32_t b = ReadLe16(header.data() + 32);
     if (b >= 1 && b <= kMaxFrameBytes) return b;
     // One sample, so that a piece still never starts inside one.
-    const std::uint32_t bits = HeaderBitsPerSample(header);
+    const std::uint32_t bits = ReadLe16(header.data() + 34);
     return bits >= 1 && bits <= 64 ? (bits + 7) / 8 : 2;
 }
 

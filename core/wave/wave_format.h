@@ -20,16 +20,9 @@ using WaveHeaderBytes = std::array<std::uint8_t, kWaveHeaderSize>;
 
 // The 12 bytes at offsets 0, 8 and 12 as text, ended early at a zero byte.
 std::string HeaderTagText(const WaveHeaderBytes& header);
-// ASCII case-insensitive comparison of HeaderTagText with "RIFFWAVEfmt ".
-bool HeaderAccepted(const WaveHeaderBytes& header);
 // A RIFF/WAVE or RF64/WAVE file, whatever chunk comes first (tags compared
-// as HeaderAccepted does): the files the chunk walk looks into.
+// ASCII case-insensitively): the files the chunk walk looks into.
 bool RiffWaveAccepted(const WaveHeaderBytes& header);
-
-std::uint16_t HeaderChannelCount(const WaveHeaderBytes& header);   // offset 22
-std::uint32_t HeaderSampleRate(const WaveHeaderBytes& header);     // offset 24
-std::uint16_t HeaderBitsPerSample(const WaveHeaderBytes& header);  // offset 34
-std::uint32_t HeaderDataSize(const WaveHeaderBytes& header);       // offset 40
 
 // Why a RIFF/WAVE file's samples cannot be read.
 enum class FormatProblem : std::uint8_t {

@@ -306,13 +306,6 @@ void FinishStats(WaveStats& stats, std::uint64_t dataSize) {
     stats.average = stats.sum / divisor;
 }
 
-WaveStats MeasureWave(const std::uint8_t* data, std::uint64_t dataSize) {
-    WaveStats stats;
-    AccumulateStats(stats, data, static_cast<std::size_t>(dataSize / 2));
-    FinishStats(stats, dataSize);
-    return stats;
-}
-
 WaveStats MeasureEncodedWave(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,
                              std::uint64_t scaleSize) {
     WaveStats stats;

@@ -31,8 +31,6 @@ void AccumulateEncodedStats(WaveStats& stats, const std::uint8_t* data, SampleEn
 // average = sum / (dataSize / 2 as float); a data size of 0 gives 0.
 void FinishStats(WaveStats& stats, std::uint64_t dataSize);
 
-// Whole data chunk of dataSize bytes (floor(dataSize/2) samples).
-WaveStats MeasureWave(const std::uint8_t* data, std::uint64_t dataSize);
 // A whole data chunk in any encoding: its sampleCount samples, averaged over
 // the scale size (WaveLayout::scaleSize).
 WaveStats MeasureEncodedWave(const std::uint8_t* data, SampleEncoding encoding, std::uint64_t sampleCount,

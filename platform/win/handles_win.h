@@ -1,5 +1,5 @@
-// Small owners for the shell's handles: files, GDI objects, device contexts
-// (copying deleted).
+// Small owners for the shell's handles: files, kernel objects, GDI objects,
+// menus, device contexts (copying deleted).
 #pragma once
 
 #include <windows.h>
@@ -16,10 +16,39 @@ public:
     FileHandle& operator=(const FileHandle&) = delete;
     HANDLE get() const { return h_; }
     bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+    void reset(HANDLE h) {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+        h_ = h;
+    }
 
 private:
     HANDLE h_;
 };
+
+// A handle that is null when empty and freed by Free; reset() frees it early
+// (a window's fonts go with the window, not at exit).
+template <typename H, auto Free>
+class Owned {
+public:
+    Owned() = default;
+    explicit Owned(H h) : h_(h) {}
+    ~Owned() { reset(); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    H get() const { return h_; }
+    operator H() const { return h_; }
+    void reset(H h = nullptr) {
+        if (h_) Free(h_);
+        h_ = h;
+    }
+
+private:
+    H h_ = nullptr;
+};
+using KernelHandle = Owned<HANDLE, CloseHandle>;
+using FontHandle = Owned<HFONT, DeleteObject>;
+using BrushHandle = Owned<HBRUSH, DeleteObject>;
+using MenuHandle = Owned<HMENU, DestroyMenu>;
 
 class GdiObject {
 public:

@@ -15,7 +15,6 @@ enum AdvertisementControlId : int {
 };
 constexpr UINT_PTR kCountdownTimer = 0;
 
-int AdvertisementCountdown = 0;
 
 const ChildControl kAdControls[] = {
     {1004, "STATIC", "ソフトウェアのアイコンを募集中！", 17, 13, 175, 12, 0, 0},
@@ -33,19 +32,19 @@ void OnInit(HWND window) {
     for (const ChildControl& c : kAdControls) CreateChildControl(window, c, TheShell().advertisementFont);
     CenterWindowOnScreen(window, 0, 0);
     SetWindowTextA(window, "広告");
-    AdvertisementCountdown = 5;
+    TheShell().advertisementCountdown = 5;
     SetTimer(window, kCountdownTimer, 1000, nullptr);
 }
 
 void OnTimer(HWND window, UINT_PTR id) {
     if (id != kCountdownTimer) return;
-    if (AdvertisementCountdown == 0) {
+    if (TheShell().advertisementCountdown == 0) {
         KillTimer(window, kCountdownTimer);
         EnableWindow(GetDlgItem(window, kAdOk), TRUE);
         return;
     }
-    --AdvertisementCountdown;
-    SetDlgItemTextA(window, kAdCountdown, FormatNumber(AdvertisementCountdown).c_str());
+    --TheShell().advertisementCountdown;
+    SetDlgItemTextA(window, kAdCountdown, FormatNumber(TheShell().advertisementCountdown).c_str());
 }
 
 }  // namespace

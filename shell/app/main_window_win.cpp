@@ -327,7 +327,6 @@ void MainWindow::OnDrop(HDROP drop) {
 void MainWindow::OnDestroy() {
     StopPlayback();
     ReleaseShellResources();
-    SetMenu(handle, nullptr);
 }
 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

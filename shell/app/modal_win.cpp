@@ -11,7 +11,6 @@ namespace tw {
 namespace {
 
 // The modal window whose EndModalWindow posted the pending quit.
-HWND g_endedWindow = nullptr;
 
 // The two small windows, by name: how each is made.
 struct SmallWindow {
@@ -38,7 +37,7 @@ const SmallWindow* FindSmallWindow(const char* name) {
 
 int RunModalWindow(HWND owner, const char* name) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    g_endedWindow = nullptr;
+    TheShell().endedModal = nullptr;
     const SmallWindow* kind = FindSmallWindow(name);
     if (!kind) return 0;
     HWND window = CreateWindowExA(0, "NORMALDLG", kind->name, kind->style, kind->x, kind->y, kind->width, kind->height,
@@ -60,7 +59,7 @@ int RunModalWindow(HWND owner, const char* name) {
             // A quit not posted by EndModalWindow belongs to the main loop
             // (the main window was destroyed, and this window with it, while
             // it was open): pass it on, or the program would never end.
-            if (g_endedWindow != window) PostQuitMessage(static_cast<int>(msg.wParam));
+            if (TheShell().endedModal != window) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
         if (IsWindow(window) && IsDialogMessageA(window, &msg)) continue;
@@ -74,7 +73,7 @@ void EndModalWindow(HWND window, int code) {
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner) EnableWindow(owner, TRUE);
     DestroyWindow(window);
-    g_endedWindow = window;
+    TheShell().endedModal = window;
     PostMessageA(nullptr, WM_QUIT, static_cast<WPARAM>(code), 0);
 }
 

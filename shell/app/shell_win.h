@@ -17,8 +17,10 @@
 
 #include "core/cut/piece_names.h"
 #include "core/cut/save_plan.h"
+#include "platform/win/handles_win.h"
 
 #include "shell/graph/view_win.h"
+#include "shell/workers/worker_state_win.h"
 #include "shell/workers/window_report_win.h"
 
 namespace tw {
@@ -35,8 +37,9 @@ constexpr UINT kMsgRunTasks = WM_APP + 3;
 class MainWindow final : public WindowReport {
 public:
     HWND handle = nullptr;
-    HFONT font = nullptr;
-    HMENU menuBar = nullptr;
+    FontHandle font;
+    // The bar owns its menus: destroying it destroys them.
+    MenuHandle menuBar;
     HMENU infoMenu = nullptr;
     HMENU fileMenu = nullptr;
     // Set once the window is gone: workers stop before starting new work.
@@ -118,12 +121,19 @@ private:
 // The process's windows and what they share: made at start-up, let go when
 // the main window goes.
 struct Shell {
+    // The workers' and the graph's state first: the window's own uses both.
+    WorkerState workers;
+    GraphState graph;
     MainWindow main;
     HWND advertisement = nullptr;
     HWND version = nullptr;
-    HFONT versionFont = nullptr;
-    HFONT advertisementFont = nullptr;
-    HBRUSH background = nullptr;
+    FontHandle versionFont;
+    FontHandle advertisementFont;
+    BrushHandle background;
+    int advertisementCountdown = 0;  // seconds until the advertisement's OK is allowed
+    HWND endedModal = nullptr;       // the modal window EndModalWindow ended last
+
+    Shell();
 };
 Shell& TheShell();
 

@@ -61,6 +61,11 @@ void RegisterShellClass(const char* name, WNDPROC proc, HICON icon, HICON smallI
 
 }  // namespace
 
+Shell::Shell() {
+    UseWorkerState(workers);
+    UseGraphState(graph);
+}
+
 Shell& TheShell() { return g_shell; }
 
 void ReleaseShellResources() {
@@ -69,13 +74,12 @@ void ReleaseShellResources() {
     ReleaseGraphView();
     CutEdits().Reset();
     SetCurrentWave(nullptr);
-    DestroyMenu(main.infoMenu);
-    DestroyMenu(main.fileMenu);
-    DestroyMenu(main.menuBar);
-    DeleteObject(main.font);
-    DeleteObject(g_shell.versionFont);
-    DeleteObject(g_shell.advertisementFont);
-    DeleteObject(g_shell.background);
+    SetMenu(main.handle, nullptr);  // the bar is freed here, not with the window
+    main.menuBar.reset();
+    main.font.reset();
+    g_shell.versionFont.reset();
+    g_shell.advertisementFont.reset();
+    g_shell.background.reset();
     PostQuitMessage(0);
 }
 
@@ -86,11 +90,11 @@ void StartUpShell(bool showAdvertisement) {
     InitCommonControlsEx(&icc);
 
     MainWindow& main = g_shell.main;
-    main.font = CreateShellFont();
-    g_shell.versionFont = CreateShellFont();
-    g_shell.advertisementFont = CreateShellFont();
-    g_shell.background = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    main.menuBar = CreateMenu();
+    main.font.reset(CreateShellFont());
+    g_shell.versionFont.reset(CreateShellFont());
+    g_shell.advertisementFont.reset(CreateShellFont());
+    g_shell.background.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+    main.menuBar.reset(CreateMenu());
     main.infoMenu = CreatePopupMenu();
     InsertMenuEntry(main.infoMenu, 0, TRUE, "バージョン情報", kIdMenuVersion, nullptr, 0);
     InsertMenuEntry(main.menuBar, 0, TRUE, "情報", 0, main.infoMenu, 0);

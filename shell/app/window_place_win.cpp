@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "shell/app/shell_win.h"
-#include "core/view/zoom_scroll.h"
+#include "core/view/window_place.h"
 
 namespace tw {
 

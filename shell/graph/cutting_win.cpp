@@ -29,25 +29,23 @@ struct PauseJob {
     PauseCutResult result;
 };
 
-std::atomic<int> g_pauseJobs{0};  // started and not yet finished on the window's thread
-
 }  // namespace
 
 bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
     WavePtr wave = CurrentWave();
-    if (!wave || g_pauseJobs.load() > 0) return false;
+    if (!wave || Graph().pauseJobs.load() > 0) return false;
     auto job = std::make_unique<PauseJob>();
     job->wave = wave;
     const ThresholdText text = ReadThresholdText(thresholdText);
     job->threshold = text.kind == ThresholdKind::Empty ? std::nan("") : text.value;
     job->minPauseMs = minPauseMs;
-    ++g_pauseJobs;
+    ++Graph().pauseJobs;
     std::thread([job = std::move(job)]() mutable {
         job->result = FindPauseCuts(PauseAudioOf(job->wave->bytes, job->wave->layout), job->threshold, job->minPauseMs);
         PauseJob* done = job.release();
         if (!PostMessageA(GetParent(GraphControl()), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
             delete done;  // the window is gone
-            --g_pauseJobs;
+            --Graph().pauseJobs;
         }
     }).detach();
     return true;
@@ -55,7 +53,7 @@ bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
 
 bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found) {
     std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
-    --g_pauseJobs;
+    --Graph().pauseJobs;
     // Cuts found for a recording no longer shown belong to no file.
     WavePtr shown = CurrentWave();
     if (!shown || shown->recording != job->wave->recording) return false;
@@ -75,7 +73,7 @@ bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::
     return true;
 }
 
-int PauseCutsInFlight() { return g_pauseJobs.load(); }
+int PauseCutsInFlight() { return Graph().pauseJobs.load(); }
 
 std::size_t RunAutoCutting(const std::string& thresholdText) {
     WavePtr wave = CurrentWave();

@@ -18,20 +18,18 @@ namespace tw {
 
 namespace {
 
-int g_menuColumn = 0;  // the graph column the menu was opened at
-
 int GraphWidth() { return GraphControlSize().cx; }
 
 bool HasSamples(const WavePtr& wave) { return wave && wave->dataSize() > 0; }
 
 bool NearestLine(const WavePtr& wave, double* position) {
     if (!HasSamples(wave)) return false;
-    return NearestCutLine(Cuts().Snapshot(), g_menuColumn, GraphWidth(), wave->scaleSize(), kCutLineReach, position);
+    return NearestCutLine(Cuts().Snapshot(), Graph().menuColumn, GraphWidth(), wave->scaleSize(), kCutLineReach, position);
 }
 
 // The sample under the menu's column, as a left click in value mode finds it.
 bool SampleUnderMenu(const WavePtr& wave, std::uint64_t* index) {
-    return HasSamples(wave) && SampleIndexForClick(g_menuColumn, GraphWidth(), wave->scaleSize(), index);
+    return HasSamples(wave) && SampleIndexForClick(Graph().menuColumn, GraphWidth(), wave->scaleSize(), index);
 }
 
 // The line of the sample being heard, where a cut there would have its line.
@@ -60,7 +58,7 @@ void ShowGraphMenu(LPARAM screenPoint) {
     if (at.x == -1 && at.y == -1) GetCursorPos(&at);  // from the keyboard: where the pointer is
     POINT column = at;
     ScreenToClient(GraphControl(), &column);
-    g_menuColumn = column.x;
+    Graph().menuColumn = column.x;
 
     const WavePtr wave = CurrentWave();
     double position;

@@ -1,4 +1,4 @@
-// The GraphView: the waveform drawn into an off-screen bitmap, which the graph
+// The graph: the waveform drawn into an off-screen bitmap, which the graph
 // control paints itself from whenever Windows asks it to. A drawing is made in
 // a bitmap of its own without any lock and swapped in under the lock, so the
 // lock is never held while a message is sent; an older drawing that finishes
@@ -28,49 +28,12 @@ const COLORREF kCutColour = RGB(255, 255, 255);
 // Drawn over the copied picture only, in a colour the picture never has.
 const COLORREF kPlayLineColour = RGB(255, 0, 0);
 
-struct GraphView {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ originalBitmap = nullptr;
-    int width = 0;
-    int height = 0;
-    std::uint64_t sequence = 0;  // of the drawing installed
-    bool released = false;
-};
-
-// What the main window attached: set once before any drawing.
-HWND g_graphControl = nullptr;
-HWND g_scrollBar = nullptr;
-WindowReport* g_report = nullptr;
-WNDPROC g_staticProc = nullptr;  // the control's own painting, used before any picture
-// The cuts the user has made on this window, with their undo.
-CutBook g_cutBook;
-
-std::mutex g_graphMutex;  // guards g_view and all drawing into its DC
-GraphView g_view;
-std::mutex g_sequenceMutex;
-std::uint64_t g_nextSequence = 0;
-// The recording most recently handed to a graph thread (never holding its
-// samples in memory).
-std::uint64_t g_latestRecording = 0;
-std::atomic<int> g_graphsInFlight{0};
-int g_playColumn = kNoPlayLine;  // guarded by g_graphMutex
-
+// Found by every function of the graph; set once, by the shell's state.
+GraphState* g_graph = nullptr;
 
 bool IsLatestWave(const WavePtr& wave) {
-    std::lock_guard<std::mutex> lock(g_sequenceMutex);
-    return wave->recording == g_latestRecording;
-}
-
-void FreeView(GraphView& view) {
-    if (view.dc) {
-        SelectObject(view.dc, view.originalBitmap);
-        DeleteDC(view.dc);
-    }
-    if (view.bitmap) DeleteObject(view.bitmap);
-    view.dc = nullptr;
-    view.bitmap = nullptr;
-    view.originalBitmap = nullptr;
+    std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
+    return wave->recording == Graph().latestRecording;
 }
 
 void DrawCutLine(HDC dc, int column, int height) {
@@ -90,8 +53,8 @@ void DrawPlayLine(HDC dc, int column, int height) {
 // The part Windows asks for, from the picture; past its edge (a control
 // grown by a zoom, its new drawing not in yet) the control's own black.
 void PaintLocked(HDC dc, const RECT& part) {
-    const RECT picture{0, 0, g_view.width, g_view.height};
-    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, g_view.dc, part.left, part.top,
+    const RECT picture{0, 0, Graph().picture.width(), Graph().picture.height()};
+    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, Graph().picture.dc(), part.left, part.top,
            SRCCOPY);
     RECT beyond = part;
     if (beyond.right > picture.right) {
@@ -103,12 +66,12 @@ void PaintLocked(HDC dc, const RECT& part) {
         beyond.top = std::max(beyond.top, picture.bottom);
         FillRect(dc, &beyond, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    if (g_playColumn != kNoPlayLine) DrawPlayLine(dc, g_playColumn, g_view.height);
+    if (Graph().playColumn != kNoPlayLine) DrawPlayLine(dc, Graph().playColumn, Graph().picture.height());
 }
 
 bool HavePicture() {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
-    return g_view.dc != nullptr;
+    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+    return Graph().picture.dc() != nullptr;
 }
 
 // Without a picture the control paints itself as it always has (black). The
@@ -119,8 +82,8 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         {
-            std::lock_guard<std::mutex> lock(g_graphMutex);
-            if (g_view.dc)
+            std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+            if (Graph().picture.dc())
                 PaintLocked(dc, ps.rcPaint);
             else
                 FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -128,7 +91,7 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         EndPaint(window, &ps);
         return 0;
     }
-    return CallWindowProcA(g_staticProc, window, message, wParam, lParam);
+    return CallWindowProcA(Graph().staticProc, window, message, wParam, lParam);
 }
 
 // Column x of the control to be painted again (the whole control for x < 0).
@@ -149,21 +112,6 @@ void DrawCutListLocked(HDC dc, int width, int height, std::uint64_t dataSize) {
 }  // namespace
 
 namespace {
-
-// A bitmap of the graph control's size to draw into, not installed yet.
-GraphView NewDrawing(int width, int height, std::uint64_t sequence) {
-    GraphView fresh;
-    {
-        WindowDc controlDc(GraphControl());
-        fresh.dc = CreateCompatibleDC(controlDc.get());
-        fresh.bitmap = CreateCompatibleBitmap(controlDc.get() ? controlDc.get() : fresh.dc, width, height);
-    }
-    fresh.originalBitmap = SelectObject(fresh.dc, fresh.bitmap);
-    fresh.width = width;
-    fresh.height = height;
-    fresh.sequence = sequence;
-    return fresh;
-}
 
 // Background, one stroke per step of samples (the progress bar following),
 // and the centre line.
@@ -204,18 +152,16 @@ void DrawWave(HDC dc, const WaveData& wave, int width, int height, WindowReport&
 
 // Puts the drawing in place of the installed one unless a newer drawing, or
 // one of a newer recording, is there; frees whichever is left over.
-void Install(GraphView& fresh, const WavePtr& wave) {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
+void Install(GraphPicture& fresh, const WavePtr& wave) {
+    GraphState& graph = Graph();
+    std::lock_guard<std::mutex> lock(graph.pictureMutex);
     // The sequence alone is not enough: a drawing of an older file that
     // started late would win.
-    if (!g_view.released && fresh.sequence > g_view.sequence && IsLatestWave(wave)) {
+    if (!graph.released && fresh.sequence() > graph.picture.sequence() && IsLatestWave(wave)) {
         // Cut lines are drawn under the lock so a cut appended while this
         // drawing ran is in the picture that replaces the old one.
-        DrawCutListLocked(fresh.dc, fresh.width, fresh.height, wave->scaleSize());
-        FreeView(g_view);
-        g_view = fresh;
-    } else {
-        FreeView(fresh);
+        DrawCutListLocked(fresh.dc(), fresh.width(), fresh.height(), wave->scaleSize());
+        graph.picture = std::move(fresh);
     }
 }
 
@@ -225,15 +171,15 @@ void DrawWaveformGraph(const WavePtr& wave) {
     if (!wave) return;
     std::uint64_t sequence;
     {
-        std::lock_guard<std::mutex> lock(g_sequenceMutex);
-        sequence = ++g_nextSequence;
+        std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
+        sequence = ++Graph().nextSequence;
     }
-    WindowReport& report = *g_report;
+    WindowReport& report = GraphReport();
     report.Status("WAVファイルのグラフを作成中...");
     report.ProgressBegin();
     const SIZE size = GraphControlSize();
-    GraphView fresh = NewDrawing(size.cx, size.cy, sequence);
-    DrawWave(fresh.dc, *wave, size.cx, size.cy, report);
+    GraphPicture fresh(GraphControl(), size.cx, size.cy, sequence);
+    DrawWave(fresh.dc(), *wave, size.cx, size.cy, report);
     Install(fresh, wave);
     report.Status(wave->notice);
     report.ProgressEnd();
@@ -247,31 +193,72 @@ void DrawWaveformGraph(const WavePtr& wave) {
 
 void StartGraphThread(WavePtr wave) {
     {
-        std::lock_guard<std::mutex> lock(g_sequenceMutex);
-        g_latestRecording = wave->recording;
+        std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
+        Graph().latestRecording = wave->recording;
     }
-    ++g_graphsInFlight;
+    ++Graph().graphsInFlight;
     std::thread([wave] {
         DrawWaveformGraph(wave);
-        --g_graphsInFlight;
+        --Graph().graphsInFlight;
     }).detach();
 }
 
-int GraphsInFlight() { return g_graphsInFlight.load(); }
+int GraphsInFlight() { return Graph().graphsInFlight.load(); }
 
-void AttachGraph(HWND graph, HWND scrollBar, WindowReport& report) {
-    g_staticProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(graph, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphProc)));
-    g_graphControl = graph;
-    g_scrollBar = scrollBar;
-    g_report = &report;
+GraphPicture::GraphPicture(HWND like, int width, int height, std::uint64_t sequence)
+    : width_(width), height_(height), sequence_(sequence) {
+    WindowDc controlDc(like);
+    dc_ = CreateCompatibleDC(controlDc.get());
+    bitmap_ = CreateCompatibleBitmap(controlDc.get() ? controlDc.get() : dc_, width, height);
+    original_ = SelectObject(dc_, bitmap_);
 }
 
-WindowReport& GraphReport() { return *g_report; }
-HWND GraphControl() { return g_graphControl; }
-HWND GraphScrollBar() { return g_scrollBar; }
-CutBook& CutEdits() { return g_cutBook; }
-CutList& Cuts() { return g_cutBook.List(); }
+GraphPicture& GraphPicture::operator=(GraphPicture&& other) noexcept {
+    if (this == &other) return *this;
+    Free();
+    dc_ = other.dc_;
+    bitmap_ = other.bitmap_;
+    original_ = other.original_;
+    width_ = other.width_;
+    height_ = other.height_;
+    sequence_ = other.sequence_;
+    other.dc_ = nullptr;
+    other.bitmap_ = nullptr;
+    other.original_ = nullptr;
+    return *this;
+}
+
+// Keeps the sequence, so a drawing older than a picture dropped stays out.
+void GraphPicture::Free() {
+    if (dc_) {
+        SelectObject(dc_, original_);
+        DeleteDC(dc_);
+    }
+    if (bitmap_) DeleteObject(bitmap_);
+    dc_ = nullptr;
+    bitmap_ = nullptr;
+    original_ = nullptr;
+    width_ = 0;
+    height_ = 0;
+}
+
+void UseGraphState(GraphState& state) { g_graph = &state; }
+
+void AttachGraph(HWND control, HWND scrollBar, WindowReport& report) {
+    GraphState& state = Graph();
+    state.staticProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphProc)));
+    state.control = control;
+    state.scrollBar = scrollBar;
+    state.report = &report;
+}
+
+GraphState& Graph() { return *g_graph; }
+WindowReport& GraphReport() { return *Graph().report; }
+HWND GraphControl() { return Graph().control; }
+HWND GraphScrollBar() { return Graph().scrollBar; }
+CutBook& CutEdits() { return Graph().cutBook; }
+CutList& Cuts() { return Graph().cutBook.List(); }
 
 SIZE GraphControlSize() {
     RECT rc{};
@@ -281,12 +268,12 @@ SIZE GraphControlSize() {
 
 void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origin) {
     {
-        std::lock_guard<std::mutex> lock(g_graphMutex);
+        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
         const int height = GraphControlSize().cy;
         std::vector<double> positions;
         positions.reserve(cuts.size());
         for (const CutWithColumn& cut : cuts) {
-            if (g_view.dc) DrawCutLine(g_view.dc, TruncToInt32(cut.column), height);
+            if (Graph().picture.dc()) DrawCutLine(Graph().picture.dc(), TruncToInt32(cut.column), height);
             positions.push_back(cut.position);
         }
         CutEdits().Append(positions, origin);  // one undo step for the whole batch
@@ -302,10 +289,10 @@ void PresentGraph() {
 void SetPlayLine(int column) {
     int old;
     {
-        std::lock_guard<std::mutex> lock(g_graphMutex);
-        if (column == g_playColumn) return;
-        old = g_playColumn;
-        g_playColumn = column;
+        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+        if (column == Graph().playColumn) return;
+        old = Graph().playColumn;
+        Graph().playColumn = column;
     }
     // Only the column the line leaves and the one it reaches are painted again.
     if (old != kNoPlayLine) Invalidate(old);
@@ -319,28 +306,26 @@ void RedrawGraphForCuts() {
 
 void ClearGraphView() {
     {
-        std::lock_guard<std::mutex> lock(g_graphMutex);
-        FreeView(g_view);
-        g_view.width = 0;
-        g_view.height = 0;
+        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+        Graph().picture.Free();
     }
     InvalidateRect(GraphControl(), nullptr, TRUE);
 }
 
 void ReleaseGraphView() {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
-    FreeView(g_view);
-    g_view.released = true;
+    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+    Graph().picture.Free();
+    Graph().released = true;
 }
 
 SIZE GraphViewSize() {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
-    return {g_view.width, g_view.height};
+    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+    return {Graph().picture.width(), Graph().picture.height()};
 }
 
 bool ReadGraphPixels(std::uint32_t* pixels, int width, int height) {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
-    if (!g_view.dc || width != g_view.width || height != g_view.height) return false;
+    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+    if (!Graph().picture.dc() || width != Graph().picture.width() || height != Graph().picture.height()) return false;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -348,9 +333,9 @@ bool ReadGraphPixels(std::uint32_t* pixels, int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    SelectObject(g_view.dc, g_view.originalBitmap);
-    int rows = GetDIBits(g_view.dc, g_view.bitmap, 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
-    SelectObject(g_view.dc, g_view.bitmap);
+    SelectObject(Graph().picture.dc(), Graph().picture.originalBitmap());
+    int rows = GetDIBits(Graph().picture.dc(), Graph().picture.bitmap(), 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
+    SelectObject(Graph().picture.dc(), Graph().picture.bitmap());
     return rows == height;
 }
 

@@ -12,6 +12,7 @@
 #include "core/cut/cut_edit.h"
 #include "core/cut/cut_list.h"
 #include "core/cut/piece_plan.h"
+#include "shell/graph/graph_state_win.h"
 #include "shell/workers/window_report_win.h"
 
 namespace tw {
@@ -63,7 +64,6 @@ void PresentGraph();
 // The line of the position being heard, painted over the picture on the
 // control (never into the bitmap); kNoPlayLine takes it away.
 // User-interface thread.
-constexpr int kNoPlayLine = -0x7FFFFFFF - 1;
 void SetPlayLine(int column);
 // After cuts were taken away: the whole graph again at the current width,
 // lines as the list has them (user-interface thread, like a zoom).

@@ -8,8 +8,6 @@ namespace tw {
 
 namespace {
 
-ScrollValues g_scroll;  // UI thread only
-
 // The main window, which the graph control scrolls inside.
 HWND Frame() { return GetParent(GraphControl()); }
 
@@ -17,10 +15,10 @@ void ApplyScrollState() {
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_ALL;
-    si.nMin = g_scroll.min;
-    si.nMax = g_scroll.max;
-    si.nPage = g_scroll.page;
-    si.nPos = g_scroll.pos;
+    si.nMin = Graph().scroll.min;
+    si.nMax = Graph().scroll.max;
+    si.nPage = Graph().scroll.page;
+    si.nPos = Graph().scroll.pos;
     si.nTrackPos = 0;
     SetScrollInfo(GraphScrollBar(), SB_CTL, &si, TRUE);
 }
@@ -35,7 +33,7 @@ void ApplyZoom(const ZoomResult& zoom, const WavePtr& wave) {
     SIZE size = GraphControlSize();
     SetWindowPos(GraphControl(), nullptr, 0, 0, zoom.width, size.cy, SWP_NOMOVE | SWP_NOZORDER);
     DrawWaveformGraph(wave);
-    g_scroll = zoom.scroll;
+    Graph().scroll = zoom.scroll;
     ApplyScrollState();
     PresentGraph();
 }
@@ -43,14 +41,14 @@ void ApplyZoom(const ZoomResult& zoom, const WavePtr& wave) {
 }  // namespace
 
 void InitScrollState() {
-    g_scroll = ScrollValues{0, kGraphStartWidth, static_cast<std::uint32_t>(kGraphStartWidth), 0};
+    Graph().scroll = ScrollValues{0, kGraphStartWidth, static_cast<std::uint32_t>(kGraphStartWidth), 0};
     ApplyScrollState();
 }
 
 void ZoomIn() {
     WavePtr wave = CurrentWave();
     if (!wave) return;
-    ZoomResult zoom = ZoomInResult(GraphControlSize().cx, MainClientWidth(), g_scroll);
+    ZoomResult zoom = ZoomInResult(GraphControlSize().cx, MainClientWidth(), Graph().scroll);
     if (!zoom.changed) return;  // at the widest the graph can be
     ApplyZoom(zoom, wave);
 }
@@ -58,7 +56,7 @@ void ZoomIn() {
 void ZoomOut() {
     WavePtr wave = CurrentWave();
     if (!wave) return;
-    ApplyZoom(ZoomOutResult(GraphControlSize().cx, MainClientWidth(), g_scroll), wave);
+    ApplyZoom(ZoomOutResult(GraphControlSize().cx, MainClientWidth(), Graph().scroll), wave);
 }
 
 void HandleGraphScroll(int code, int thumb, HWND scrollBar) {
@@ -67,10 +65,10 @@ void HandleGraphScroll(int code, int thumb, HWND scrollBar) {
     RECT outer{};
     GetWindowRect(Frame(), &outer);
     const int visible = (outer.right - outer.left) - 10;
-    ScrollResult r = ApplyScrollCode(code, static_cast<std::uint16_t>(thumb), GraphControlSize().cx, visible, g_scroll);
+    ScrollResult r = ApplyScrollCode(code, static_cast<std::uint16_t>(thumb), GraphControlSize().cx, visible, Graph().scroll);
     if (r.action != ScrollAction::Move) return;
     if (r.updateBar) ApplyScrollState();
-    SetWindowPos(GraphControl(), nullptr, -g_scroll.pos, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SetWindowPos(GraphControl(), nullptr, -Graph().scroll.pos, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     PresentGraph();  // the control paints what moving it uncovered
 }
 

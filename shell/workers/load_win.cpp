@@ -19,24 +19,16 @@
 #include "platform/win/text_win.h"
 #include "core/wave/format_text.h"
 #include "core/wave/read_measure.h"
+#include "core/wave/load_notice.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 #include "shell/workers/wave_win.h"
 #include "shell/workers/window_report_win.h"
+#include "shell/workers/worker_state_win.h"
 
 namespace tw {
 
 namespace {
-
-// Loads run one after another in the order of their drops, so the last file
-// dropped is the one shown. A load whose drop is already followed by another
-// is skipped before it lets go of the samples held; once it has let go it
-// runs to its end, so the window never shows a file whose samples are gone.
-std::mutex g_turnMutex;
-std::condition_variable g_turnChanged;
-std::uint64_t g_lastServed = 0;  // drops are numbered from 1
-std::atomic<std::uint64_t> g_latestDrop{0};
-std::atomic<int> g_loadsInFlight{0};
 
 // Small enough that a piece is still in cache when it is measured, large
 // enough that handing pieces between the two threads costs next to nothing.
@@ -102,7 +94,7 @@ void TouchForReading(const std::uint8_t* at, std::uint32_t size) {
     if (size > 0) (void)bytes[size - 1];
 }
 
-bool Superseded(WindowReport& report, std::uint64_t drop) { return drop != g_latestDrop.load() || report.Closing(); }
+bool Superseded(WindowReport& report, std::uint64_t drop) { return drop != Workers().loads.latestDrop.load() || report.Closing(); }
 
 void Warn(WindowReport& report, const std::string& text) { report.Message(text, "Error", MB_ICONWARNING | MB_OK); }
 
@@ -290,23 +282,23 @@ void StartWaveLoad(HDROP drop, WindowReport& report) {
     }
     DragFinish(drop);
     if (path.empty()) return;
-    const std::uint64_t id = ++g_latestDrop;
-    ++g_loadsInFlight;
+    const std::uint64_t id = ++Workers().loads.latestDrop;
+    ++Workers().loads.inFlight;
     std::thread([path, id, &report] {
         {
-            std::unique_lock<std::mutex> lock(g_turnMutex);
-            g_turnChanged.wait(lock, [id] { return g_lastServed == id - 1; });
+            std::unique_lock<std::mutex> lock(Workers().loads.mutex);
+            Workers().loads.changed.wait(lock, [id] { return Workers().loads.lastServed == id - 1; });
         }
         LoadWave(report, path, id);
         {
-            std::lock_guard<std::mutex> lock(g_turnMutex);
-            g_lastServed = id;
+            std::lock_guard<std::mutex> lock(Workers().loads.mutex);
+            Workers().loads.lastServed = id;
         }
-        g_turnChanged.notify_all();
-        --g_loadsInFlight;
+        Workers().loads.changed.notify_all();
+        --Workers().loads.inFlight;
     }).detach();
 }
 
-int LoadsInFlight() { return g_loadsInFlight.load(); }
+int LoadsInFlight() { return Workers().loads.inFlight.load(); }
 
 }  // namespace tw

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "shell/workers/play_win.h"
+#include "shell/workers/worker_state_win.h"
 #include "core/wave/wave_format.h"
 
 namespace tw {
@@ -21,25 +22,9 @@ namespace {
 
 constexpr UINT kPlayLineIntervalMs = 30;
 
-struct Playback {
-    HWAVEOUT device = nullptr;
-    WAVEHDR buffer{};
-    WavePtr wave;  // keeps the samples alive while the device reads them
-    std::uint64_t offset = 0;
-    HANDLE signal = nullptr;   // set by the device; owned by the watcher
-    std::uint64_t number = 0;  // of this playback, so a watcher knows its own
-    HeardFn heard = nullptr;
-    UINT_PTR timer = 0;        // a timer of the user-interface thread
-};
-// Guards g_play. Held while `heard` is told (the play line takes the graph's
-// lock inside it), so that lock is never held while this one is taken.
-std::mutex g_playMutex;
-Playback g_play;
-std::uint64_t g_playNumber = 0;
-
 bool BufferDone() {
     // Set by the driver's thread.
-    return (*reinterpret_cast<volatile DWORD*>(&g_play.buffer.dwFlags) & WHDR_DONE) != 0;
+    return (*reinterpret_cast<volatile DWORD*>(&Workers().play.now.buffer.dwFlags) & WHDR_DONE) != 0;
 }
 
 // The file's format as the device wants to be told it. More than two channels
@@ -72,18 +57,18 @@ bool DeviceFormat(const WaveLayout& layout, WAVEFORMATEXTENSIBLE* out) {
     return true;
 }
 
-// With g_playMutex held. `cut` stops the sound at once; at the end of the
+// With Workers().play.mutex held. `cut` stops the sound at once; at the end of the
 // buffer it is left out, as it would drop what the device has taken in but
 // not played yet.
 void CloseLocked(bool cut) {
-    if (!g_play.device) return;
-    if (cut) waveOutReset(g_play.device);
-    waveOutUnprepareHeader(g_play.device, &g_play.buffer, sizeof g_play.buffer);
-    waveOutClose(g_play.device);
+    if (!Workers().play.now.device) return;
+    if (cut) waveOutReset(Workers().play.now.device);
+    waveOutUnprepareHeader(Workers().play.now.device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer);
+    waveOutClose(Workers().play.now.device);
     // Wakes the watcher, which closes the event once it sees it is not current.
-    SetEvent(g_play.signal);
-    const HeardFn heard = g_play.heard;
-    g_play = Playback{};
+    SetEvent(Workers().play.now.signal);
+    const HeardFn heard = Workers().play.now.heard;
+    Workers().play.now = Playback{};
     heard(nullptr, 0);
 }
 
@@ -93,24 +78,24 @@ void Watch(std::uint64_t number, HANDLE signal) {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     for (;;) {
         WaitForSingleObject(signal, INFINITE);
-        std::lock_guard<std::mutex> lock(g_playMutex);
-        if (g_play.number == number && BufferDone()) CloseLocked(false);
-        if (g_play.number != number) break;
+        std::lock_guard<std::mutex> lock(Workers().play.mutex);
+        if (Workers().play.now.number == number && BufferDone()) CloseLocked(false);
+        if (Workers().play.now.number != number) break;
     }
     CloseHandle(signal);
 }
 
 void CALLBACK PlayTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    std::lock_guard<std::mutex> lock(g_playMutex);
-    if (!g_play.device || g_play.timer != timer) {
+    std::lock_guard<std::mutex> lock(Workers().play.mutex);
+    if (!Workers().play.now.device || Workers().play.now.timer != timer) {
         KillTimer(nullptr, timer);
         return;
     }
     MMTIME heard{};
     heard.wType = TIME_BYTES;
-    if (waveOutGetPosition(g_play.device, &heard, sizeof heard) != MMSYSERR_NOERROR || heard.wType != TIME_BYTES) return;
-    const std::uint64_t played = std::min<std::uint64_t>(heard.u.cb, g_play.buffer.dwBufferLength);
-    g_play.heard(g_play.wave.get(), (g_play.offset + played) / g_play.wave->sampleBytes());
+    if (waveOutGetPosition(Workers().play.now.device, &heard, sizeof heard) != MMSYSERR_NOERROR || heard.wType != TIME_BYTES) return;
+    const std::uint64_t played = std::min<std::uint64_t>(heard.u.cb, Workers().play.now.buffer.dwBufferLength);
+    Workers().play.now.heard(Workers().play.now.wave.get(), (Workers().play.now.offset + played) / Workers().play.now.wave->sampleBytes());
 }
 
 }  // namespace
@@ -136,34 +121,34 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
         CloseHandle(signal);
         return false;
     }
-    std::lock_guard<std::mutex> lock(g_playMutex);
-    g_play.device = device;
-    g_play.wave = wave;
-    g_play.offset = offset;
-    g_play.signal = signal;
-    g_play.heard = heard;
-    g_play.number = ++g_playNumber;
+    std::lock_guard<std::mutex> lock(Workers().play.mutex);
+    Workers().play.now.device = device;
+    Workers().play.now.wave = wave;
+    Workers().play.now.offset = offset;
+    Workers().play.now.signal = signal;
+    Workers().play.now.heard = heard;
+    Workers().play.now.number = ++Workers().play.lastNumber;
     // The device only reads the buffer; the samples are never written through it.
-    g_play.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
-    g_play.buffer.dwBufferLength = static_cast<DWORD>(length);
-    std::thread(Watch, g_play.number, signal).detach();
-    if (waveOutPrepareHeader(device, &g_play.buffer, sizeof g_play.buffer) != MMSYSERR_NOERROR ||
-        waveOutWrite(device, &g_play.buffer, sizeof g_play.buffer) != MMSYSERR_NOERROR) {
+    Workers().play.now.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
+    Workers().play.now.buffer.dwBufferLength = static_cast<DWORD>(length);
+    std::thread(Watch, Workers().play.now.number, signal).detach();
+    if (waveOutPrepareHeader(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer) != MMSYSERR_NOERROR ||
+        waveOutWrite(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer) != MMSYSERR_NOERROR) {
         CloseLocked(true);
         return false;
     }
-    g_play.timer = SetTimer(nullptr, 0, kPlayLineIntervalMs, PlayTimer);
+    Workers().play.now.timer = SetTimer(nullptr, 0, kPlayLineIntervalMs, PlayTimer);
     return true;
 }
 
 void StopPlayback() {
-    std::lock_guard<std::mutex> lock(g_playMutex);
+    std::lock_guard<std::mutex> lock(Workers().play.mutex);
     CloseLocked(true);
 }
 
 bool PlaybackActive() {
-    std::lock_guard<std::mutex> lock(g_playMutex);
-    return g_play.device != nullptr;
+    std::lock_guard<std::mutex> lock(Workers().play.mutex);
+    return Workers().play.now.device != nullptr;
 }
 
 }  // namespace tw

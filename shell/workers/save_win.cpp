@@ -17,33 +17,26 @@
 #include "platform/win/text_win.h"
 #include "core/wave/wave_format.h"
 #include "shell/workers/wave_win.h"
+#include "shell/workers/worker_state_win.h"
 
 namespace tw {
 
 namespace {
 
-std::atomic<int> g_savesInFlight{0};
-
-// Pieces being written right now; FinishSaves waits for none.
-std::mutex g_writeMutex;
-std::condition_variable g_writeDone;
-int g_piecesInFlight = 0;
-bool g_finishing = false;
-
 // False once the window has closed: no new piece is started then.
 bool BeginPieceWrite(WindowReport& report) {
-    std::lock_guard<std::mutex> lock(g_writeMutex);
-    if (g_finishing || report.Closing()) return false;
-    ++g_piecesInFlight;
+    std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
+    if (Workers().saves.finishing || report.Closing()) return false;
+    ++Workers().saves.piecesInFlight;
     return true;
 }
 
 void EndPieceWrite() {
     {
-        std::lock_guard<std::mutex> lock(g_writeMutex);
-        --g_piecesInFlight;
+        std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
+        --Workers().saves.piecesInFlight;
     }
-    g_writeDone.notify_all();
+    Workers().saves.writeDone.notify_all();
 }
 
 void Warn(WindowReport& report, const std::string& text, const std::string& caption) {
@@ -129,19 +122,19 @@ std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave) {
 }
 
 void StartSaveCuts(SaveJob job, WindowReport& report) {
-    ++g_savesInFlight;
+    ++Workers().saves.inFlight;
     std::thread([job = std::move(job), &report] {
         SaveCuts(job, report);
-        --g_savesInFlight;
+        --Workers().saves.inFlight;
     }).detach();
 }
 
 void FinishSaves() {
-    std::unique_lock<std::mutex> lock(g_writeMutex);
-    g_finishing = true;
-    g_writeDone.wait_for(lock, std::chrono::minutes(2), [] { return g_piecesInFlight == 0; });
+    std::unique_lock<std::mutex> lock(Workers().saves.writeMutex);
+    Workers().saves.finishing = true;
+    Workers().saves.writeDone.wait_for(lock, std::chrono::minutes(2), [] { return Workers().saves.piecesInFlight == 0; });
 }
 
-int SavesInFlight() { return g_savesInFlight.load(); }
+int SavesInFlight() { return Workers().saves.inFlight.load(); }
 
 }  // namespace tw

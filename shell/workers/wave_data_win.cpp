@@ -2,40 +2,40 @@
 // the current-recording state.
 #include "shell/workers/wave_data_win.h"
 
+#include "platform/win/handles_win.h"
 #include "platform/win/view_guard_win.h"
-#include "core/wave/shared_holder.h"
+#include "shell/workers/worker_state_win.h"
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 namespace tw {
 
+// Declared in the order of making, so the view goes first, then the mapping,
+// then the file.
 struct WaveData::View {
-    GuardedView* guarded = nullptr;
-    HANDLE mapping = nullptr;
     // Held for as long as the view lives: the open's sharing keeps other
     // programs from writing the file under it.
-    HANDLE file = INVALID_HANDLE_VALUE;
+    FileHandle file{INVALID_HANDLE_VALUE};
+    KernelHandle mapping;
+    Owned<GuardedView*, ReleaseGuardedView> guarded;
 };
 
 namespace {
 
-SharedHolder<WaveData> g_wave;
-std::atomic<std::uint64_t> g_recordings{0};
+// Found by every worker; set once, by the shell's state.
+WorkerState* g_workers = nullptr;
 
 }  // namespace
 
-WaveData::WaveData() : recording(++g_recordings) {}
+WaveData::WaveData() : recording(++Workers().recordings) {}
 
 WaveData::~WaveData() {
-    if (view_) {
-        ReleaseGuardedView(view_->guarded);
-        CloseHandle(view_->mapping);
-        CloseHandle(view_->file);
+    if (view_)
         delete view_;
-    } else if (bytes) {
+    else if (bytes)
         VirtualFree(bytes, 0, MEM_RELEASE);
-    }
 }
 
 bool WaveData::Allocate() {
@@ -56,37 +56,34 @@ bool WaveData::MapFile(HANDLE file) {
     const std::uint64_t length = offset - start + size;
     if (size > SIZE_MAX || length > SIZE_MAX) return false;
 
-    View* view = new View;
-    if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &view->file, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-        delete view;
+    auto view = std::make_unique<View>();
+    HANDLE duplicate = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
         return false;
-    }
-    view->mapping = CreateFileMappingW(view->file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    view->file.reset(duplicate);
+    view->mapping.reset(CreateFileMappingW(duplicate, nullptr, PAGE_READONLY, 0, 0, nullptr));
     void* base = nullptr;
     if (view->mapping)
         base = MapViewOfFile(view->mapping, FILE_MAP_READ, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start),
                              static_cast<std::size_t>(length));
-    if (!base) {
-        if (view->mapping) CloseHandle(view->mapping);
-        CloseHandle(view->file);
-        delete view;
-        return false;
-    }
-    view->guarded = GuardView(base, static_cast<std::size_t>(length));
-    view_ = view;
+    if (!base) return false;
+    view->guarded.reset(GuardView(base, static_cast<std::size_t>(length)));
+    view_ = view.release();
     bytes = static_cast<std::uint8_t*>(base) + (offset - start);
     return true;
 }
 
-bool WaveData::Damaged() const { return view_ && ViewDamaged(view_->guarded); }
+bool WaveData::Damaged() const { return view_ && ViewDamaged(view_->guarded.get()); }
 
-WavePtr CurrentWave() { return g_wave.Get(); }
+void UseWorkerState(WorkerState& state) { g_workers = &state; }
+WorkerState& Workers() { return *g_workers; }
 
-void SetCurrentWave(WavePtr wave) { g_wave.Set(std::move(wave)); }
+WavePtr CurrentWave() { return Workers().wave.Get(); }
+
+void SetCurrentWave(WavePtr wave) { Workers().wave.Set(std::move(wave)); }
 
 bool ReplaceCurrentWave(const WavePtr& expected, WavePtr replacement) {
-    return g_wave.Replace(expected, std::move(replacement));
+    return Workers().wave.Replace(expected, std::move(replacement));
 }
 
 }  // namespace tw

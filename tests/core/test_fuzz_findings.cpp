@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/view/window_place.h"
 #include "core/view/zoom_scroll.h"
 #include "core/wave/wave_stats.h"
 

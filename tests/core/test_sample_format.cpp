@@ -145,7 +145,7 @@ TEST_CASE("a 24-bit, 32-bit or float copy of a 16-bit recording is measured and 
     s.push_back(-32768);
     const std::vector<std::uint8_t> original = Widened(s, E::Pcm16);
     const auto size = static_cast<std::uint32_t>(original.size());
-    const WaveStats want = MeasureWave(original.data(), size);
+    const WaveStats want = MeasureEncodedWave(original.data(), SampleEncoding::Pcm16, (size) / 2, size);
     const auto wantCuts = ScanForCuts(original.data(), size, 855, 300);
     REQUIRE(wantCuts.size() > 10);
     PauseAudio audio;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/cut/piece_plan.h"
+#include "core/support/little_endian.h"
 #include "core/wave/wave_format.h"
 
 using namespace tw;
@@ -24,24 +25,24 @@ WaveHeaderBytes HeaderWithTags(const char* riff, const char* wave, const char* f
 }
 }  // namespace
 
-TEST_CASE("header check compares the three tags without regard to case") {
+TEST_CASE("header check compares the RIFF and WAVE tags without regard to case") {
     struct Row { const char* riff; const char* wave; const char* fmt; bool accepted; const char* text; };
     const Row rows[] = {
         {"RIFF", "WAVE", "fmt ", true, "RIFFWAVEfmt "},
         {"riff", "wave", "FMT ", true, "riffwaveFMT "},
         {"RiFf", "wAvE", "FmT ", true, "RiFfwAvEFmT "},
         {"RIFX", "WAVE", "fmt ", false, "RIFXWAVEfmt "},
-        {"RIFF", "WAVE", "LIST", false, "RIFFWAVELIST"},
-        {"RIFF", "WAVE", "fmt_", false, "RIFFWAVEfmt_"},
+        {"RIFF", "WAVE", "LIST", true, "RIFFWAVELIST"},
+        {"RIFF", "WAVE", "fmt_", true, "RIFFWAVEfmt_"},
         {"RIFF", "AVI ", "fmt ", false, "RIFFAVI fmt "},
         {"RI\0F", "WAVE", "fmt ", false, "RI"},
-        {"RIFF", "WAVE", "fm\0 ", false, "RIFFWAVEfm"},
+        {"RIFF", "WAVE", "fm\0 ", true, "RIFFWAVEfm"},
         {"\0IFF", "WAVE", "fmt ", false, ""},
     };
     for (const Row& r : rows) {
         CAPTURE(r.text);
         WaveHeaderBytes h = HeaderWithTags(r.riff, r.wave, r.fmt);
-        CHECK(HeaderAccepted(h) == r.accepted);
+        CHECK(RiffWaveAccepted(h) == r.accepted);
         CHECK(HeaderTagText(h) == r.text);
     }
 }
@@ -52,10 +53,10 @@ TEST_CASE("header fields are little-endian and piece header changes only the siz
     std::memcpy(h.data() + 16, fields, sizeof fields);
     std::memcpy(h.data() + 36, "data", 4);
     WriteLe32(h.data() + 40, 0xFFFFFFFEu);
-    CHECK(HeaderChannelCount(h) == 2);
-    CHECK(HeaderSampleRate(h) == 44100);
-    CHECK(HeaderBitsPerSample(h) == 16);
-    CHECK(HeaderDataSize(h) == 0xFFFFFFFEu);
+    CHECK(ReadLe16(h.data() + 22) == 2);
+    CHECK(ReadLe32(h.data() + 24) == 44100);
+    CHECK(ReadLe16(h.data() + 34) == 16);
+    CHECK(ReadLe32(h.data() + 40) == 0xFFFFFFFEu);
 
     WaveHeaderBytes p = PieceHeader(h, 0);
     CHECK(ReadLe32(p.data() + 4) == 36);
@@ -229,7 +230,7 @@ TEST_CASE("the data chunk is found after any chunks, and only where it is") {
         CHECK(layout.dataSize == r.size);
         const WaveHeaderBytes& p = layout.pieceHeader;
         CHECK(ReadLe16(p.data() + 20) == r.pieceTag);
-        CHECK(HeaderAccepted(p));
+        CHECK(RiffWaveAccepted(p));
         CHECK(ReadLe32(p.data() + 16) == 16);
         CHECK(std::memcmp(p.data() + 36, r.offset == 44 ? r.file.data() + 36 : reinterpret_cast<const std::uint8_t*>("data"), 4) == 0);
         CHECK(std::memcmp(p.data() + 22, r.file.data() + 22, 14) == 0);  // channels .. bits

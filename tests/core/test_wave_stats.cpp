@@ -101,7 +101,7 @@ TEST_CASE("wave stats: every path matches the plain loop bit for bit") {
                     CAPTURE(PathName(path));
                     CheckSameStats(MeasureOn(path, bytes.data(), size), want);
                 }
-                CheckSameStats(MeasureWave(bytes.data(), size), want);
+                CheckSameStats(MeasureEncodedWave(bytes.data(), SampleEncoding::Pcm16, (size) / 2, size), want);
             }
         }
     }
@@ -212,7 +212,7 @@ TEST_CASE("wave stats: known values") {
         CAPTURE(r.name);
         const std::vector<std::uint8_t> bytes = ToBytes(r.samples);
         REQUIRE(bytes.size() >= r.dataSize);
-        for (const WaveStats& s : {MeasureWave(bytes.data(), r.dataSize), MeasureWavePlain(bytes.data(), r.dataSize)}) {
+        for (const WaveStats& s : {MeasureEncodedWave(bytes.data(), SampleEncoding::Pcm16, (r.dataSize) / 2, r.dataSize), MeasureWavePlain(bytes.data(), r.dataSize)}) {
             CHECK(s.peak == r.peak);
             CHECK(s.nadir == r.nadir);
             CHECK(s.smallestPositive == r.smallestPositive);
@@ -226,7 +226,7 @@ TEST_CASE("wave stats: the float sum stops growing where the plain definition do
     // 2^25 + 1 samples of 1: past 2^24 each +1 is a tie that rounds back to
     // the even value, so the sum sticks at 2^24.
     const std::vector<std::uint8_t> bytes = ToBytes(std::vector<int>(16777216 + 1000, 1));
-    const WaveStats s = MeasureWave(bytes.data(), bytes.size());
+    const WaveStats s = MeasureEncodedWave(bytes.data(), SampleEncoding::Pcm16, (bytes.size()) / 2, bytes.size());
     CHECK(s.sum == 16777216.0f);
     CheckSameStats(s, MeasureWavePlain(bytes.data(), bytes.size()));
 }

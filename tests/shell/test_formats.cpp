@@ -19,6 +19,7 @@
 #include "tests/common/hostile_waves.h"
 #include "core/wave/format_text.h"
 #include "core/wave/sample_format.h"
+#include "core/wave/load_notice.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 #include "shell/workers/wave_win.h"

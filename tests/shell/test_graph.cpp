@@ -16,6 +16,7 @@
 #include "platform/win/text_win.h"
 #include "core/view/graph_geometry.h"
 #include "shell/graph/view_win.h"
+#include "core/wave/load_notice.h"
 #include "core/wave/wave_format.h"
 #include "shell/workers/wave_win.h"
 

@@ -116,7 +116,7 @@ void CheckControls() {
         Check((ex & e.exStyle) == e.exStyle, id + " extended style");
         // The graph rectangle and the scroll bar keep no font of their own.
         if (e.id != 1000 && e.id != 1031)
-            Check(SendMessageA(c, WM_GETFONT, 0, 0) == reinterpret_cast<LRESULT>(tw::TheShell().main.font), id + " font");
+            Check(SendMessageA(c, WM_GETFONT, 0, 0) == reinterpret_cast<LRESULT>(tw::TheShell().main.font.get()), id + " font");
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "shell/app/shell_win.h"
 #include "core/cut/piece_writer.h"
+#include "core/wave/load_notice.h"
 #include "harness_win.h"
 #include "core/support/number_text.h"
 #include "platform/win/text_win.h"

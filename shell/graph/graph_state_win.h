@@ -1,0 +1,77 @@
+// What the graph keeps between messages: its controls, the picture, the cuts,
+// the scroll position, the menu's column and the pause runs. One GraphState is
+// owned by the shell's state and handed to AttachGraph; Graph() finds it.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "core/cut/cut_edit.h"
+#include "core/view/zoom_scroll.h"
+#include "shell/workers/window_report_win.h"
+
+namespace tw {
+
+// An off-screen picture of the graph: a memory DC with its bitmap selected,
+// both freed with it (moving hands them over).
+class GraphPicture {
+public:
+    GraphPicture() = default;
+    GraphPicture(HWND like, int width, int height, std::uint64_t sequence);
+    ~GraphPicture() { Free(); }
+    GraphPicture(GraphPicture&& other) noexcept { *this = static_cast<GraphPicture&&>(other); }
+    GraphPicture& operator=(GraphPicture&& other) noexcept;
+    GraphPicture(const GraphPicture&) = delete;
+    GraphPicture& operator=(const GraphPicture&) = delete;
+
+    HDC dc() const { return dc_; }
+    HBITMAP bitmap() const { return bitmap_; }
+    HGDIOBJ originalBitmap() const { return original_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    std::uint64_t sequence() const { return sequence_; }
+    void Free();
+
+private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ original_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    std::uint64_t sequence_ = 0;
+};
+
+constexpr int kNoPlayLine = -0x7FFFFFFF - 1;
+
+struct GraphState {
+    // What the main window attached: set once before any drawing.
+    HWND control = nullptr;
+    HWND scrollBar = nullptr;
+    WindowReport* report = nullptr;
+    WNDPROC staticProc = nullptr;  // the control's own painting, used before any picture
+    // The cuts the user has made on this window, with their undo.
+    CutBook cutBook;
+
+    std::mutex pictureMutex;  // guards picture, released and playColumn, and all drawing into the picture
+    GraphPicture picture;
+    bool released = false;   // set once the window goes: later drawings are discarded
+    int playColumn = kNoPlayLine;
+    std::mutex sequenceMutex;  // guards the two below
+    std::uint64_t nextSequence = 0;
+    // The recording most recently handed to a graph thread (never holding its
+    // samples in memory).
+    std::uint64_t latestRecording = 0;
+    std::atomic<int> graphsInFlight{0};
+
+    ScrollValues scroll;  // window's thread only
+    int menuColumn = 0;   // the graph column the menu was opened at
+    std::atomic<int> pauseJobs{0};  // started and not yet finished on the window's thread
+};
+
+void UseGraphState(GraphState& state);
+GraphState& Graph();
+
+}  // namespace tw
