@@ -82,7 +82,7 @@ int main() {
         FillAudio(bytes, c.dc, c.noise);
         WaveStats plain, fast, sse2;
         const double tPlain = BestSeconds([&] { return MeasureWavePlain(bytes.data(), kBytes); }, plain);
-        const double tFast = BestSeconds([&] { return MeasureWave(bytes.data(), kBytes); }, fast);
+        const double tFast = BestSeconds([&] { return MeasureEncodedWave(bytes.data(), SampleEncoding::Pcm16, kBytes / 2, kBytes); }, fast);
         const double tSse2 = BestSeconds(
             [&] {
                 WaveStats s;
@@ -113,7 +113,7 @@ int main() {
         wide[3 * k + 2] = bytes[2 * k + 1];
     }
     WaveStats wide16, wide24;
-    const double t16 = BestSeconds([&] { return MeasureWave(bytes.data(), 2 * samples24); }, wide16);
+    const double t16 = BestSeconds([&] { return MeasureEncodedWave(bytes.data(), SampleEncoding::Pcm16, samples24, 2 * samples24); }, wide16);
     const double t24 =
         BestSeconds([&] { return MeasureEncodedWave(wide.data(), SampleEncoding::Pcm24, samples24, 2 * samples24); }, wide24);
     std::printf("24-bit, %zu samples (1 GiB): %7.3f s %6.2f GB/s of 24-bit data (16-bit values alone: %.3f s)\n",

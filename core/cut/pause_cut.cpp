@@ -184,6 +184,42 @@ struct LaneFilter {
     }
 };
 
+// Where each lane's windows run: from (filters settling) .. start (kept) .. end.
+struct Stretches {
+    std::uint64_t from[kLanes];
+    std::uint64_t start[kLanes];
+    std::uint64_t end[kLanes];
+};
+
+// The band's three filters, shared by the lanes.
+struct BandFilters {
+    LaneFilter high, low, voice;
+};
+
+// One chunk of every lane's mixed values through the filters: each window's
+// power and voicing stored where its lane is inside its stretch.
+void FilterChunk(const std::vector<float>& mixed, std::size_t chunkWindows, std::size_t perWindow, std::uint64_t done,
+                 const Stretches& lanes, BandFilters& f, Band* band) {
+    for (std::size_t w = 0; w < chunkWindows; ++w) {
+        Lanes energySum = Lanes::Of(0), voicedSum = Lanes::Of(0);
+        for (std::size_t k = 0; k < perWindow; ++k) {
+            const Lanes y = f.low.Step(f.high.Step(Lanes::Load(&mixed[(w * perWindow + k) * kLanes])));
+            const Lanes v = f.voice.Step(y);
+            energySum = energySum + y * y;
+            voicedSum = voicedSum + v * v;
+        }
+        float energy[kLanes], voiced[kLanes];
+        energySum.Store(energy);
+        voicedSum.Store(voiced);
+        for (std::size_t i = 0; i < kLanes; ++i) {
+            const std::uint64_t at = lanes.from[i] + done + w;
+            if (at < lanes.start[i] || at >= lanes.end[i]) continue;
+            band->power[at] = energy[i] / static_cast<float>(perWindow);
+            band->voiced[at] = energy[i] > 0 ? std::min(1.0f, voiced[i] / energy[i]) : 0.0f;
+        }
+    }
+}
+
 // Windows [first, end) of the band, into `band`: the range is cut into
 // kLanes stretches, and each stretch's filters start a little before it, so
 // they have settled when it begins.
@@ -192,11 +228,11 @@ void BandRange(const PauseAudio& audio, const Geometry& g, std::uint64_t first, 
     const std::size_t perWindow = static_cast<std::size_t>(g.window / g.group);
     const std::uint64_t settle = static_cast<std::uint64_t>(kSettleMs / kPauseWindowMs);
     const std::uint64_t stretch = (end - first + kLanes - 1) / kLanes;
-    std::uint64_t from[kLanes];
-    std::uint64_t start[kLanes];
+    Stretches lanes;
     for (std::size_t i = 0; i < kLanes; ++i) {
-        start[i] = std::min(end, first + i * stretch);
-        from[i] = start[i] >= settle + first || i == 0 ? (start[i] >= settle ? start[i] - settle : 0) : first;
+        lanes.start[i] = std::min(end, first + i * stretch);
+        lanes.from[i] = lanes.start[i] >= settle + first || i == 0 ? (lanes.start[i] >= settle ? lanes.start[i] - settle : 0) : first;
+        lanes.end[i] = i + 1 < kLanes ? std::min(end, lanes.start[i] + stretch) : end;
     }
     constexpr std::size_t kChunkValues = 1 << 14;
     const std::size_t chunkWindows = std::max<std::size_t>(1, kChunkValues / (perWindow * groupValues));
@@ -207,18 +243,17 @@ void BandRange(const PauseAudio& audio, const Geometry& g, std::uint64_t first, 
 #else
     const bool direct = false;
 #endif
-    LaneFilter high(Biquad::Pass(true, kBandLowHz, g.bandRate));
-    LaneFilter low(Biquad::Pass(false, kBandHighHz, g.bandRate));
-    LaneFilter voice(Biquad::Pass(false, kVoicedHz, g.bandRate));
+    BandFilters filters{LaneFilter(Biquad::Pass(true, kBandLowHz, g.bandRate)),
+                        LaneFilter(Biquad::Pass(false, kBandHighHz, g.bandRate)),
+                        LaneFilter(Biquad::Pass(false, kVoicedHz, g.bandRate))};
     const float scale = 1.0f / static_cast<float>(groupValues);
-    const std::uint64_t longest = start[0] + stretch - from[0] + settle;
+    const std::uint64_t longest = lanes.start[0] + stretch - lanes.from[0] + settle;
     for (std::uint64_t done = 0; done < longest; done += chunkWindows) {
         // Each lane's next chunk; a lane past its stretch reads nothing and is ignored.
-        std::uint64_t laneEnd[kLanes];
         for (std::size_t i = 0; i < kLanes; ++i) {
-            laneEnd[i] = i + 1 < kLanes ? std::min(end, start[i] + stretch) : end;
-            const std::uint64_t w0 = from[i] + done;
-            const std::size_t n = w0 < laneEnd[i] ? static_cast<std::size_t>(std::min<std::uint64_t>(chunkWindows, laneEnd[i] - w0)) : 0;
+            const std::uint64_t w0 = lanes.from[i] + done;
+            const std::size_t n =
+                w0 < lanes.end[i] ? static_cast<std::size_t>(std::min<std::uint64_t>(chunkWindows, lanes.end[i] - w0)) : 0;
             for (std::size_t k = n * perWindow; k < chunkWindows * perWindow; ++k) mixed[k * kLanes + i] = 0;
             if (n == 0) continue;
             const std::uint64_t firstValue = w0 * g.window * audio.channels;
@@ -229,24 +264,7 @@ void BandRange(const PauseAudio& audio, const Geometry& g, std::uint64_t first, 
             }
             SumGroups(bytes, groupValues, n * perWindow, scale, mixed.data() + i);
         }
-        for (std::size_t w = 0; w < chunkWindows; ++w) {
-            Lanes energySum = Lanes::Of(0), voicedSum = Lanes::Of(0);
-            for (std::size_t k = 0; k < perWindow; ++k) {
-                const Lanes y = low.Step(high.Step(Lanes::Load(&mixed[(w * perWindow + k) * kLanes])));
-                const Lanes v = voice.Step(y);
-                energySum = energySum + y * y;
-                voicedSum = voicedSum + v * v;
-            }
-            float energy[kLanes], voiced[kLanes];
-            energySum.Store(energy);
-            voicedSum.Store(voiced);
-            for (std::size_t i = 0; i < kLanes; ++i) {
-                const std::uint64_t at = from[i] + done + w;
-                if (at < start[i] || at >= laneEnd[i]) continue;
-                band->power[at] = energy[i] / static_cast<float>(perWindow);
-                band->voiced[at] = energy[i] > 0 ? std::min(1.0f, voiced[i] / energy[i]) : 0.0f;
-            }
-        }
+        FilterChunk(mixed, chunkWindows, perWindow, done, lanes, filters, band);
     }
 }
 

@@ -67,6 +67,53 @@ ReadOutcome ReadPieces(std::uint8_t* block, std::uint64_t size, std::uint32_t ch
 //
 // Samples of another encoding are measured as their values on the 16-bit
 // scale: floor(size / ContainerBytes) of them, averaged over twice that.
+namespace read_measure_detail {
+
+// Reads on a second thread while this one measures what has landed; false
+// when no second thread is to be had (nothing has been read then).
+//
+// Plain atomics and a 1 ms sleep rather than a condition variable: under
+// Wine every blocking wait and wake is a round trip to the server, which on
+// a busy machine costs more than the pieces. Not shorter: MinGW rounds a
+// sleep below 1 ms down to a yield, and a yielding measurer takes the CPU the
+// reader needs.
+template <class Read, class Stop, class Measure>
+bool ReadAlongside(std::uint8_t* block, std::uint64_t size, std::uint32_t chunkBytes, std::uint32_t sampleBytes,
+                   Read& read, Stop& stop, Measure& measureTo, const std::uint64_t& measured, std::uint64_t& filled,
+                   ReadOutcome* outcome) {
+    std::atomic<std::uint64_t> landed{0};
+    std::atomic<bool> finished{false};
+    ReadOutcome result = ReadOutcome::Complete;  // published by `finished`
+    std::thread reader;
+    try {
+        reader = std::thread([&] {
+            result = ReadPieces(block, size, chunkBytes, read, stop,
+                                [&](std::uint64_t bytes) { landed.store(bytes, std::memory_order_release); }, filled);
+            finished.store(true, std::memory_order_release);
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    for (;;) {
+        // `finished` first: once it is seen, `landed` is final.
+        const bool last = finished.load(std::memory_order_acquire);
+        const std::uint64_t upTo = landed.load(std::memory_order_acquire);
+        if (last) {
+            if (result == ReadOutcome::Complete) measureTo(upTo);
+            break;
+        }
+        if (upTo / sampleBytes > measured)
+            measureTo(upTo);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    reader.join();
+    *outcome = result;
+    return true;
+}
+
+}  // namespace read_measure_detail
+
 template <class Read, class Stop>
 ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint64_t size, std::uint32_t chunkBytes, bool concurrent,
                                  Read&& read, Stop&& stop, SampleEncoding encoding = SampleEncoding::Pcm16) {
@@ -82,48 +129,9 @@ ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint64_t size, std::u
     };
 
     std::uint64_t filled = 0;
-    bool done = false;
-    if (concurrent) {
-        // Plain atomics and a 1 ms sleep rather than a condition variable:
-        // under Wine every blocking wait and wake is a round trip to the
-        // server, which on a busy machine costs more than the pieces. Not
-        // shorter: MinGW rounds a sleep below 1 ms down to a yield, and a
-        // yielding measurer takes the CPU the reader needs.
-        std::atomic<std::uint64_t> landed{0};
-        std::atomic<bool> finished{false};
-        ReadOutcome outcome = ReadOutcome::Complete;  // published by `finished`
-        std::thread reader;
-        try {
-            reader = std::thread([&] {
-                outcome = ReadPieces(block, size, chunkBytes, read, stop,
-                                     [&](std::uint64_t bytes) { landed.store(bytes, std::memory_order_release); },
-                                     filled);
-                finished.store(true, std::memory_order_release);
-            });
-        } catch (const std::system_error&) {
-            // No second thread to be had: read and measure on this one below
-            // (nothing has been read yet).
-        }
-        if (reader.joinable()) {
-            for (;;) {
-                // `finished` first: once it is seen, `landed` is final.
-                const bool last = finished.load(std::memory_order_acquire);
-                const std::uint64_t upTo = landed.load(std::memory_order_acquire);
-                if (last) {
-                    if (outcome == ReadOutcome::Complete) measureTo(upTo);
-                    break;
-                }
-                if (upTo / sampleBytes > measured)
-                    measureTo(upTo);
-                else
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            reader.join();
-            result.outcome = outcome;
-            done = true;
-        }
-    }
-    if (!done) result.outcome = ReadPieces(block, size, chunkBytes, read, stop, measureTo, filled);
+    const bool alongside = concurrent && read_measure_detail::ReadAlongside(block, size, chunkBytes, sampleBytes, read, stop,
+                                                                            measureTo, measured, filled, &result.outcome);
+    if (!alongside) result.outcome = ReadPieces(block, size, chunkBytes, read, stop, measureTo, filled);
 
     result.bytesRead = filled;
     if (result.outcome == ReadOutcome::Complete) {

@@ -126,68 +126,90 @@ bool RiffWaveAccepted(const WaveHeaderBytes& header) {
     return (TagIs(header.data(), "RIFF") || TagIs(header.data(), "RF64")) && TagIs(header.data() + 8, "WAVE");
 }
 
-LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& readAt, WaveLayout* layout) {
-    *layout = WaveLayout{};
-    const bool rf64 = TagIs(header.data(), "RF64");
+namespace {
+
+// What the chunk walk has met before the data.
+struct ChunkWalk {
+    bool rf64 = false;
     std::uint64_t ds64DataSize = 0;
     bool haveDs64 = false;
     std::uint8_t fmtBody[40] = {};
     std::uint64_t fmtAt = 0;
     std::uint32_t fmtSize = 0;
     bool haveFmt = false;
+};
+
+LayoutOutcome Unsupported(WaveLayout* layout, FormatProblem problem) {
+    layout->problem = problem;
+    return LayoutOutcome::Unsupported;
+}
+
+// The data chunk whose header is at pos, `size` the size that header gives.
+LayoutOutcome PlaceData(const ChunkWalk& walk, const WaveHeaderBytes& header, std::uint64_t pos, std::uint32_t size,
+                        WaveLayout* layout) {
+    if (!walk.haveFmt) return Unsupported(layout, FormatProblem::NoFmtChunk);
+    std::uint64_t dataSize = size;
+    if (walk.rf64 && size == 0xFFFFFFFFu) {
+        // The real size is in ds64; without one it is unknown.
+        if (!walk.haveDs64) return Unsupported(layout, FormatProblem::NoDs64);
+        dataSize = walk.ds64DataSize;
+    }
+    layout->dataOffset = pos + 8;
+    layout->dataSize = layout->claimedSize = dataSize;
+    layout->sampleCount = layout->dataSize / layout->sampleBytes();
+    const bool canonical = !walk.rf64 && walk.fmtAt == 12 && walk.fmtSize == 16 && pos == 36;
+    layout->pieceHeader = canonical ? header : CanonicalPieceHeader(walk.fmtBody, layout->formatTag);
+    return LayoutOutcome::Found;
+}
+
+// A chunk before the data: its fmt or ds64 fields read, any other skipped.
+// Found to walk on; NoDataChunk when the file ends inside it; else what the
+// whole walk comes to.
+LayoutOutcome ReadChunkBefore(ChunkWalk& walk, const std::uint8_t chunk[8], std::uint64_t pos, const ReadAtFn& readAt,
+                              WaveLayout* layout) {
+    const std::uint32_t size = ReadLe32(chunk + 4);
+    if (TagIs(chunk, "fmt ") && !walk.haveFmt) {
+        // A size past the end of the file still has its fields read: the
+        // walk after it then finds no data, as for any such chunk.
+        const std::int64_t n = readAt(pos + 8, walk.fmtBody, std::min<std::uint32_t>(size, sizeof walk.fmtBody));
+        if (n < 0) return LayoutOutcome::ReadError;
+        if (!ReadFmtChunk(walk.fmtBody, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, n)), layout))
+            return LayoutOutcome::Unsupported;
+        walk.haveFmt = true;
+        walk.fmtAt = pos;
+        walk.fmtSize = size;
+    } else if (walk.rf64 && TagIs(chunk, "ds64") && size >= 24 && !walk.haveDs64) {
+        std::uint8_t body[24];
+        const int got = ReadExactly(readAt, pos + 8, body, sizeof body);
+        if (got < 0) return LayoutOutcome::ReadError;
+        if (got == 0) return LayoutOutcome::NoDataChunk;
+        walk.ds64DataSize = ReadLe64(body + 8);  // after the RIFF size
+        walk.haveDs64 = true;
+    }
+    return LayoutOutcome::Found;
+}
+
+}  // namespace
+
+LayoutOutcome FindWaveLayout(const WaveHeaderBytes& header, const ReadAtFn& readAt, WaveLayout* layout) {
+    *layout = WaveLayout{};
+    ChunkWalk walk;
+    walk.rf64 = TagIs(header.data(), "RF64");
     // 64-bit positions: 12 + at most 2^32 + 9 per chunk, 2^16 chunks.
     std::uint64_t pos = 12;
     for (std::uint32_t walked = 0; walked < kMaxChunksWalked; ++walked) {
         std::uint8_t chunk[8];
-        int got = ReadExactly(readAt, pos, chunk, 8);
+        const int got = ReadExactly(readAt, pos, chunk, 8);
         if (got < 0) return LayoutOutcome::ReadError;
         if (got == 0) break;
         const std::uint32_t size = ReadLe32(chunk + 4);
-        if (TagIs(chunk, "data")) {
-            if (!haveFmt) {
-                layout->problem = FormatProblem::NoFmtChunk;
-                return LayoutOutcome::Unsupported;
-            }
-            std::uint64_t dataSize = size;
-            if (rf64 && size == 0xFFFFFFFFu) {
-                // The real size is in ds64; without one it is unknown.
-                if (!haveDs64) {
-                    layout->problem = FormatProblem::NoDs64;
-                    return LayoutOutcome::Unsupported;
-                }
-                dataSize = ds64DataSize;
-            }
-            layout->dataOffset = pos + 8;
-            layout->dataSize = layout->claimedSize = dataSize;
-            layout->sampleCount = layout->dataSize / layout->sampleBytes();
-            const bool canonical = !rf64 && fmtAt == 12 && fmtSize == 16 && pos == 36;
-            layout->pieceHeader = canonical ? header : CanonicalPieceHeader(fmtBody, layout->formatTag);
-            return LayoutOutcome::Found;
-        }
-        if (TagIs(chunk, "fmt ") && !haveFmt) {
-            // A size past the end of the file still has its fields read: the
-            // walk after it then finds no data, as for any such chunk.
-            const std::int64_t n = readAt(pos + 8, fmtBody, std::min<std::uint32_t>(size, sizeof fmtBody));
-            if (n < 0) return LayoutOutcome::ReadError;
-            if (!ReadFmtChunk(fmtBody, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, n)), layout))
-                return LayoutOutcome::Unsupported;
-            haveFmt = true;
-            fmtAt = pos;
-            fmtSize = size;
-        } else if (rf64 && TagIs(chunk, "ds64") && size >= 24 && !haveDs64) {
-            std::uint8_t body[24];
-            got = ReadExactly(readAt, pos + 8, body, sizeof body);
-            if (got < 0) return LayoutOutcome::ReadError;
-            if (got == 0) break;
-            ds64DataSize = ReadLe64(body + 8);  // after the RIFF size
-            haveDs64 = true;
-        }
+        if (TagIs(chunk, "data")) return PlaceData(walk, header, pos, size, layout);
+        const LayoutOutcome before = ReadChunkBefore(walk, chunk, pos, readAt, layout);
+        if (before == LayoutOutcome::NoDataChunk) break;
+        if (before != LayoutOutcome::Found) return before;
         pos += 8ull + size + (size & 1u);
     }
-    if (!haveFmt) {
-        layout->problem = FormatProblem::NoFmtChunk;
-        return LayoutOutcome::Unsupported;
-    }
+    if (!walk.haveFmt) return Unsupported(layout, FormatProblem::NoFmtChunk);
     return LayoutOutcome::NoDataChunk;
 }
 
