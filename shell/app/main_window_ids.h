@@ -61,6 +61,11 @@ enum MainControlId : int {
     kIdMenuDropNames = 1053,
     kIdMenuWriteLabels = 1054,
     kIdMenuReadLabels = 1055,
+    kIdMenuOpen = 1056,
+    kIdMenuSaveCuts = 1057,
+    kIdMenuExit = 1058,
+    // The time axis under the graph.
+    kIdTimeAxis = 1059,
 };
 
 constexpr int kMainWidth = 580;
