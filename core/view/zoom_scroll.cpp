@@ -33,10 +33,11 @@ ZoomResult ZoomInResult(std::int32_t graphWidth, std::int32_t clientWidth, const
     return r;
 }
 
-ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current) {
+ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current,
+                         std::int32_t startWidth) {
     ZoomResult r{true, 0, current};
     double narrower = graphWidth / 1.5;
-    if (narrower <= kGraphStartWidth) {
+    if (narrower <= startWidth) {
         r.width = clientWidth;
         r.scroll.max = clientWidth;
         r.scroll.page = static_cast<std::uint32_t>(clientWidth);
@@ -47,6 +48,16 @@ ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, cons
     }
     r.scroll.pos = 0;
     return r;
+}
+
+std::int32_t AnchoredScrollPos(std::int32_t oldWidth, std::int32_t newWidth, std::int32_t oldPos, std::int32_t anchor,
+                               std::int32_t visible) {
+    const std::int64_t upper = static_cast<std::int64_t>(newWidth) - visible;
+    if (oldWidth <= 0 || upper <= 0) return 0;
+    const double column = static_cast<double>(oldPos) + anchor;
+    const double pos = std::floor(column * newWidth / oldWidth + 0.5) - anchor;
+    if (pos <= 0) return 0;
+    return pos >= static_cast<double>(upper) ? Saturate(upper) : static_cast<std::int32_t>(pos);
 }
 
 ScrollResult ApplyScrollCode(int code, std::uint16_t thumb, std::int32_t graphWidth,

@@ -28,7 +28,16 @@ struct ZoomResult {
 
 // clientWidth = Wm.
 ZoomResult ZoomInResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current);
-ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current);
+// Zooming out stops at the client width once the graph would be no wider
+// than startWidth (the graph's width before any zoom at this window size).
+ZoomResult ZoomOutResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current,
+                         std::int32_t startWidth = kGraphStartWidth);
+
+// The scroll position after a zoom from oldWidth to newWidth that keeps the
+// graph column under `anchor` (pixels from the left of the part shown) where
+// it was, within 0 .. newWidth - visible so no strip is ever hidden.
+std::int32_t AnchoredScrollPos(std::int32_t oldWidth, std::int32_t newWidth, std::int32_t oldPos, std::int32_t anchor,
+                               std::int32_t visible);
 
 enum class ScrollAction {
     None,        // code not handled: nothing at all

@@ -64,12 +64,19 @@ enum MainControlId : int {
     kIdMenuOpen = 1056,
     kIdMenuSaveCuts = 1057,
     kIdMenuExit = 1058,
-    // The time axis under the graph.
+    // The time axis under the graph, and the recording's length.
     kIdTimeAxis = 1059,
+    kIdLengthLabel = 1060,
+    kIdLength = 1061,
 };
 
 constexpr int kMainWidth = 580;
-constexpr int kMainHeight = 500;
+// The window the control tables were laid out in: its outer size with a
+// fixed frame (tall enough for the numbers row that holds the average whole).
+constexpr int kMainHeight = 522;
+// Every control below the graph sits this much lower than its table says,
+// under the time axis.
+constexpr int kBelowGraphShift = 16;
 constexpr const char* kVersionText = "0.20";
 constexpr const char* kTitlePrefix = "Tarnwick Ver.";
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "shell/app/shell_win.h"
 #include "core/cut/pause_cut.h"
 #include "core/support/number_text.h"
+#include "core/view/time_axis.h"
+#include "platform/win/text_win.h"
 #include "shell/graph/view_win.h"
 #include "shell/workers/play_win.h"
 #include "shell/workers/wave_win.h"
@@ -22,7 +25,7 @@ namespace {
 const ChildControl kControls[] = {
     {kIdGraph, "STATIC", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
     {kIdCuttingMode, "BUTTON", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
-    {kIdFileGroup, "BUTTON", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
+    {kIdFileGroup, "BUTTON", "WAVファイル情報", 5, 349, 565, 122, BS_GROUPBOX, 0},
     {kIdPath, "EDIT", "", 206, 370, 355, 18, ES_READONLY | ES_AUTOHSCROLL, WS_EX_STATICEDGE},
     {kIdChannelsLabel, "STATIC", "チャンネル数：", 15, 399, 77, 12, SS_LEFT, 0},
     {kIdChannels, "STATIC", "", 91, 399, 57, 14, SS_LEFT, WS_EX_STATICEDGE},
@@ -31,10 +34,10 @@ const ChildControl kControls[] = {
     {kIdBitsLabel, "STATIC", "サンプリングビット：", 377, 399, 104, 12, SS_LEFT, 0},
     {kIdBits, "STATIC", "", 475, 399, 65, 14, SS_LEFT, WS_EX_STATICEDGE},
     {kIdPeakLabel, "STATIC", "ピーク（最大音量）：", 15, 424, 103, 12, SS_LEFT, 0},
-    {kIdPeak, "STATIC", "", 117, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdPeak, "STATIC", "", 117, 424, 50, 14, SS_LEFT, WS_EX_STATICEDGE},
     {kIdPathLabel, "STATIC", "ドラッグアンドドロップされたファイル：", 15, 373, 189, 12, SS_LEFT, 0},
-    {kIdNadirLabel, "STATIC", "ネイダー（最小音量）：", 166, 424, 115, 12, SS_LEFT, 0},
-    {kIdNadir, "STATIC", "", 280, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdNadirLabel, "STATIC", "ネイダー（最小音量）：", 175, 424, 115, 12, SS_LEFT, 0},
+    {kIdNadir, "STATIC", "", 289, 424, 50, 14, SS_LEFT, WS_EX_STATICEDGE},
     {kIdThresholdLabel, "STATIC", "無音とみなす音量のしきい値：", 9, 298, 157, 12, SS_LEFT, 0},
     {kIdThreshold, "EDIT", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdAutoCutGroup, "BUTTON", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
@@ -43,12 +46,12 @@ const ChildControl kControls[] = {
     {kIdDigitsLabel, "STATIC", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
     {kIdDigits, "EDIT", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdPrefixLabel, "STATIC", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
-    {kIdSmallestPositiveLabel, "STATIC", "非負最小：", 333, 424, 58, 12, SS_LEFT, 0},
-    {kIdSmallestPositive, "STATIC", "", 390, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdSmallestPositiveLabel, "STATIC", "非負最小：", 349, 424, 58, 12, SS_LEFT, 0},
+    {kIdSmallestPositive, "STATIC", "", 406, 424, 50, 14, SS_LEFT, WS_EX_STATICEDGE},
     {kIdProgress, "msctls_progress32", "", 197, 259, 370, 21, PBS_SMOOTH, WS_EX_STATICEDGE},
     {kIdStatus, "STATIC", "", 5, 259, 190, 21, SS_CENTER, WS_EX_STATICEDGE},
-    {kIdAverageLabel, "STATIC", "平均値：", 439, 424, 45, 12, SS_LEFT, 0},
-    {kIdAverage, "STATIC", "", 485, 424, 75, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {kIdAverageLabel, "STATIC", "平均値：", 15, 447, 45, 12, SS_LEFT, 0},
+    {kIdAverage, "STATIC", "", 61, 447, 170, 14, SS_LEFT, WS_EX_STATICEDGE},
     {kIdAutoCut, "BUTTON", "オートカッティングを実行", 51, 317, 146, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
     {kIdSave, "BUTTON", "カットを保存", 253, 218, 155, 35, BS_PUSHBUTTON, WS_EX_STATICEDGE},
     {kIdScrollBar, "SCROLLBAR", "", 4, 168, 565, 17, SBS_HORZ, 0},
@@ -79,6 +82,11 @@ const ChildControl kRuleControls[] = {
     {kIdMarginLabel, "STATIC", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
     {kIdMargin, "EDIT", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdNamesFile, "STATIC", "", 416, 322, 148, 12, SS_LEFT | SS_ENDELLIPSIS, 0},
+    // The recording's length, beside the average.
+    {kIdLengthLabel, "STATIC", "長さ：", 245, 447, 35, 12, SS_LEFT, 0},
+    {kIdLength, "STATIC", "", 280, 447, 110, 14, SS_LEFT, WS_EX_STATICEDGE},
+    // Under the graph and as wide; placed by the graph.
+    {kIdTimeAxis, "STATIC", "", 3, 166, 570, kTimeAxisHeight, SS_OWNERDRAW, 0},
 };
 
 bool Checked(HWND window, int id) { return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -90,9 +98,68 @@ void NothingFoundText(MainWindow& window, double threshold) {
     window.Status("しきい値 " + FormatNumber(threshold) + " ではカットする場所が見つかりませんでした");
 }
 
+std::string CutsPlacedText(std::size_t placed) { return "カット " + FormatNumber(static_cast<double>(placed)) + " 個"; }
+
 }  // namespace
 
 MainWindow::MainWindow() : quietThreshold(std::nan("")) {}
+
+namespace {
+
+// The client area the tables were laid out in: what the fixed-frame window
+// of kMainWidth x kMainHeight had inside, with room for the time axis.
+SIZE LayoutClient() {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, TRUE, MainWindow::kExStyle);
+    return {kMainWidth - (frame.right - frame.left), kMainHeight - (frame.bottom - frame.top) + kBelowGraphShift};
+}
+
+}  // namespace
+
+SIZE MainWindow::OpeningSize() {
+    const SIZE client = LayoutClient();
+    RECT outer{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&outer, kStyle, TRUE, kExStyle);
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+// Taken once the controls are made; every control below the graph moves
+// down under the axis.
+void MainWindow::RecordLayout() {
+    layoutClient_ = LayoutClient();
+    for (HWND c = GetWindow(handle, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const int id = GetDlgCtrlID(c);
+        if (id == kIdGraph || id == kIdTimeAxis) continue;
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, handle, reinterpret_cast<POINT*>(&r), 2);
+        OffsetRect(&r, 0, kBelowGraphShift);
+        layout_.push_back({c, r});
+    }
+}
+
+// The graph takes what the window gains; everything else keeps its size and
+// its place relative to the bottom (the scroll bar grows with the graph).
+void MainWindow::OnSize(int width, int height) {
+    if (layout_.empty() || width <= 0 || height <= 0) return;  // minimised, or not made yet
+    const int dw = std::max(0, width - static_cast<int>(layoutClient_.cx));
+    const int dh = std::max(0, height - static_cast<int>(layoutClient_.cy));
+    HDWP moves = BeginDeferWindowPos(static_cast<int>(layout_.size()));
+    for (const auto& [control, r] : layout_) {
+        const int grow = GetDlgCtrlID(control) == kIdScrollBar ? dw : 0;
+        if (moves)
+            moves = DeferWindowPos(moves, control, nullptr, r.left, r.top + dh, r.right - r.left + grow, r.bottom - r.top,
+                                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (moves) EndDeferWindowPos(moves);
+    FitGraphToWindow(kGraphStartWidth + dw, kGraphHeight + dh);
+    InvalidateRect(handle, nullptr, TRUE);
+}
+
+void MainWindow::OnMinMaxInfo(MINMAXINFO* info) {
+    const SIZE smallest = OpeningSize();
+    info->ptMinTrackSize = {smallest.cx, smallest.cy};
+}
 
 MainWindow* MainWindow::From(HWND window) {
     return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -156,12 +223,14 @@ void MainWindow::ShowNumbers(const std::string& path, const WaveLayout& layout, 
     SetText(kIdNadir, FormatNumber(stats.nadir));
     SetText(kIdSmallestPositive, FormatNumber(stats.smallestPositive));
     SetText(kIdAverage, FormatNumber(stats.average));
+    const double perSecond = static_cast<double>(layout.channels) * layout.sampleRate;
+    SetText(kIdLength, perSecond > 0 ? AnsiFromUtf8(TimeText(static_cast<double>(layout.sampleCount) / perSecond)) : "");
 }
 
 void MainWindow::NoFile() {
     OnWindowThread([this] {
         static const int kShown[] = {kIdPath, kIdChannels, kIdSampleRate, kIdBits,
-                                     kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage};
+                                     kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage, kIdLength};
         for (int id : kShown) SetText(id, "");
         SetText(kIdStatus, "");
         ClearGraphView();
@@ -219,6 +288,11 @@ void MainWindow::OnCreate() {
     for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
+    Graph().axis = GetDlgItem(handle, kIdTimeAxis);
+    RecordLayout();
+    RECT client{};
+    GetClientRect(handle, &client);
+    OnSize(client.right, client.bottom);
     CenterWindowOnScreen(handle, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
     SetWindowTextA(handle, title.c_str());
@@ -235,7 +309,12 @@ void MainWindow::OnAutoCut() {
         return;
     }
     if (!Checked(handle, kIdPauseMode)) {
-        if (RunAutoCutting(threshold) == 0 && CurrentWave()) NothingFoundText(*this, ReadThresholdText(threshold).value);
+        const std::size_t placed = RunAutoCutting(threshold);
+        if (!CurrentWave()) return;
+        if (placed == 0)
+            NothingFoundText(*this, ReadThresholdText(threshold).value);
+        else
+            Status(CutsPlacedText(placed));
         return;
     }
     // Anything that is not a positive length is the default, written back
@@ -254,7 +333,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
     quietThreshold = estimated ? std::nan("") : threshold;
     const std::string used = FormatNumber(threshold);
     if (!estimated) {
-        if (found == 0) NothingFoundText(*this, threshold); else Status("しきい値: " + used);
+        if (found == 0) NothingFoundText(*this, threshold); else Status("しきい値: " + used + "、" + CutsPlacedText(found));
         return;
     }
     // An empty threshold box shows the estimate the cuts were found at.
@@ -262,7 +341,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
         SetText(kIdThreshold, used);
         estimatedThreshold = used;
     }
-    if (found == 0) NothingFoundText(*this, threshold); else Status("推定しきい値: " + used);
+    if (found == 0) NothingFoundText(*this, threshold); else Status("推定しきい値: " + used + "、" + CutsPlacedText(found));
 }
 
 void MainWindow::OnSave() {
@@ -337,6 +416,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             HandleGraphScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return 0;
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED) OnSize(LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_GETMINMAXINFO: OnMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
+        case WM_TIMER:
+            if (wParam == kGraphRedrawTimer) RedrawAfterResize();
+            return 0;
+        case WM_DRAWITEM:
+            if (wParam == kIdTimeAxis) PaintTimeAxis(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
         case WM_CONTEXTMENU: OnContextMenu(reinterpret_cast<HWND>(wParam), lParam); return 0;
         case kMsgRunTasks: RunTasks(); return 0;
         case kMsgPauseCutsReady: OnPauseCutsReady(lParam); return 0;

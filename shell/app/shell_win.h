@@ -64,6 +64,12 @@ public:
 
     MainWindow();
 
+    // The main window's styles; the size it opens at (the smallest it may
+    // take): its controls' tables laid out whole, with the time axis.
+    static constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+    static constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
+    static SIZE OpeningSize();
+
     static MainWindow* From(HWND window);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -116,6 +122,14 @@ private:
     void OnContextMenu(HWND from, LPARAM point);
     void OnDrop(HDROP drop);
     void OnDestroy();
+    void RecordLayout();
+    void OnSize(int width, int height);
+    void OnMinMaxInfo(MINMAXINFO* info);
+
+    // Each control but the graph and its axis, where its table puts it; the
+    // client size those places are for. Window's thread only.
+    std::vector<std::pair<HWND, RECT>> layout_;
+    SIZE layoutClient_{};
 };
 
 // The process's windows and what they share: made at start-up, let go when

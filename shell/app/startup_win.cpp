@@ -112,8 +112,9 @@ void StartUpShell(bool showAdvertisement) {
 
     HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(101));
     RegisterShellClass("NORMAL0", MainClassProc, icon, icon);
-    CreateWindowExA(WS_EX_ACCEPTFILES, "NORMAL0", "Tarnwick", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                    CW_USEDEFAULT, CW_USEDEFAULT, kMainWidth, kMainHeight, nullptr, nullptr, instance, &main);
+    const SIZE size = MainWindow::OpeningSize();
+    CreateWindowExA(MainWindow::kExStyle, "NORMAL0", "Tarnwick", WS_VISIBLE | MainWindow::kStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, &main);
 }
 
 int RunMessageLoop() {

@@ -45,6 +45,8 @@ private:
 };
 
 constexpr int kNoPlayLine = -0x7FFFFFFF - 1;
+// The graph's height in the window as it opens.
+constexpr int kGraphHeight = 165;
 
 struct GraphState {
     // What the main window attached: set once before any drawing.
@@ -66,7 +68,14 @@ struct GraphState {
     std::uint64_t latestRecording = 0;
     std::atomic<int> graphsInFlight{0};
 
-    ScrollValues scroll;  // window's thread only
+    // The time axis under the graph, moved and sized with it.
+    HWND axis = nullptr;
+    // The graph's width when not zoomed and its height: the window's size
+    // less the controls around it. Window's thread only, like the rest below.
+    int startWidth = kGraphStartWidth;
+    int height = kGraphHeight;
+    POINT pointer{-1, -1};  // where the pointer was last seen over the graph
+    ScrollValues scroll;
     int menuColumn = 0;   // the graph column the menu was opened at
     std::atomic<int> pauseJobs{0};  // started and not yet finished on the window's thread
 };

@@ -91,6 +91,7 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         EndPaint(window, &ps);
         return 0;
     }
+    if (message == WM_MOUSEMOVE) ShowPointerAt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
     return CallWindowProcA(Graph().staticProc, window, message, wParam, lParam);
 }
 
@@ -98,6 +99,7 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 void Invalidate(int x = -1) {
     RECT column{x, 0, x + 1, GraphControlSize().cy};
     InvalidateRect(GraphControl(), x < 0 ? nullptr : &column, FALSE);
+    if (x < 0 && Graph().axis) InvalidateRect(Graph().axis, nullptr, TRUE);  // its times are the recording's
 }
 
 void DrawCutListLocked(HDC dc, int width, int height, std::uint64_t dataSize) {

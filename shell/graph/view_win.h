@@ -75,9 +75,23 @@ void ClearGraphView();
 // Frees the memory DC and bitmap; later drawings are discarded.
 void ReleaseGraphView();
 
-void ZoomIn();
-void ZoomOut();
+// A zoom step; the column under the pointer stays in place when atPointer
+// (the wheel, a key) and the pointer is over the graph, else the left edge.
+void ZoomIn(bool atPointer = false);
+void ZoomOut(bool atPointer = false);
 void HandleGraphScroll(int code, int thumb, HWND scrollBar);
+// After the window's size changed: the graph's width when not zoomed and
+// its height. A zoomed graph keeps its width while it is wider; the new
+// drawing comes once the size has settled (kGraphRedrawTimer on the main
+// window, then RedrawAfterResize).
+constexpr UINT_PTR kGraphRedrawTimer = 7;
+constexpr int kTimeAxisHeight = 14;
+void FitGraphToWindow(int startWidth, int height);
+void RedrawAfterResize();
+// The time axis (an owner-drawn strip under the graph) painted, and the
+// time and value under the pointer shown when it moved over the graph.
+void PaintTimeAxis(const DRAWITEMSTRUCT& item);
+void ShowPointerAt(int x, int y);
 void InitScrollState();
 
 // Cuts at silences below the threshold box's text; how many it placed.

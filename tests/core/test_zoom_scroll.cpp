@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/view/time_axis.h"
 #include "core/view/window_place.h"
 #include "core/view/zoom_scroll.h"
 
@@ -14,6 +15,31 @@ constexpr std::int32_t kWm = 574;  // client width of the 580-pixel main window
 ScrollValues Initial() { return ScrollValues{0, 570, 570, 0}; }
 
 }  // namespace
+
+TEST_CASE("zoom keeps the column under the anchor and never scrolls past either end") {
+    struct Row {
+        const char* what;
+        std::int32_t oldWidth, newWidth, oldPos, anchor, visible, pos;
+    };
+    const Row rows[] = {
+        {"in from the start, anchored left", 570, 855, 0, 0, 574, 0},
+        {"in, anchored left, keeps the left column", 861, 1291, 50, 0, 574, 75},
+        {"in around the pointer", 861, 1291, 50, 200, 574, 175},  // column 250 -> 375
+        {"out after scrolling right comes back to 0", 1291, 574, 400, 0, 574, 0},
+        {"out narrower than the window", 861, 570, 100, 300, 574, 0},
+        {"in at the right end stays inside", 861, 1291, 287, 574, 574, 717},
+        {"out at the right end stays inside", 1291, 860, 717, 574, 574, 286},
+        {"a negative result is 0", 1291, 860, 0, 500, 574, 0},
+        {"no old width", 0, 860, 10, 10, 574, 0},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        const std::int32_t pos = AnchoredScrollPos(r.oldWidth, r.newWidth, r.oldPos, r.anchor, r.visible);
+        CHECK(pos == r.pos);
+        CHECK(pos >= 0);
+        CHECK(pos <= (r.newWidth > r.visible ? r.newWidth - r.visible : 0));
+    }
+}
 
 TEST_CASE("zoom scroll: widths and scroll records of + and -") {
     struct Row {
@@ -202,5 +228,51 @@ TEST_CASE("zoom scroll: centring a window over its owner") {
     for (const Row& r : rows) {
         CAPTURE(r.what);
         CHECK(CenterOnOwnerCoord(r.refLo, r.refHi, r.lo, r.hi) == r.out);
+    }
+}
+
+TEST_CASE("time axis: ticks a reader counts in, labels as fine as their step") {
+    struct Row {
+        const char* what;
+        double total;
+        std::int32_t width, from, to;
+        std::size_t count;
+        std::int32_t firstColumn;
+        const char* firstLabel;
+        const char* lastLabel;
+    };
+    const Row rows[] = {
+        {"a minute at 570 columns: every 10 s", 60, 570, 0, 570, 6, 0, "0", "50"},
+        {"two hours: every 15 min", 7200, 570, 0, 570, 8, 0, "0", "1:45:00"},
+        {"a second, zoomed wide: hundredths", 1, 2000, 0, 2000, 20, 0, "0.00", "0.95"},
+        {"only the part painted", 60, 570, 100, 200, 1, 190, "20", "20"},
+        {"a painted part between ticks", 60, 570, 100, 180, 0, 0, "", ""},
+        {"five minutes: m:ss", 300, 570, 0, 570, 5, 0, "0", "4:00"},
+        {"nothing to show", 0, 570, 0, 570, 0, 0, "", ""},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        const std::vector<AxisTick> ticks = AxisTicks(r.total, r.width, r.from, r.to, 60);
+        REQUIRE(ticks.size() == r.count);
+        if (ticks.empty()) continue;
+        const double step = AxisStep(r.total / r.width, 60);
+        CHECK(ticks.front().column == r.firstColumn);
+        CHECK(AxisLabel(ticks.front().seconds, step) == r.firstLabel);
+        CHECK(AxisLabel(ticks.back().seconds, step) == r.lastLabel);
+        for (std::size_t i = 1; i < ticks.size(); ++i) CHECK(ticks[i].column - ticks[i - 1].column >= 60);
+    }
+}
+
+TEST_CASE("time texts: seconds under a minute, then the clock") {
+    const struct {
+        double seconds;
+        const char* text;
+    } rows[] = {
+        {0, u8"0.000 秒"}, {12.3456, u8"12.346 秒"}, {59.9994, u8"59.999 秒"}, {59.9996, "1:00.000"},
+        {62.5, "1:02.500"}, {3723.456, "1:02:03.456"}, {-1, u8"0.000 秒"},
+    };
+    for (const auto& r : rows) {
+        CAPTURE(r.seconds);
+        CHECK(TimeText(r.seconds) == r.text);
     }
 }

@@ -27,10 +27,13 @@ struct ExpectedControl {
     DWORD exStyle;
 };
 
+// Every control but the graph sits this much lower than the table says.
+constexpr int kBelowGraph = 16;
+
 const ExpectedControl kExpected[] = {
     {1000, "Static", "", 3, 0, 570, 165, SS_BLACKRECT | SS_NOTIFY, 0},
     {1001, "Button", "カッティングモード", 410, 218, 155, 35, BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER, WS_EX_STATICEDGE},
-    {1002, "Button", "WAVファイル情報", 5, 349, 565, 100, BS_GROUPBOX, 0},
+    {1002, "Button", "WAVファイル情報", 5, 349, 565, 122, BS_GROUPBOX, 0},
     {1003, "Edit", "", 206, 370, 355, 18, ES_READONLY | ES_AUTOHSCROLL, WS_EX_STATICEDGE},
     {1004, "Static", "チャンネル数：", 15, 399, 77, 12, SS_LEFT, 0},
     {1005, "Static", "", 91, 399, 57, 14, SS_LEFT, WS_EX_STATICEDGE},
@@ -39,10 +42,10 @@ const ExpectedControl kExpected[] = {
     {1008, "Static", "サンプリングビット：", 377, 399, 104, 12, SS_LEFT, 0},
     {1009, "Static", "", 475, 399, 65, 14, SS_LEFT, WS_EX_STATICEDGE},
     {1010, "Static", "ピーク（最大音量）：", 15, 424, 103, 12, SS_LEFT, 0},
-    {1011, "Static", "", 117, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1011, "Static", "", 117, 424, 50, 14, SS_LEFT, WS_EX_STATICEDGE},
     {1012, "Static", "ドラッグアンドドロップされたファイル：", 15, 373, 189, 12, SS_LEFT, 0},
-    {1013, "Static", "ネイダー（最小音量）：", 166, 424, 115, 12, SS_LEFT, 0},
-    {1014, "Static", "", 280, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1013, "Static", "ネイダー（最小音量）：", 175, 424, 115, 12, SS_LEFT, 0},
+    {1014, "Static", "", 289, 424, 50, 14, SS_LEFT, WS_EX_STATICEDGE},
     {1015, "Static", "無音とみなす音量のしきい値：", 9, 298, 157, 12, SS_LEFT, 0},
     {1016, "Edit", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1017, "Button", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
@@ -51,12 +54,12 @@ const ExpectedControl kExpected[] = {
     {1020, "Static", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
     {1021, "Edit", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1022, "Static", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
-    {1023, "Static", "非負最小：", 333, 424, 58, 12, SS_LEFT, 0},
-    {1024, "Static", "", 390, 424, 40, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1023, "Static", "非負最小：", 349, 424, 58, 12, SS_LEFT, 0},
+    {1024, "Static", "", 406, 424, 50, 14, SS_LEFT, WS_EX_STATICEDGE},
     {1025, "msctls_progress32", "", 197, 259, 370, 21, PBS_SMOOTH, WS_EX_STATICEDGE},
     {1026, "Static", "", 5, 259, 190, 21, SS_CENTER, WS_EX_STATICEDGE},
-    {1027, "Static", "平均値：", 439, 424, 45, 12, SS_LEFT, 0},
-    {1028, "Static", "", 485, 424, 75, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1027, "Static", "平均値：", 15, 447, 45, 12, SS_LEFT, 0},
+    {1028, "Static", "", 61, 447, 170, 14, SS_LEFT, WS_EX_STATICEDGE},
     {1029, "Button", "オートカッティングを実行", 51, 317, 146, 25, BS_PUSHBUTTON, WS_EX_STATICEDGE},
     {1030, "Button", "カットを保存", 253, 218, 155, 35, BS_PUSHBUTTON, WS_EX_STATICEDGE},
     {1031, "ScrollBar", "", 4, 168, 565, 17, SBS_HORZ, 0},
@@ -78,14 +81,19 @@ const ExpectedControl kExpected[] = {
     {1049, "Static", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
     {1050, "Edit", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1051, "Static", "", 416, 322, 148, 12, SS_LEFT, 0},
+    // The recording's length and the time axis (under the graph, as wide).
+    {1060, "Static", "長さ：", 245, 447, 35, 12, SS_LEFT, 0},
+    {1061, "Static", "", 280, 447, 110, 14, SS_LEFT, WS_EX_STATICEDGE},
+    {1059, "Static", "", 3, 166 - kBelowGraph, 570, 14, SS_OWNERDRAW, 0},
 };
 
 void CheckControls() {
     HWND main = tw::TheShell().main.handle;
     int count = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
-    CheckEq(count, 48, "the 36 child controls, the 3 of pause cutting and the 9 of the piece rules");
-    for (int a = 1040; a <= 1051; ++a) {
+    CheckEq(count, 51, "the 36 child controls, the 3 of pause cutting, the 9 of the piece rules, the length's 2 and the axis");
+    for (int a = 1040; a <= 1061; ++a) {
+        if (!GetDlgItem(main, a)) continue;  // ids of menu commands
         RECT ra, rb, both;
         GetWindowRect(GetDlgItem(main, a), &ra);
         for (int b = 1000; b < a; ++b) {
@@ -106,7 +114,8 @@ void CheckControls() {
         RECT r;
         GetWindowRect(c, &r);
         MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        Check(r.left == e.x && r.top == e.y && r.right - r.left == e.w && r.bottom - r.top == e.h,
+        const int y = e.y + (e.id == 1000 ? 0 : kBelowGraph);
+        Check(r.left == e.x && r.top == y && r.right - r.left == e.w && r.bottom - r.top == e.h,
               id + " rectangle " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
                   std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
         DWORD style = static_cast<DWORD>(GetWindowLongA(c, GWL_STYLE));
@@ -120,6 +129,31 @@ void CheckControls() {
     }
 }
 
+// Every number box shows its longest value whole, in its own font.
+void CheckNumbersFit() {
+    const struct {
+        int id;
+        double longest;
+    } rows[] = {
+        {1005, 65535}, {1007, 4294967295.0}, {1009, 65535}, {1011, -32768}, {1014, -32768}, {1024, 32767},
+        {1028, -0.000123456789012345}, {1028, -1.23456789012345e-05}, {1028, -32767.9999999999},
+    };
+    for (const auto& r : rows) {
+        HWND box = Control(r.id);
+        const std::string text = tw::FormatNumber(r.longest);
+        HDC dc = GetDC(box);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(box, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(box, dc);
+        RECT client{};
+        GetClientRect(box, &client);
+        Check(extent.cx <= client.right, "control " + std::to_string(r.id) + " holds \"" + text + "\" (" +
+                                             std::to_string(extent.cx) + " of " + std::to_string(client.right) + " px)");
+    }
+}
+
 void CheckWindowAndMenu() {
     HWND main = tw::TheShell().main.handle;
     char title[256] = {0};
@@ -130,13 +164,18 @@ void CheckWindowAndMenu() {
     CheckEq(std::string(cls), std::string("NORMAL0"), "main class");
     RECT r;
     GetWindowRect(main, &r);
-    CheckEq(r.right - r.left, 580, "outer width");
-    CheckEq(r.bottom - r.top, 500, "outer height");
+    RECT client;
+    GetClientRect(main, &client);
+    // The inside of the fixed 580 x 522 window it once was, with the time axis.
+    CheckEq(static_cast<int>(client.right), 574, "client width");
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, TRUE, WS_EX_ACCEPTFILES);
+    CheckEq(static_cast<int>(client.bottom), 522 - (frame.bottom - frame.top) + 16, "client height");
     // Centred on the 1366 x 768 screen with single-precision halves.
-    CheckEq(static_cast<int>(r.left), 393, "centred x");
-    CheckEq(static_cast<int>(r.top), 134, "centred y");
+    CheckEq(static_cast<int>(r.left), static_cast<int>((1366.0f - (r.right - r.left)) / 2), "centred x");
+    CheckEq(static_cast<int>(r.top), static_cast<int>((768.0f - (r.bottom - r.top)) / 2), "centred y");
     LONG style = GetWindowLongA(main, GWL_STYLE);
-    Check((style & WS_THICKFRAME) == 0 && (style & WS_MAXIMIZEBOX) == 0, "no sizing border, no maximise box");
+    Check((style & WS_THICKFRAME) != 0 && (style & WS_MAXIMIZEBOX) != 0, "sizing border and maximise box");
     Check((style & WS_MINIMIZEBOX) != 0 && (style & WS_SYSMENU) != 0, "minimise box and system menu");
     Check((GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "accepts dropped files");
 
@@ -514,6 +553,7 @@ int main() {
     OpenMainWindow();
     CheckWindowAndMenu();
     CheckControls();
+    CheckNumbersFit();
     // TW_SHOT=/abs/path.png: a screenshot of the window as it opens, to see its layout.
     if (const char* shot = std::getenv("TW_SHOT")) {
         Pump(500);

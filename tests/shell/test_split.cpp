@@ -264,7 +264,8 @@ int main() {
     OpenMainWindow();
     // Rows by growing zoom: zooming out does not come back to the first width.
     // pauseMs > 0: cut in the pauses (an empty threshold is estimated).
-    struct Row { const char* fixture; const char* threshold; int zooms; int width; int pauseMs; size_t fewest = 5; };
+    // grow > 0: zoomed out, then the window made that much wider first.
+    struct Row { const char* fixture; const char* threshold; int zooms; int width; int pauseMs; size_t fewest = 5; int grow = 0; };
     const Row rows[] = {
         {"speech.wav", "300", 0, 570, 0},
         {"lecture.wav", "", 0, 570, 400},
@@ -276,6 +277,8 @@ int main() {
         {"streamed.wav", "100", 3, 1923, 0, 1},
         {"cutshort.wav", "100", 3, 1923, 0, 1},
         {"unclosed.wav", "100", 3, 1923, 0, 1},
+        // A grown window cuts as -w gives the graph's new width.
+        {"speech.wav", "300", 3, 970, 0, 5, 400},
     };
     std::remove("manifest.txt");
     int zooms = 0;
@@ -290,6 +293,16 @@ int main() {
         for (; zooms < r.zooms; ++zooms) {
             SendMessageA(Control(1032), BM_CLICK, 0, 0);
             WaitIdle();
+        }
+        if (r.grow > 0) {
+            while (GraphWidth() > 574) SendMessageA(Control(1033), BM_CLICK, 0, 0);
+            HWND main = tw::TheShell().main.handle;
+            RECT outer;
+            GetWindowRect(main, &outer);
+            SetWindowPos(main, nullptr, 0, 0, outer.right - outer.left + r.grow, outer.bottom - outer.top,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            Pump(300);
+            Check(WaitIdle(), what + ": redrawn after the resize");
         }
         CheckEq(GraphWidth(), r.width, what + ": graph width");
         SetDlgItemTextA(tw::TheShell().main.handle, 1016, r.threshold);

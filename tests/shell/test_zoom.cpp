@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,7 @@ std::string RectText(const RECT& r) {
 
 // The record as the bar keeps it: the bar itself limits the page to the
 // range and the position to what the page leaves.
-void CheckBar(int max, unsigned page, const std::string& what) {
+void CheckBar(int max, unsigned page, const std::string& what, int pos = 0) {
     SCROLLINFO si = BarInfo();
     if (max < 0) max = 0;  // the bar keeps a maximum below its minimum as the minimum
     unsigned range = static_cast<unsigned>(max + 1);
@@ -61,7 +63,7 @@ void CheckBar(int max, unsigned page, const std::string& what) {
     CheckEq(si.nMin, 0, what + ": bar minimum");
     CheckEq(si.nMax, max, what + ": bar maximum");
     CheckEq(si.nPage, keptPage, what + ": bar page");
-    CheckEq(si.nPos, 0, what + ": bar position");
+    CheckEq(si.nPos, pos, what + ": bar position");
 }
 
 void CheckGraphRect(int x, int width, const std::string& what) {
@@ -200,22 +202,23 @@ void CheckScrolling(const Loaded& l) {
     CheckEq(static_cast<int>(GraphRect().left), -50, "WM_HSCROLL from elsewhere moves nothing");
     CheckEq(BarInfo().nPos, 50, "WM_HSCROLL from elsewhere leaves the bar");
 
-    // Zooming does not move the control: it keeps its scrolled place while
-    // the bar starts again at 0.
+    // A button's zoom keeps the left column shown where it was (50 of 861
+    // is 75 of 1291), and the bar follows.
     Click(1032);
-    CheckGraphRect(-50, 1291, "+ after scrolling");
-    CheckBar(1291 - 574, 7, "+ after scrolling");
+    CheckGraphRect(-75, 1291, "+ after scrolling");
+    CheckBar(1291 - 574, 7, "+ after scrolling", 75);
     CheckDrawnAt(l, 644, "+ after scrolling");
     SendScroll(SB_LINERIGHT, 0, bar);
-    CheckEq(static_cast<int>(GraphRect().left), -5, "next scroll moves from the bar's position");
-    // 1291 -> 860 -> 573 (narrower than the client area) -> 574.
+    CheckEq(static_cast<int>(GraphRect().left), -80, "next scroll moves from the bar's position");
+    // 1291 -> 860 -> 573 (narrower than the client area) -> 574: once the
+    // graph fits the window it is home again, no strip hidden.
     Click(1033);
-    CheckGraphRect(-5, 860, "- at 1291");
+    CheckGraphRect(-53, 860, "- at 1291");
     Click(1033);
-    CheckGraphRect(-5, 573, "- at 860");
+    CheckGraphRect(3, 573, "- at 860");
     CheckBar(-1, 860, "- at 860");
     Click(1033);
-    CheckGraphRect(-5, 574, "zoomed back out");
+    CheckGraphRect(3, 574, "zoomed back out");
     SendScroll(SB_THUMBPOSITION, 0, bar);
     CheckGraphRect(0, 574, "scrolled home");
 }
@@ -293,6 +296,77 @@ void CheckZoomWhileDrawing() {
     tw::Cuts().Clear();
 }
 
+RECT InMain(int id) {
+    RECT r{};
+    GetWindowRect(Control(id), &r);
+    MapWindowPoints(nullptr, tw::TheShell().main.handle, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The graph takes what the window gains; the controls under it keep their
+// sizes and move down by as much; the bitmap follows once the size settles;
+// a zoomed graph keeps its width; the window never gets smaller than it opens.
+void CheckResize() {
+    HWND main = tw::TheShell().main.handle;
+    while (gm::GraphControlSize().cx > ClientWidth()) Click(1033);
+    RECT opened, client0;
+    GetWindowRect(main, &opened);
+    GetClientRect(main, &client0);
+    const RECT save0 = InMain(1030), bar0 = InMain(1031), group0 = InMain(1002);
+    const struct {
+        const char* what;
+        int showCommand;  // or 0: grow the outer size by dx, dy
+        int dx, dy;
+        int zooms;
+    } rows[] = {
+        {"grown", 0, 300, 150, 0},
+        {"grown and zoomed", 0, 300, 150, 1},
+        {"maximised", SW_MAXIMIZE, 0, 0, 0},
+        {"restored", SW_RESTORE, 0, 0, 0},
+        {"smaller than it opens", 0, -200, -100, 0},
+    };
+    for (const auto& r : rows) {
+        const std::string what = r.what;
+        for (int z = 0; z < r.zooms; ++z) Click(1032);
+        const int zoomedWidth = gm::GraphControlSize().cx;
+        if (r.showCommand)
+            ShowWindow(main, r.showCommand);
+        else
+            SetWindowPos(main, nullptr, 0, 0, opened.right - opened.left + r.dx, opened.bottom - opened.top + r.dy,
+                         SWP_NOMOVE | SWP_NOZORDER);
+        Pump(300);
+        Check(WaitIdle(), what + ": redrawn");
+        RECT client;
+        GetClientRect(main, &client);
+        const int dw = client.right - client0.right, dh = client.bottom - client0.bottom;
+        Check(dw >= 0 && dh >= 0, what + ": no smaller than it opened");
+        const int width = r.zooms ? std::max(zoomedWidth, 570 + dw) : 570 + dw;
+        const SIZE graph = gm::GraphControlSize();
+        Check(graph.cx == width && graph.cy == 165 + dh, what + ": graph " + std::to_string(graph.cx) + "x" +
+                                                                 std::to_string(graph.cy));
+        const SIZE view = tw::GraphViewSize();
+        Check(view.cx == graph.cx && view.cy == graph.cy, what + ": bitmap at the graph's size");
+        const RECT save = InMain(1030), bar = InMain(1031), group = InMain(1002), axis = InMain(1059);
+        Check(save.left == save0.left && save.top == save0.top + dh && save.right - save.left == save0.right - save0.left,
+              what + ": the save button moved down, same size");
+        Check(group.top == group0.top + dh && group.right - group.left == group0.right - group0.left,
+              what + ": the numbers keep their size");
+        Check(bar.top == bar0.top + dh && bar.right - bar.left == bar0.right - bar0.left + dw,
+              what + ": the scroll bar as wide as the window");
+        Check(axis.top == 166 + dh && axis.right - axis.left == graph.cx, what + ": the axis under the graph");
+        gm::ControlShowsBitmap(what + ": shown");
+        // TW_SHOT=/abs/path.png: a screenshot of the maximised window.
+        if (const char* shot = std::getenv("TW_SHOT"); shot && r.showCommand == SW_MAXIMIZE)
+            RunLinux(std::string("import -window root ") + shot);
+        for (int z = 0; z < r.zooms; ++z) Click(1033);
+    }
+    ShowWindow(main, SW_RESTORE);
+    SetWindowPos(main, nullptr, opened.left, opened.top, opened.right - opened.left, opened.bottom - opened.top, SWP_NOZORDER);
+    Pump(300);
+    WaitIdle();
+    CheckEq(static_cast<int>(gm::GraphControlSize().cx), 570, "back to the size it opened at");
+}
+
 }  // namespace
 
 int main() {
@@ -315,6 +389,7 @@ int main() {
     CheckScrolling(l);
     CheckWidest(l);
     CheckZoomWhileDrawing();
+    CheckResize();
     Check(WaitIdle(), "all drawings end");
     Check(Boxes().empty(), "no message boxes");
     CloseMainWindow();
