@@ -115,6 +115,18 @@ void DrawCutListLocked(HDC dc, int width, int height, std::uint64_t dataSize) {
 
 namespace {
 
+// The rows the strokes of one column reach.
+struct ColumnSpan {
+    std::int32_t x = -0x7FFFFFFF - 1;  // none yet
+    std::int32_t top = 0;
+    std::int32_t bottom = 0;
+    void Draw(HDC dc) const {
+        if (x == -0x7FFFFFFF - 1) return;
+        MoveToEx(dc, x, top, nullptr);
+        LineTo(dc, x, bottom);
+    }
+};
+
 // Background, one stroke per step of samples (the progress bar following),
 // and the centre line.
 void DrawWave(HDC dc, const WaveData& wave, int width, int height, WindowReport& report) {
@@ -135,16 +147,27 @@ void DrawWave(HDC dc, const WaveData& wave, int width, int height, WindowReport&
         GraphPlan plan(params);
         const std::uint64_t strokes = plan.strokeCount();
         int shown = -1;
+        // The strokes of one column join end to end, so together they paint
+        // what one stroke from their highest to their lowest end paints: one
+        // line per column instead of up to 100000 (a zoom or a resize then
+        // redraws at once).
+        ColumnSpan span;
         for (std::uint64_t k = 0; k < strokes; ++k) {
             int position = plan.ProgressBefore(k);
-            GraphStroke stroke = plan.NextStroke(k, wave.sample(k * plan.step()));
-            MoveToEx(dc, stroke.x, stroke.yFrom, nullptr);
-            LineTo(dc, stroke.x, stroke.yTo);
+            const GraphStroke stroke = plan.NextStroke(k, wave.sample(k * plan.step()));
+            if (stroke.x != span.x) {
+                span.Draw(dc);
+                span = {stroke.x, std::min(stroke.yFrom, stroke.yTo), std::max(stroke.yFrom, stroke.yTo)};
+            } else {
+                span.top = std::min({span.top, stroke.yFrom, stroke.yTo});
+                span.bottom = std::max({span.bottom, stroke.yFrom, stroke.yTo});
+            }
             if (position != shown) {  // at most 101 messages, not one per stroke
                 report.Progress(position);
                 shown = position;
             }
         }
+        span.Draw(dc);
     }
     GdiObject centre(CreatePen(PS_SOLID, 1, kCentreColour));
     Selection select(dc, centre.get());
