@@ -17,6 +17,7 @@
 #include "core/cut/save_plan.h"
 #include "core/support/file_io.h"
 #include "core/support/number_text.h"
+#include "core/wave/foreign_format.h"
 #include "core/wave/format_text.h"
 #include "core/wave/load_notice.h"
 #include "core/wave/wave_format.h"
@@ -277,6 +278,11 @@ private:
         if (opened != MappedFile::Mapped)
             return Reject(opened == MappedFile::CannotOpen ? kSplitCannotOpen : kSplitCannotRead, reason);
         check_ = CheckWaveBytes(file_.bytes(), file_.size());
+        if (check_.verdict == WaveVerdict::NotWave) {
+            // A known other kind is named, in the window's words.
+            if (const char* kind = ForeignFormatName(file_.bytes(), static_cast<std::size_t>(file_.size())))
+                return Reject(ForeignFileText(path_.substr(FolderPart(path_).size()), kind).c_str(), "");
+        }
         if (check_.verdict == WaveVerdict::NotWave)
             return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check_.header)) + "\"");
         if (check_.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");

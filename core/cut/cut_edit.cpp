@@ -25,21 +25,22 @@ bool NearestCutLine(const std::vector<double>& entries, std::int32_t x, std::int
     return found;
 }
 
-void CutHistory::Record(std::vector<double> before, std::vector<double> user) {
+void CutHistory::Record(std::vector<double> before, std::vector<double> user, std::uint64_t revision) {
     entries_ += before.size() + user.size();
-    steps_.push_back({std::move(before), std::move(user)});
+    steps_.push_back({std::move(before), std::move(user), revision});
     while (steps_.size() > 1 && entries_ > maxEntries_) {
         entries_ -= steps_.front().entries.size() + steps_.front().user.size();
         steps_.pop_front();
     }
 }
 
-bool CutHistory::Undo(CutList& list, std::vector<double>* user) {
+bool CutHistory::Undo(CutList& list, std::vector<double>* user, std::uint64_t* revision) {
     if (steps_.empty()) return false;
     Step& step = steps_.back();
     entries_ -= step.entries.size() + step.user.size();
     list.Replace(std::move(step.entries));
     if (user) *user = std::move(step.user);
+    if (revision) *revision = step.revision;
     steps_.pop_back();
     return true;
 }
@@ -50,8 +51,9 @@ void CutHistory::Forget() {
 }
 
 void CutBook::Append(const std::vector<double>& positions, CutOrigin origin) {
-    history_.Record(list_.Snapshot(), user_);
+    history_.Record(list_.Snapshot(), user_, revision_);
     for (double p : positions) list_.Append(p);
+    NewRevision();
     if (origin != CutOrigin::User) return;
     user_.insert(user_.end(), positions.begin(), positions.end());
     std::stable_sort(user_.begin(), user_.end(), CutLess);
@@ -60,25 +62,28 @@ void CutBook::Append(const std::vector<double>& positions, CutOrigin origin) {
 bool CutBook::RemoveAll(double position) {
     std::vector<double> before = list_.Snapshot();
     if (list_.RemoveAll(position) == 0) return false;
-    history_.Record(std::move(before), user_);
+    history_.Record(std::move(before), user_, revision_);
     user_.erase(std::remove(user_.begin(), user_.end(), position), user_.end());
+    NewRevision();
     return true;
 }
 
 bool CutBook::ClearAll() {
     if (list_.Count() == 0) return false;
-    history_.Record(list_.Snapshot(), user_);
+    history_.Record(list_.Snapshot(), user_, revision_);
     list_.Clear();
     user_.clear();
+    NewRevision();
     return true;
 }
 
-bool CutBook::Undo() { return history_.Undo(list_, &user_); }
+bool CutBook::Undo() { return history_.Undo(list_, &user_, &revision_); }
 
 void CutBook::Reset() {
     list_.Clear();
     history_.Forget();
     user_.clear();
+    NewRevision();
 }
 
 void CutBook::Split(std::vector<double>* automatic, std::vector<double>* user) const {

@@ -32,18 +32,21 @@ public:
     CutHistory(const CutHistory&) = delete;
     CutHistory& operator=(const CutHistory&) = delete;
 
-    // `user`: which of them were the user's (see CutBook), kept with the step.
-    void Record(std::vector<double> before, std::vector<double> user = {});
+    // `user`: which of them were the user's (see CutBook), kept with the step;
+    // `revision`: the book's revision before the change, given back by Undo.
+    void Record(std::vector<double> before, std::vector<double> user = {}, std::uint64_t revision = 0);
     bool CanUndo() const { return !steps_.empty(); }
     std::size_t Steps() const { return steps_.size(); }
     // Replaces the list's entries with the last recorded ones (and *user, when
-    // given, with the user's among them); false when there is nothing to undo.
-    bool Undo(CutList& list, std::vector<double>* user = nullptr);
+    // given, with the user's among them, and *revision with the step's);
+    // false when there is nothing to undo.
+    bool Undo(CutList& list, std::vector<double>* user = nullptr, std::uint64_t* revision = nullptr);
     void Forget();
 
 private:
     struct Step {
         std::vector<double> entries, user;
+        std::uint64_t revision;
     };
     std::size_t maxEntries_;
     std::size_t entries_ = 0;
@@ -77,8 +80,17 @@ public:
     // user's while the user placed as many at its position as the list holds
     // (a list changed behind the book's back keeps what is left in it).
     void Split(std::vector<double>* automatic, std::vector<double>* user) const;
+    // Which state of the cuts this is: every change (a reset too) makes a
+    // number never used before, and an undo goes back to the number of the
+    // state it restores. Equal revisions are the same cuts, so a window knows
+    // whether its cuts are the ones last saved without comparing lists.
+    std::uint64_t Revision() const { return revision_; }
 
 private:
+    void NewRevision() { revision_ = ++lastRevision_; }
+
+    std::uint64_t revision_ = 0;
+    std::uint64_t lastRevision_ = 0;
     CutList list_;
     CutHistory history_;
     std::vector<double> user_;  // positions the user placed, ascending (window's thread only)

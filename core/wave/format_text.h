@@ -21,6 +21,12 @@ const char* const kNotWaveText = "WAVファイルではありません";
 const char* const kNoDataText = "WAVファイルにデータがありません";
 const char* const kNoMemoryText = "メモリが足りないため、WAVファイルを読み込めません";
 
+// A file of another well-known kind (ForeignFormatName): `name` is the
+// file's name without its folder, `kind` what the file is.
+inline std::string ForeignFileText(const std::string& name, const char* kind) {
+    return name + " は " + kind + " ファイルです。WAV に変換してから読み込んでください";
+}
+
 // Names of the compressed formats recorders and players still write.
 inline const char* CompressedFormatName(std::uint16_t tag) {
     switch (tag) {

@@ -1,8 +1,10 @@
-// The main window's file menu and piece rules: a names list, label files out
-// and in, and what a save would do from the boxes (the same plan as
+// The main window's file menu and piece rules: opening a recording (also
+// from the command line), a names list, label files out and in, and what a
+// save would do from the boxes (the same plan as
 // tarnwick-split's). Texts shown are in the window's code page, the core's UTF-8.
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -66,7 +68,54 @@ std::string AskForFile(HWND owner, bool save, const char* title) {
     return chosen ? std::string(path) : std::string();
 }
 
+// The common dialog for a WAV file, in wide text so any name can be chosen;
+// "" when the user cancelled.
+std::wstring AskForWave(HWND owner) {
+    // Room for a long path: a name the dialog would cut is a file not chosen.
+    std::vector<wchar_t> path(32768, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = L"WAVファイル (*.wav;*.wave)\0*.wav;*.wave\0すべてのファイル (*.*)\0*.*\0";
+    ofn.lpstrFile = path.data();
+    ofn.nMaxFile = static_cast<DWORD>(path.size());
+    ofn.lpstrTitle = L"WAVファイルを開く";
+    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
+    return GetOpenFileNameW(&ofn) ? std::wstring(path.data()) : std::wstring();
+}
+
+// A name given relative to the current folder, made whole now: pieces go
+// beside the file whatever the current folder is later.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return path;
+    std::wstring full(need, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), need, &full[0], nullptr);
+    return got > 0 && got < need ? full.substr(0, got) : path;
+}
+
 }  // namespace
+
+void MainWindow::OnOpen() {
+    const std::wstring path = AskForWave(handle);
+    if (!path.empty()) OpenFile(path);
+}
+
+void MainWindow::OpenCommandLine(const wchar_t* commandLine) {
+    // The first argument is the program itself; a line of none is no file.
+    if (!commandLine || !*commandLine) return;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(commandLine, &count);
+    if (!args) return;
+    std::wstring path;
+    if (count >= 2) path = args[1];
+    LocalFree(args);
+    if (path.empty()) return;
+    // Several files (a few sent at once): the first, as with a drop.
+    std::string notice;
+    if (count > 2) notice = std::to_string(count - 1) + " 個のファイルが指定されました。最初のファイルだけを読み込みます";
+    OpenFile(FullPath(path), notice);
+}
 
 bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
     // The name boxes first, at the click, whatever follows.

@@ -263,6 +263,39 @@ int MainWindow::Message(const std::string& text, const std::string& caption, uns
 
 void MainWindow::Loaded(const WavePtr& wave) { StartGraphThread(wave); }
 
+// A save that ends after another file was loaded saved that file's cuts, not
+// these.
+void MainWindow::Saved(std::uint64_t recording, std::uint64_t cutRevision) {
+    OnWindowThread([this, recording, cutRevision] {
+        const WavePtr wave = CurrentWave();
+        if (wave && wave->recording == recording) savedRevision_ = cutRevision;
+    });
+}
+
+bool MainWindow::CutsUnsaved() const {
+    return CutEdits().List().Count() > 0 && CutEdits().Revision() != savedRevision_;
+}
+
+bool MainWindow::MayClose() {
+    // A second close while the question is open (a key, a posted command)
+    // waits for the answer to the first.
+    if (askingToClose_) return false;
+    if (!CutsUnsaved()) return true;
+    askingToClose_ = true;
+    const int answer = Message("カットが保存されていません。終了しますか?", "確認", MB_YESNO | MB_ICONQUESTION);
+    askingToClose_ = false;
+    return answer != IDNO;
+}
+
+void MainWindow::OnClose() {
+    if (MayClose()) DestroyWindow(handle);
+}
+
+void MainWindow::OpenFile(const std::wstring& path, const std::string& notice) {
+    StopPlayback();  // the samples being heard are about to go
+    StartWaveLoad(path, *this, notice);
+}
+
 // The load worker waits while the window's thread does this, so no cut can be
 // made in between (no recording is held) and the new graph draws none of the
 // old ones.
@@ -270,6 +303,7 @@ void MainWindow::NewRecording() { SendMessageA(handle, kMsgNewRecording, 0, 0); 
 
 void MainWindow::OnNewRecording() {
     CutEdits().Reset();
+    savedRevision_ = CutEdits().Revision();  // nothing to lose yet
     // The next run estimates again for this recording; a typed value stays.
     if (!estimatedThreshold.empty() && Text(kIdThreshold) == estimatedThreshold) SetText(kIdThreshold, "");
     estimatedThreshold.clear();
@@ -297,6 +331,7 @@ void MainWindow::OnCreate() {
     std::string title = std::string(kTitlePrefix) + kVersionText;
     SetWindowTextA(handle, title.c_str());
     CutEdits().Reset();
+    savedRevision_ = CutEdits().Revision();
     InitScrollState();
 }
 
@@ -347,6 +382,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
 void MainWindow::OnSave() {
     SaveJob job;
     job.wave = CurrentWave();
+    job.cutRevision = CutEdits().Revision();
     // The list itself is left sorted, as a save always leaves it.
     if (job.wave) Cuts().SortAndSnapshot();
     if (!SaveRequestNow(job.wave.get(), &job.request)) return;
@@ -367,6 +403,16 @@ void MainWindow::OnCommand(int id, int code) {
     if (id == kIdMenuVersion) {
         RunModalWindow(handle, "Version");
         return;
+    }
+    // The file menu's own commands come from the menu (0) or, as the keys
+    // shown beside them, from an accelerator (1).
+    if (code == 0 || code == 1) {
+        switch (id) {
+            case kIdMenuOpen: OnOpen(); return;
+            case kIdMenuSaveCuts: OnSave(); return;
+            case kIdMenuExit: SendMessageA(handle, WM_CLOSE, 0, 0); return;
+            default: break;
+        }
     }
     if (code != 0) return;
     switch (id) {
@@ -430,7 +476,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kMsgRunTasks: RunTasks(); return 0;
         case kMsgPauseCutsReady: OnPauseCutsReady(lParam); return 0;
         case kMsgNewRecording: OnNewRecording(); return 0;
-        case WM_CLOSE: DestroyWindow(handle); return 0;
+        case WM_CLOSE: OnClose(); return 0;
         case WM_DESTROY: OnDestroy(); return 0;
         default: return DefWindowProcA(handle, message, wParam, lParam);
     }

@@ -85,6 +85,7 @@ public:
     void Progress(int percent) override;
     void ProgressEnd() override;
     int Message(const std::string& text, const std::string& caption, unsigned style) override;
+    void Saved(std::uint64_t recording, std::uint64_t cutRevision) override;
     void Loaded(const WavePtr& wave) override;
     bool Drawing() override;
     bool Closing() override;
@@ -96,6 +97,18 @@ public:
     void DropNames();
     void WriteLabels(const std::string& path);
     void ReadLabelsFile(const std::string& path);
+    // Loads a file as a drop does: the open dialog's choice (tests call it in
+    // the dialog's place) and the command line's.
+    void OpenFile(const std::wstring& path, const std::string& notice = std::string());
+    // The files a command line names ("Open with", a drop on the icon, "Send
+    // to"), split as Windows splits it; the first is loaded.
+    void OpenCommandLine(const wchar_t* commandLine);
+    // Cuts made since the last save that wrote every piece (or since the
+    // load, when none did); none at all counts as nothing to lose.
+    bool CutsUnsaved() const;
+    // Whether the window may close: asks first when cuts are unsaved; only a
+    // No keeps it open.
+    bool MayClose();
     // What a save would do now, from the boxes and the cut list (no recording:
     // the boxes only); false (after a message) when a rule box holds no usable value.
     bool SaveRequestNow(const WaveData* wave, SaveRequest* request);
@@ -110,7 +123,13 @@ private:
     bool OnOwnThread() const;
     void ShowNumbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats);
 
+    // CutBook::Revision of the cuts last saved whole, or of the load.
+    std::uint64_t savedRevision_ = 0;
+    bool askingToClose_ = false;
+
     void OnFileMenu(int id);
+    void OnOpen();
+    void OnClose();
     void OnPlayPiece();
     bool ReadTextFile(const std::string& path, std::string* text);
     void OnCreate();

@@ -99,11 +99,31 @@ void StartUpShell(bool showAdvertisement) {
     InsertMenuEntry(main.infoMenu, 0, TRUE, "バージョン情報", kIdMenuVersion, nullptr, 0);
     InsertMenuEntry(main.menuBar, 0, TRUE, "情報", 0, main.infoMenu, 0);
     // The file menu comes first, as in most programs.
+    // Opening and saving first, leaving last, each set apart by a separator.
     main.fileMenu = CreatePopupMenu();
-    InsertMenuEntry(main.fileMenu, 0, TRUE, "名前の一覧を選ぶ...", kIdMenuChooseNames, nullptr, 0);
-    InsertMenuEntry(main.fileMenu, 1, TRUE, "名前の一覧をやめる", kIdMenuDropNames, nullptr, MFS_GRAYED);
-    InsertMenuEntry(main.fileMenu, 2, TRUE, "ラベルを書き出す...", kIdMenuWriteLabels, nullptr, 0);
-    InsertMenuEntry(main.fileMenu, 3, TRUE, "ラベルを読み込む...", kIdMenuReadLabels, nullptr, 0);
+    struct FileItem {
+        const char* text;  // nullptr: a separator
+        UINT id;
+        UINT state;
+    };
+    static const FileItem kFileItems[] = {
+        {"開く...\tCtrl+O", kIdMenuOpen, 0},
+        {"カットを保存\tCtrl+S", kIdMenuSaveCuts, 0},
+        {nullptr, 0, 0},
+        {"名前の一覧を選ぶ...", kIdMenuChooseNames, 0},
+        {"名前の一覧をやめる", kIdMenuDropNames, MFS_GRAYED},
+        {"ラベルを書き出す...", kIdMenuWriteLabels, 0},
+        {"ラベルを読み込む...", kIdMenuReadLabels, 0},
+        {nullptr, 0, 0},
+        {"終了", kIdMenuExit, 0},
+    };
+    UINT position = 0;
+    for (const FileItem& item : kFileItems) {
+        if (item.text)
+            InsertMenuEntry(main.fileMenu, position++, TRUE, item.text, item.id, nullptr, item.state);
+        else
+            InsertMenuA(main.fileMenu, position++, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    }
     InsertMenuEntry(main.menuBar, 0, TRUE, "ファイル", 0, main.fileMenu, 0);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -139,6 +159,8 @@ int RunTarnwick() {
         MessageBoxA(nullptr, "メインウィンドウを作成できません", "Error", MB_ICONWARNING);
         return 1;
     }
+    // After the advertisement, as a drop would be.
+    g_shell.main.OpenCommandLine(GetCommandLineW());
     RunMessageLoop();
     FinishShell();
     return 0;

@@ -44,7 +44,9 @@ void ShowHeard(const WaveData* wave, std::uint64_t sample) {
 }
 
 void Play(const WavePtr& wave, std::uint64_t offset, std::uint64_t length) {
-    if (!StartPlayback(wave, offset, length, ShowHeard)) GraphReport().Message("音声を再生できません", "Error", MB_ICONWARNING | MB_OK);
+    const MMRESULT result = StartPlayback(wave, offset, length, ShowHeard);
+    if (result != MMSYSERR_NOERROR)
+        GraphReport().Message("音声を再生できません\r\n" + PlaybackErrorText(result), "Error", MB_ICONWARNING | MB_OK);
 }
 
 void AddItem(HMENU menu, UINT id, const char* text, bool enabled) {

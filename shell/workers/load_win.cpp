@@ -17,6 +17,7 @@
 #include "core/support/number_text.h"
 #include "platform/win/handles_win.h"
 #include "platform/win/text_win.h"
+#include "core/wave/foreign_format.h"
 #include "core/wave/format_text.h"
 #include "core/wave/read_measure.h"
 #include "core/wave/load_notice.h"
@@ -142,9 +143,18 @@ void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint6
     ReplaceCurrentWave(view, std::move(copy));
 }
 
+// The file's name without its folder, as the code page can show it; split
+// in wide text, where a backslash is always a separator.
+std::string ShownName(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return ShownPath(slash == std::wstring::npos ? path : path.substr(slash + 1));
+}
+
 // The header and the chunk walk: false (the user told why) when the file
 // cannot be loaded; the file is then positioned at its data.
-bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, WaveHeaderBytes* header, WaveLayout* layout) {
+bool ReadLayout(WindowReport& report, HANDLE file, const std::wstring& widePath, WaveHeaderBytes* header,
+                WaveLayout* layout) {
+    const std::string path = ShownPath(widePath);
     // A file shorter than the header leaves zeros, never a previous file's bytes.
     DWORD got = 0;
     if (!ReadUpTo(file, header->data(), static_cast<DWORD>(header->size()), &got)) {
@@ -153,6 +163,10 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::string& path, Wave
     }
     // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
     if (got < header->size() || !RiffWaveAccepted(*header)) {
+        if (const char* kind = ForeignFormatName(header->data(), got)) {
+            Warn(report, ForeignFileText(ShownName(widePath), kind));
+            return false;
+        }
         Warn(report, std::string(kNotWaveText) + "\r\n" + HeaderTagText(*header));
         return false;
     }
@@ -221,7 +235,7 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
         closing, layout.encoding);
 }
 
-void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t drop) {
+void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t drop, const std::string& dropNotice) {
     const std::string path = ShownPath(widePath);
     if (Superseded(report, drop)) return;
     report.Status("WAVファイルを取得中...");
@@ -234,7 +248,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     }
     WaveHeaderBytes header{};
     WaveLayout layout;
-    if (!ReadLayout(report, file.get(), path, &header, &layout) || Superseded(report, drop)) return;
+    if (!ReadLayout(report, file.get(), widePath, &header, &layout) || Superseded(report, drop)) return;
     report.Status("WAVファイルの読み込み中...");
 
     // The previous samples are let go before the new block is taken so two
@@ -250,6 +264,8 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     wave->sourcePath = Utf8FromWide(widePath);
     const std::string notice = LoadNoticeText(layout, fitted);
     if (!notice.empty()) wave->notice = CodePageFromUtf8(notice, CP_ACP);
+    // Shown once the graph is up, where the load's own words would hide it.
+    if (!dropNotice.empty()) wave->notice = wave->notice.empty() ? dropNotice : dropNotice + " " + wave->notice;
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
@@ -273,6 +289,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
 void StartWaveLoad(HDROP drop, WindowReport& report) {
     // Wide, and the length asked first, so the name is never cut or mapped
     // to another file's name.
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     std::wstring path;
     if (length > 0) {
@@ -281,15 +298,23 @@ void StartWaveLoad(HDROP drop, WindowReport& report) {
         path.assign(buffer.data());
     }
     DragFinish(drop);
+    // One recording is shown at a time: the first file, and the user told
+    // that the others were left.
+    std::string notice;
+    if (count > 1) notice = FormatNumber(count) + " 個のファイルがドロップされました。最初のファイルだけを読み込みます";
+    StartWaveLoad(path, report, notice);
+}
+
+void StartWaveLoad(const std::wstring& path, WindowReport& report, const std::string& notice) {
     if (path.empty()) return;
     const std::uint64_t id = ++Workers().loads.latestDrop;
     ++Workers().loads.inFlight;
-    std::thread([path, id, &report] {
+    std::thread([path, id, notice, &report] {
         {
             std::unique_lock<std::mutex> lock(Workers().loads.mutex);
             Workers().loads.changed.wait(lock, [id] { return Workers().loads.lastServed == id - 1; });
         }
-        LoadWave(report, path, id);
+        LoadWave(report, path, id, notice);
         {
             std::lock_guard<std::mutex> lock(Workers().loads.mutex);
             Workers().loads.lastServed = id;

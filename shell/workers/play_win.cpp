@@ -100,26 +100,27 @@ void CALLBACK PlayTimer(HWND, UINT, UINT_PTR timer, DWORD) {
 
 }  // namespace
 
-bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length, HeardFn heard) {
+MMRESULT StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length, HeardFn heard) {
     StopPlayback();
-    if (!wave || offset >= wave->dataSize()) return true;
+    if (!wave || offset >= wave->dataSize()) return MMSYSERR_NOERROR;
     WAVEFORMATEXTENSIBLE format;
-    if (!DeviceFormat(wave->layout, &format)) return false;
+    if (!DeviceFormat(wave->layout, &format)) return WAVERR_BADFORMAT;
     length = std::min<std::uint64_t>(length, wave->dataSize() - offset);
     // One buffer holds at most 4 GiB (hours of sound at any rate).
     length = std::min<std::uint64_t>(length, 0xFFFFFFFFu);
     length -= length % format.Format.nBlockAlign;  // a device plays whole frames only
-    if (length == 0) return true;
+    if (length == 0) return MMSYSERR_NOERROR;
 
     HANDLE signal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!signal) return false;
+    if (!signal) return MMSYSERR_NOMEM;
     HWAVEOUT device = nullptr;
     // The device's own answer decides: with none, or a format it refuses, the
     // open fails (unlike an asynchronous PlaySound, which reports success).
-    if (waveOutOpen(&device, WAVE_MAPPER, &format.Format, reinterpret_cast<DWORD_PTR>(signal), 0, CALLBACK_EVENT) !=
-        MMSYSERR_NOERROR) {
+    const MMRESULT opened =
+        waveOutOpen(&device, WAVE_MAPPER, &format.Format, reinterpret_cast<DWORD_PTR>(signal), 0, CALLBACK_EVENT);
+    if (opened != MMSYSERR_NOERROR) {
         CloseHandle(signal);
-        return false;
+        return opened;
     }
     std::lock_guard<std::mutex> lock(Workers().play.mutex);
     Workers().play.now.device = device;
@@ -132,13 +133,21 @@ bool StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t leng
     Workers().play.now.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
     Workers().play.now.buffer.dwBufferLength = static_cast<DWORD>(length);
     std::thread(Watch, Workers().play.now.number, signal).detach();
-    if (waveOutPrepareHeader(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer) != MMSYSERR_NOERROR ||
-        waveOutWrite(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer) != MMSYSERR_NOERROR) {
+    MMRESULT started = waveOutPrepareHeader(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer);
+    if (started == MMSYSERR_NOERROR)
+        started = waveOutWrite(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer);
+    if (started != MMSYSERR_NOERROR) {
         CloseLocked(true);
-        return false;
+        return started;
     }
     Workers().play.now.timer = SetTimer(nullptr, 0, kPlayLineIntervalMs, PlayTimer);
-    return true;
+    return MMSYSERR_NOERROR;
+}
+
+std::string PlaybackErrorText(MMRESULT result) {
+    char text[MAXERRORLENGTH] = {0};
+    if (waveOutGetErrorTextA(result, text, sizeof text) == MMSYSERR_NOERROR && text[0]) return text;
+    return "エラー番号 " + std::to_string(result);
 }
 
 void StopPlayback() {

@@ -43,6 +43,24 @@ void Warn(WindowReport& report, const std::string& text, const std::string& capt
     if (!report.Closing()) report.Message(text, caption, MB_ICONWARNING | MB_OK);
 }
 
+// How many pieces were written and the folder they are in, as a full path
+// (a name box may have given a relative one).
+std::string SavedText(const PieceSave& save) {
+    std::string text = std::to_string(save.pieces.size()) + " 個のピースを保存しました";
+    if (save.names.empty()) return text;
+    std::wstring folder = WideFromUtf8(FolderPart(save.names[0]));
+    if (folder.empty()) folder = L".";
+    const DWORD need = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+    if (need > 0) {
+        std::wstring full(need, L'\0');
+        const DWORD got = GetFullPathNameW(folder.c_str(), need, &full[0], nullptr);
+        if (got > 0 && got < need) folder = full.substr(0, got);
+    }
+    // "C:\cuts\" is shown as "C:\cuts", a drive's root as it is.
+    if (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return text + "\r\n" + AnsiFromUtf8(Utf8FromWide(folder));
+}
+
 // Pieces are written by two threads, taking the next piece as they finish
 // one: each new file page costs a page of fresh memory, which on some
 // machines (a VM that hands out memory at first touch) is the whole cost of
@@ -106,7 +124,8 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
     for (std::thread& writer : writers) writer.join();
     if (run.stopped || report.Closing()) return;
     if (run.failures.empty()) {
-        report.Message("保存しました", "", MB_OK);
+        report.Saved(job.wave->recording, job.cutRevision);
+        report.Message(SavedText(run.save), "", MB_OK);
         return;
     }
     std::sort(run.failures.begin(), run.failures.end(),

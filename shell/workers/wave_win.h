@@ -1,4 +1,4 @@
-// Loading a dropped file and saving the cut pieces on worker threads; each
+// Loading a dropped or opened file and saving the cut pieces on worker threads; each
 // tells the user what happens through the window's report.
 #pragma once
 
@@ -14,13 +14,18 @@
 
 namespace tw {
 
+// Loads the first file of a drop (the status line says when there were more).
 void StartWaveLoad(HDROP drop, WindowReport& report);
+// Loads one file, as a drop does; `notice` goes on the status line once the
+// graph is up ("" for none).
+void StartWaveLoad(const std::wstring& path, WindowReport& report, const std::string& notice = std::string());
 
 // What one save works on, taken at the click so a drop or a cut that follows
 // at once can never slip into it.
 struct SaveJob {
     WavePtr wave;          // kept alive by the job while a new file loads
     SaveRequest request;   // cuts, rules, names, prefix (PiecePrefixFor) and digits
+    std::uint64_t cutRevision = 0;  // of the cuts taken (CutBook::Revision)
 };
 // The pieces' prefix, UTF-8, from the name box (window's code page).
 std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave);

@@ -4,6 +4,7 @@
 // made and not waited for. Workers never touch a control.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -31,6 +32,9 @@ public:
     // window kept for the one before, its cuts and a threshold it estimated,
     // means nothing for it. A refused drop never comes this far.
     virtual void NewRecording() = 0;
+    // Every piece of a save was written: the cuts of `recording` at
+    // `cutRevision` (CutBook::Revision at the click) are saved.
+    virtual void Saved(std::uint64_t recording, std::uint64_t cutRevision) = 0;
     // A recording now shown, whose graph is to be drawn.
     virtual void Loaded(const WavePtr& wave) = 0;
     // A graph is being drawn (a load leaves it the machine first).

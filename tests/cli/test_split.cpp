@@ -396,6 +396,12 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
     CHECK((Has(mixed.err, at("") + ": " + tw::kSplitCannotOpen) || Has(mixed.err, at("") + ": " + tw::kSplitCannotRead)));
     CHECK(fs::exists(fs::u8path(at("good_000.wav"))));
     CHECK(!fs::exists(fs::u8path(at("missing_000.wav"))));
+    // A file of another kind is named in the window's words.
+    const std::string mp3 = at("talk.mp3");
+    Write(mp3, {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0});
+    const Result foreign = Run({mp3});
+    CHECK(foreign.status == tw::kSplitFailed);
+    CHECK(foreign.err == mp3 + u8": talk.mp3 は MP3 ファイルです。WAV に変換してから読み込んでください\n");
 }
 
 #ifndef _WIN32

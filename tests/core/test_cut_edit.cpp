@@ -118,6 +118,45 @@ TEST_CASE("the cut book records every change it makes, and only those") {
     CHECK_FALSE(book.CanUndo());
 }
 
+TEST_CASE("the cut book's revision: a new one at each change, the old one back at an undo") {
+    // The revision after `before` is remembered (a save); after `after`, the
+    // cuts are the saved ones exactly when `same`.
+    struct Row { const char* what; std::vector<char> before, after; bool same; };
+    const Row rows[] = {
+        {"nothing done since", {'a'}, {}, true},
+        {"a cut added", {'a'}, {'a'}, false},
+        {"a cut added and undone", {'a'}, {'a', 'u'}, true},
+        {"undone past the save", {'a', 'a'}, {'u'}, false},
+        {"undone, then another cut", {'a'}, {'a', 'u', 'a'}, false},
+        {"a removal that removes nothing", {'a'}, {'n'}, true},
+        {"a cut removed", {'a'}, {'d'}, false},
+        {"cleared", {'a'}, {'c'}, false},
+        {"a clear of nothing", {'c'}, {'c'}, true},
+        {"sorted by a save", {'a', 'a'}, {'s'}, true},
+        {"reset (a new recording)", {}, {'r'}, false},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.what);
+        CutBook book;
+        double next = 10;
+        auto run = [&](char op) {
+            switch (op) {
+                case 'a': book.Append({next--}); break;
+                case 'u': book.Undo(); break;
+                case 'n': book.RemoveAll(999); break;
+                case 'd': book.RemoveAll(10); break;
+                case 'c': book.ClearAll(); break;
+                case 's': book.List().SortAndSnapshot(); break;
+                default: book.Reset(); break;
+            }
+        };
+        for (char op : r.before) run(op);
+        const std::uint64_t saved = book.Revision();
+        for (char op : r.after) run(op);
+        CHECK((book.Revision() == saved) == r.same);
+    }
+}
+
 TEST_CASE("the cut book keeps each cut's origin through every change and its undo") {
     // 'a' automatic batch, 'h' the user's batch, 'd' removes a position, 'c'
     // clears, 's' saves (sorts the list), 'x' clears the list behind the

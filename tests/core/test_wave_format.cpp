@@ -11,6 +11,7 @@
 
 #include "core/cut/piece_plan.h"
 #include "core/support/little_endian.h"
+#include "core/wave/foreign_format.h"
 #include "core/wave/wave_format.h"
 
 using namespace tw;
@@ -45,6 +46,49 @@ TEST_CASE("header check compares the RIFF and WAVE tags without regard to case")
         CHECK(RiffWaveAccepted(h) == r.accepted);
         CHECK(HeaderTagText(h) == r.text);
     }
+}
+
+TEST_CASE("files of other kinds are named by their first bytes") {
+    struct Row { std::string bytes; const char* name; };
+    const std::string ogg = "OggS" + std::string(24, '\0');
+    const Row rows[] = {
+        {"ID3\x04\0\0\0\0\0\0", "MP3"},
+        {"\xFF\xFB\x90\x64", "MP3"},              // MPEG-1 layer III, 128 kbit/s, 44.1 kHz
+        {"\xFF\xF3\x48\xC4", "MP3"},              // MPEG-2 layer III
+        {"\xFF\xE3\x18\xC4", "MP3"},              // MPEG-2.5
+        {"\xFF\xFD\x90\x64", "MP2"},
+        {"\xFF\xF1\x50\x80", "AAC"},              // ADTS
+        {"\xFF\xFB\xF0\x64", nullptr},            // bit rate index 15: no frame
+        {"\xFF\xFB\x9C\x64", nullptr},            // sample rate index 3: no frame
+        {"\xFF\xEB\x90\x64", nullptr},            // reserved version
+        {"\xFF\xFB\x90", nullptr},                 // too short for a frame header
+        {"fLaC\0\0\0\x22", "FLAC"},
+        {ogg + "OpusHead", "Opus"},
+        {ogg + "\x01vorbis", "Ogg Vorbis"},
+        {ogg + "\x7F" "FLAC", "Ogg FLAC"},
+        {ogg, "Ogg"},
+        {std::string("\0\0\0\x20" "ftypM4A \0\0\0\0", 16), "M4A"},
+        {std::string("\0\0\0\x1C" "ftypisom\0\0\x02\0", 16), "MP4"},
+        {std::string("\0\0\0\x14" "ftypqt  ", 12), "QuickTime (MOV)"},
+        {std::string("FORM\0\0\0\0AIFF", 12), "AIFF"},
+        {std::string("FORM\0\0\0\0AIFC", 12), "AIFF-C"},
+        {std::string("FORM\0\0\0\0" "8SVX", 12), nullptr},
+        {std::string("caff\0\x01\0\0", 8), "CAF"},
+        {std::string("RIFF\0\0\0\0AVI LIST", 16), "AVI"},
+        {std::string("RIFF\0\0\0\0WAVEfmt ", 16), nullptr},
+        {"riff\x2E\x91\xCF\x11\xA5\xD6", "Wave64 (W64)"},
+        {"#!AMR\n", "AMR"},
+        {"thisnot a wa", nullptr},
+        {"", nullptr},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.bytes);
+        const char* name = ForeignFormatName(reinterpret_cast<const std::uint8_t*>(r.bytes.data()), r.bytes.size());
+        CHECK(std::string(name ? name : "-") == std::string(r.name ? r.name : "-"));
+    }
+    // Only the first bytes count: the window reads no more before it refuses a file.
+    const std::string late = std::string(kForeignProbeBytes, 'x') + "fLaC";
+    CHECK(ForeignFormatName(reinterpret_cast<const std::uint8_t*>(late.data()), late.size()) == nullptr);
 }
 
 TEST_CASE("header fields are little-endian and piece header changes only the sizes") {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "shell/app/main_window_ids.h"
 #include "shell/app/shell_win.h"
 #include "harness_win.h"
 #include "shell/graph/view_win.h"
@@ -109,6 +110,67 @@ BOOL CALLBACK CloseMainWhenVersionShows(HWND window, LPARAM) {
     return TRUE;
 }
 
+// The question before closing, asked only while cuts are unsaved: each row
+// does its steps, then a close is tried (MayClose, as WM_CLOSE asks it) with
+// the given answer. Then a real WM_CLOSE answered No keeps the window.
+void CheckCloseQuestion() {
+    const std::string file = Fixture("mono16.wav");
+    DropFiles({file});
+    Check(WaitIdle(), "small file loads");
+    CreateDirectoryA(WorkPath("q").c_str(), nullptr);
+    int saves = 0;
+    struct Row {
+        const char* what;
+        const char* steps;  // c: a cut, s: a save, u: undo, x: clear all, d: the file dropped again
+        int answer;
+        bool asked, closes;
+    };
+    const Row rows[] = {
+        {"no cuts", "", IDNO, false, true},
+        {"a cut, answered No", "c", IDNO, true, false},
+        {"still unsaved, answered Yes", "", IDYES, true, true},
+        {"saved", "s", IDNO, false, true},
+        {"a cut after the save", "c", IDNO, true, false},
+        {"that cut undone: the saved cuts again", "u", IDNO, false, true},
+        {"cleared: nothing to lose", "x", IDNO, false, true},
+        {"a cut, then the file again", "cd", IDNO, false, true},
+    };
+    for (const Row& r : rows) {
+        for (const char* step = r.steps; *step; ++step) {
+            switch (*step) {
+                case 'c': tw::AppendUserCuts({1000.0 + 100 * saves}); break;
+                case 's': {
+                    const std::string prefix = WorkPath("q\\p" + std::to_string(saves++));
+                    SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
+                    SendMessageA(Control(1030), BM_CLICK, 0, 0);
+                    break;
+                }
+                case 'u': SendMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0); break;
+                case 'x': tw::CutEdits().ClearAll(); break;
+                default: DropFiles({file}); break;
+            }
+            Check(WaitIdle(), std::string(r.what) + ": step done");
+        }
+        ClearBoxes();
+        SetBoxAnswer(r.answer);
+        const bool closes = tw::TheShell().main.MayClose();
+        const auto boxes = Boxes();
+        CheckEq(closes, r.closes, std::string(r.what) + ": closes");
+        CheckEq(boxes.size(), size_t{r.asked ? 1u : 0u}, std::string(r.what) + ": asked");
+        if (r.asked && !boxes.empty()) {
+            CheckEq(boxes[0].text, std::string("カットが保存されていません。終了しますか?"), std::string(r.what) + ": question");
+            CheckEq(boxes[0].caption, std::string("確認"), std::string(r.what) + ": caption");
+        }
+    }
+    tw::AppendUserCuts({5000});
+    SetBoxAnswer(IDNO);
+    SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
+    Pump(50);
+    Check(IsWindow(tw::TheShell().main.handle), "WM_CLOSE answered No keeps the window");
+    SetBoxAnswer(IDOK);
+    ClearBoxes();
+}
+
 }  // namespace
 
 int main() {
@@ -135,6 +197,9 @@ int main() {
         Check(!IsWindow(tw::TheShell().main.handle), "main window destroyed");
         return Finish();
     }
+
+    Progress("the question before closing");
+    CheckCloseQuestion();
 
     Progress("writing sources");
     const std::string first = WorkPath("big1.wav");

@@ -189,14 +189,20 @@ void CheckWindowAndMenu() {
         GetMenuStringA(bar, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         CheckEq(std::string(text), std::string(kBar[i]), "menu bar entry " + std::to_string(i));
     }
-    struct Item { int id; const char* text; };
-    const Item kFile[] = {{1052, "名前の一覧を選ぶ..."}, {1053, "名前の一覧をやめる"}, {1054, "ラベルを書き出す..."},
-                          {1055, "ラベルを読み込む..."}};
+    struct Item { int id; const char* text; };  // id 0: a separator
+    const Item kFile[] = {{1056, "開く...\tCtrl+O"}, {1057, "カットを保存\tCtrl+S"}, {0, ""},
+                          {1052, "名前の一覧を選ぶ..."}, {1053, "名前の一覧をやめる"}, {1054, "ラベルを書き出す..."},
+                          {1055, "ラベルを読み込む..."}, {0, ""}, {1058, "終了"}};
     HMENU file = GetSubMenu(bar, 0);
-    for (int i = 0; i < 4; ++i) {
+    CheckEq(GetMenuItemCount(file), 9, "file menu entries");
+    for (int i = 0; i < 9; ++i) {
+        text[0] = 0;
         GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         CheckEq(std::string(text), std::string(kFile[i].text), "file menu entry " + std::to_string(i));
-        CheckEq(static_cast<int>(GetMenuItemID(file, i)), kFile[i].id, "file menu command " + std::to_string(i));
+        if (kFile[i].id == 0)
+            Check((GetMenuState(file, i, MF_BYPOSITION) & MF_SEPARATOR) != 0, "separator " + std::to_string(i));
+        else
+            CheckEq(static_cast<int>(GetMenuItemID(file, i)), kFile[i].id, "file menu command " + std::to_string(i));
     }
     Check((GetMenuState(file, 1053, MF_BYCOMMAND) & MF_GRAYED) != 0, "no names list to stop using yet");
     HMENU info = GetSubMenu(bar, 1);
@@ -417,6 +423,8 @@ void CheckDropEdges() {
     Check(WaitIdle(), "three files load");
     CheckEq(ControlText(1003), Fixture("stereo16.wav"), "first of three");
     CheckEq(ControlText(1005), std::string("2"), "first of three channels");
+    CheckEq(ControlText(1026), std::string("3 個のファイルがドロップされました。最初のファイルだけを読み込みます"),
+            "first of three: the status line says so");
 
     // A path longer than 1024 bytes is taken whole.
     std::string dir = WorkPath("");
@@ -452,6 +460,47 @@ void CheckDropEdges() {
     Check(WaitBoxes(1), "directory gives a message");
     WaitIdle();
     CheckEq(ControlText(1003), soPath, "directory changes nothing");
+}
+
+// A file chosen in the open dialog (the method it calls) or named on the
+// command line loads as a drop does: its path and numbers shown.
+void CheckOpened() {
+    CreateDirectoryA(WorkPath("with space").c_str(), nullptr);
+    const std::string spaced = WorkPath("with space\\a b.wav");
+    CopyFileA(Fixture("stereo16.wav").c_str(), spaced.c_str(), FALSE);
+    CopyFileA(Fixture("mono8.wav").c_str(), WorkPath("relative.wav").c_str(), FALSE);
+    struct Case {
+        const char* what;
+        std::wstring commandLine;  // empty: the dialog's method with `shown`
+        std::string shown;         // the path then shown
+        const char* status;        // after the graph, "" for none
+    };
+    const Case cases[] = {
+        {"dialog", L"", Fixture("mono16.wav"), ""},
+        {"dialog, a name with a space", L"", spaced, ""},
+        {"command line, quoted", L"Tarnwick.exe \"" + Wide(spaced) + L"\"", spaced, ""},
+        {"command line, relative to the current folder", L"\"Z:\\x\\Tarnwick.exe\" relative.wav", WorkPath("relative.wav"), ""},
+        {"command line, two files", L"Tarnwick.exe " + Wide(Fixture("mono16.wav")) + L" \"" + Wide(spaced) + L"\"", Fixture("mono16.wav"),
+         "2 個のファイルが指定されました。最初のファイルだけを読み込みます"},
+    };
+    for (const Case& c : cases) {
+        DropFiles({Fixture("silence.wav")});
+        WaitIdle();
+        ClearBoxes();
+        if (c.commandLine.empty())
+            tw::TheShell().main.OpenFile(Wide(c.shown));
+        else
+            tw::TheShell().main.OpenCommandLine(c.commandLine.c_str());
+        Check(WaitIdle(), std::string(c.what) + " load finishes");
+        CheckEq(ControlText(1003), c.shown, std::string(c.what) + " path");
+        CheckShown(ExpectedFor(ReadFileBytes(c.shown)), c.what);
+        CheckEq(ControlText(1026), std::string(c.status), std::string(c.what) + " status line");
+        CheckEq(Boxes().size(), size_t{0}, std::string(c.what) + " no message");
+    }
+    // No file named: nothing changes.
+    tw::TheShell().main.OpenCommandLine(L"Tarnwick.exe");
+    WaitIdle();
+    CheckEq(ControlText(1003), Fixture("mono16.wav"), "command line without a file");
 }
 
 bool HeldIs(const std::vector<std::uint8_t>& file) {
@@ -563,6 +612,7 @@ int main() {
     CheckSyntheticFiles();
     CheckRejections();
     CheckDropEdges();
+    CheckOpened();
     CheckMappedFiles();
     Check(tw::Cuts().Count() == 0, "loads leave the cut list alone");
     CloseMainWindow();

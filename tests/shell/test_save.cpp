@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/app/main_window_ids.h"
 #include "shell/app/shell_win.h"
 #include "core/cut/piece_writer.h"
 #include "core/wave/load_notice.h"
@@ -22,7 +23,12 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Box = std::pair<std::string, std::string>;  // text, caption
 
-const Box kSaved{"保存しました", ""};
+// Any save that wrote every piece (CheckBoxes checks its form); Saved() the
+// exact box.
+const Box kSaved{"個のピースを保存しました", ""};
+Box Saved(size_t pieces, const std::string& folder) {
+    return {std::to_string(pieces) + " 個のピースを保存しました\r\n" + folder, ""};
+}
 const Box kNoWave{"保存するWAVファイルが読み込まれていません", "Error"};
 // The one box of a save that finds its names taken (full paths, CP932).
 Box InTheWay(const std::vector<std::string>& names) {
@@ -119,10 +125,14 @@ std::vector<BoxRecord> BoxesSince(size_t before) {
 }
 
 // Clicks "save" with the prefix and returns the message boxes of that save.
-std::vector<BoxRecord> Save(const std::string& prefix) {
+// By the button, or by the file menu's item (the same save).
+std::vector<BoxRecord> Save(const std::string& prefix, bool byMenu = false) {
     size_t before = Boxes().size();
     SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
-    SendMessageA(Control(1030), BM_CLICK, 0, 0);
+    if (byMenu)
+        SendMessageA(tw::TheShell().main.handle, WM_COMMAND, MAKEWPARAM(tw::kIdMenuSaveCuts, 0), 0);
+    else
+        SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitIdle(), prefix + " save finishes");
     return BoxesSince(before);
 }
@@ -133,7 +143,14 @@ void CheckBoxes(const std::vector<BoxRecord>& got, const std::vector<Box>& want,
     }
     for (size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
         std::string at = what + " message " + std::to_string(i);
-        Check(got[i].text == want[i].first, at + " text [" + Hex(got[i].text) + "]");
+        const std::string& t = got[i].text;
+        const std::string& w = want[i].first;
+        const size_t digits = t.find_first_not_of("0123456789");
+        if (want[i] == kSaved)
+            Check(digits > 0 && digits != std::string::npos && t.compare(digits, w.size() + 3, " " + w + "\r\n") == 0,
+                  at + " saved [" + t + "]");
+        else
+            Check(t == w, at + " text [" + Hex(t) + "]");
         Check(got[i].caption == want[i].second, at + " caption [" + Hex(got[i].caption) + "]");
         Check(got[i].owner == tw::TheShell().main.handle, at + " owned by the main window");
     }
@@ -224,13 +241,16 @@ void CheckHandCutFixtures() {
         {"stereo24.wav", "s24_three", {300, 9000, 18000}, 3},  // even: whole 6-byte frames
         {"speech.wav", "speech_none", {}},
     };
+    std::string folder = WorkPath("");
+    folder.pop_back();  // shown without the last separator
+    bool byMenu = false;
     for (const Case& c : cases) {
         Load(Fixture(c.fixture));
         Source src = FixtureSource(c.fixture);
         ClearCuts();
         AppendCuts(c.cuts);
-        auto boxes = Save(WorkPath(c.prefix));
-        CheckBoxes(boxes, {kSaved}, c.prefix);
+        auto boxes = Save(WorkPath(c.prefix), byMenu = !byMenu);
+        CheckBoxes(boxes, {Saved(c.cuts.size() + 1, folder)}, c.prefix);
         CheckPieces(WorkPath(""), c.prefix, src,
                     LengthsFor(c.cuts, static_cast<std::uint32_t>(src.data.size()), c.sampleBytes), c.prefix);
     }

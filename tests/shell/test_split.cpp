@@ -97,7 +97,9 @@ bool SaveInWindow(const std::string& win, const std::string& what) {
     SetBox(1019, WorkPath(win + "\\p"));
     ClearBoxes();
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
-    const bool saved = WaitIdle() && WaitBoxes(1) && Boxes()[0].text == "保存しました";
+    const std::string tail = " 個のピースを保存しました\r\n" + WorkPath(win);
+    const bool saved = WaitIdle() && WaitBoxes(1) && Boxes()[0].text.size() > tail.size() &&
+                       Boxes()[0].text.compare(Boxes()[0].text.size() - tail.size(), tail.size(), tail) == 0;
     return Check(saved, what + ": window saves" + (Boxes().empty() ? "" : " (" + Boxes()[0].text + ")"));
 }
 
