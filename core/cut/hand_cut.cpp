@@ -1,6 +1,7 @@
 #include "core/cut/hand_cut.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace tw {
 
@@ -31,6 +32,23 @@ bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std
     if (!(x >= -2147483648.0 && x <= 2147483647.0)) return false;
     *column = static_cast<std::int32_t>(x);
     return true;
+}
+
+std::string CutTimeText(double position, std::uint32_t channels, std::uint32_t sampleRate) {
+    // Negative, NaN or past 2^53: no sample of any recording.
+    if (channels == 0 || sampleRate == 0 || !(position >= 0 && position < 9007199254740992.0)) return "";
+    const std::uint64_t frame = static_cast<std::uint64_t>(position) / channels;
+    // Whole seconds and the rest apart, so frame * 1000 cannot wrap.
+    const std::uint64_t ms = frame / sampleRate * 1000 + frame % sampleRate * 1000 / sampleRate;
+    const std::uint64_t seconds = ms / 1000;
+    char text[48];
+    if (seconds < 3600)
+        std::snprintf(text, sizeof text, "%u.%03u", static_cast<unsigned>(seconds), static_cast<unsigned>(ms % 1000));
+    else
+        std::snprintf(text, sizeof text, "%llu:%02u:%02u.%03u", static_cast<unsigned long long>(seconds / 3600),
+                      static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60),
+                      static_cast<unsigned>(ms % 1000));
+    return text;
 }
 
 }  // namespace tw

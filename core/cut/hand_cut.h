@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tw {
 
@@ -19,5 +20,11 @@ bool SampleIndexForClick(std::int32_t x, std::int32_t width, std::uint64_t dataS
 // The column of the line a cut list entry e gets: floor(2 W e / D - 1).
 // False for D = 0 or a column outside int32 (no line drawn).
 bool CutLineColumn(double entry, std::int32_t width, std::uint64_t dataSize, std::int32_t* column);
+
+// The time of cut position `position` (counted in one channel's values,
+// channels interleaved) in milliseconds rounded down: "12.345" below an hour
+// (the caller adds the unit), "1:02:03.456" from an hour on. "" when there is
+// no rate or channel to count by, or the position is not a time.
+std::string CutTimeText(double position, std::uint32_t channels, std::uint32_t sampleRate);
 
 }  // namespace tw

@@ -1,5 +1,6 @@
 #include <doctest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -154,5 +155,29 @@ TEST_CASE("hand cut: every column of the control shows a sample of the data") {
                 previous = i;
             }
         }
+    }
+}
+
+TEST_CASE("hand cut: the time of a position, in milliseconds rounded down") {
+    struct Row { double position; std::uint32_t channels, rate; const char* text; };
+    const Row rows[] = {
+        {0, 1, 44100, "0.000"},
+        {44099, 1, 44100, "0.999"},            // a frame short of a second
+        {544396, 1, 44100, "12.344"},          // 12.3445 s
+        {2 * 544397, 2, 44100, "12.344"},      // stereo counts both channels
+        {2 * 544397 + 1, 2, 44100, "12.344"},  // the second value of a frame
+        {3599999ull * 8, 1, 8000, "3599.999"},
+        {3600ull * 8000, 1, 8000, "1:00:00.000"},
+        {(3723ull * 1000 + 456) * 48, 1, 48000, "1:02:03.456"},
+        {100.0 * 3600 * 8000, 1, 8000, "100:00:00.000"},
+        {4e15, 1, 1, "1111111111111:06:40.000"},   // no wrap on a huge position
+        {-1, 1, 44100, ""},
+        {NAN, 1, 44100, ""},
+        {100, 0, 44100, ""},
+        {100, 1, 0, ""},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.position);
+        CHECK(CutTimeText(r.position, r.channels, r.rate) == r.text);
     }
 }

@@ -127,8 +127,10 @@ TEST_CASE("zoom scroll: scroll codes") {
         {"thumb 40000 arrives negative", 4, 40000, 855, 570, 0, 40000 - 65536, ScrollAction::Move, true},
         {"thumb 65535 is -1", 4, 65535, 855, 570, 0, -1, ScrollAction::Move, true},
         {"thumb track moves nothing", 5, 300, 855, 570, 40, 40, ScrollAction::Move, false},
-        {"top", 6, 0, 855, 570, 40, 40, ScrollAction::Move, false},
-        {"bottom", 7, 0, 855, 570, 40, 40, ScrollAction::Move, false},
+        // Home and End, and the bar's own left and right edge.
+        {"left edge", 6, 0, 855, 570, 40, 0, ScrollAction::Move, true},
+        {"right edge", 7, 0, 855, 570, 40, 285, ScrollAction::Move, true},
+        {"right edge, nothing to scroll", 7, 0, 570, 574, 0, 0, ScrollAction::Move, true},
         {"end scroll", 8, 0, 855, 570, 40, 40, ScrollAction::Move, false},
         {"unknown code", 99, 7, 855, 570, 40, 40, ScrollAction::Move, false},
     };
