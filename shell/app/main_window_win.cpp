@@ -219,6 +219,8 @@ void MainWindow::OnCreate() {
     for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
+    Graph().cutting = [this] { return Checked(handle, kIdCuttingMode); };
+    MakeTabStops(handle);
     CenterWindowOnScreen(handle, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
     SetWindowTextA(handle, title.c_str());

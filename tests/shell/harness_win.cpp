@@ -115,6 +115,7 @@ void Pump(DWORD ms) {
     MSG msg;
     for (;;) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (tw::HandleShellKey(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

@@ -22,7 +22,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const char* const kTexts[] = {"このピースを再生", "ここから再生", "停止", "このカットを削除", "すべてのカットを削除", "元に戻す"};
+const char* const kTexts[] = {"このピースを再生\tSpace", "ここから再生", "停止", "このカットを削除\tDel", "すべてのカットを削除",
+                             "元に戻す\tCtrl+Z"};
 const UINT kIds[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                      tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
 
