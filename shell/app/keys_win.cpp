@@ -30,9 +30,12 @@ bool Held(int key) { return GetKeyState(key) < 0; }
 
 void Command(HWND main, int id) { SendMessageA(main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
+// As the bar sends them, its closing SB_ENDSCROLL included: a step that
+// reaches an end only sets the position, and the end scroll moves the graph there.
 void Scroll(HWND main, int code, int times = 1) {
-    for (int i = 0; i < times; ++i)
-        SendMessageA(main, WM_HSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(GetDlgItem(main, kIdScrollBar)));
+    const LPARAM bar = reinterpret_cast<LPARAM>(GetDlgItem(main, kIdScrollBar));
+    for (int i = 0; i < times; ++i) SendMessageA(main, WM_HSCROLL, MAKEWPARAM(code, 0), bar);
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), bar);
 }
 
 // The next (or previous) control that takes Tab, after `from`, round the end.

@@ -380,6 +380,37 @@ void ChooseMenuItem(UINT id) {
     Pump(30);
 }
 
+namespace {
+// Runs f with Ctrl and Shift as given in the thread's key state, as a key
+// posted meanwhile finds them.
+void WithModifiers(bool ctrl, bool shift, const std::function<void()>& f) {
+    BYTE saved[256], state[256];
+    GetKeyboardState(saved);
+    std::memcpy(state, saved, sizeof state);
+    state[VK_CONTROL] = state[VK_LCONTROL] = ctrl ? 0x80 : 0;
+    state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    f();
+    SetKeyboardState(saved);
+}
+}  // namespace
+
+void PressKey(WPARAM key, bool ctrl, bool shift, bool repeat) {
+    WithModifiers(ctrl, shift, [&] {
+        HWND to = GetFocus();
+        PostMessageA(to, WM_KEYDOWN, key, repeat ? 0x40000001 : 1);
+        PostMessageA(to, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        Pump(60);
+    });
+}
+
+void TurnWheel(int delta, bool ctrl, UINT message) {
+    POINT at{};
+    GetCursorPos(&at);
+    PostMessageA(GetFocus(), message, MAKEWPARAM(ctrl ? MK_CONTROL : 0, static_cast<WORD>(delta)), MAKELPARAM(at.x, at.y));
+    Pump(60);
+}
+
 std::string Hex(const std::string& bytes) {
     std::string out;
     char b[4];
