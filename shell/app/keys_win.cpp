@@ -15,10 +15,11 @@ namespace tw {
 
 namespace {
 
-// In the order Tab visits them (the order they were made in).
-const int kTabStops[] = {kIdGraph,   kIdCuttingMode, kIdPath,       kIdThreshold, kIdPrefix,   kIdDigits,
-                         kIdAutoCut, kIdSave,        kIdZoomIn,     kIdZoomOut,   kIdRedraw,   kIdPauseMode,
-                         kIdPauseLength, kIdLongest, kIdShortest, kIdPieceCount, kIdMargin};
+// The boxes and buttons, visited in the order they were made in. The graph
+// shows no focus, so Tab passes it by; a click gives it the keys.
+const int kTabStops[] = {kIdCuttingMode, kIdPath,    kIdThreshold, kIdPrefix,     kIdDigits,  kIdAutoCut,
+                         kIdSave,        kIdZoomIn,  kIdZoomOut,   kIdRedraw,     kIdPauseMode, kIdPauseLength,
+                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin};
 
 bool ClassIs(HWND window, const char* name) {
     char cls[32] = {0};
