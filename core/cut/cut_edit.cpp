@@ -68,6 +68,20 @@ bool CutBook::RemoveAll(double position) {
     return true;
 }
 
+bool CutBook::Move(double from, double to) {
+    if (from == to) return false;
+    std::vector<double> entries = list_.Snapshot();
+    const auto at = std::find(entries.begin(), entries.end(), from);
+    if (at == entries.end()) return false;
+    history_.Record(entries, user_);
+    *at = to;
+    list_.Replace(std::move(entries));
+    const auto mine = std::find(user_.begin(), user_.end(), from);
+    if (mine != user_.end()) user_.erase(mine);
+    user_.insert(std::upper_bound(user_.begin(), user_.end(), to, CutLess), to);
+    return true;
+}
+
 bool CutBook::ClearAll() {
     if (list_.Count() == 0) return false;
     history_.Record(list_.Snapshot(), user_, revision_);

@@ -70,6 +70,10 @@ public:
     void Append(const std::vector<double>& positions, CutOrigin origin = CutOrigin::Automatic);
     // Each is one undo step when it changes anything; false when it did not.
     bool RemoveAll(double position);
+    // One entry at `from` (the first in list order) now at `to`, in its place
+    // in the list; the cut is the user's from then on, since the user chose
+    // where it lies. False when there is none at `from` or it would not move.
+    bool Move(double from, double to);
     bool ClearAll();
     bool Undo();
     bool CanUndo() const { return history_.CanUndo(); }

@@ -67,6 +67,7 @@ std::string AxisLabel(double seconds, double step) { return Clock(seconds, Decim
 
 std::string TimeText(double seconds) {
     if (!(seconds >= 0)) seconds = 0;
+    if (seconds > 9e15) seconds = 9e15;  // milliseconds still fit 64 bits
     if (std::llround(seconds * 1000) < 60000) return Clock(seconds, 3, false) + " 秒";
     return Clock(seconds, 3, true);
 }

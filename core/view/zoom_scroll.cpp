@@ -87,7 +87,13 @@ ScrollResult ApplyScrollCode(int code, std::uint16_t thumb, std::int32_t graphWi
             }
             state.pos = static_cast<std::int32_t>(pos);
             return {ScrollAction::Move, true};
-        default:  // SB_ENDSCROLL, tracking, top, bottom
+        case 6:  // SB_LEFT (Home)
+            state.pos = 0;
+            return {ScrollAction::Move, true};
+        case 7:  // SB_RIGHT (End); a graph no wider than the window stays at 0
+            state.pos = static_cast<std::int32_t>(upper > 0 ? upper : 0);
+            return {ScrollAction::Move, true};
+        default:  // SB_ENDSCROLL, tracking
             return {ScrollAction::Move, false};
     }
 }

@@ -323,6 +323,8 @@ void MainWindow::OnCreate() {
     for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
     Graph().axis = GetDlgItem(handle, kIdTimeAxis);
+    Graph().cutting = [this] { return Checked(handle, kIdCuttingMode); };
+    MakeTabStops(handle);
     RecordLayout();
     RECT client{};
     GetClientRect(handle, &client);

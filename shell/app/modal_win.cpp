@@ -62,6 +62,7 @@ int RunModalWindow(HWND owner, const char* name) {
             if (TheShell().endedModal != window) PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
+        if (HandleShellKey(msg)) continue;  // only while the main window takes input
         if (IsWindow(window) && IsDialogMessageA(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -179,6 +179,12 @@ int RunMessageLoop();
 void FinishShell();
 // The whole program.
 int RunTarnwick();
+// The main window's keys and wheel, whichever of its controls has the focus;
+// true when `msg` was one and has been acted on (then it is not dispatched).
+// Every loop that may serve the main window calls it first.
+bool HandleShellKey(const MSG& msg);
+// The controls Tab moves through.
+void MakeTabStops(HWND main);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void ReleaseShellResources();

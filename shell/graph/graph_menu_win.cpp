@@ -24,12 +24,12 @@ bool HasSamples(const WavePtr& wave) { return wave && wave->dataSize() > 0; }
 
 bool NearestLine(const WavePtr& wave, double* position) {
     if (!HasSamples(wave)) return false;
-    return NearestCutLine(Cuts().Snapshot(), Graph().menuColumn, GraphWidth(), wave->scaleSize(), kCutLineReach, position);
+    return NearestCutLine(Cuts().Snapshot(), Graph().clickColumn, GraphWidth(), wave->scaleSize(), kCutLineReach, position);
 }
 
-// The sample under the menu's column, as a left click in value mode finds it.
+// The sample under the last click's column, as a left click in value mode finds it.
 bool SampleUnderMenu(const WavePtr& wave, std::uint64_t* index) {
-    return HasSamples(wave) && SampleIndexForClick(Graph().menuColumn, GraphWidth(), wave->scaleSize(), index);
+    return HasSamples(wave) && SampleIndexForClick(Graph().clickColumn, GraphWidth(), wave->scaleSize(), index);
 }
 
 // The line of the sample being heard, where a cut there would have its line.
@@ -60,21 +60,21 @@ void ShowGraphMenu(LPARAM screenPoint) {
     if (at.x == -1 && at.y == -1) GetCursorPos(&at);  // from the keyboard: where the pointer is
     POINT column = at;
     ScreenToClient(GraphControl(), &column);
-    Graph().menuColumn = column.x;
+    Graph().clickColumn = column.x;
 
     const WavePtr wave = CurrentWave();
     double position;
     const bool samples = HasSamples(wave);
     HMENU menu = CreatePopupMenu();
     // With no device the play items stay enabled and say so when chosen.
-    AddItem(menu, kIdMenuPlayPiece, "このピースを再生", samples);
+    AddItem(menu, kIdMenuPlayPiece, "このピースを再生\tSpace", samples);
     AddItem(menu, kIdMenuPlayFromHere, "ここから再生", samples);
     AddItem(menu, kIdMenuStop, "停止", PlaybackActive());
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kIdMenuDeleteCut, "このカットを削除", NearestLine(wave, &position));
+    AddItem(menu, kIdMenuDeleteCut, "このカットを削除\tDel", NearestLine(wave, &position));
     AddItem(menu, kIdMenuDeleteAllCuts, "すべてのカットを削除", Cuts().Count() > 0);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AddItem(menu, kIdMenuUndo, "元に戻す", CutEdits().CanUndo());
+    AddItem(menu, kIdMenuUndo, "元に戻す\tCtrl+Z", CutEdits().CanUndo());
     // The chosen item comes back as WM_COMMAND to the main window.
     TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, GetParent(GraphControl()), nullptr);
     DestroyMenu(menu);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "core/cut/cut_edit.h"
@@ -48,6 +49,18 @@ constexpr int kNoPlayLine = -0x7FFFFFFF - 1;
 // The graph's height in the window as it opens.
 constexpr int kGraphHeight = 165;
 
+// A press on a cut line in cutting mode, held (the control has the capture)
+// until it is released. Window's thread only.
+struct CutDrag {
+    bool pressed = false;
+    bool moving = false;  // the pointer went sideways past the drag distance
+    double from = 0;      // the entry being moved
+    std::uint64_t recording = 0;
+    POINT at{};           // where it was pressed, in the control's coordinates
+    WPARAM keys = 0;      // the press's own wParam and lParam, for a plain click
+    LPARAM point = 0;
+};
+
 struct GraphState {
     // What the main window attached: set once before any drawing.
     HWND control = nullptr;
@@ -61,6 +74,7 @@ struct GraphState {
     GraphPicture picture;
     bool released = false;   // set once the window goes: later drawings are discarded
     int playColumn = kNoPlayLine;
+    int dragColumn = kNoPlayLine;  // the line of a cut being dragged
     std::mutex sequenceMutex;  // guards the two below
     std::uint64_t nextSequence = 0;
     // The recording most recently handed to a graph thread (never holding its
@@ -76,7 +90,13 @@ struct GraphState {
     int height = kGraphHeight;
     POINT pointer{-1, -1};  // where the pointer was last seen over the graph
     ScrollValues scroll;
-    int menuColumn = 0;   // the graph column the menu was opened at
+    // The graph column of the last left click or of the right-click menu:
+    // what the menu's items and their keys act on.
+    int clickColumn = 0;
+    // Whether a left click cuts (the main window's cutting-mode toggle).
+    std::function<bool()> cutting;
+    CutDrag drag;
+    int wheelTurned = 0;  // wheel turns short of a whole notch
     std::atomic<int> pauseJobs{0};  // started and not yet finished on the window's thread
 };
 

@@ -25,8 +25,9 @@ const COLORREF kBackgroundColour = RGB(128, 128, 128);
 const COLORREF kWaveColour = RGB(0, 0, 255);
 const COLORREF kCentreColour = RGB(12, 12, 12);
 const COLORREF kCutColour = RGB(255, 255, 255);
-// Drawn over the copied picture only, in a colour the picture never has.
+// Drawn over the copied picture only, in colours the picture never has.
 const COLORREF kPlayLineColour = RGB(255, 0, 0);
+const COLORREF kDragLineColour = RGB(255, 255, 0);
 
 // Found by every function of the graph; set once, by the shell's state.
 GraphState* g_graph = nullptr;
@@ -43,8 +44,8 @@ void DrawCutLine(HDC dc, int column, int height) {
     LineTo(dc, column, height - 2);
 }
 
-void DrawPlayLine(HDC dc, int column, int height) {
-    GdiObject pen(CreatePen(PS_SOLID, 1, kPlayLineColour));
+void DrawOverLine(HDC dc, int column, int height, COLORREF colour) {
+    GdiObject pen(CreatePen(PS_SOLID, 1, colour));
     Selection select(dc, pen.get());
     MoveToEx(dc, column, 1, nullptr);
     LineTo(dc, column, height - 2);
@@ -66,7 +67,8 @@ void PaintLocked(HDC dc, const RECT& part) {
         beyond.top = std::max(beyond.top, picture.bottom);
         FillRect(dc, &beyond, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    if (Graph().playColumn != kNoPlayLine) DrawPlayLine(dc, Graph().playColumn, Graph().picture.height());
+    if (Graph().dragColumn != kNoPlayLine) DrawOverLine(dc, Graph().dragColumn, Graph().picture.height(), kDragLineColour);
+    if (Graph().playColumn != kNoPlayLine) DrawOverLine(dc, Graph().playColumn, Graph().picture.height(), kPlayLineColour);
 }
 
 bool HavePicture() {
@@ -77,6 +79,7 @@ bool HavePicture() {
 // Without a picture the control paints itself as it always has (black). The
 // lock is never held across BeginPaint, which sends WM_ERASEBKGND back here.
 LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleGraphMouse(window, message, wParam, lParam)) return 0;
     if (message == WM_ERASEBKGND && HavePicture()) return 1;  // the paint covers every pixel
     if (message == WM_PAINT && HavePicture()) {
         PAINTSTRUCT ps;
@@ -311,18 +314,31 @@ void PresentGraph() {
     UpdateWindow(GraphControl());
 }
 
-void SetPlayLine(int column) {
+namespace {
+
+// One of the lines painted over the picture, moved to `column`.
+void MoveOverLine(int GraphState::*line, int column) {
     int old;
     {
         std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-        if (column == Graph().playColumn) return;
-        old = Graph().playColumn;
-        Graph().playColumn = column;
+        if (column == Graph().*line) return;
+        old = Graph().*line;
+        Graph().*line = column;
     }
     // Only the column the line leaves and the one it reaches are painted again.
     if (old != kNoPlayLine) Invalidate(old);
     if (column != kNoPlayLine) Invalidate(column);
     UpdateWindow(GraphControl());
+}
+
+}  // namespace
+
+void SetPlayLine(int column) { MoveOverLine(&GraphState::playColumn, column); }
+void SetDragLine(int column) { MoveOverLine(&GraphState::dragColumn, column); }
+
+int PlayLineColumn() {
+    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+    return Graph().playColumn;
 }
 
 void RedrawGraphForCuts() {

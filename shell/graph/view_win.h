@@ -65,6 +65,13 @@ void PresentGraph();
 // control (never into the bitmap); kNoPlayLine takes it away.
 // User-interface thread.
 void SetPlayLine(int column);
+int PlayLineColumn();  // kNoPlayLine when none shows
+// The line of a cut being dragged, painted the same way.
+void SetDragLine(int column);
+// The graph control's mouse: a press on a cut line in cutting mode drags it
+// (held until released; a release where it was pressed is a plain click).
+// True when the message was taken; otherwise the control handles it itself.
+bool HandleGraphMouse(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // After cuts were taken away: the whole graph again at the current width,
 // lines as the list has them (user-interface thread, like a zoom).
 void RedrawGraphForCuts();

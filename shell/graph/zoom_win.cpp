@@ -42,8 +42,9 @@ int GraphLeft() {
     return r.left;
 }
 
-// Where a zoom is anchored: the pointer when asked for and over the part of
-// the graph shown (the wheel, a key), else the left edge of that part.
+// Where a zoom is anchored: when asked for (the wheel, a key) the pointer over
+// the part of the graph shown, or else the last click there; otherwise, and
+// for the buttons, the left edge of that part.
 int ZoomAnchor(bool atPointer) {
     if (!atPointer) return 0;
     POINT at{};
@@ -52,9 +53,11 @@ int ZoomAnchor(bool atPointer) {
     RECT graph{};
     GetWindowRect(GraphControl(), &graph);
     MapWindowPoints(nullptr, Frame(), reinterpret_cast<POINT*>(&graph), 2);
-    const bool over = at.x >= std::max<LONG>(graph.left, 0) && at.x < std::min<LONG>(graph.right, MainClientWidth()) &&
-                      at.y >= graph.top && at.y < graph.bottom;
-    return over ? at.x : 0;
+    const LONG shownLeft = std::max<LONG>(graph.left, 0), shownRight = std::min<LONG>(graph.right, MainClientWidth());
+    if (at.x >= shownLeft && at.x < shownRight && at.y >= graph.top && at.y < graph.bottom) return at.x;
+    // Else the last click, while it is in the part shown.
+    const LONG click = graph.left + Graph().clickColumn;
+    return click >= shownLeft && click < shownRight ? click : 0;
 }
 
 // The graph and its time axis at x, `width` wide.

@@ -103,10 +103,14 @@ TEST_CASE("the cut book records every change it makes, and only those") {
     CHECK(book.List().Snapshot() == std::vector<double>{30, 10, 20});
     CHECK_FALSE(book.RemoveAll(99));  // nothing removed: no step
     CHECK(book.RemoveAll(10));
+    CHECK_FALSE(book.Move(99, 1));  // no cut there
+    CHECK_FALSE(book.Move(30, 30));  // not moved
+    CHECK(book.Move(30, 40));        // in its place in the list
+    CHECK(book.List().Snapshot() == std::vector<double>{40, 20});
     CHECK(book.ClearAll());
     CHECK_FALSE(book.ClearAll());
-    CHECK(book.UndoSteps() == 4);
-    const std::vector<std::vector<double>> back = {{30, 20}, {30, 10, 20}, {30, 10}, {}};
+    CHECK(book.UndoSteps() == 5);
+    const std::vector<std::vector<double>> back = {{40, 20}, {30, 20}, {30, 10, 20}, {30, 10}, {}};
     for (const auto& want : back) {
         REQUIRE(book.Undo());
         CHECK(book.List().Snapshot() == want);
@@ -160,7 +164,7 @@ TEST_CASE("the cut book's revision: a new one at each change, the old one back a
 TEST_CASE("the cut book keeps each cut's origin through every change and its undo") {
     // 'a' automatic batch, 'h' the user's batch, 'd' removes a position, 'c'
     // clears, 's' saves (sorts the list), 'x' clears the list behind the
-    // book's back (as a test does), 'u' undoes.
+    // book's back (as a test does), 'm' moves {from, to}, 'u' undoes.
     using V = std::vector<double>;
     struct Op { char kind; V values; };
     struct Row { const char* what; std::vector<Op> ops; V automatic, user; };
@@ -174,6 +178,10 @@ TEST_CASE("the cut book keeps each cut's origin through every change and its und
         {"a save keeps origins", {{'h', {9}}, {'a', {4, 1}}, {'s', {}}}, {1, 4}, {9}},
         {"a list emptied behind its back", {{'h', {9}}, {'a', {4}}, {'x', {}}}, {}, {}},
         {"all the way back", {{'h', {1}}, {'a', {2}}, {'u', {}}, {'u', {}}}, {}, {}},
+        {"a moved automatic cut is the user's", {{'a', {10, 30}}, {'m', {30, 20}}}, {10}, {20}},
+        {"a moved user cut stays the user's", {{'h', {10, 30}}, {'m', {10, 40}}}, {}, {30, 40}},
+        {"one of two at a place moves", {{'a', {10}}, {'h', {10}}, {'m', {10, 50}}}, {10}, {50}},
+        {"undo of a move", {{'a', {10, 30}}, {'m', {30, 20}}, {'u', {}}}, {10, 30}, {}},
     };
     for (const Row& r : rows) {
         CAPTURE(r.what);
@@ -184,6 +192,7 @@ TEST_CASE("the cut book keeps each cut's origin through every change and its und
                 case 'h': book.Append(op.values, CutOrigin::User); break;
                 case 'd': book.RemoveAll(op.values[0]); break;
                 case 'c': book.ClearAll(); break;
+                case 'm': book.Move(op.values[0], op.values[1]); break;
                 case 's': book.List().SortAndSnapshot(); break;
                 case 'x': book.List().Clear(); break;
                 default: book.Undo(); break;

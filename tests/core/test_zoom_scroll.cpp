@@ -1,5 +1,6 @@
 #include <doctest.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "core/view/time_axis.h"
@@ -153,8 +154,10 @@ TEST_CASE("zoom scroll: scroll codes") {
         {"thumb 40000 arrives negative", 4, 40000, 855, 570, 0, 40000 - 65536, ScrollAction::Move, true},
         {"thumb 65535 is -1", 4, 65535, 855, 570, 0, -1, ScrollAction::Move, true},
         {"thumb track moves nothing", 5, 300, 855, 570, 40, 40, ScrollAction::Move, false},
-        {"top", 6, 0, 855, 570, 40, 40, ScrollAction::Move, false},
-        {"bottom", 7, 0, 855, 570, 40, 40, ScrollAction::Move, false},
+        // Home and End, and the bar's own left and right edge.
+        {"left edge", 6, 0, 855, 570, 40, 0, ScrollAction::Move, true},
+        {"right edge", 7, 0, 855, 570, 40, 285, ScrollAction::Move, true},
+        {"right edge, nothing to scroll", 7, 0, 570, 574, 0, 0, ScrollAction::Move, true},
         {"end scroll", 8, 0, 855, 570, 40, 40, ScrollAction::Move, false},
         {"unknown code", 99, 7, 855, 570, 40, 40, ScrollAction::Move, false},
     };
@@ -269,7 +272,9 @@ TEST_CASE("time texts: seconds under a minute, then the clock") {
         const char* text;
     } rows[] = {
         {0, u8"0.000 秒"}, {12.3456, u8"12.346 秒"}, {59.9994, u8"59.999 秒"}, {59.9996, "1:00.000"},
-        {62.5, "1:02.500"}, {3723.456, "1:02:03.456"}, {-1, u8"0.000 秒"},
+        {62.5, "1:02.500"}, {3723.456, "1:02:03.456"}, {-1, u8"0.000 秒"}, {std::nan(""), u8"0.000 秒"},
+        {360000, "100:00:00.000"}, {4e15, "1111111111111:06:40.000"},  // no wrap on a huge time
+        {1e300, "2500000000000:00:00.000"},                                // held at 9e15 s
     };
     for (const auto& r : rows) {
         CAPTURE(r.seconds);

@@ -115,6 +115,7 @@ void Pump(DWORD ms) {
     MSG msg;
     for (;;) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (tw::HandleShellKey(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
@@ -377,6 +378,37 @@ PopupMenu RightClickGraph(int x, int y, DWORD holdMs) {
 void ChooseMenuItem(UINT id) {
     PostMessageA(tw::TheShell().main.handle, WM_COMMAND, MAKEWPARAM(id, 0), 0);
     Pump(30);
+}
+
+namespace {
+// Runs f with Ctrl and Shift as given in the thread's key state, as a key
+// posted meanwhile finds them.
+void WithModifiers(bool ctrl, bool shift, const std::function<void()>& f) {
+    BYTE saved[256], state[256];
+    GetKeyboardState(saved);
+    std::memcpy(state, saved, sizeof state);
+    state[VK_CONTROL] = state[VK_LCONTROL] = ctrl ? 0x80 : 0;
+    state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    f();
+    SetKeyboardState(saved);
+}
+}  // namespace
+
+void PressKey(WPARAM key, bool ctrl, bool shift, bool repeat) {
+    WithModifiers(ctrl, shift, [&] {
+        HWND to = GetFocus();
+        PostMessageA(to, WM_KEYDOWN, key, repeat ? 0x40000001 : 1);
+        PostMessageA(to, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        Pump(60);
+    });
+}
+
+void TurnWheel(int delta, bool ctrl, UINT message) {
+    POINT at{};
+    GetCursorPos(&at);
+    PostMessageA(GetFocus(), message, MAKEWPARAM(ctrl ? MK_CONTROL : 0, static_cast<WORD>(delta)), MAKELPARAM(at.x, at.y));
+    Pump(60);
 }
 
 std::string Hex(const std::string& bytes) {

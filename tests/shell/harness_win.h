@@ -93,6 +93,14 @@ PopupMenu RightClickGraph(int x, int y, DWORD holdMs = 0);
 // An item's command, sent to the main window as the popup sends it.
 void ChooseMenuItem(UINT id);
 
+// A key pressed as the keyboard does: WM_KEYDOWN and WM_KEYUP posted to the
+// control with the focus, Ctrl and Shift held in the thread's key state
+// meanwhile (`repeat`: as a key held down repeats), then pumped.
+void PressKey(WPARAM key, bool ctrl = false, bool shift = false, bool repeat = false);
+// One turn of the wheel (WM_MOUSEWHEEL, or the tilt's WM_MOUSEHWHEEL) posted
+// to the control with the focus.
+void TurnWheel(int delta, bool ctrl = false, UINT message = WM_MOUSEWHEEL);
+
 std::string Hex(const std::string& bytes);
 
 template <class A, class B>

@@ -366,6 +366,105 @@ void CheckHandCuts() {
     }
 }
 
+// ---- dragging a cut line ------------------------------------------------------
+
+bool DragLineAt(int x) {
+    HWND graph = Control(1000);
+    HDC dc = GetDC(graph);
+    const bool yellow = GetPixel(dc, x, 80) == RGB(255, 255, 0);
+    ReleaseDC(graph, dc);
+    return yellow;
+}
+
+void PointerAt(int x) {
+    POINT p{x, 80};
+    ClientToScreen(Control(1000), &p);
+    SetCursorPos(p.x, p.y);
+    WaitUntil([&] { POINT now; GetCursorPos(&now); return now.x == p.x && now.y == p.y; }, 2000);
+}
+
+// A press at `from`, the pointer moved to `to` (none when they are equal),
+// Esc pressed there when asked, and the release at `to`. What the status
+// line and the graph showed before the release is handed back.
+struct DragSeen {
+    std::string status;
+    bool line = false;
+};
+DragSeen DragGraph(int from, int to, bool escape) {
+    HWND graph = Control(1000);
+    PointerAt(from);
+    PostMessageA(graph, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from, 80));
+    Pump(30);
+    DragSeen seen;
+    if (to != from) {
+        PointerAt(to);
+        PostMessageA(graph, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to, 80));
+        Pump(50);
+        seen.status = ControlText(1026);
+        seen.line = DragLineAt(std::max(to, 0));
+    }
+    if (escape) PressKey(VK_ESCAPE);
+    PostMessageA(graph, WM_LBUTTONUP, 0, MAKELPARAM(to, 80));
+    Pump(50);
+    return seen;
+}
+
+// On the hand-cut file (one sample per column at 8000 Hz): a cut at 104 has
+// its line at column 102.
+void CheckDragging() {
+    std::string path = WorkPath("hand.wav");
+    if (!Load(path)) return;
+    tw::CutEdits().Reset();
+    SetCuttingMode(true);
+    ClickGraph(100, 80);
+    const std::vector<double> start{104};
+    if (!Check(CutsNow() == start, "drag: one cut to begin with")) return;
+    struct Row {
+        const char* what;
+        bool cutting;
+        int from, to;
+        bool escape;
+        std::vector<double> after;
+        const char* status;  // shown while dragging; nullptr: no drag
+        std::size_t boxes;
+    };
+    const Row rows[] = {
+        {"a line dragged right", true, 100, 300, false, {304}, "0.038 秒", 0},
+        {"undone", true, -1, -1, false, {104}, nullptr, 0},  // from < 0: the graph menu's undo
+        {"a line pressed and let go places a cut", true, 103, 103, false, {104, 106}, nullptr, 0},
+        {"a line dragged past the left edge", true, 102, -50, false, {4, 106}, "0.000 秒", 0},
+        {"a press away from lines places a cut, moving or not", true, 300, 340, false, {4, 106, 304}, nullptr, 0},
+        {"Esc gives a drag up", true, 302, 200, true, {4, 106, 304}, "0.025 秒", 0},
+        {"value mode shows the value, drags nothing", false, 302, 200, false, {4, 106, 304}, nullptr, 1},
+    };
+    for (const Row& r : rows) {
+        SetCuttingMode(r.cutting);
+        const std::size_t steps = tw::CutEdits().UndoSteps();
+        ClearBoxes();
+        SetDlgItemTextA(tw::TheShell().main.handle, 1026, "");
+        DragSeen seen;
+        if (r.from < 0) {
+            PostMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0);
+            Pump(50);
+        } else {
+            seen = DragGraph(r.from, r.to, r.escape);
+        }
+        if (r.boxes) WaitBoxes(r.boxes, 3000);
+        Check(CutsNow() == r.after, std::string(r.what) + ": cut list [" + List(CutsNow()) + "]");
+        CheckEq(seen.status, std::string(r.status ? r.status : ""), std::string(r.what) + ": time while dragging");
+        Check(seen.line == (r.status != nullptr), std::string(r.what) + ": the dragged line follows the pointer");
+        Check(!DragLineAt(std::max(r.to, 0)), std::string(r.what) + ": no dragged line after");
+        CheckEq(Boxes().size(), r.boxes, std::string(r.what) + ": boxes");
+        const bool changed = r.after != start && r.from >= 0 && !r.escape && r.cutting;
+        CheckEq(tw::CutEdits().UndoSteps(), changed ? steps + 1 : (r.from < 0 ? steps - 1 : steps),
+                std::string(r.what) + ": undo steps");
+        // A click draws its line at the column clicked; a move or an undo draws all afresh.
+        if (r.from < 0 || (changed && r.status)) CheckRedrawnLines(r.what);
+        CheckEq(GraphPicture().WhiteColumns(), static_cast<int>(CutsNow().size()), std::string(r.what) + ": no line left behind");
+    }
+    SetCuttingMode(false);
+}
+
 // Runs of exact zeros at least minLength long, not touching the end.
 std::vector<std::pair<std::uint64_t, std::uint64_t>> Pauses(const tw::WaveData& wave, std::uint64_t minLength) {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> out;
@@ -606,6 +705,7 @@ int main() {
     CheckAutoCutting();
     CheckNewRecordingStartsClean();
     CheckHandCuts();
+    CheckDragging();
     CheckRecordings();
     CheckZoomedAutoCutting();
     CheckCuttingWhileDrawing();

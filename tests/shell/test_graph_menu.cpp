@@ -22,7 +22,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const char* const kTexts[] = {"このピースを再生", "ここから再生", "停止", "このカットを削除", "すべてのカットを削除", "元に戻す"};
+const char* const kTexts[] = {"このピースを再生\tSpace", "ここから再生", "停止", "このカットを削除\tDel", "すべてのカットを削除",
+                             "元に戻す\tCtrl+Z"};
 const UINT kIds[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                      tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
 
@@ -152,6 +153,158 @@ void CheckEditing() {
         at = end;
     }
     Check(ReadFileBytes(WorkPath("edited_003.wav")).empty(), "no piece for the deleted cut");
+}
+
+// ---- keys -------------------------------------------------------------------
+
+int ScrollPos() { return tw::Graph().scroll.pos; }
+
+// The scroll position the graph control sits at, and the furthest one.
+bool GraphAt(int pos) {
+    RECT rc{};
+    GetWindowRect(Control(1000), &rc);
+    POINT left{rc.left, rc.top};
+    ScreenToClient(tw::TheShell().main.handle, &left);
+    return ScrollPos() == pos && left.x == -pos;
+}
+
+int LastPos() {
+    RECT outer{};
+    GetWindowRect(tw::TheShell().main.handle, &outer);
+    return gm::GraphControlSize().cx - (outer.right - outer.left - 10);
+}
+
+std::string BoxText(int id) { return ControlText(id); }
+
+DWORD Selection(int id) { return static_cast<DWORD>(SendMessageA(Control(id), EM_GETSEL, 0, 0)); }
+
+// The main window's commands 1056 and 1057 as they arrive, kept from the
+// window (they would open a dialog once the file menu has them).
+std::vector<int> g_fileCommands;
+WNDPROC g_mainProc = nullptr;
+LRESULT CALLBACK KeepFileCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && (LOWORD(wParam) == tw::kIdMenuOpen || LOWORD(wParam) == tw::kIdMenuSaveCuts)) {
+        g_fileCommands.push_back(LOWORD(wParam));
+        return 0;
+    }
+    return CallWindowProcA(g_mainProc, window, message, wParam, lParam);
+}
+
+// F1 runs the version window's loop inside the key's handling: a timer of
+// this thread closes it there.
+int g_versionWindows = 0;
+void CALLBACK CloseVersion(HWND, UINT, UINT_PTR timer, DWORD) {
+    const int closed = CloseSmallWindows();
+    g_versionWindows += closed;
+    if (closed) KillTimer(nullptr, timer);
+}
+
+// Every key of the main window, with the focus on the graph, a button, a
+// check box, the window itself or a box being typed in.
+void CheckKeys() {
+    const std::string path = WorkPath("gaps.wav");
+    if (!Load(path)) return;
+    HWND main = tw::TheShell().main.handle;
+    tw::CutEdits().Reset();
+    RunAutoCut("100");
+    const std::vector<double> cuts = tw::Cuts().Snapshot();
+    if (!CheckEq(cuts.size(), size_t(3), "keys: three cuts")) return;
+    std::vector<double> deleted = cuts;
+    deleted.erase(deleted.begin() + 1);
+    int width = 0;  // the graph's width before the row's key
+    const int lines = [] { UINT n = 3; SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &n, 0); return static_cast<int>(n); }();
+    g_mainProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(KeepFileCommands)));
+    const std::string longPath = WorkPath("keys_long.wav");
+    gm::WriteBusyFile(longPath, 44100 * 40);
+
+    enum Input { Key, HeldKey, Wheel, Tilt };
+    struct Row {
+        const char* what;
+        int focus;  // a control's id; 0: the main window itself
+        Input input;
+        int key;    // the key, or the wheel's turn
+        bool ctrl, shift;
+        std::function<void()> before;
+        std::function<bool()> after;
+    };
+    const auto widthTimes = [&](double f) { return [&, f] { return gm::GraphControlSize().cx == static_cast<int>(width * f); }; };
+    const auto narrower = [&] { return gm::GraphControlSize().cx < width; };
+    const auto sameWidth = [&] { return gm::GraphControlSize().cx == width; };
+    const Row rows[] = {
+        {"Delete takes the cut at the last click", 1000, Key, VK_DELETE, false, false,
+         [&] { RightClickGraph(Column(cuts[1]) + 4, 80); }, [&] { return tw::Cuts().Snapshot() == deleted; }},
+        {"Delete with no cut near does nothing", 1000, Key, VK_DELETE, false, false, nullptr,
+         [&] { return tw::Cuts().Snapshot() == deleted; }},
+        {"Delete in a box is the box's", 1016, Key, VK_DELETE, false, false,
+         [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); RightClickGraph(Column(tw::Cuts().Snapshot()[0]), 80); SetFocus(Control(1016)); },
+         [&] { return BoxText(1016) == "00" && tw::Cuts().Snapshot() == deleted; }},
+        {"Ctrl+Z on a button undoes", 1029, Key, 'Z', true, false, nullptr, [&] { return tw::Cuts().Snapshot() == cuts; }},
+        {"Ctrl+Z in a box undoes its typing", 1016, Key, 'Z', true, false, nullptr,
+         [&] { return BoxText(1016) == "100" && tw::Cuts().Snapshot() == cuts; }},
+        {"Ctrl+A in a box selects its text", 1016, Key, 'A', true, false, [] { SendMessageA(Control(1016), EM_SETSEL, 1, 1); },
+         [] { return Selection(1016) == MAKELONG(0, 3); }},
+        {"+ zooms in", 1001, Key, VK_OEM_PLUS, false, false, nullptr, widthTimes(1.5)},
+        {"numpad + zooms in", 0, Key, VK_ADD, false, false, nullptr, widthTimes(1.5)},
+        {"- in a box is the box's", 1016, Key, VK_OEM_MINUS, false, false, [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); },
+         [&] { return sameWidth() && BoxText(1016) == "-100"; }},
+        {"Right scrolls", 1000, Key, VK_RIGHT, false, false, nullptr, [] { return GraphAt(5); }},
+        {"End goes to the end", 1033, Key, VK_END, false, false, nullptr, [] { return GraphAt(LastPos()); }},
+        {"Left scrolls back", 1000, Key, VK_LEFT, false, false, nullptr, [] { return GraphAt(LastPos() - 5); }},
+        {"Home goes to the start", 1000, Key, VK_HOME, false, false, nullptr, [] { return GraphAt(0); }},
+        {"End in a box is the box's", 1016, Key, VK_END, false, false, [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); },
+         [] { return GraphAt(0) && Selection(1016) == MAKELONG(4, 4); }},
+        {"the wheel turned back scrolls on", 1000, Wheel, -WHEEL_DELTA, false, false, nullptr, [&] { return GraphAt(5 * lines); }},
+        {"the wheel turned forward scrolls back", 1016, Wheel, WHEEL_DELTA, false, false, nullptr, [] { return GraphAt(0); }},
+        {"half a notch twice is one", 1000, Wheel, -WHEEL_DELTA / 2, false, false, [] { TurnWheel(-WHEEL_DELTA / 2); },
+         [&] { return GraphAt(5 * lines); }},
+        {"the wheel tilted left scrolls back", 1000, Tilt, -WHEEL_DELTA, false, false, nullptr, [] { return GraphAt(0); }},
+        {"Ctrl+wheel forward zooms in", 1000, Wheel, WHEEL_DELTA, true, false, nullptr, widthTimes(1.5)},
+        {"Ctrl+wheel back zooms out", 1000, Wheel, -WHEEL_DELTA, true, false, nullptr, narrower},
+        {"- zooms out", 1030, Key, VK_OEM_MINUS, false, false, nullptr, narrower},
+        {"numpad - zooms out", 1000, Key, VK_SUBTRACT, false, false, nullptr, narrower},
+        {"Tab moves to the next box", 1016, Key, VK_TAB, false, false, [] { SetDlgItemTextA(tw::TheShell().main.handle, 1019, "abc"); },
+         [] { return GetFocus() == Control(1019) && Selection(1019) == MAKELONG(0, 3); }},
+        {"Shift+Tab moves back", 1019, Key, VK_TAB, false, true, nullptr, [] { return GetFocus() == Control(1016); }},
+        {"Tab from the last goes round to the first", 1050, Key, VK_TAB, false, false, nullptr,
+         [] { return GetFocus() == Control(1001); }},
+        {"Shift+Tab from the graph goes to the last", 1000, Key, VK_TAB, false, true, nullptr,
+         [] { return GetFocus() == Control(1050); }},
+        {"Enter presses the button Tab came to", 1001, Key, VK_RETURN, false, false, nullptr,
+         [] { return SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_CHECKED; }},
+        {"Enter again", 1001, Key, VK_RETURN, false, false, nullptr,
+         [] { return SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_UNCHECKED; }},
+        {"F1 opens the version window", 1000, Key, VK_F1, false, false,
+         [] { g_versionWindows = 0; SetTimer(nullptr, 0, 200, CloseVersion); }, [] { return g_versionWindows == 1; }},
+        {"F1 in a box too", 1016, Key, VK_F1, false, false,
+         [] { g_versionWindows = 0; SetTimer(nullptr, 0, 200, CloseVersion); }, [] { return g_versionWindows == 1; }},
+        {"Ctrl+O", 1016, Key, 'O', true, false, nullptr, [] { return g_fileCommands == std::vector<int>{tw::kIdMenuOpen}; }},
+        {"Ctrl+S", 1000, Key, 'S', true, false, nullptr,
+         [] { return g_fileCommands == std::vector<int>{tw::kIdMenuOpen, tw::kIdMenuSaveCuts}; }},
+        {"Space plays the piece at the last click", 1029, Key, VK_SPACE, false, false,
+         [&] { Load(longPath); RightClickGraph(100, 80); SetFocus(Control(1029)); }, [] { return tw::PlaybackActive(); }},
+        {"Space held down repeats nothing", 1029, HeldKey, VK_SPACE, false, false, nullptr,
+         [] { return tw::PlaybackActive(); }},
+        {"Space again stops", 1001, Key, VK_SPACE, false, false, nullptr,
+         [] { return !tw::PlaybackActive() && SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_UNCHECKED; }},
+        {"Space in a box is the box's", 1016, Key, VK_SPACE, false, false, [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); },
+         [] { return !tw::PlaybackActive() && BoxText(1016) == " -100"; }},
+    };
+    SetDlgItemTextA(main, 1016, "100");
+    for (const Row& r : rows) {
+        SetFocus(r.focus ? Control(r.focus) : main);
+        if (r.before) r.before();
+        SetFocus(r.focus ? Control(r.focus) : main);
+        width = gm::GraphControlSize().cx;
+        if (!Check(GetFocus() == (r.focus ? Control(r.focus) : main), std::string(r.what) + ": focus where the row puts it")) continue;
+        if (r.input == Key || r.input == HeldKey) PressKey(static_cast<WPARAM>(r.key), r.ctrl, r.shift, r.input == HeldKey);
+        else TurnWheel(r.key, r.ctrl, r.input == Tilt ? WM_MOUSEHWHEEL : WM_MOUSEWHEEL);
+        Pump(50);
+        Check(r.after(), r.what);
+    }
+    tw::StopPlayback();
+    SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_mainProc));
+    SetDlgItemTextA(main, 1016, "");
+    SetDlgItemTextA(main, 1019, "");
 }
 
 // ---- playback ---------------------------------------------------------------
@@ -347,6 +500,7 @@ int main() {
     InitHarness();
     OpenMainWindow();
     CheckEditing();
+    CheckKeys();
     CheckPiecesHeard();
     CheckTrimmedPiecesHeard();
     CheckLongPlayback();

@@ -207,7 +207,7 @@ void CheckWindowAndMenu() {
     Check((GetMenuState(file, 1053, MF_BYCOMMAND) & MF_GRAYED) != 0, "no names list to stop using yet");
     HMENU info = GetSubMenu(bar, 1);
     GetMenuStringA(info, 0, text, sizeof text, MF_BYPOSITION);
-    CheckEq(std::string(text), std::string("バージョン情報"), "info menu entry");
+    CheckEq(std::string(text), std::string("バージョン情報\tF1"), "info menu entry");
     CheckEq(static_cast<int>(GetMenuItemID(info, 0)), 1036, "version command id");
 
     SCROLLINFO si{};
