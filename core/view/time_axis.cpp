@@ -19,9 +19,11 @@ int Decimals(double step) {
 }
 
 // h:mm:ss / m:ss / s with `decimals` after the seconds.
-std::string Clock(double seconds, int decimals, bool alwaysMinutes) {
+// Rounded to the last decimal, or cut down to it (a time read off a position
+// never says later than it is).
+std::string Clock(double seconds, int decimals, bool alwaysMinutes, bool down = false) {
     const double scale = std::pow(10.0, decimals);
-    const long long units = std::llround(seconds * scale);
+    const long long units = down ? static_cast<long long>(std::floor(seconds * scale + 1e-6)) : std::llround(seconds * scale);
     const long long whole = units / static_cast<long long>(scale);
     const long long fraction = units % static_cast<long long>(scale);
     const long long h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
@@ -68,8 +70,8 @@ std::string AxisLabel(double seconds, double step) { return Clock(seconds, Decim
 std::string TimeText(double seconds) {
     if (!(seconds >= 0)) seconds = 0;
     if (seconds > 9e15) seconds = 9e15;  // milliseconds still fit 64 bits
-    if (std::llround(seconds * 1000) < 60000) return Clock(seconds, 3, false) + " 秒";
-    return Clock(seconds, 3, true);
+    if (seconds < 60 - 5e-7) return Clock(seconds, 3, false, true) + " 秒";
+    return Clock(seconds, 3, true, true);
 }
 
 }  // namespace tw

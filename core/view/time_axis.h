@@ -21,8 +21,8 @@ std::vector<AxisTick> AxisTicks(double totalSeconds, std::int32_t width, std::in
                                 std::int32_t minSpacing);
 // A tick's label, as fine as its step needs: "45", "12.5", "1:05", "1:02:03".
 std::string AxisLabel(double seconds, double step);
-// A time as the window shows it: "12.345 秒" under a minute, else
-// "1:02.345" or "1:02:03.456".
+// A time as the window shows it, in whole milliseconds cut down: "12.345 秒"
+// under a minute, else "1:02.345" or "1:02:03.456".
 std::string TimeText(double seconds);
 
 }  // namespace tw
