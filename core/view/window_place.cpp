@@ -1,16 +1,10 @@
 #include "core/view/window_place.h"
 
+#include "core/view/saturate.h"
+
 namespace tw {
 
 namespace {
-
-// Window coordinates come out of float arithmetic on any 32-bit inputs;
-// saturating keeps the conversion back defined.
-std::int32_t Saturate(std::int64_t v) {
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(v);
-}
 
 std::int64_t TruncFloat(float v) {
     if (v != v) return 0;

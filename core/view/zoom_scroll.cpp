@@ -1,21 +1,11 @@
 #include "core/view/zoom_scroll.h"
 
+#include "core/view/saturate.h"
+
 #include <cmath>
 #include <cstdint>
 
 namespace tw {
-
-namespace {
-
-// Scroll positions come out of 64-bit or float arithmetic on any
-// 32-bit inputs; saturating keeps the conversion back defined.
-std::int32_t Saturate(std::int64_t v) {
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(v);
-}
-
-}  // namespace
 
 ZoomResult ZoomInResult(std::int32_t graphWidth, std::int32_t clientWidth, const ScrollValues& current) {
     // The control cannot be wider than the system allows, and Wg - Wm must
