@@ -199,7 +199,7 @@ echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig 
 echo "  (stage_* are seconds from the drop; probe_* are raw operations on the same file in the same process)"
 for k in startup_s stage_header_s stage_read_measure_s stage_texts_begin_s stage_texts_end_s drop_to_numbers_s \
          stage_graph_begin_s stage_graph_first_progress_s stage_graph_last_progress_s stage_graph_strokes_end_s \
-         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes progress_messages zoom_redraws_s zoom_step_longest_s pause_cut_s pause_cuts pause_cut_t2000_s pause_cuts_t2000 auto_cut_s save_s delete_pieces_s save_warm_s load_cut_save_s \
+         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes progress_messages zoom_redraws_s zoom_step_longest_s resize_redraw_s pause_cut_s pause_cuts pause_cut_t2000_s pause_cuts_t2000 auto_cut_s save_s delete_pieces_s save_warm_s load_cut_save_s \
          load_graph_cut_save_s probe_readfile_fresh_s probe_readfile_touched_s probe_touch_then_readfile_s \
          probe_fault_s probe_measure_s probe_memcpy_s probe_write_pieces_s probe_headers_only_s; do
   v=$(fig "$k"); [ "$v" = nan ] && continue

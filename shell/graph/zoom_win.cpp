@@ -106,7 +106,7 @@ void FitGraphToWindow(int startWidth, int height) {
         g.scroll = ScrollValues{0, startWidth, static_cast<std::uint32_t>(startWidth), 0};
     ApplyScrollState();
     // One drawing once the size has settled, not one per step of a drag.
-    SetTimer(Frame(), kGraphRedrawTimer, 100, nullptr);
+    SetTimer(Frame(), kGraphRedrawTimer, 50, nullptr);
 }
 
 void RedrawAfterResize() {
