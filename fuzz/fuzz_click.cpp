@@ -96,6 +96,12 @@ void CheckScroll(int code, std::uint16_t thumb, std::int32_t graphWidth, std::in
                 FUZZ_CHECK(state.pos == static_cast<std::int64_t>(before) + 5 && state.pos < upper);
             }
             break;
+        case 6:
+            FUZZ_CHECK(r.action == ScrollAction::Move && r.updateBar && state.pos == 0);
+            break;
+        case 7:
+            FUZZ_CHECK(r.action == ScrollAction::Move && r.updateBar && state.pos == (upper > 0 ? upper : 0));
+            break;
         default:
             FUZZ_CHECK(state.pos == before && !r.updateBar);
             break;

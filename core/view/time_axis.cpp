@@ -35,7 +35,8 @@ std::string Clock(double seconds, int decimals, bool alwaysMinutes, bool down = 
         n = std::snprintf(text, sizeof text, "%lld:%02lld", m, s);
     else
         n = std::snprintf(text, sizeof text, "%lld", s);
-    if (decimals > 0) std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ".%0*lld", decimals, fraction);
+    if (decimals > 0)
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ".%0*d", decimals, static_cast<int>(fraction));
     return text;
 }
 
