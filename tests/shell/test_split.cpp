@@ -315,6 +315,10 @@ int main() {
         Check(WaitIdle(), what + ": cutting ends");
         const size_t count = tw::Cuts().Count() + 1;
         Check(count > (r.pauseMs ? 3 : r.fewest), what + ": cuts found (" + std::to_string(count - 1) + ")");
+        const std::string told = "カット " + std::to_string(count - 1) + " 個";
+        const std::string status = ControlText(1026);
+        Check(status.size() >= told.size() && status.compare(status.size() - told.size(), told.size(), told) == 0,
+              what + ": the status line counts the cuts [" + status + "]");
         CheckEq(tw::CutEdits().UndoSteps(), steps + 1, what + ": one undo step");
         std::string args = "-t " + std::string(r.threshold) + " -w " + width;
         if (r.pauseMs) {

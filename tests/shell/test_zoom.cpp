@@ -13,6 +13,7 @@
 #include "shell/app/shell_win.h"
 #include "graph_model_win.h"
 #include "harness_win.h"
+#include "core/view/time_axis.h"
 #include "shell/graph/view_win.h"
 #include "shell/workers/wave_win.h"
 
@@ -297,6 +298,32 @@ void CheckZoomWhileDrawing() {
     tw::Cuts().Clear();
 }
 
+// The tick marks painted along the shown part of the time axis (its top row
+// holds only them: the labels start a row lower), against the ticks 64 or
+// more columns apart that the recording's length gives the graph's width.
+void CheckAxisTicks(const std::string& what) {
+    HWND axis = Control(1059);
+    RECT r{};
+    GetClientRect(axis, &r);
+    POINT origin{0, 0};
+    MapWindowPoints(axis, tw::TheShell().main.handle, &origin, 1);
+    const int from = std::max(0, -static_cast<int>(origin.x));
+    const int to = std::min<int>(r.right, ClientWidth() - origin.x);
+    HDC dc = GetDC(axis);
+    int shown = 0;
+    for (int x = from; x < to; ++x) {
+        const COLORREF c = GetPixel(dc, x, 0);
+        shown += GetRValue(c) < 96 && GetGValue(c) < 96 && GetBValue(c) < 96;
+    }
+    ReleaseDC(axis, dc);
+    const tw::WavePtr wave = tw::CurrentWave();
+    const double seconds =
+        static_cast<double>(wave->sampleCount()) / (static_cast<double>(wave->layout.channels) * wave->layout.sampleRate);
+    const std::size_t want = tw::AxisTicks(seconds, r.right, from, to, 64).size();
+    Check(want > 0 && static_cast<std::size_t>(shown) == want,
+          what + ": axis ticks " + std::to_string(shown) + " of " + std::to_string(want));
+}
+
 RECT InMain(int id) {
     RECT r{};
     GetWindowRect(Control(id), &r);
@@ -355,6 +382,7 @@ void CheckResize() {
         Check(bar.top == bar0.top + dh && bar.right - bar.left == bar0.right - bar0.left + dw,
               what + ": the scroll bar as wide as the window");
         Check(axis.top == 166 + dh && axis.right - axis.left == graph.cx, what + ": the axis under the graph");
+        CheckAxisTicks(what);
         gm::ControlShowsBitmap(what + ": shown");
         // TW_SHOT=/abs/path.png: a screenshot of the maximised window.
         if (const char* shot = std::getenv("TW_SHOT"); shot && r.showCommand == SW_MAXIMIZE)
