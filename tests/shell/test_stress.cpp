@@ -368,15 +368,8 @@ void ClickGraphSomewhere() {
     int lo = std::max<int>(0, r.left - 40);
     int hi = std::min<int>(GetSystemMetrics(SM_CXSCREEN) - 1, r.right + 40);
     POINT p{lo + Below(hi - lo + 1), r.top + 5 + Below(150)};
-    SetCursorPos(p.x, p.y);
-    WaitUntil([&] {
-        POINT now;
-        GetCursorPos(&now);
-        return now.x == p.x && now.y == p.y;
-    }, 2000);
     ScreenToClient(graph, &p);
-    PostMessageA(graph, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-    PostMessageA(graph, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    ClickGraph(p.x, p.y);
 }
 
 const char* const kThresholds[] = {"0", "5", "100", "1000", "3000", "20000", "32768", "40000", "-7", "", "abc",
