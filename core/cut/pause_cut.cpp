@@ -33,13 +33,12 @@ constexpr double kVoicedShare = 0.55;  // of the stretch's energy; room noise an
 constexpr double kSurelySpeechDb = 30.0;
 // Longer than the closure of a stop consonant inside a word.
 constexpr double kJoinMs = 100.0;
-// How far speech goes on beyond where its level meets the room's: always
-// kSpeechPadMs, and for speech less than kClearAboveFloorDb above the room,
-// kHiddenMsPerDb for every decibel it falls short (its decays are hidden longer).
+// How far speech goes on beyond where it is lost in the room's noise: always
+// kSpeechPadMs, and its decay carried on for kHiddenDb (at most kMostHiddenMs).
 constexpr double kSpeechPadMs = 30.0;
-constexpr double kClearAboveFloorDb = 35.0;
-constexpr double kHiddenMsPerDb = 6.0;
-constexpr double kWordsMs = 500.0;
+constexpr double kHiddenDb = 6.0;
+constexpr double kMostHiddenMs = 150.0;
+constexpr double kTailDb = 3.0;  // over the room: a decay still heard
 
 // A window is quiet while its level stays within kFloorMarginDb of the
 // quietest level around it (the room's noise), and only while it is at least
@@ -325,6 +324,7 @@ struct Levels {
     std::vector<double> followed;  // the limit the room and the speaker set
     std::vector<float> voiced;     // share of the band below kVoicedHz
     std::vector<double> room;      // the quietest level around it
+    std::vector<double> floor;     // the room's noise as it is now: the higher of the quietest before and after
     double windowsPerSecond = 0;
 };
 
@@ -343,8 +343,10 @@ Levels LevelsOf(const PauseAudio& audio, const Geometry& g) {
     const std::vector<double> loudest = SlidingExtreme(l.level, reach, reach, [](double a, double b) { return a > b; });
     l.followed.resize(l.level.size());
     l.room.resize(l.level.size());
+    l.floor.resize(l.level.size());
     for (std::size_t j = 0; j < l.level.size(); ++j) {
         const double floor = std::max({before[j], after[j], 0.25});
+        l.floor[j] = floor;
         l.room[j] = std::max(std::min(before[j], after[j]), 0.25);
         l.followed[j] = std::min(floor * DbToPower(kFloorMarginDb), loudest[j] / DbToPower(kBelowSpeechDb));
     }
@@ -395,7 +397,9 @@ std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
             voiced += l.level[j] * l.voiced[j];
             if (l.level[j] > peak) {
                 peak = l.level[j];
-                limit = std::max(fixed, l.followed[j]);
+                // A typed threshold only adds quiet: what stands far over the
+                // room is sound however high the threshold was typed.
+                limit = l.followed[j];
                 floor = l.room[j];
             }
         }
@@ -426,25 +430,16 @@ std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
     return speech;
 }
 
-// Speech goes on beyond where its level meets the room: the decay of a
-// word's end and a weak first consonant, longer the nearer the words are to
-// the noise that hides them. The words are those of the speech within
-// kWordsMs of the pause, so a faint last consonant is judged by its word.
-double PadWindows(double aboveFloorDb, double windowsPerSecond) {
-    const double hidden = std::max(0.0, kClearAboveFloorDb - aboveFloorDb);
-    return (kSpeechPadMs + kHiddenMsPerDb * hidden) / 1000.0 * windowsPerSecond;
+// Where speech really stops: after its level meets the limit, the decay of
+// its last sound stays kTailDb over the room's noise for a while; there the
+// padding starts. Up to `limit`, a window.
+std::size_t TailEnd(const Levels& l, std::size_t end, std::size_t limit) {
+    while (end < limit && end < l.level.size() && l.level[end] > l.floor[end] * DbToPower(kTailDb)) ++end;
+    return end;
 }
-
-double LoudestNear(const std::vector<Speech>& speech, std::size_t i, int step, double reach) {
-    double db = speech[i].aboveFloorDb;
-    const double edge = step < 0 ? static_cast<double>(speech[i].end) : static_cast<double>(speech[i].first);
-    for (std::size_t k = i; k < speech.size(); k += static_cast<std::size_t>(step)) {
-        const double far = step < 0 ? edge - static_cast<double>(speech[k].end) : static_cast<double>(speech[k].first) - edge;
-        if (far > reach) break;
-        db = std::max(db, speech[k].aboveFloorDb);
-        if (k == 0 && step < 0) break;
-    }
-    return db;
+std::size_t HeadStart(const Levels& l, std::size_t first, std::size_t limit) {
+    while (first > limit && l.level[first - 1] > l.floor[first - 1] * DbToPower(kTailDb)) --first;
+    return first;
 }
 
 // The pauses between two stretches of speech, in frames, each side's padding
@@ -452,13 +447,28 @@ double LoudestNear(const std::vector<Speech>& speech, std::size_t i, int step, d
 struct FramePause {
     std::uint64_t start, end;
 };
+// How much longer speech goes on under the noise once it is lost there: its
+// decay carried on for kHiddenDb at the slope it had from where it met the
+// limit (window `inside`, the last or first of the speech) to where it was
+// lost (`lost` windows on). A sharp end hides almost nothing; the slow
+// decay of a soft voice, in a reverberant room, hides much more.
+double DecayPadWindows(const Levels& l, std::size_t inside, std::size_t outside, std::size_t lost) {
+    // The room as the pause has it: beside loud speech the floor may not have been seen yet.
+    const double room = std::min(l.floor[inside], l.floor[std::min(outside, l.floor.size() - 1)]);
+    const double drop = std::max(1.0, 10.0 * std::log10(l.level[inside] / room) - kTailDb);
+    const double slope = drop / static_cast<double>(lost + 1);  // dB a window
+    const double hidden = std::min(kHiddenDb / slope, kMostHiddenMs / 1000.0 * l.windowsPerSecond);
+    return kSpeechPadMs / 1000.0 * l.windowsPerSecond + hidden;
+}
+
 std::vector<FramePause> PausesOf(const Levels& l, const std::vector<Speech>& speech, const Geometry& g) {
     std::vector<FramePause> pauses;
     for (std::size_t i = 0; i + 1 < speech.size(); ++i) {
-        const double reach = kWordsMs / 1000.0 * l.windowsPerSecond;
-        const double from = speech[i].end + PadWindows(LoudestNear(speech, i, -1, reach), l.windowsPerSecond);
+        const std::size_t tail = TailEnd(l, speech[i].end, speech[i + 1].first);
+        const std::size_t head = HeadStart(l, speech[i + 1].first, tail);
+        const double from = tail + DecayPadWindows(l, speech[i].end - 1, speech[i].end, tail - speech[i].end);
         const double to =
-            speech[i + 1].first - PadWindows(LoudestNear(speech, i + 1, 1, reach), l.windowsPerSecond);
+            head - DecayPadWindows(l, speech[i + 1].first, speech[i + 1].first - 1, speech[i + 1].first - head);
         if (to <= from) continue;
         const std::uint64_t start = static_cast<std::uint64_t>(std::round(from * static_cast<double>(g.window)));
         const std::uint64_t end = static_cast<std::uint64_t>(std::round(to * static_cast<double>(g.window)));
@@ -478,15 +488,49 @@ std::vector<std::int64_t> PauseMiddles(const Levels& l, double fixed, const Geom
     return cuts;
 }
 
-// Mean level of windows [first, end) of frames.
-double MeanLevel(const Levels& l, const Geometry& g, std::uint64_t firstFrame, std::uint64_t endFrame) {
+// A pause's own level: the quietest kQuietestMs of it (its median where it
+// is shorter), so the decays at its edges, a click inside and the quiet end
+// of a track before the hiss between two tracks do not lift it.
+constexpr double kQuietestMs = 300.0;
+constexpr double kFloorStretchDb = 3.0;
+struct Quietest {
+    double level = 0;
+    std::uint64_t middle = 0;  // frame
+};
+Quietest PauseLevel(const Levels& l, const Geometry& g, std::uint64_t firstFrame, std::uint64_t endFrame) {
     const std::size_t a = static_cast<std::size_t>(std::min<std::uint64_t>(firstFrame / g.window, l.level.size()));
     const std::size_t b = static_cast<std::size_t>(
         std::min<std::uint64_t>(std::max<std::uint64_t>((endFrame + g.window - 1) / g.window, a + 1), l.level.size()));
-    if (a >= b) return 0;
+    Quietest q{0, firstFrame + (endFrame - firstFrame) / 2};
+    if (a >= b) return q;
+    const std::size_t span = static_cast<std::size_t>(std::max(1.0, std::round(kQuietestMs / 1000.0 * l.windowsPerSecond)));
+    if (b - a < span) {
+        std::vector<double> levels(l.level.begin() + static_cast<std::ptrdiff_t>(a),
+                                   l.level.begin() + static_cast<std::ptrdiff_t>(b));
+        std::nth_element(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2), levels.end());
+        q.level = levels[levels.size() / 2];
+        return q;
+    }
     double sum = 0;
-    for (std::size_t j = a; j < b; ++j) sum += l.level[j];
-    return sum / static_cast<double>(b - a);
+    for (std::size_t j = a; j < a + span; ++j) sum += l.level[j];
+    double quietest = sum;
+    std::size_t at = a;
+    for (std::size_t j = a + span; j < b; ++j) {
+        sum += l.level[j] - l.level[j - span];
+        if (sum < quietest) quietest = sum, at = j + 1 - span;
+    }
+    q.level = std::max(0.0, quietest / static_cast<double>(span));
+    // The cut goes in the middle of the whole stretch at that level, not of
+    // the quietest part of it that chance picked.
+    const double bar = std::max(q.level, 1.0) * DbToPower(kFloorStretchDb);
+    std::size_t from = at, to = at + span, runFrom = a;
+    for (std::size_t j = a; j <= b; ++j) {
+        if (j < b && l.level[j] <= bar) continue;
+        if (j - runFrom > to - from) from = runFrom, to = j;
+        runFrom = j + 1;
+    }
+    q.middle = std::min(std::max<std::uint64_t>((from + to) * g.window / 2, firstFrame), endFrame - 1);
+    return q;
 }
 
 }  // namespace
@@ -516,6 +560,7 @@ QuietMap MapQuiet(const PauseAudio& audio, double threshold) {
     const Levels l = LevelsOf(audio, g);
     if (estimate) map.threshold = ThresholdOf(l.followed);
     map.level = l.level;
+    map.room = l.floor;
     if (!estimate && !(threshold > 0)) return map;
     const double fixed = estimate ? 0 : threshold * threshold;
     const std::vector<Speech> speech = SpeechOf(l, fixed);
@@ -523,13 +568,17 @@ QuietMap MapQuiet(const PauseAudio& audio, double threshold) {
     const std::uint64_t ch = audio.channels;
     auto at = [ch](std::uint64_t frame) { return static_cast<std::int64_t>(frame * ch); };
     const double window = static_cast<double>(g.window);
-    const double first = std::max(0.0, speech.front().first - PadWindows(speech.front().aboveFloorDb, l.windowsPerSecond));
-    const double last = speech.back().end + PadWindows(speech.back().aboveFloorDb, l.windowsPerSecond);
+    const std::size_t head = HeadStart(l, speech.front().first, 0);
+    const std::size_t tail = TailEnd(l, speech.back().end, l.level.size());
+    const double first =
+        std::max(0.0, head - DecayPadWindows(l, speech.front().first, head > 0 ? head - 1 : 0, speech.front().first - head));
+    const double last = tail + DecayPadWindows(l, speech.back().end - 1, tail, tail - speech.back().end);
     // Speech padded as the pauses are: each pause's edges end and start it.
     std::uint64_t from = static_cast<std::uint64_t>(std::round(first * window));
     for (const FramePause& p : PausesOf(l, speech, g)) {
         map.speech.push_back({at(from), at(std::max(from, p.start)), 0});
-        map.pauses.push_back({at(p.start), at(p.end), MeanLevel(l, g, p.start, p.end)});
+        const Quietest q = PauseLevel(l, g, p.start, p.end);
+        map.pauses.push_back({at(p.start), at(p.end), q.level, at(q.middle)});
         from = p.end;
     }
     const std::uint64_t end = std::min(g.frames, static_cast<std::uint64_t>(std::round(last * window)));

@@ -49,12 +49,14 @@ PauseCutResult FindPauseCuts(const PauseAudio& audio, double threshold, double m
 // cutting: spans in sample indices of whole frames, [first, end).
 struct SoundSpan {
     std::int64_t first, end;
-    double level;  // pauses: their mean band power (0 for speech)
+    double level;  // pauses: their band power where they are quietest (0 for speech)
+    std::int64_t quietest = 0;  // pauses: the middle of that quietest stretch (0: the pause's middle)
 };
 struct QuietMap {
     std::vector<SoundSpan> speech;  // the stretches of speech, padded as pause cutting pads them
     std::vector<SoundSpan> pauses;  // every pause between them, of any length
     std::vector<double> level;      // band power of each whole window
+    std::vector<double> room;       // the room's level around each window: the quietest near it
     std::uint64_t windowSamples = 0;  // samples (all channels) of one window
     double threshold = 0;           // as FindPauseCuts reports it
 };

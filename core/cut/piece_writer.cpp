@@ -60,16 +60,6 @@ PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderB
     return save;
 }
 
-PieceSave PlanRuledSave(const std::vector<double>& automatic, const std::vector<double>& user, const QuietMap& quiet,
-                        const PieceRules& rules, const RuleAudio& audio, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
-                        const std::string& prefix, std::uint32_t digits, std::vector<double>* cuts) {
-    *cuts = ApplyPieceRules(automatic, user, audio, quiet, rules);
-    PieceSave save = PlanPieceSave(*cuts, pieceHeader, sampleBytes, data, dataSize, prefix, digits);
-    if (rules.marginMs >= 0) save.pieces = TrimPieces(save.pieces, quiet, rules.marginMs, audio, sampleBytes, &save.trimmed);
-    return save;
-}
-
 std::vector<std::string> NamePieces(PieceSave* save, const std::vector<std::string>& list,
                                     const std::vector<NamedStart>& starts) {
     const std::string folder = FolderPart(save->names.front());

@@ -41,13 +41,6 @@ PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderB
                         std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
                         const std::string& prefix, std::uint32_t digits);
 
-// The same under piece rules: the cuts after ApplyPieceRules (also into
-// *cuts, ascending) and, with a margin, each piece trimmed around its sound.
-PieceSave PlanRuledSave(const std::vector<double>& automatic, const std::vector<double>& user, const QuietMap& quiet,
-                        const PieceRules& rules, const RuleAudio& audio, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
-                        const std::string& prefix, std::uint32_t digits, std::vector<double>* cuts);
-
 // Names in place of numbers, in the folder of the numbered ones: list[k] for
 // piece k where it is not empty, after the name of each piece that starts at
 // a given byte offset (the labels of a label file). Returns the names the save

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "core/cut/cut_list.h"
 #include "core/cut/pause_cut.h"
@@ -33,10 +34,14 @@ SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const st
         QuietMap mapped;
         if (!request.quiet) mapped = MapQuiet(audio, request.quietThreshold);
         const QuietMap& quiet = request.quiet ? *request.quiet : mapped;
-        plan.save = PlanRuledSave(request.automatic, request.user, quiet, request.rules,
-                                  {layout.sampleCount, layout.channels, layout.sampleRate}, layout.pieceHeader,
-                                  layout.sampleBytes(), data, layout.dataSize, request.prefix, request.digits, &plan.cuts);
-        plan.uncut = PlanPieces(plan.cuts, layout.dataSize, FrameBytes(layout.pieceHeader), layout.sampleBytes());
+        const RuleAudio ruled{layout.sampleCount, layout.channels, layout.sampleRate};
+        plan.cuts = ApplyPieceRules(request.automatic, request.user, ruled, quiet, request.rules, &plan.notes);
+        plan.save = PlanPieceSave(plan.cuts, layout.pieceHeader, layout.sampleBytes(), data, layout.dataSize,
+                                  request.prefix, request.digits);
+        plan.uncut = plan.save.pieces;
+        if (request.rules.marginMs >= 0)
+            plan.save.pieces = TrimPieces(plan.uncut, quiet, request.rules.marginMs, ruled, layout.sampleBytes(),
+                                          &plan.save.trimmed, request.rules.shortestSeconds);
     } else {
         plan.cuts = request.automatic;
         plan.cuts.insert(plan.cuts.end(), request.user.begin(), request.user.end());
@@ -56,6 +61,33 @@ SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const st
     }
     plan.twice = NamePieces(&plan.save, request.names, starts);
     return plan;
+}
+
+namespace {
+
+std::string SecondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> RuleNoteTexts(const std::vector<RuleNote>& notes, std::uint32_t sampleRate) {
+    std::vector<std::string> lines;
+    const double rate = std::max<std::uint32_t>(1, sampleRate);
+    for (const RuleNote& n : notes) {
+        const std::string at = SecondsText(static_cast<double>(n.frame) / rate);
+        if (n.kind == RuleNote::Kind::UncertainBoundary) {
+            char db[16];
+            std::snprintf(db, sizeof db, "%.0f", n.overFloorDb);
+            lines.push_back(at + " 秒の区切りは確かではありません: 最も静かな間より " + db + " dB 大きい所です");
+        } else {
+            lines.push_back(at + " 秒からのピースは最短より短いままです (" + SecondsText(n.seconds) +
+                            " 秒)");
+        }
+    }
+    return lines;
 }
 
 std::string NamesTwiceText(const std::vector<std::string>& twice) {

@@ -43,10 +43,14 @@ struct SavePlan {
     std::vector<double> cuts;        // the cuts the pieces are cut at, ascending
     std::vector<Piece> uncut;        // the pieces before a margin trimmed them
     std::vector<std::string> twice;  // names given to two pieces: nothing may be written
+    std::vector<RuleNote> notes;     // what the rules could not make as asked
 };
 
 // Pieces of `data` (layout.dataSize bytes) as the request asks.
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data);
+
+// One line for each note, in UTF-8, with the time of its place.
+std::vector<std::string> RuleNoteTexts(const std::vector<RuleNote>& notes, std::uint32_t sampleRate);
 
 // "同じ名前のピースがあるため、何も保存しませんでした: a, b"
 std::string NamesTwiceText(const std::vector<std::string>& twice);

@@ -485,7 +485,10 @@ TEST_CASE("tarnwick-split: longest and shortest piece, margin, names and label f
     CHECK(JsonValues(plain, "cuts").size() == 3);
     // Shortest: the cough's piece (0.8 s) joins a neighbour; the user's cut beside it stays.
     CHECK(JsonValues(json({"-p", "400", "--min", "1"}), "bytes").size() == 3);
-    CHECK(JsonValues(json({"-p", "400", "--min", "1", "-c", "4.4s"}), "cuts") == std::vector<double>{11640, 35200});
+    const std::vector<double> kept = JsonValues(json({"-p", "400", "--min", "1", "-c", "4.4s"}), "cuts");
+    REQUIRE(kept.size() == 2);
+    CHECK((kept[0] > 1.3 * 8000 && kept[0] < 1.6 * 8000));  // the first pause's
+    CHECK(kept[1] == 35200);
     // Margin: the silence before the first word and after the last is left out.
     const std::string margin = json({"-p", "400", "--margin", "50"});
     const std::vector<double> starts = JsonValues(margin, "start"), ends = JsonValues(margin, "end");

@@ -103,6 +103,7 @@ TEST_CASE("pause cutting: a listener's pauses, at the estimated threshold") {
     const Part loud{Kind::Voice, 1.2, 9000};
     const Part word{Kind::Voice, 0.35, 9000};
     const Part quietWord{Kind::Voice, 0.35, 250};  // 31 dB below the loud speaker, 15 dB over the room
+    const Part softWord{Kind::Voice, 0.35, 1130};  // 18 dB below the loud speaker, 28 dB over the room
     const Part pause{Kind::Gap, 0.7};
     const Part longPause{Kind::Gap, 1.2};
     const Part wordGap{Kind::Gap, 0.3};
@@ -120,6 +121,10 @@ TEST_CASE("pause cutting: a listener's pauses, at the estimated threshold") {
          {8000, {loud, {Kind::Gap, 0.25}, {Kind::Hiss, 0.25, 300}, {Kind::Gap, 0.25}, loud}}, {0, 1, 0}},
         {"at 44.1 kHz as at 8 kHz", {44100, {word, wordGap, word, pause, loud}}, {0, 1}},
         {"silence at the start and the end gets no cut", {8000, {longPause, loud, pause, loud, longPause}}, {0, 1, 0}},
+        {"0.5 s pauses beside a speaker 18 dB under the others are cut; their word gaps are not",
+         {16000, {loud, {Kind::Gap, 0.5}, softWord, wordGap, softWord, {Kind::Gap, 0.5}, loud}}, {1, 0, 1}},
+        {"and beside a speaker barely over the room",
+         {16000, {loud, {Kind::Gap, 0.5}, quietWord, wordGap, quietWord, {Kind::Gap, 0.5}, loud}}, {1, 0, 1}},
     };
     for (const Row& r : rows) {
         const std::string what = r.what;

@@ -67,7 +67,7 @@ TEST_CASE("piece rules: long pieces cut at their best pauses, short ones joined,
          {{{20000, 22500, 2}, {40000, 45000, 40}, {60000, 63000, 3}, {80000, 82000, 2.2}}, {}}, {30000}, {}, 0, 0,
          {21250, 61500, 81000}, 4},
         {"the user's cuts count among the pieces", 100000,
-         {{{20000, 22500, 2}, {40000, 45000, 40}, {60000, 63000, 3}}, {}}, {30000}, {50000}, 0, 0, {21250, 50000}, 3},
+         {{{20000, 22500, 2}, {40000, 45000, 40}, {60000, 63000, 3}}, {}}, {30000}, {50000}, 0, 0, {50000, 61500}, 3},
         {"a number of pieces leaves none shorter than the shortest", 100000,
          {{{3000, 6000, 1}, {50000, 52000, 1}}, {}}, {}, {}, 0, 10, {51000}, 2},
         {"one piece: no automatic cut", 100000, {{{3000, 6000, 1}}, {}}, {4500}, {}, 0, 0, {}, 1},
@@ -127,6 +127,100 @@ TEST_CASE("piece rules: a margin around each piece's sound, never beyond the pie
     CHECK(got[1].offset == 8000);
     CHECK(got[1].length == 4001);
     CHECK(trimmed == std::vector<bool>{true, false});
+}
+
+TEST_CASE("piece rules: the margin keeps a word's last sounds and never less than the shortest") {
+    // 1000 frames a second, 10-frame windows; the room at level 1 everywhere,
+    // speech judged 1000-3000; what follows it is laid out per row.
+    struct Row {
+        const char* what;
+        std::uint64_t closure, length;  // frames of near silence after the speech, then frames of the sound
+        double level;                   // of that sound
+        double shortest;                // seconds
+        std::uint64_t first, end;       // the piece written, frames
+    } rows[] = {
+        {"a syllable after a 60 ms stop", 60, 100, 60, 0, 900, 3260},
+        {"a syllable after a 150 ms stop", 150, 100, 60, 0, 900, 3350},
+        {"a faint last consonant, 4 dB over the room", 0, 80, 2.5, 0, 900, 3180},
+        {"a sound 400 ms on is another's, not this word's", 400, 100, 60, 0, 900, 3100},
+        {"shorter than the shortest: more of its room kept", 0, 0, 1, 3, 500, 3500},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(std::string(r.what));
+        QuietMap map;
+        map.windowSamples = 10;
+        map.level.assign(800, 1.0);
+        map.room.assign(800, 1.0);
+        for (std::uint64_t w = 100; w < 300; ++w) map.level[w] = 1000.0;
+        for (std::uint64_t w = (3000 + r.closure) / 10; w < (3000 + r.closure + r.length) / 10; ++w) map.level[w] = r.level;
+        map.speech = {{1000, 3000, 0}, {7000, 7500, 0}};
+        map.pauses = {{3000, 7000, 1.0}};
+        std::vector<bool> trimmed;
+        const std::vector<Piece> got =
+            TrimPieces({{0, 2 * 5000}}, map, 100, RuleAudio{8000, 1, 1000}, 2, &trimmed, r.shortest);
+        CHECK(got[0].offset == 2 * r.first);
+        CHECK(got[0].offset + got[0].length == 2 * r.end);
+    }
+    // Lengths of 4 GiB and more are kept whole: a 6 GiB stretch of sound in a longer piece.
+    QuietMap huge;
+    huge.speech = {{1000, 3000001000ll, 0}};
+    std::vector<bool> trimmed;
+    const std::vector<Piece> got =
+        TrimPieces({{0, 2 * 4000000000ull}}, huge, 0, RuleAudio{4000000000ull, 1, 1000}, 2, &trimmed);
+    CHECK(got[0].offset == 2000);
+    CHECK(got[0].length == 6000000000ull);
+}
+
+TEST_CASE("piece rules: pieces as written, no piece of bare room, uncertain places named") {
+    // 1000 frames a second, 10-frame windows: speech where the map says, the room elsewhere.
+    auto map = [](std::vector<SoundSpan> speech, std::vector<SoundSpan> pauses, std::uint64_t frames) {
+        QuietMap m;
+        m.windowSamples = 10;
+        m.level.assign(frames / 10, 1.0);
+        m.room.assign(frames / 10, 1.0);
+        for (const SoundSpan& s : speech)
+            for (std::int64_t w = s.first / 10; w < s.end / 10; ++w) m.level[static_cast<std::size_t>(w)] = 1000.0;
+        m.speech = std::move(speech);
+        m.pauses = std::move(pauses);
+        return m;
+    };
+    const QuietMap three = map({{1000, 5000, 0}, {6000, 6300, 0}, {7300, 11000, 0}},
+                               {{5000, 6000, 1}, {6300, 7300, 1}}, 14000);
+    PieceRules rules;
+    rules.shortestSeconds = 1;
+    rules.marginMs = 100;
+    // A word of 0.3 s between two pauses is written 0.5 s long with its margin: joined to a neighbour.
+    CHECK(ApplyPieceRules({5500, 6800}, {}, RuleAudio{14000, 1, 1000}, three, rules).size() == 1);
+    // Between the user's cuts it is widened into its room; where the cuts leave less, it stays and is named.
+    std::vector<RuleNote> notes;
+    CHECK(ApplyPieceRules({}, {5500, 6800}, RuleAudio{14000, 1, 1000}, three, rules, &notes).size() == 2);
+    CHECK(notes.empty());
+    CHECK(ApplyPieceRules({}, {5800, 6500}, RuleAudio{14000, 1, 1000}, three, rules, &notes) ==
+          std::vector<double>{5800, 6500});
+    REQUIRE(notes.size() == 1);
+    CHECK(notes[0].kind == RuleNote::Kind::ShortKept);
+    CHECK(notes[0].frame == 5800);
+    CHECK(notes[0].seconds == doctest::Approx(0.7));
+    // The longest piece never cuts 3 s of room after the last word into a piece of its own.
+    const QuietMap tail = map({{500, 9000, 0}}, {}, 12000);
+    PieceRules longest;
+    longest.longestSeconds = 10;
+    for (double c : ApplyPieceRules({}, {}, RuleAudio{12000, 1, 1000}, tail, longest)) CHECK(c < 9000);
+    // An automatic cut that leaves only room on one side goes.
+    PieceRules margin;
+    margin.marginMs = 50;
+    CHECK(ApplyPieceRules({11500}, {}, RuleAudio{12000, 1, 1000}, tail, margin).empty());
+    // A number of pieces: a gap at the floor is taken first, a dip 12 dB over it last and named.
+    QuietMap album = map({{0, 10000, 0}, {13000, 30000, 0}, {32000, 50000, 0}}, {{10000, 13000, 1}, {30000, 32000, 16}},
+                         50000);
+    PieceRules count;
+    count.pieceCount = 3;
+    notes.clear();
+    CHECK(ApplyPieceRules({}, {}, RuleAudio{50000, 1, 1000}, album, count, &notes) == std::vector<double>{11500, 31000});
+    REQUIRE(notes.size() == 1);
+    CHECK(notes[0].kind == RuleNote::Kind::UncertainBoundary);
+    CHECK(notes[0].frame == 31000);
+    CHECK(notes[0].overFloorDb == doctest::Approx(10 * std::log10(17.0 / 2.0)));
 }
 
 TEST_CASE("piece names: list texts in UTF-8, with a BOM or in Shift-JIS; names Windows refuses") {
