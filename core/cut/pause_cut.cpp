@@ -398,8 +398,9 @@ std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
             if (l.level[j] > peak) {
                 peak = l.level[j];
                 // A typed threshold only adds quiet: what stands far over the
-                // room is sound however high the threshold was typed.
-                limit = l.followed[j];
+                // room (the quietest around, also at the recording's ends) is
+                // sound however high the threshold was typed.
+                limit = l.room[j] * DbToPower(kFloorMarginDb);
                 floor = l.room[j];
             }
         }

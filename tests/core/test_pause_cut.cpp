@@ -190,6 +190,21 @@ TEST_CASE("pause cutting: edges, channels, encodings and thresholds") {
     const Audio tone = Make(Render({8000, {{Kind::Voice, 8.0, 2000}}}), 8000);
     CHECK(FindPauseCuts(tone.audio, 300, 100).cuts.empty());
     CHECK(FindPauseCuts(tone.audio, std::nan(""), 100).cuts.empty());
+    // A typed threshold only adds quiet: bursts of hiss at about -18 dBFS between
+    // pauses of digital silence are sound at any threshold below them.
+    const Part burst{Kind::Hiss, 0.8, 7000};
+    std::vector<std::pair<double, double>> silences;
+    Scene bursts{16000, {burst, {Kind::Gap, 0.7}, burst, {Kind::Gap, 0.7}, burst}, 0};
+    const Audio hiss = Make(Render(bursts, &silences), 16000);
+    for (double typed : {100.0, 300.0, 2000.0}) {
+        CAPTURE(typed);
+        const Placed placed = Place(FindPauseCuts(hiss.audio, typed, 400).cuts, silences, 1);
+        std::string got;
+        for (int k : placed.perGap) got += std::to_string(k) + " ";
+        CAPTURE(got);
+        CHECK(placed.perGap == std::vector<int>{0, 1, 0, 1, 0});
+        CHECK(placed.elsewhere == 0);
+    }
     // Too little data to judge, and none at all.
     CHECK(FindPauseCuts(Make({1, 2, 3}, 8000).audio, std::nan(""), 1).cuts.empty());
     CHECK(FindPauseCuts(Make({}, 8000).audio, std::nan(""), 100).cuts.empty());
