@@ -70,6 +70,23 @@ Result Run(const std::vector<std::string>& args) {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::vector<double> JsonValues(const std::string& json, const std::string& key) {
+    std::vector<double> values;
+    const std::string tag = "\"" + key + "\":";
+    for (std::size_t at = json.find(tag); at != std::string::npos; at = json.find(tag, at + 1)) {
+        const char* from = json.c_str() + at + tag.size();
+        if (key == "trimmed") {
+            values.push_back(std::strncmp(from, "true", 4) == 0);
+            continue;
+        }
+        for (char* end = nullptr; *from != ']'; from = end) {  // a number, or an array of them
+            values.push_back(std::strtod(from + (*from == '[' || *from == ','), &end));
+            if (*from != '[' && *from != ',') break;
+        }
+    }
+    return values;
+}
+
 // Bursts of a tone between silences, stereo, so cuts land inside frames.
 std::vector<std::int16_t> Bursts() {
     std::vector<std::int16_t> s;
@@ -315,13 +332,16 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
             {"nadir", s.nadir},                      {"smallest_positive", s.smallestPositive},
             {"average", s.average},
         };
-        for (const auto& f : shown) CHECK(Has(json.json, std::string("\"") + f.first + "\":\"" + tw::FormatNumber(f.second) + "\""));
+        for (const auto& f : shown) CHECK(JsonValues(json.json, f.first) == std::vector<double>{f.second});
         std::string cuts = "\"cuts\":[";
         for (std::size_t i = 0; i < e.cuts.size(); ++i) cuts += (i ? "," : "") + std::to_string(static_cast<long long>(e.cuts[i]));
         CHECK(Has(json.json, cuts + "]"));
         const tw::Piece& last = e.pieces.back();
+        // Frames as soxi counts them: a stereo frame is two samples.
         CHECK(Has(json.json, ",\"first\":" + std::to_string(last.offset / 2) + ",\"samples\":" +
-                                 std::to_string(last.length / 2) + ",\"bytes\":" + std::to_string(last.length) + "}]}\n"));
+                                 std::to_string(last.length / 2) + ",\"bytes\":" + std::to_string(last.length) +
+                                 ",\"first_frame\":" + std::to_string(last.offset / 4) +
+                                 ",\"frames\":" + std::to_string(last.length / 4) + "}]}\n"));
         CHECK(std::count(json.json.begin(), json.json.end(), '\n') == 1);
 
         // The real run: every piece as the window's save writes it.
@@ -435,23 +455,6 @@ Bytes Talk(const std::vector<double>& parts) {
         }
     }
     return twc::CanonicalWave(s, 1, 8000);
-}
-
-std::vector<double> JsonValues(const std::string& json, const std::string& key) {
-    std::vector<double> values;
-    const std::string tag = "\"" + key + "\":";
-    for (std::size_t at = json.find(tag); at != std::string::npos; at = json.find(tag, at + 1)) {
-        const char* from = json.c_str() + at + tag.size();
-        if (key == "trimmed") {
-            values.push_back(std::strncmp(from, "true", 4) == 0);
-            continue;
-        }
-        for (char* end = nullptr; *from != ']'; from = end) {  // a number, or an array of them
-            values.push_back(std::strtod(from + (*from == '[' || *from == ','), &end));
-            if (*from != '[' && *from != ',') break;
-        }
-    }
-    return values;
 }
 
 }  // namespace
