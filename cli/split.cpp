@@ -127,6 +127,7 @@ public:
         const std::vector<double> automatic = FindCuts();
         SavePlan plan = PlanSave(Request(automatic), check_.layout, data_);
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        for (const std::string& note : RuleNoteTexts(plan.notes, check_.layout.sampleRate)) io_.err(path_ + ": " + note + "\n");
         if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
         if (!options_.dryRun && !NothingInTheWay(plan.save)) return false;
         Written written;
