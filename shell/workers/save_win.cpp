@@ -125,6 +125,10 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
     if (run.stopped || report.Closing()) return;
     if (run.failures.empty()) {
         report.Saved(job.wave->recording, job.cutRevision);
+        // What the rules could not make as asked stays in view after the box.
+        std::string notes;
+        for (const std::string& n : RuleNoteTexts(run.plan.notes, job.wave->layout.sampleRate)) notes += (notes.empty() ? "" : "  ") + n;
+        if (!notes.empty()) report.Status(AnsiFromUtf8(notes));
         report.Message(SavedText(run.save), "", MB_OK);
         return;
     }
