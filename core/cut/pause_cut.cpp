@@ -321,6 +321,7 @@ std::vector<double> Median(const std::vector<double>& values, std::size_t width)
 // limit below which it is quiet.
 struct Levels {
     std::vector<double> level;     // smoothed band power
+    std::vector<double> power;     // each window's own band power
     std::vector<double> followed;  // the limit the room and the speaker set
     std::vector<float> voiced;     // share of the band below kVoicedHz
     std::vector<double> room;      // the quietest level around it
@@ -333,6 +334,7 @@ Levels LevelsOf(const PauseAudio& audio, const Geometry& g) {
     Levels l;
     l.windowsPerSecond = audio.sampleRate / static_cast<double>(g.window);
     l.level = Median(band.power, kMedianWindows);
+    l.power = std::move(band.power);
     l.voiced = std::move(band.voiced);
     const std::size_t reach = static_cast<std::size_t>(std::max(1.0, kAroundSeconds * l.windowsPerSecond));
     // The floor is the higher of the quietest level before and the quietest
@@ -562,6 +564,7 @@ QuietMap MapQuiet(const PauseAudio& audio, double threshold) {
     if (estimate) map.threshold = ThresholdOf(l.followed);
     map.level = l.level;
     map.room = l.floor;
+    map.power = l.power;
     if (!estimate && !(threshold > 0)) return map;
     const double fixed = estimate ? 0 : threshold * threshold;
     const std::vector<Speech> speech = SpeechOf(l, fixed);

@@ -57,6 +57,7 @@ struct QuietMap {
     std::vector<SoundSpan> pauses;  // every pause between them, of any length
     std::vector<double> level;      // band power of each whole window
     std::vector<double> room;       // the room's level around each window: the quietest near it
+    std::vector<double> power;      // band power of each window alone, unsmoothed: a consonant's burst shows
     std::uint64_t windowSamples = 0;  // samples (all channels) of one window
     double threshold = 0;           // as FindPauseCuts reports it
 };

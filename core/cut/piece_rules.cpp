@@ -20,6 +20,7 @@ constexpr double kFaintDb = 3.0;
 constexpr double kClearDb = 8.0;
 constexpr double kClosureMs = 200.0;
 constexpr std::uint64_t kSoundWindows = 3;  // a sound, not a click: 30 ms of it
+constexpr std::uint64_t kBurstWindows = 2;  // a stop's release: 20 ms, in the windows' own power
 
 struct Span {
     std::uint64_t from, to;  // frames
@@ -95,10 +96,14 @@ public:
 private:
     double Room(std::size_t w) const { return w < quiet_.room.size() ? quiet_.room[w] : 0.0; }
     bool Faint(std::size_t w) const { return quiet_.level[w] > Room(w) * std::pow(10.0, kFaintDb / 10.0); }
-    bool Clear(std::size_t w) const { return quiet_.level[w] >= Room(w) * std::pow(10.0, kClearDb / 10.0); }
+    // The window's own power where known: smoothing would hide a 20 ms burst.
+    bool Clear(std::size_t w) const {
+        const double power = w < quiet_.power.size() ? quiet_.power[w] : quiet_.level[w];
+        return power >= Room(w) * std::pow(10.0, kClearDb / 10.0);
+    }
 
     // The end of sound that goes on from `edge` up to `limit`: faint sound
-    // after it, and clear sound of kSoundWindows after a closure, up to `reach`.
+    // after it, and clear sound of kBurstWindows after a closure, up to `reach`.
     std::uint64_t Ahead(std::uint64_t edge, std::uint64_t reach, std::uint64_t limit) const {
         if (window_ == 0) return edge;
         const std::size_t n = quiet_.level.size();
@@ -107,14 +112,14 @@ private:
             while (w < n && (w + 1) * window_ <= limit && Faint(w)) edge = (++w) * window_;
             bool found = false;
             std::size_t v = w;
-            for (; v <= w + closure_ && v + kSoundWindows <= n && (v + kSoundWindows) * window_ <= reach; ++v) {
-                if (clear_[v + kSoundWindows] - clear_[v] == kSoundWindows) {
+            for (; v <= w + closure_ && v + kBurstWindows <= n && (v + kBurstWindows) * window_ <= reach; ++v) {
+                if (clear_[v + kBurstWindows] - clear_[v] == kBurstWindows) {
                     found = true;
                     break;
                 }
             }
             if (!found) return edge;
-            w = v + kSoundWindows;
+            w = v + kBurstWindows;
             edge = w * window_;
         }
     }

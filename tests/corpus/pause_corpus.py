@@ -198,6 +198,7 @@ def make(name, parts, work, seed, rate=RATE, hard=False, convert=None):
     speech = [0.0] * int(0.8 * rate)
     pauses = []
     breaths = []
+    heard = []  # each utterance's first and end frame above the room's -50 dBFS, as it is mixed
     for i, s in enumerate(parts):
         if hard and 2 <= i <= 5:
             s = [v * 0.1 for v in s]  # the speaker turns away: 20 dB quieter
@@ -208,6 +209,8 @@ def make(name, parts, work, seed, rate=RATE, hard=False, convert=None):
             pauses.append((start, len(speech)))
             if hard and i % 2 == 0:
                 breaths.append(len(speech) - int(0.4 * rate))
+        loud = [k for k, x in enumerate(levels(s, rate)) if x > -50] or [0]
+        heard.append((len(speech) + loud[0] * (rate // 100), len(speech) + (loud[-1] + 1) * (rate // 100)))
         speech += s
     speech += [0.0] * int(0.8 * rate)
     n = len(speech)
@@ -237,10 +240,11 @@ def make(name, parts, work, seed, rate=RATE, hard=False, convert=None):
         run(["sox", "-R", path + ".tmp.wav", "-r", str(to), "-c", str(channels), "-b", str(bits), path])
         os.remove(path + ".tmp.wav")
         pauses = [(a * to // rate, b * to // rate) for a, b in pauses]
+        heard = [(a * to // rate, b * to // rate) for a, b in heard]
     else:
         write_wav(path, out, rate)
     with open(os.path.join(work, name + ".truth"), "w") as f:
-        json.dump({"channels": channels, "pauses": pauses}, f)
+        json.dump({"channels": channels, "pauses": pauses, "heard": heard}, f)
 
 
 def voices(pool, count, rng, rate, work, shift=False):
@@ -293,15 +297,21 @@ FILES = {
 
 
 def truth(name, work):
-    """(channels, pauses) of work/name.wav, made first when missing."""
+    """(channels, pauses) of work/name.wav, made first when missing or made before the truth said
+    where each utterance is heard."""
     path = os.path.join(work, name + ".truth")
-    if not os.path.exists(path):
+    if not os.path.exists(path) or "heard" not in json.load(open(path)):
         parts, seed, kw = FILES[name]
         make(name, parts(work), work, seed, **kw)
     t = json.load(open(path))
-    if isinstance(t, list):  # a synthetic file made before the truth named its channels
-        t = {"channels": 1, "pauses": t}
     return t["channels"], [tuple(p) for p in t["pauses"]]
+
+
+def heard(name, work):
+    """Where each utterance of work/name.wav stands over the room (-50 dBFS), in seconds."""
+    t = json.load(open(os.path.join(work, name + ".truth")))
+    rate = int(run(["sox", "--i", "-r", os.path.join(work, name + ".wav")]).stdout)
+    return [(a / rate, b / rate) for a, b in t["heard"]]
 
 
 def score(cuts, pauses):
@@ -408,16 +418,16 @@ def rules_check(program, work, name, channels, pauses):
     try:
         j = json.loads(run([program, "--json", "-p", str(PAUSE_MS)] + RULES + ["-d", out, path]).stdout.decode())
         # slack: the program's padding of speech and the echo of a reverberant room's last word
-        margin, slack, hidden = float(RULES[5]) / 1000, 0.6, 0.12
+        margin, slack, within = float(RULES[5]) / 1000, 0.6, 0.02
         problems = []
         for k, piece in enumerate(j["pieces"]):
             a, b = float(piece["start"]), float(piece["end"])
             inside = [u for u in utterances if u[0] < b and u[1] > a]
             if not 1.0 - 1e-6 <= b - a <= 10.0 + 1e-6:
                 problems.append("piece %d is %.3f s long" % (k, b - a))
-            # The truth ends an utterance where its clean recording falls under -50 dBFS; its last
-            # tenth of a second or so lies under the room's noise, where nobody can tell the end.
-            if any(u[0] < a < u[1] or u[0] < b < u[1] - hidden for u in utterances):
+            # No speech lost: every utterance's first and last sound over the room inside its piece,
+            # within 20 ms (what lies under the room's noise nobody can tell from it).
+            if any(h[0] + within < a < h[1] or h[0] < b < h[1] - within for h in heard(name, work)):
                 problems.append("piece %d (%.3f-%.3f s) starts or ends inside an utterance" % (k, a, b))
             elif not inside or a < inside[0][0] - margin - slack or b > inside[-1][1] + margin + slack:
                 problems.append("piece %d (%.3f-%.3f s) keeps more than the margin around its speech" % (k, a, b))
@@ -429,6 +439,28 @@ def rules_check(program, work, name, channels, pauses):
         return problems
     finally:
         shutil.rmtree(out, ignore_errors=True)
+
+
+def tail_room_check(program, work):
+    """A recording that ends in 3 s of its room: no piece of room alone, with the rules or without."""
+    src, path = os.path.join(work, "en_lecture.wav"), os.path.join(work, "tail_room.wav")
+    run(["sox", "-R", src, path, "pad", "0", "2.2"])  # 0.8 s of room already, 3 s in all
+    noise = os.path.join(work, "tail_noise.wav")
+    frames = int(run(["sox", "--i", "-s", path]).stdout)
+    write_wav(noise, [v * db(-50.0) for v in pink(frames / RATE + 0.1, work)][:frames])
+    mixed = os.path.join(work, "tail_mixed.wav")
+    run(["sox", "-R", "-m", path, noise, mixed])
+    last = (frames / RATE) - 3.0  # where the room alone begins
+    problems = []
+    for rules in (["--max", "10", "--min", "1", "--margin", "100"], ["--max", "4"], ["--pieces", "20"]):
+        j = json.loads(run([program, "-n", "--json", "-p", str(PAUSE_MS)] + rules + [mixed]).stdout.decode())
+        alone = [p for p in j["pieces"] if float(p["start"]) >= last]
+        if alone:
+            problems.append("%s: a piece of room alone at %.3f s" % (" ".join(rules), float(alone[0]["start"])))
+    for f in (path, noise, mixed):
+        os.remove(f)
+    print("tail_room    3 s of room at the end: %s" % ("no piece of room alone" if not problems else "; ".join(problems)))
+    return not problems
 
 
 def tape(work):
@@ -567,6 +599,9 @@ def main():
                 ok = False
     if not names_given and not tracks_check(program, work):
         print("FAIL: --pieces does not find the tracks of the tape or the album")
+        ok = False
+    if not names_given and not tail_room_check(program, work):
+        print("FAIL: a piece of room alone")
         ok = False
     print("pause corpus: %s" % ("goals met" if ok else "goals missed"))
     return 0 if ok else 1
