@@ -36,7 +36,8 @@ set(TW_FUZZ_CORE_FLAGS ${TW_FUZZ_COMMON_FLAGS} -fsanitize=fuzzer-no-link,address
 set(TW_FUZZ_LINK_FLAGS -fsanitize=fuzzer,address,undefined)
 
 set(TW_FUZZ_CORE_OBJECTS "")
-foreach(src ${TW_CORE_SOURCES})
+# The names and label readers too, with the file operations they convert text through.
+foreach(src ${TW_CORE_SOURCES} core/cut/piece_names.cpp platform/posix/file_io_posix.cpp)
   string(REPLACE "/" "_" obj_name ${src})
   set(obj ${TW_FUZZ_DIR}/core/${obj_name}.o)
   add_custom_command(
