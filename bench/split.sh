@@ -86,6 +86,7 @@ PAUSE_T_PIECES=$FILES
 time_it tarnwick_split_rules "$SPLIT" -p "$PAUSE" $RULES -o r "$WAV"
 RULES_PIECES=$FILES
 time_it pause_cut_only "$SPLIT" -n -p "$PAUSE" "$WAV"
+time_it pieces_only "$SPLIT" -n -p "$PAUSE" --pieces 100 "$WAV"
 time_it pause_cut_only_t "$SPLIT" -n -p "$PAUSE" -t "$PAUSE_T" "$WAV"
 time_it split_n split -n "$PIECES" "$WAV"
 time_it split_n_pause split -n "$PAUSE_PIECES" "$WAV"
@@ -109,6 +110,7 @@ printf '  pause cutting at -t %s: tarnwick-split / split -n %-4s %6.2f     (<= 2
 printf '  pause cutting with %s: tarnwick-split / split -n %-4s %6.2f     (<= 2)\n' "$RULES" "$RULES_PIECES" \
   "$(r "$TIME_tarnwick_split_rules" "$TIME_split_n_rules")"
 printf '  pause cutting alone (-n): estimated %.3f s, -t %s %.3f s\n' "$TIME_pause_cut_only" "$PAUSE_T" "$TIME_pause_cut_only_t"
+printf '  --pieces 100 (-n) / pause cutting alone (-n) %6.2f     (<= 1.5)\n' "$(r "$TIME_pieces_only" "$TIME_pause_cut_only")"
 if [ "$WINE" = 1 ]; then
   printf '  under Wine: sox silence / tarnwick-split.exe %.2f x, tarnwick-split.exe / split -n %.2f\n' \
     "$(r "$TIME_sox_silence" "$TIME_tarnwick_split_exe")" "$(r "$TIME_tarnwick_split_exe" "$TIME_split_n")"
