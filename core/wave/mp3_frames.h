@@ -9,6 +9,10 @@
 
 namespace tw {
 
+// Samples every layer III decoder puts before the first encoded one, which
+// gapless decoders add to the tag's delay.
+constexpr std::uint64_t kMp3DecoderDelay = 529;
+
 enum class MpegVersion : std::uint8_t { Mpeg1, Mpeg2, Mpeg25 };
 
 // One frame header's fields (ISO 11172-3 / 13818-3), layer III only.
@@ -51,6 +55,7 @@ struct Mp3Gapless {
 };
 
 struct Mp3Frame {
+    std::uint64_t mainDataAt = 0;    // main-data bytes of the frames before (the reservoir's stream)
     std::size_t offset = 0;          // in the file's bytes
     std::uint32_t size = 0;
     std::uint16_t mainDataBegin = 0; // bytes borrowed from the frames before
@@ -72,12 +77,16 @@ struct Mp3Stream {
     std::vector<Mp3Frame> frames;    // the audio frames, the tag frame left out
     std::size_t skippedBytes = 0;    // bytes between frames that were no frame
     bool freeFormat = false;
+    std::size_t freeFrameBytes = 0;  // free format: every frame's size, padding aside
     bool mixedFormat = false;        // frames of another version, rate or mode were left out
     std::size_t reservoirShortFrames = 0;  // frames borrowing more than the stream held
 
     // Samples a gapless decoder gives: every frame's, less the delay and
-    // padding of the tag (529 of the decoder's own already taken into account).
+    // padding of the LAME tag. They are the decoder's raw output samples
+    // [rawStart, rawEnd), counted from the first audio frame's first.
     std::uint64_t decodedSamples() const;
+    std::uint64_t rawStart() const;
+    std::uint64_t rawEnd() const;
 };
 
 // Walks the stream in bytes[0, size): ID3v2 at the start and ID3v1/APE/
