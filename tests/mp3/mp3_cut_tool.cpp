@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: mp3_cut_tool IN.mp3 [OUT_PREFIX POSITION...]\n");
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ifstream in(argv[1], std::ios::binary | std::ios::ate);
+    std::vector<std::uint8_t> bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     const Mp3Stream s = ParseMp3Stream(bytes.data(), bytes.size());
     std::printf("frames %zu samples %llu rate %d channels %d delay %u padding %u lame %d skipped %zu\n", s.frames.size(),
                 static_cast<unsigned long long>(s.decodedSamples()), s.format.sampleRate, s.format.channels(),
