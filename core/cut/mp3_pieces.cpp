@@ -135,7 +135,7 @@ void CopyLamePart(const std::uint8_t* bytes, const Mp3Stream& s, std::uint8_t* l
 
 // The source's Xing quality field, when it has one.
 std::uint32_t SourceQuality(const std::uint8_t* bytes, const Mp3Stream& s) {
-    if (!s.lameOffset || s.lameOffset < 4) return 0;
+    if (!s.lameOffset) return 0;
     const std::uint8_t* f = bytes + s.tagFrameOffset;
     const std::size_t x = static_cast<std::size_t>(s.format.payloadOffset());
     if (!(f[x + 7] & 8)) return 0;

@@ -274,6 +274,7 @@ Mp3Stream ParseMp3Stream(const std::uint8_t* bytes, std::size_t size) {
         if (!s.found) {
             s.found = true;
             s.format = h;
+            s.frames.reserve((s.audioEnd - at) / frame + 1);  // a CBR stream's count; VBR grows past it once
             s.freeFormat = h.bitrateIndex == 0;
             ReadTagFrame(bytes + at, frame, h, &s);
             if (s.gapless.hasTag) {
@@ -285,23 +286,37 @@ Mp3Stream ParseMp3Stream(const std::uint8_t* bytes, std::size_t size) {
         }
         AddFrame(bytes, at, frame, h, &s, &reservoir);
         at += frame;
+        // Each header is a step in a chain through the whole file: ask for
+        // the memory of the frames a few ahead (about where they are) early.
+        if (s.audioEnd - at > 8 * frame) __builtin_prefetch(bytes + at + 8 * frame);
     }
     if (s.freeFormat) s.freeFrameBytes = walk.freeBase();
     return s;
 }
 
 std::uint16_t LameCrc16(const std::uint8_t* bytes, std::size_t size, std::uint16_t crc) {
-    // A byte at a time from a table: pieces of an hour-long file run over every byte.
-    static const auto table = [] {
-        std::array<std::uint16_t, 256> t{};
+    // Eight bytes a step from eight tables: pieces of an hour-long file run
+    // over every byte, at about the speed of copying them.
+    static const auto tables = [] {
+        std::array<std::array<std::uint16_t, 256>, 8> t{};
         for (unsigned i = 0; i < 256; ++i) {
             unsigned c = i;
             for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
-            t[i] = static_cast<std::uint16_t>(c);
+            t[0][i] = static_cast<std::uint16_t>(c);
         }
+        for (std::size_t k = 1; k < 8; ++k)
+            for (unsigned i = 0; i < 256; ++i)
+                t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
         return t;
     }();
-    for (std::size_t i = 0; i < size; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF]);
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint8_t* b = bytes + i;
+        crc = static_cast<std::uint16_t>(
+            tables[7][(crc ^ b[0]) & 0xFF] ^ tables[6][((crc >> 8) ^ b[1]) & 0xFF] ^ tables[5][b[2]] ^
+            tables[4][b[3]] ^ tables[3][b[4]] ^ tables[2][b[5]] ^ tables[1][b[6]] ^ tables[0][b[7]]);
+    }
+    for (; i < size; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ tables[0][(crc ^ bytes[i]) & 0xFF]);
     return crc;
 }
 

@@ -66,7 +66,7 @@ struct Mp3Frame {
 
 struct Mp3Stream {
     bool found = false;              // at least one layer III frame
-    Mp3Header format;                // the first audio frame's header
+    Mp3Header format;                // the first frame's header (the tag frame's when there is one)
     std::size_t id3v2Bytes = 0;      // an ID3v2 tag at the start, footer included
     std::size_t audioEnd = 0;        // where ID3v1, APE or Lyrics tags at the end begin
     bool hasId3v1 = false;           // the last 128 bytes are an ID3v1 tag

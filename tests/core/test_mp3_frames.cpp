@@ -54,7 +54,11 @@ TEST_CASE("layer III frame headers are read as the standard's tables give them")
 }
 
 TEST_CASE("the LAME tag CRC is CRC-16/ARC") {
+    const char* fox = "The quick brown fox jumps over the lazy dog";
+    const auto* p = reinterpret_cast<const std::uint8_t*>(fox);
     CHECK(LameCrc16(reinterpret_cast<const std::uint8_t*>("123456789"), 9) == 0xBB3D);
+    CHECK(LameCrc16(p, 43) == 0xFCDF);
+    CHECK(LameCrc16(p + 5, 38, LameCrc16(p, 5)) == 0xFCDF);  // in two parts
 }
 
 namespace {

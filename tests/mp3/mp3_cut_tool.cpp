@@ -4,6 +4,10 @@
 //   mp3_cut_tool IN.mp3 OUT_PREFIX P...  writes OUT_PREFIX_001.mp3, ... for
 //                                        [0, P1), [P1, P2), ..., [Pn, end)
 // and prints a line per piece: first and end sample, frames, delay, padding, issues.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -14,15 +18,28 @@
 
 using namespace tw;
 
+namespace {
+struct Span {
+    const std::uint8_t* p;
+    std::size_t n;
+    const std::uint8_t* data() const { return p; }
+    std::size_t size() const { return n; }
+};
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: mp3_cut_tool IN.mp3 [OUT_PREFIX POSITION...]\n");
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary | std::ios::ate);
-    std::vector<std::uint8_t> bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    // The file mapped, as the program's writer has it.
+    const int fd = open(argv[1], O_RDONLY);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0) return 2;
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    void* map = size ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : nullptr;
+    if (map == MAP_FAILED) return 2;
+    const Span bytes{static_cast<const std::uint8_t*>(map), size};
     const Mp3Stream s = ParseMp3Stream(bytes.data(), bytes.size());
     std::printf("frames %zu samples %llu rate %d channels %d delay %u padding %u lame %d skipped %zu\n", s.frames.size(),
                 static_cast<unsigned long long>(s.decodedSamples()), s.format.sampleRate, s.format.channels(),

@@ -128,6 +128,37 @@ def check_tags(piece, k, count, id3v1):
     return problems
 
 
+def crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc
+
+
+def check_lame_crcs(piece):
+    """The LAME part's two CRCs (of the tag frame before them, and of the
+    music after the tag frame), as its format gives them."""
+    data = open(piece, "rb").read()
+    at = 10 + ((data[6] & 0x7F) << 21 | (data[7] & 0x7F) << 14 | (data[8] & 0x7F) << 7 | (data[9] & 0x7F))
+    h = data[at:at + 4]
+    mpeg1, mono = (h[1] >> 3) & 3 == 3, h[3] >> 6 == 3
+    rates = {3: [44100, 48000, 32000], 2: [22050, 24000, 16000], 0: [11025, 12000, 8000]}[(h[1] >> 3) & 3]
+    kbps = ([0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320] if mpeg1 else
+            [0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160])[h[2] >> 4]
+    size = (144 if mpeg1 else 72) * kbps * 1000 // rates[(h[2] >> 2) & 3]
+    side = (17 if mono else 32) if mpeg1 else (9 if mono else 17)
+    lame = at + 4 + side + 120  # after the Xing part with all four fields
+    music_end = at + int.from_bytes(data[lame + 28:lame + 32], "big")
+    problems = []
+    if int.from_bytes(data[lame + 34:lame + 36], "big") != crc16(data[at:lame + 34]):
+        problems.append("LAME tag CRC")
+    if int.from_bytes(data[lame + 32:lame + 34], "big") != crc16(data[at + size:music_end]):
+        problems.append("music CRC")
+    return problems
+
+
 def compare(joined, whole, tolerance):
     if len(joined) != len(whole):
         return "joined %d values, whole %d" % (len(joined), len(whole))
@@ -206,6 +237,7 @@ def check_kind(name, options, how, source, decoders):
             problems.append("pieces noted %s, %d bytes skipped" % (noted, info["skipped"]))
     for k, piece in enumerate(files if how != "free" else [], 1):  # ffprobe opens no free format
         problems += ["piece %d: %s" % (k, p) for p in check_tags(piece, k, len(files), "id3v1" in name)]
+        problems += ["piece %d: %s" % (k, p) for p in check_lame_crcs(piece)]
     print("%-16s %2d pieces, %7d samples, cuts %s...: %s" % (
         name, len(files), info["samples"], cuts[:3], "ok" if not problems else "FAILED"))
     for p in problems:
