@@ -109,7 +109,7 @@ struct TagWriter {
         Bytes data = {0};
         data.insert(data.end(), t.begin(), t.end());
         if (!wroteTrack && tags.track) Frame(version == 2 ? "TRK" : "TRCK", data);
-        wroteTrack = true;
+        wroteTrack = tags.track != 0;
     }
     Bytes Tag() const {
         Bytes out = {'I', 'D', '3', static_cast<std::uint8_t>(version), 0, 0};
@@ -143,7 +143,7 @@ void CopyFrames(const Bytes& body, std::size_t at, TagWriter* w, const Mp3PieceT
             flags &= ~std::uint16_t{0x02};
         }
         if (id == "TIT2" || id == "TT2") w->Title(tags);
-        else if (id == "TRCK" || id == "TRK") w->Track(tags);
+        else if ((id == "TRCK" || id == "TRK") && tags.track) w->Track(tags);
         else w->Frame(id.c_str(), data, flags);
         at += head + size;
     }

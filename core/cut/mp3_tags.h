@@ -11,7 +11,7 @@ namespace tw {
 
 struct Mp3PieceTags {
     std::string title;  // UTF-8: the piece's name
-    unsigned track = 0;  // 1-based; 0 leaves the track number out
+    unsigned track = 0;  // 1-based; 0 keeps the recording's track number
     unsigned count = 0;  // pieces in the set; 0: the number alone
 };
 

@@ -46,6 +46,12 @@ TEST_CASE("a piece's ID3v2 tag keeps the recording's frames with its own title a
     }
 }
 
+TEST_CASE("a piece without a number keeps the recording's track number") {
+    const std::string in = S("ID3\x03\0\0\0\0\0\x0C", 10) + "TRCK" + S("\0\0\0\x02\0\0\0", 7) + "4";
+    CHECK(Written(in, {"A", 0, 0}) == S("ID3\x03\0\0\0\0\0\x1B", 10) + "TRCK" + S("\0\0\0\x02\0\0\0", 7) + "4" +
+                                        "TIT2" + S("\0\0\0\x05\0\0\x01\xFF\xFE", 9) + S("A\0", 2));
+}
+
 TEST_CASE("titles outside the BMP are surrogate pairs, and bytes that are no UTF-8 become U+FFFD") {
     const std::string out = Written("", {"\xF0\x9F\x8E\xB5\xFF", 1, 0});
     CHECK(out.substr(20, 9) == S("\x01\xFF\xFE\x3C\xD8\xB5\xDF\xFD\xFF", 9));
