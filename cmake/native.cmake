@@ -48,5 +48,15 @@ if(TW_PYTHON3)
            $<TARGET_FILE:tarnwick-split> ${CMAKE_BINARY_DIR}/corpus)
 endif()
 
+# MP3 pieces end to end: files made by ffmpeg's libmp3lame at test time, cut
+# by a small driver of the core, decoded by ffmpeg and mpg123 and joined.
+add_executable(mp3_cut_tool tests/mp3/mp3_cut_tool.cpp)
+target_link_libraries(mp3_cut_tool PRIVATE tarnwick_core)
+if(TW_PYTHON3)
+  add_test(NAME mp3_pieces COMMAND ${TW_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/mp3/mp3_pieces.py
+           $<TARGET_FILE:mp3_cut_tool> ${CMAKE_BINARY_DIR}/mp3)
+  set_tests_properties(mp3_pieces PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+endif()
+
 # The layers of the build, from the sources' includes.
 add_test(NAME layers COMMAND bash ${CMAKE_SOURCE_DIR}/tests/layers/check_layers.sh)

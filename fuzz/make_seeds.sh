@@ -6,7 +6,7 @@ set -eu
 out=$1
 wav=$out/wav
 rm -rf "$out"; mkdir -p "$wav"
-for t in header measure scan pieces number graph click; do mkdir -p "$out/fuzz_$t"; done
+for t in header measure scan pieces number graph click mp3; do mkdir -p "$out/fuzz_$t"; done
 
 # Real files: tones in the header layouts sox writes, and short speech with pauses.
 sox -n -r 8000 -c 1 -b 16 "$wav/sine.wav" synth 0.05 sine 440
@@ -62,3 +62,17 @@ bytes '\x00\x00\x00\x00\x20\x03\x00\x00' >> "$out/fuzz_click/window"
 bytes '\x00\xff\xff\xff\x7f\xff\xff\xff\x7f\xff\xff\xff\xff\xff\xff\xff\x7f\x00\x00\x00\x80' > "$out/fuzz_click/extremes"
 bytes '\x00\x00\x00\x80\xff\xff\xff\x7f\xff\xff\xff\xff\xff\xff\xff\x7f\x03\xff\xff\x00\x00\x00\x80' >> "$out/fuzz_click/extremes"
 bytes '\xff\xff\xff\x7f\x00\x00\x00\x80\xff\xff\xff\x7f\x00\x00\x00\x80\xff\xff\xff\x7f\xff\xff\xff\x7f' >> "$out/fuzz_click/extremes"
+
+# MP3s made by ffmpeg's libmp3lame (when installed), each after two cuts at
+# samples 1000 and 4000: CBR with ID3v1, VBR, MPEG-2, MPEG-2.5 mono, and one
+# without an Info tag under an ID3v2.3 tag.
+if command -v ffmpeg >/dev/null; then
+  sox -n -r 44100 -c 2 "$wav/music.wav" synth 0.15 sine 440 sine 660
+  i=0
+  for opts in "-b:a 32k -write_id3v1 1" "-q:a 6" "-ar 22050 -b:a 24k" "-ar 8000 -ac 1 -b:a 8k" \
+              "-b:a 32k -write_xing 0 -id3v2_version 3"; do
+    i=$((i + 1))
+    ffmpeg -v error -y -i "$wav/music.wav" -metadata title=Seed -metadata artist=Fuzz -c:a libmp3lame $opts "$wav/seed$i.mp3"
+    { bytes '\x02\xe8\x03\x00\x00\xa0\x0f\x00\x00'; cat "$wav/seed$i.mp3"; } > "$out/fuzz_mp3/seed$i"
+  done
+fi

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# MP3 pieces without re-encoding against split -n on the same file: a
+# one-hour MP3 (made once under build/bench/ by ffmpeg's libmp3lame from the
+# benchmarks' speech-like sound) cut into 200 MP3 pieces at evenly spaced
+# samples by the core (tests/mp3/mp3_cut_tool: reads the file, finds its
+# frames, writes each piece's tags, Info frame, carrier frames and original
+# frames), and split -n 200. Nothing is decoded. One command:
+#
+#   bash bench/mp3_split.sh
+#
+# Environment (all optional):
+#   TW_MP3_MINUTES  length of the MP3 (60)
+#   TW_MP3_BITRATE  its bit rate, or "v2" for VBR -q:a 2 (192k)
+#   TW_MP3_PIECES   pieces (200)
+#   TW_MP3_RUNS     runs of each command (5); medians are compared
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+B=$ROOT/build/bench
+MINUTES=${TW_MP3_MINUTES:-60}
+BITRATE=${TW_MP3_BITRATE:-192k}
+PIECES=${TW_MP3_PIECES:-200}
+RUNS=${TW_MP3_RUNS:-5}
+mkdir -p "$B"
+
+echo "building mp3_cut_tool..."
+cmake -S "$ROOT" -B "$B/native" -DCMAKE_BUILD_TYPE=Release >"$B/mp3_cmake.log" 2>&1
+cmake --build "$B/native" -j2 --target mp3_cut_tool >>"$B/mp3_cmake.log" 2>&1 || { tail -30 "$B/mp3_cmake.log"; exit 1; }
+TOOL=$B/native/mp3_cut_tool
+
+MP3=$B/speech_${MINUTES}min_$BITRATE.mp3
+if [ ! -f "$MP3" ]; then
+  echo "making $MP3 (encoding $MINUTES minutes)..."
+  UNIT=$(bash "$ROOT/bench/make_speech.sh" "$B" 16)  # 95 s of sentences and pauses, looped
+  if [ "$BITRATE" = v2 ]; then rate=(-q:a 2); else rate=(-b:a "$BITRATE"); fi
+  ffmpeg -v error -y -stream_loop -1 -i "$UNIT" -t $((MINUTES * 60)) -metadata title=Hour -metadata artist=Bench \
+    -c:a libmp3lame "${rate[@]}" "$MP3.tmp.mp3"
+  mv "$MP3.tmp.mp3" "$MP3"
+fi
+read -r _ FRAMES _ SAMPLES _ < <("$TOOL" "$MP3")
+CUTS=$(awk -v n="$PIECES" -v s="$SAMPLES" 'BEGIN { for (k = 1; k < n; k++) printf "%d ", s * k / n }')
+
+median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
+T=$(mktemp -d "$B/mp3.XXXXXX")
+trap 'rm -rf "$T"' EXIT
+cat "$MP3" >/dev/null  # page cache: every figure is from memory
+echo "machine load before the runs: $(cut -d' ' -f1-3 /proc/loadavg) (1/5/15 min), $(nproc) cores"
+
+time_it() {  # name, command... (in an empty folder, deleted after each run)
+  local name=$1; shift
+  local times=()
+  for _ in $(seq "$RUNS"); do
+    rm -rf "$T/o"; mkdir -p "$T/o"
+    local t0=$EPOCHREALTIME
+    (cd "$T/o" && "$@") >/dev/null 2>"$T/err" || { echo "$name failed:"; head -5 "$T/err"; exit 1; }
+    local t1=$EPOCHREALTIME
+    times+=("$(echo "$t1 - $t0" | bc -l)")
+    FILES=$(ls "$T/o" | wc -l)
+    BYTES=$(du -cb "$T/o" | tail -1 | cut -f1)
+    rm -rf "$T/o"
+    sync; sleep 1
+  done
+  local m; m=$(printf '%s\n' "${times[@]}" | median)
+  eval "TIME_$name=$m"
+  printf '  %-14s %7.3f s  (%s), %s files, %s bytes\n' "$name" "$m" "$(printf '%s ' "${times[@]}" | sed 's/ $//')" \
+    "$FILES" "$BYTES"
+}
+
+echo "on $MP3 ($(stat -c %s "$MP3") bytes, $FRAMES frames, $SAMPLES samples), median of $RUNS runs:"
+# shellcheck disable=SC2086
+time_it mp3_pieces "$TOOL" "$MP3" p $CUTS
+time_it split_n split -n "$PIECES" "$MP3"
+echo
+printf 'Target: mp3 pieces / split -n %s  %.2f   (<= 2)\n' "$PIECES" "$(echo "scale=3; $TIME_mp3_pieces / $TIME_split_n" | bc -l)"
+echo "machine load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
