@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/cut/piece_names.h"
+#include "core/cut/piece_plan.h"
 #include "core/cut/piece_rules.h"
-#include "core/cut/piece_writer.h"
 #include "core/wave/wave_format.h"
 
 namespace tw {
@@ -36,6 +36,21 @@ struct SaveRequest {
     std::vector<Label> labels;       // a label file's names, by where each starts
     std::string prefix;              // UTF-8
     std::uint32_t digits = 3;
+    // The pieces' folder is made when missing (-d, a folder per recording);
+    // otherwise a missing folder fails the save.
+    bool makeFolder = false;
+};
+
+// What a save writes: each piece's bytes and name, and how they were named.
+struct PieceSave {
+    WaveHeaderBytes pieceHeader{};
+    const std::uint8_t* data = nullptr;  // the data chunk
+    std::vector<Piece> pieces;
+    std::vector<std::string> names;      // one per piece
+    std::vector<bool> trimmed;           // one per piece: a margin left silence out
+    std::string prefix;                  // of the numbered names
+    std::uint32_t digits = 3;
+    std::string folder;                  // to be made when missing ("" for none)
 };
 
 struct SavePlan {
