@@ -127,6 +127,7 @@ public:
         const std::vector<double> automatic = FindCuts();
         SavePlan plan = PlanSave(Request(automatic), check_.layout, data_);
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        TellNotes(plan);
         if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
         if (!options_.dryRun && !NothingInTheWay(plan.save)) return false;
         Written written;
@@ -162,6 +163,11 @@ private:
         if (PartialFrameBytes(layout) > 0) io_.err(path_ + ": " + PartialFrameText(layout) + "\n");
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
         return true;
+    }
+
+    // The planner's notes, here and nowhere else: a line each on stderr.
+    void TellNotes(const SavePlan& plan) const {
+        for (const std::string& note : plan.notes) io_.err(path_ + ": " + note + "\n");
     }
 
     double TypedThreshold() const { return ReadThresholdText(options_.threshold).value; }

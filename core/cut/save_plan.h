@@ -58,6 +58,7 @@ struct SavePlan {
     std::vector<double> cuts;        // the cuts the pieces are cut at, ascending
     std::vector<Piece> uncut;        // the pieces before a margin trimmed them
     std::vector<std::string> twice;  // names given to two pieces: nothing may be written
+    std::vector<std::string> notes;  // what the planner wants the user to know, UTF-8, a line each
 };
 
 // Pieces of `data` (layout.dataSize bytes) as the request asks.
