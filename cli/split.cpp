@@ -127,19 +127,19 @@ public:
         const std::vector<double> automatic = FindCuts();
         SavePlan plan = PlanSave(Request(automatic), check_.layout, data_);
         if (file_.Damaged()) return Reject(kSplitCannotRead, "");
-        for (const std::string& note : RuleNoteTexts(plan.notes, check_.layout.sampleRate)) io_.err(path_ + ": " + note + "\n");
+        TellNotes(plan);
         if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
         if (!options_.dryRun && !NothingInTheWay(plan.save)) return false;
         Written written;
-        if (!options_.dryRun && !Write(plan.save, &written)) return Reject(kSplitCannotRead, "");
+        if (!options_.dryRun && !Write(plan.save, &written)) return false;
         return Report(plan, written);
     }
 
 private:
     struct Written {
-        std::vector<bool> pieces;
-        std::size_t count = 0;
+        bool pieces = false;  // all of them: a save is whole or nothing
         bool labels = true;
+        std::vector<std::string> earlier;  // pieces of an earlier save past the last one written over
     };
 
     // The file mapped and its header read; the data's notices told.
@@ -163,6 +163,11 @@ private:
         if (PartialFrameBytes(layout) > 0) io_.err(path_ + ": " + PartialFrameText(layout) + "\n");
         data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
         return true;
+    }
+
+    // The planner's notes, here and nowhere else: a line each on stderr.
+    void TellNotes(const SavePlan& plan) const {
+        for (const std::string& note : plan.notes) io_.err(path_ + ": " + note + "\n");
     }
 
     double TypedThreshold() const { return ReadThresholdText(options_.threshold).value; }
@@ -202,6 +207,8 @@ private:
         std::string base = options_.havePrefix ? options_.prefix : DefaultPiecePrefix(path_);
         if (!options_.folder.empty() && !options_.havePrefix) base = base.substr(FolderPart(base).size());
         request.prefix = InFolder(options_.folder, base);
+        if (options_.folderPerInput) request.prefix = InRecordingFolder(request.prefix, path_);
+        request.makeFolder = !options_.folder.empty() || options_.folderPerInput;
         request.digits = options_.digits;
         request.rules.longestSeconds = options_.longestSeconds;
         request.rules.shortestSeconds = options_.shortestSeconds;
@@ -216,8 +223,9 @@ private:
 
     // False (after saying which) when a piece's or the label file's name is taken.
     bool NothingInTheWay(const PieceSave& save) const {
-        std::vector<std::string> taken = NamesInTheWay(save);
-        if (!options_.labelsFile.empty() && PathExists(options_.labelsFile)) taken.push_back(options_.labelsFile);
+        std::vector<std::string> taken = NamesInTheWay(save, options_.overwrite);
+        const PathKind labels = options_.labelsFile.empty() ? PathKind::None : KindOf(options_.labelsFile);
+        if (labels == PathKind::Other || (labels == PathKind::File && !options_.overwrite)) taken.push_back(options_.labelsFile);
         if (taken.empty()) return true;
         io_.err(path_ + ": " + NamesInTheWayText(taken, ", ") + "\n");
         if (options_.json)
@@ -225,27 +233,21 @@ private:
         return false;
     }
 
-    // Every piece, then the label file; false when the file's bytes went away
-    // under the writing (the piece then holding them is removed).
+    // Every piece or none, then the label file; false (after saying why) when
+    // the pieces were not kept.
     bool Write(const PieceSave& save, Written* written) {
-        written->pieces.assign(save.pieces.size(), false);
-        std::string reason;
-        for (std::size_t k = 0; k < save.pieces.size(); ++k) {
-            const NewFileOutcome outcome = WriteSavePiece(save, k, &reason);
-            if (file_.Damaged()) {
-                // The piece may hold the zeros that took the file's place.
-                if (outcome == NewFileOutcome::Written) RemoveFile(save.names[k]);
-                return false;
-            }
-            if (outcome == NewFileOutcome::Written) {
-                written->pieces[k] = true;
-                ++written->count;
-                continue;
-            }
-            io_.err(path_ + ": " + PieceFailureLine(save.names[k], {k, outcome, reason}) + "\n");
-            // No first piece: the folder is missing or closed, and so it is for every piece.
-            if (outcome == NewFileOutcome::NotCreated && k == 0) break;
+        PieceSetWriter writer(save, options_.overwrite);
+        PieceFailure failure;
+        bool whole = writer.Prepare(&failure);
+        for (std::size_t k = 0; whole && k < save.pieces.size(); ++k) whole = writer.WritePiece(k, &failure);
+        // Pieces holding the zeros that took the file's place are no pieces of it.
+        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        if (!whole || !writer.Commit(&failure)) {
+            writer.Discard();
+            return Reject(SaveFailedText(save.pieces.size(), failure, "; ").c_str(), "");
         }
+        written->pieces = true;
+        if (options_.overwrite) written->earlier = writer.EarlierPiecesBeyond();
         if (!options_.labelsFile.empty()) written->labels = WriteLabelFile(save);
         return true;
     }
@@ -253,6 +255,7 @@ private:
     bool WriteLabelFile(const PieceSave& save) const {
         std::string reason;
         const std::string text = SaveLabelsText(save, check_.layout);
+        if (options_.overwrite && KindOf(options_.labelsFile) == PathKind::File) RemoveFile(options_.labelsFile);
         const NewFileOutcome outcome = WriteNewFile(options_.labelsFile, reinterpret_cast<const std::uint8_t*>(text.data()),
                                                     text.size(), nullptr, 0, &reason);
         if (outcome == NewFileOutcome::Written) return true;
@@ -274,7 +277,7 @@ private:
             facts.threshold = threshold_;
             facts.pauseMs = options_.pauseMs;
             facts.dryRun = options_.dryRun;
-            facts.written = written.count == save.pieces.size();
+            facts.written = written.pieces;
             const std::string json = SplitJsonLine(facts);
             if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
@@ -282,10 +285,11 @@ private:
             io_.out(Listing(check_.layout, plan.cuts, save.pieces, save.names, save.trimmed));
         } else {
             const std::vector<std::string>& names = save.names;
-            io_.out(path_ + ": " + Number(save.pieces.size()) + " 個中 " + Number(written.count) + " 個のファイルを保存しました (" +
-                    names.front() + (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
+            io_.out(path_ + ": " + Number(save.pieces.size()) + " 個のファイルを保存しました (" + names.front() +
+                    (names.size() > 1 ? " ～ " + names.back() : std::string()) + ")\n");
+            if (!written.earlier.empty()) io_.out(path_ + ": " + EarlierPiecesText(written.earlier, ", ") + "\n");
         }
-        return options_.dryRun || (written.count == save.pieces.size() && written.labels);
+        return options_.dryRun || written.labels;
     }
 
     bool Reject(const char* text, const std::string& detail) {

@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "使い方: tarnwick-split [-t しきい値] [-w 幅] [-p ミリ秒] [-c 位置]... [-o 先頭] [-d フォルダー] [--digits 桁数]\n"
     "                      [--max 秒] [--min 秒] [--pieces 数] [--margin ミリ秒] [--names ファイル] [--labels ファイル]\n"
-    "                      [--cuts-from ファイル] [-n] [--json] ファイル.wav...\n";
+    "                      [--cuts-from ファイル] [--overwrite] [--folder-per-input] [-n] [--json] ファイル.wav...\n";
 
 const char kHelp[] =
     "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
@@ -31,7 +31,11 @@ const char kHelp[] =
     "  -c 位置       カットを置く位置: サンプル位置（0 以上の整数）か時刻（\"83.5s\", \"1:23.5\"）。何度でも\n"
     "                指定でき、-t のカットと合わせて使う。同じ位置になるカットは一つの切れ目になる\n"
     "  -o 先頭       ファイル名の先頭（入力ファイルが一つのときだけ）。既定: 入力のパスから \".wav\" を除いたもの\n"
-    "  -d フォルダー ピースをこのフォルダーに置く（名前は入力ファイルの名前から \".wav\" を除いたもの、または -o）\n"
+    "  -d フォルダー ピースをこのフォルダーに置く（なければ作る。名前は入力ファイルの名前から \".wav\" を除いたもの、\n"
+    "                または -o）\n"
+    "  --folder-per-input  入力ごとのフォルダー（talk.wav なら talk）をその横（-d ならその中）に作り、ピースを置く\n"
+    "  --overwrite   同じ名前のピースを置き換える（すべてのピースを書き終えてから置き換え、失敗すれば元のまま）。\n"
+    "                前の保存の続きの番号のピースは削除せず、その名前を表示する\n"
     "  --digits 桁数 番号の桁数（1〜9、既定 3）\n"
     "  --max 秒      ピースの最長: これより長いピースは、中の間の長く静かなところから順に（400 ms より\n"
     "                短い読点の間も使う）、間がなければいちばん静かなところで、さらに切る\n"
@@ -52,7 +56,8 @@ const char kHelp[] =
     "                samples, bytes, first_frame, frames, written）; -p なら threshold と pause_ms も\n"
     "  --help        この説明\n"
     "\n"
-    "保存するファイル名が一つでも既にあれば、その入力については何も書きません。\n"
+    "保存するファイル名が一つでも既にあれば（--overwrite なしでは）、その入力については何も書きません。\n"
+    "ピースはすべて書けたときだけ残ります。一つでも書けなければ（ディスクがいっぱいなど）、書いたものを削除します。\n"
     "カットする場所が一つも見つからなければ、使ったしきい値とともにそう表示します。\n"
     "終了コード: 0 すべてのピースを保存した、1 失敗があった、2 使い方の誤り（--names と --cuts-from の\n"
     "ファイルの誤りも）\n";
@@ -246,6 +251,8 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "--help" || a == "-h") return ArgsOutcome::Help;
         if (a == "--json") { options->json = true; continue; }
         if (a == "-n") { options->dryRun = true; continue; }
+        if (a == "--overwrite") { options->overwrite = true; continue; }
+        if (a == "--folder-per-input") { options->folderPerInput = true; continue; }
         std::string value;
         bool joined = false;
         const Option* option = OptionOf(a, &value, &joined);

@@ -3,7 +3,7 @@
 set -eu
 packages=(cmake make g++ g++-mingw-w64-x86-64-posix doctest-dev wine wine64 xvfb xauth
   fonts-ipafont-gothic locales imagemagick libasound2 sox libsox-fmt-all espeak-ng ffmpeg python3 clang libclang-rt-14-dev
-  asterisk-core-sounds-en-wav asterisk-core-sounds-en alsa-utils warzone2100-music nodejs xdotool mpg123)
+  asterisk-core-sounds-en-wav asterisk-core-sounds-en alsa-utils warzone2100-music nodejs xdotool mpg123 zip unzip)
 # Node from elsewhere may bring its own npm, which Debian's npm package conflicts with.
 command -v npm >/dev/null || packages+=(npm)
 missing=()

@@ -6,6 +6,57 @@
 
 namespace tw {
 
+namespace {
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/' || c == ':';
+#else
+    return c == '/';
+#endif
+}
+
+// Joins a folder and a name as the system writes paths (a long Windows path
+// takes no other).
+#ifdef _WIN32
+const char kSeparator[] = "\\";
+#else
+const char kSeparator[] = "/";
+#endif
+
+}  // namespace
+
+std::string WithoutWavTail(const std::string& path) {
+    if (path.size() < 4) return path;
+    static const char kTail[] = ".wav";
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = path[path.size() - 4 + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kTail[i]) return path;
+    }
+    return path.substr(0, path.size() - 4);
+}
+
+std::string FolderPart(const std::string& path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return path.substr(0, i);
+    }
+    return std::string();
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || !FolderPart(name).empty()) return name;
+    return IsSeparator(folder.back()) ? folder + name : folder + kSeparator + name;
+}
+
+std::string InRecordingFolder(const std::string& prefix, const std::string& recording) {
+    std::string folder = WithoutWavTail(recording.substr(FolderPart(recording).size()));
+    if (folder.empty()) folder = recording.substr(FolderPart(recording).size());  // ".wav" names its own folder
+    const std::string folderPart = FolderPart(prefix);
+    return folderPart + folder + kSeparator + prefix.substr(folderPart.size());
+}
+
+
 std::vector<Piece> PlanPieces(const std::vector<double>& sortedCuts, std::uint64_t dataSize,
                               std::uint32_t frameBytes, std::uint32_t sampleBytes) {
     if (frameBytes < 1) frameBytes = 2;

@@ -37,4 +37,14 @@ std::uint32_t PieceDigits(const std::string& text);
 bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t capacity, std::string* name,
                    std::uint32_t digits = 3);
 
+// The path without a final ".wav" (any case).
+std::string WithoutWavTail(const std::string& path);
+// Up to and including the last folder separator; empty for a bare name.
+std::string FolderPart(const std::string& path);
+// `name` inside `folder` when it names no folder of its own and a folder is given.
+std::string InFolder(const std::string& folder, const std::string& name);
+// The prefix moved into a folder of the recording's own, named after it
+// without ".wav": "cuts/part" for "talk.wav" gives "cuts/talk/part".
+std::string InRecordingFolder(const std::string& prefix, const std::string& recording);
+
 }  // namespace tw

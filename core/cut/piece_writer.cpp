@@ -1,6 +1,8 @@
 #include "core/cut/piece_writer.h"
 
-#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
 
 namespace tw {
 
@@ -9,96 +11,148 @@ const char* const kPieceNotWritten = "WAV データの書き出しに失敗し�
 
 namespace {
 
-bool IsSeparator(char c) {
-#ifdef _WIN32
-    return c == '\\' || c == '/' || c == ':';
-#else
-    return c == '/';
-#endif
-}
+const char kNotRenamed[] = "ファイルの名前を付けられません";
+const char kFolderNotMade[] = "フォルダーを作成できません";
 
 constexpr std::size_t kNamesShown = 5;  // in a box or a line, then "ほか N 個"
 
 std::string Count(std::size_t n) { return std::to_string(n); }
 
+// Unlikely to meet any name in the folder, and different for every save.
+std::string SaveToken() {
+    std::random_device device;
+    const auto now = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    char token[24];
+    std::snprintf(token, sizeof token, "%08x", static_cast<unsigned>(device() ^ now ^ (now >> 32)));
+    return token;
+}
+
+bool IsSlash(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+// "out/deeper/" as "out/deeper"; a root ("/", "C:\\") stays as it is.
+std::string WithoutTrailingSeparator(const std::string& folder) {
+    std::string f = folder;
+    while (f.size() > 1 && IsSlash(f.back()) && f[f.size() - 2] != ':') f.pop_back();
+    return f;
+}
+
 }  // namespace
 
-std::string WithoutWavTail(const std::string& path) {
-    if (path.size() < 4) return path;
-    static const char kTail[] = ".wav";
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = path[path.size() - 4 + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kTail[i]) return path;
-    }
-    return path.substr(0, path.size() - 4);
-}
-
-std::string FolderPart(const std::string& path) {
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsSeparator(path[i - 1])) return path.substr(0, i);
-    }
-    return std::string();
-}
-
-std::string InFolder(const std::string& folder, const std::string& name) {
-    if (folder.empty() || !FolderPart(name).empty()) return name;
-    return IsSeparator(folder.back()) ? folder + name : folder + "/" + name;
-}
-
-PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
-                        const std::string& prefix, std::uint32_t digits) {
-    PieceSave save;
-    save.pieceHeader = pieceHeader;
-    save.data = data;
-    save.pieces = PlanPieces(sortedCuts, dataSize, FrameBytes(pieceHeader), sampleBytes);
-    save.names.resize(save.pieces.size());
-    save.trimmed.assign(save.pieces.size(), false);
-    for (std::size_t k = 0; k < save.pieces.size(); ++k)
-        PieceFileName(prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &save.names[k], digits);
-    return save;
-}
-
-std::vector<std::string> NamePieces(PieceSave* save, const std::vector<std::string>& list,
-                                    const std::vector<NamedStart>& starts) {
-    const std::string folder = FolderPart(save->names.front());
-    for (const NamedStart& s : starts) {
-        if (s.name.empty()) continue;
-        // Pieces run in order of their offsets.
-        auto at = std::lower_bound(save->pieces.begin(), save->pieces.end(), s.offset,
-                                   [](const Piece& p, std::uint64_t x) { return p.offset < x; });
-        if (at != save->pieces.end() && at->offset == s.offset)
-            save->names[static_cast<std::size_t>(at - save->pieces.begin())] = folder + s.name + ".wav";
-    }
-    for (std::size_t k = 0; k < save->pieces.size() && k < list.size(); ++k)
-        if (!list[k].empty()) save->names[k] = folder + list[k] + ".wav";
-    std::vector<std::pair<std::string, std::size_t>> folded;
-    for (std::size_t k = 0; k < save->names.size(); ++k) {
-        std::string f = save->names[k];
-        for (char& c : f)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        folded.push_back({f, k});
-    }
-    std::sort(folded.begin(), folded.end());
-    std::vector<std::string> twice;
-    for (std::size_t i = 1; i < folded.size(); ++i)
-        if (folded[i].first == folded[i - 1].first) twice.push_back(save->names[folded[i].second]);
-    return twice;
-}
-
-std::vector<std::string> NamesInTheWay(const PieceSave& save) {
+std::vector<std::string> NamesInTheWay(const PieceSave& save, bool replace) {
     std::vector<std::string> taken;
     for (const std::string& name : save.names) {
-        if (PathExists(name)) taken.push_back(name);
+        const PathKind kind = KindOf(name);
+        if (kind == PathKind::Other || (kind == PathKind::File && !replace)) taken.push_back(name);
     }
     return taken;
 }
 
-NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string* reason) {
-    const Piece& piece = save.pieces[k];
-    const PieceHeaderBytes head = PieceHeaderFor(save.pieceHeader, piece.length);
-    return WriteNewFile(save.names[k], head.data(), head.size(), save.data + piece.offset, piece.length, reason);
+PieceSetWriter::PieceSetWriter(const PieceSave& save, bool replace)
+    : save_(save), replace_(replace), written_(save.names.size(), 0) {
+    const std::string token = SaveToken();
+    for (const std::string& name : save.names) temporary_.push_back(name + ".~" + token + ".tmp");
+    for (const std::string& name : save.names) aside_.push_back(name + ".~" + token + ".old");
+}
+
+PieceSetWriter::~PieceSetWriter() {
+    if (!committed_) Discard();
+}
+
+bool PieceSetWriter::Prepare(PieceFailure* failure) {
+    if (save_.folder.empty()) return true;
+    // The missing folders from the deepest up, made from the top down.
+    std::vector<std::string> missing;
+    for (std::string f = WithoutTrailingSeparator(save_.folder); !f.empty() && !PathExists(f);
+         f = WithoutTrailingSeparator(FolderPart(f))) {
+        missing.push_back(f);
+        if (FolderPart(f).empty() || FolderPart(f).size() == f.size()) break;
+    }
+    for (auto f = missing.rbegin(); f != missing.rend(); ++f) {
+        std::string reason;
+        if (!MakeFolder(*f, &reason)) {
+            *failure = {*f, kFolderNotMade, reason};
+            return false;
+        }
+        madeFolders_.push_back(*f);
+    }
+    return true;
+}
+
+bool PieceSetWriter::WritePiece(std::size_t k, PieceFailure* failure) {
+    const Piece& piece = save_.pieces[k];
+    const PieceHeaderBytes head = PieceHeaderFor(save_.pieceHeader, piece.length);
+    std::string reason;
+    const NewFileOutcome outcome =
+        WriteNewFile(temporary_[k], head.data(), head.size(), save_.data + piece.offset, piece.length, &reason);
+    if (outcome == NewFileOutcome::Written) {
+        written_[k] = 1;
+        return true;
+    }
+    *failure = {save_.names[k], outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : kPieceNotWritten, reason};
+    return false;
+}
+
+bool PieceSetWriter::Commit(PieceFailure* failure) {
+    const std::size_t n = save_.names.size();
+    std::string reason;
+    std::size_t aside = 0;
+    // Old files step aside under names of this save, so each can come back.
+    for (; replace_ && aside < n; ++aside) {
+        if (KindOf(save_.names[aside]) == PathKind::File && !RenameNoReplace(save_.names[aside], aside_[aside], &reason)) {
+            *failure = {save_.names[aside], kNotRenamed, reason};
+            Undo(0, aside);
+            return false;
+        }
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!RenameNoReplace(temporary_[k], save_.names[k], &reason)) {
+            *failure = {save_.names[k], kNotRenamed, reason};
+            Undo(k, aside);
+            return false;
+        }
+        written_[k] = 0;
+    }
+    for (std::size_t k = 0; k < aside; ++k) RemoveFile(aside_[k]);  // absent when there was no old file
+    committed_ = true;
+    return true;
+}
+
+// The first `placed` pieces under their names are removed and the old files
+// put back; the temporary ones go with Discard.
+bool PieceSetWriter::Undo(std::size_t placed, std::size_t movedAside) {
+    std::string reason;
+    for (std::size_t k = 0; k < placed; ++k) RemoveFile(save_.names[k]);
+    bool restored = true;
+    for (std::size_t k = 0; k < movedAside; ++k)
+        if (PathExists(aside_[k])) restored = RenameNoReplace(aside_[k], save_.names[k], &reason) && restored;
+    return restored;
+}
+
+void PieceSetWriter::Discard() {
+    for (std::size_t k = 0; k < written_.size(); ++k) {
+        if (written_[k]) RemoveFile(temporary_[k]);
+        written_[k] = 0;
+    }
+    for (auto f = madeFolders_.rbegin(); f != madeFolders_.rend(); ++f) RemoveFolder(*f);
+    madeFolders_.clear();
+}
+
+std::vector<std::string> PieceSetWriter::EarlierPiecesBeyond() const {
+    std::vector<std::string> beyond;
+    for (std::uint32_t k = static_cast<std::uint32_t>(save_.names.size());; ++k) {
+        std::string name;
+        if (!PieceFileName(save_.prefix, k, static_cast<std::size_t>(-1), &name, save_.digits) ||
+            KindOf(name) != PathKind::File)
+            break;
+        beyond.push_back(name);
+    }
+    return beyond;
 }
 
 std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator) {
@@ -108,16 +162,20 @@ std::string NamesInTheWayText(const std::vector<std::string>& names, const char*
     return text;
 }
 
-std::string PieceFailureLine(const std::string& name, const PieceFailure& failure) {
-    std::string line = name + ": " + (failure.outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : kPieceNotWritten);
+std::string PieceFailureLine(const PieceFailure& failure) {
+    std::string line = failure.name + ": " + failure.what;
     return failure.reason.empty() ? line : line + " (" + failure.reason + ")";
 }
 
-std::string SaveFailedText(const PieceSave& save, const std::vector<PieceFailure>& failures, const char* newline) {
-    std::string text = Count(save.pieces.size()) + " 個中 " + Count(failures.size()) + " 個のファイルを保存できませんでした";
-    for (std::size_t i = 0; i < failures.size() && i < kNamesShown; ++i)
-        text += newline + PieceFailureLine(save.names[failures[i].piece], failures[i]);
-    if (failures.size() > kNamesShown) text += newline + ("ほか " + Count(failures.size() - kNamesShown) + " 個");
+std::string SaveFailedText(std::size_t pieces, const PieceFailure& failure, const char* newline) {
+    return Count(pieces) + " 個のピースを保存できなかったため、書いたファイルを削除し、何も残していません" + newline +
+           "最初の失敗: " + PieceFailureLine(failure) + newline + "元からあったファイルはそのままです";
+}
+
+std::string EarlierPiecesText(const std::vector<std::string>& names, const char* separator) {
+    std::string text = "前の保存の続きのピース " + Count(names.size()) + " 個は削除せずに残しています";
+    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) text += separator + names[i];
+    if (names.size() > kNamesShown) text += separator + ("ほか " + Count(names.size() - kNamesShown) + " 個");
     return text;
 }
 

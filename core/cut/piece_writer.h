@@ -1,6 +1,9 @@
 // The one writer of a save's pieces, for the window and tarnwick-split alike:
-// plan, names, the check that no name is taken, and each piece written new
-// and whole. Names and texts are UTF-8; the file operations are the
+// a save is written whole or not at all. Every piece goes under a temporary
+// name in its own folder first; only when all are whole do they take their
+// names (replacing pieces of the same names when asked), so a full disk or a
+// window closed half-way leaves nothing of the save and every file that was
+// there before. Names and texts are UTF-8; the file operations are the
 // platform's (core/support/file_io.h).
 #pragma once
 
@@ -9,10 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/cut/piece_plan.h"
-#include "core/cut/piece_rules.h"
+#include "core/cut/save_plan.h"
 #include "core/support/file_io.h"
-#include "core/wave/wave_format.h"
 
 namespace tw {
 
@@ -20,56 +21,57 @@ namespace tw {
 extern const char* const kPieceNotCreated;
 extern const char* const kPieceNotWritten;
 
-// The path without a final ".wav" (any case).
-std::string WithoutWavTail(const std::string& path);
-// Up to and including the last folder separator; empty for a bare name.
-std::string FolderPart(const std::string& path);
-// `name` inside `folder` when it names no folder of its own and a folder is given.
-std::string InFolder(const std::string& folder, const std::string& name);
+// The save's names that exist already. Without `replace` any of them stops
+// the save, so it never mixes with an earlier one; with it, only what is not
+// a file (a folder of that name) does.
+std::vector<std::string> NamesInTheWay(const PieceSave& save, bool replace);
 
-struct PieceSave {
-    WaveHeaderBytes pieceHeader{};
-    const std::uint8_t* data = nullptr;  // the data chunk, dataSize bytes
-    std::vector<Piece> pieces;
-    std::vector<std::string> names;      // one per piece
-    std::vector<bool> trimmed;           // one per piece: a margin left silence out
-};
-
-// Pieces of `data` (samples of sampleBytes) at the sorted cuts, named
-// prefix_<number in digits>.wav.
-PieceSave PlanPieceSave(const std::vector<double>& sortedCuts, const WaveHeaderBytes& pieceHeader,
-                        std::uint32_t sampleBytes, const std::uint8_t* data, std::uint64_t dataSize,
-                        const std::string& prefix, std::uint32_t digits);
-
-// Names in place of numbers, in the folder of the numbered ones: list[k] for
-// piece k where it is not empty, after the name of each piece that starts at
-// a given byte offset (the labels of a label file). Returns the names the save
-// then holds twice (case aside, as Windows compares them): it must not be written.
-struct NamedStart {
-    std::uint64_t offset;
-    std::string name;
-};
-std::vector<std::string> NamePieces(PieceSave* save, const std::vector<std::string>& list,
-                                    const std::vector<NamedStart>& starts);
-
-// The save's names that exist already: a save writes nothing when any does,
-// so it never mixes with an earlier one.
-std::vector<std::string> NamesInTheWay(const PieceSave& save);
-
-// Writes piece k into a file created new; a piece not written whole is removed.
-NewFileOutcome WriteSavePiece(const PieceSave& save, std::size_t k, std::string* reason);
-
-
-// The texts of a save that did not go through: `separator` comes before each
-// name (a line break in a box, ", " on one line), `newline` before each failure.
-std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator);
+// What went wrong first: the file (or folder) named, why, and the system's words.
 struct PieceFailure {
-    std::size_t piece;
-    NewFileOutcome outcome;
+    std::string name;
+    std::string what;
     std::string reason;
 };
-std::string PieceFailureLine(const std::string& name, const PieceFailure& failure);
-// "N 個中 F 個のファイルを保存できませんでした" and the first few failures.
-std::string SaveFailedText(const PieceSave& save, const std::vector<PieceFailure>& failures, const char* newline);
+
+class PieceSetWriter {
+public:
+    PieceSetWriter(const PieceSave& save, bool replace);
+    PieceSetWriter(const PieceSetWriter&) = delete;
+    PieceSetWriter& operator=(const PieceSetWriter&) = delete;
+    // A set not committed is discarded.
+    ~PieceSetWriter();
+
+    // The pieces' folder made when the plan asks and it is missing.
+    bool Prepare(PieceFailure* failure);
+    // Piece k under its temporary name; several threads may write different pieces at once.
+    bool WritePiece(std::size_t k, PieceFailure* failure);
+    // Once every piece is written: each takes its name, the old file of that
+    // name (with `replace`) going only now. False, with nothing kept, when any cannot.
+    bool Commit(PieceFailure* failure);
+    // Removes what this save wrote (and a folder it made, when empty).
+    void Discard();
+    // After a commit: numbered pieces of an earlier save past this one's last.
+    std::vector<std::string> EarlierPiecesBeyond() const;
+
+private:
+    bool Undo(std::size_t placed, std::size_t movedAside);
+    const PieceSave& save_;
+    const bool replace_;
+    std::vector<std::string> temporary_;  // piece k's name while it is written
+    std::vector<std::string> aside_;      // an old file of piece k's name while the new ones take theirs
+    std::vector<char> written_;           // char, not bool: threads write their own pieces' flags
+    std::vector<std::string> madeFolders_;
+    bool committed_ = false;
+};
+
+// The texts of a save that did not go through: `separator` comes before each
+// name (a line break in a box, ", " on one line), `newline` between lines.
+std::string NamesInTheWayText(const std::vector<std::string>& names, const char* separator);
+std::string PieceFailureLine(const PieceFailure& failure);
+// "N 個のピースを保存できなかったため、何も残していません", the first failure,
+// and that the files there before are as they were.
+std::string SaveFailedText(std::size_t pieces, const PieceFailure& failure, const char* newline);
+// The pieces of an earlier save a replacing save left as they were.
+std::string EarlierPiecesText(const std::vector<std::string>& names, const char* separator);
 
 }  // namespace tw

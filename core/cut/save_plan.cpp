@@ -26,40 +26,95 @@ bool RulesSet(const PieceRules& rules) {
     return rules.longestSeconds > 0 || rules.shortestSeconds > 0 || rules.marginMs >= 0 || rules.pieceCount > 0;
 }
 
-SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
-    SavePlan plan;
-    if (RulesSet(request.rules)) {
-        const PauseAudio audio = PauseAudioOf(data, layout);
-        // Pause cutting's own judgement of where the sound is.
-        QuietMap mapped;
-        if (!request.quiet) mapped = MapQuiet(audio, request.quietThreshold);
-        const QuietMap& quiet = request.quiet ? *request.quiet : mapped;
-        const RuleAudio ruled{layout.sampleCount, layout.channels, layout.sampleRate};
-        plan.cuts = ApplyPieceRules(request.automatic, request.user, ruled, quiet, request.rules, &plan.notes);
-        plan.save = PlanPieceSave(plan.cuts, layout.pieceHeader, layout.sampleBytes(), data, layout.dataSize,
-                                  request.prefix, request.digits);
-        plan.uncut = plan.save.pieces;
-        if (request.rules.marginMs >= 0)
-            plan.save.pieces = TrimPieces(plan.uncut, quiet, request.rules.marginMs, ruled, layout.sampleBytes(),
-                                          &plan.save.trimmed, request.rules.shortestSeconds);
-    } else {
-        plan.cuts = request.automatic;
-        plan.cuts.insert(plan.cuts.end(), request.user.begin(), request.user.end());
-        std::stable_sort(plan.cuts.begin(), plan.cuts.end(), CutLess);  // as a save sorts the cut list
-        plan.save = PlanPieceSave(plan.cuts, layout.pieceHeader, layout.sampleBytes(), data, layout.dataSize,
-                                  request.prefix, request.digits);
-        plan.uncut = plan.save.pieces;
+namespace {
+
+// Piece k named prefix_<number in digits>.wav.
+PieceSave NumberedSave(std::vector<Piece> pieces, const SaveRequest& request, const WaveLayout& layout,
+                       const std::uint8_t* data) {
+    PieceSave save;
+    save.pieceHeader = layout.pieceHeader;
+    save.data = data;
+    save.pieces = std::move(pieces);
+    save.names.resize(save.pieces.size());
+    save.trimmed.assign(save.pieces.size(), false);
+    save.prefix = request.prefix;
+    save.digits = request.digits;
+    for (std::size_t k = 0; k < save.pieces.size(); ++k)
+        PieceFileName(request.prefix, static_cast<std::uint32_t>(k), static_cast<std::size_t>(-1), &save.names[k],
+                      request.digits);
+    if (request.makeFolder) save.folder = FolderPart(request.prefix);
+    return save;
+}
+
+// The cuts the pieces are cut at, ascending: the rules' when any is set.
+std::vector<double> CutsOf(const SaveRequest& request, const WaveLayout& layout, const QuietMap* quiet,
+                           std::vector<RuleNote>* notes) {
+    if (quiet) {
+        return ApplyPieceRules(request.automatic, request.user, {layout.sampleCount, layout.channels, layout.sampleRate},
+                               *quiet, request.rules, notes);
     }
-    if (request.names.empty() && request.labels.empty()) return plan;
-    std::vector<NamedStart> starts;
+    std::vector<double> cuts = request.automatic;
+    cuts.insert(cuts.end(), request.user.begin(), request.user.end());
+    std::stable_sort(cuts.begin(), cuts.end(), CutLess);  // as a save sorts the cut list
+    return cuts;
+}
+
+// Names in place of numbers, in the folder of the numbered ones: list[k] for
+// piece k where it is not empty, after the name of each piece that starts
+// where a label does. Returns the names the save then holds twice (case
+// aside, as Windows compares them): it must not be written.
+std::vector<std::string> NamePieces(PieceSave* save, const SaveRequest& request, const WaveLayout& layout) {
+    const std::string folder = FolderPart(save->names.front());
     const std::uint32_t frame = std::max<std::uint32_t>(1, FrameBytes(layout.pieceHeader));
     for (const Label& l : request.labels) {
         const double cut = CutAtSeconds(l.start, layout.sampleRate, layout.channels);
-        if (!(cut < static_cast<double>(layout.sampleCount))) continue;  // past the end: no piece starts there
-        const std::uint64_t at = static_cast<std::uint64_t>(cut) * layout.sampleBytes();
-        starts.push_back({at - at % frame, l.name});
+        if (l.name.empty() || !(cut < static_cast<double>(layout.sampleCount))) continue;  // past the end: no piece starts there
+        std::uint64_t at = static_cast<std::uint64_t>(cut) * layout.sampleBytes();
+        at -= at % frame;
+        // Pieces run in order of their offsets.
+        auto piece = std::lower_bound(save->pieces.begin(), save->pieces.end(), at,
+                                      [](const Piece& p, std::uint64_t x) { return p.offset < x; });
+        if (piece != save->pieces.end() && piece->offset == at)
+            save->names[static_cast<std::size_t>(piece - save->pieces.begin())] = folder + l.name + ".wav";
     }
-    plan.twice = NamePieces(&plan.save, request.names, starts);
+    for (std::size_t k = 0; k < save->pieces.size() && k < request.names.size(); ++k)
+        if (!request.names[k].empty()) save->names[k] = folder + request.names[k] + ".wav";
+    std::vector<std::pair<std::string, std::size_t>> folded;
+    for (std::size_t k = 0; k < save->names.size(); ++k) {
+        std::string f = save->names[k];
+        for (char& c : f)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        folded.push_back({f, k});
+    }
+    std::sort(folded.begin(), folded.end());
+    std::vector<std::string> twice;
+    for (std::size_t i = 1; i < folded.size(); ++i)
+        if (folded[i].first == folded[i - 1].first) twice.push_back(save->names[folded[i].second]);
+    return twice;
+}
+
+}  // namespace
+
+SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
+    SavePlan plan;
+    // Pause cutting's own judgement of where the sound is, when a rule needs it.
+    QuietMap mapped;
+    const QuietMap* quiet = nullptr;
+    if (RulesSet(request.rules)) {
+        if (!request.quiet) mapped = MapQuiet(PauseAudioOf(data, layout), request.quietThreshold);
+        quiet = request.quiet ? request.quiet.get() : &mapped;
+    }
+    std::vector<RuleNote> notes;
+    plan.cuts = CutsOf(request, layout, quiet, &notes);
+    plan.notes = RuleNoteTexts(notes, layout.sampleRate);
+    plan.uncut = PlanPieces(plan.cuts, layout.dataSize, FrameBytes(layout.pieceHeader), layout.sampleBytes());
+    plan.save = NumberedSave(plan.uncut, request, layout, data);
+    if (quiet && request.rules.marginMs >= 0) {
+        plan.save.pieces = TrimPieces(plan.uncut, *quiet, request.rules.marginMs,
+                                      {layout.sampleCount, layout.channels, layout.sampleRate}, layout.sampleBytes(),
+                                      &plan.save.trimmed, request.rules.shortestSeconds);
+    }
+    if (!request.names.empty() || !request.labels.empty()) plan.twice = NamePieces(&plan.save, request, layout);
     return plan;
 }
 
@@ -83,8 +138,7 @@ std::vector<std::string> RuleNoteTexts(const std::vector<RuleNote>& notes, std::
             std::snprintf(db, sizeof db, "%.0f", n.overFloorDb);
             lines.push_back(at + " 秒の区切りは確かではありません: 最も静かな間より " + db + " dB 大きい所です");
         } else {
-            lines.push_back(at + " 秒からのピースは最短より短いままです (" + SecondsText(n.seconds) +
-                            " 秒)");
+            lines.push_back(at + " 秒からのピースは最短より短いままです (" + SecondsText(n.seconds) + " 秒)");
         }
     }
     return lines;

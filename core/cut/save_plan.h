@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/cut/piece_names.h"
+#include "core/cut/piece_plan.h"
 #include "core/cut/piece_rules.h"
-#include "core/cut/piece_writer.h"
 #include "core/wave/wave_format.h"
 
 namespace tw {
@@ -36,6 +36,21 @@ struct SaveRequest {
     std::vector<Label> labels;       // a label file's names, by where each starts
     std::string prefix;              // UTF-8
     std::uint32_t digits = 3;
+    // The pieces' folder is made when missing (-d, a folder per recording);
+    // otherwise a missing folder fails the save.
+    bool makeFolder = false;
+};
+
+// What a save writes: each piece's bytes and name, and how they were named.
+struct PieceSave {
+    WaveHeaderBytes pieceHeader{};
+    const std::uint8_t* data = nullptr;  // the data chunk
+    std::vector<Piece> pieces;
+    std::vector<std::string> names;      // one per piece
+    std::vector<bool> trimmed;           // one per piece: a margin left silence out
+    std::string prefix;                  // of the numbered names
+    std::uint32_t digits = 3;
+    std::string folder;                  // to be made when missing ("" for none)
 };
 
 struct SavePlan {
@@ -43,13 +58,13 @@ struct SavePlan {
     std::vector<double> cuts;        // the cuts the pieces are cut at, ascending
     std::vector<Piece> uncut;        // the pieces before a margin trimmed them
     std::vector<std::string> twice;  // names given to two pieces: nothing may be written
-    std::vector<RuleNote> notes;     // what the rules could not make as asked
+    std::vector<std::string> notes;  // what the planner wants the user to know, UTF-8, a line each
 };
 
 // Pieces of `data` (layout.dataSize bytes) as the request asks.
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data);
 
-// One line for each note, in UTF-8, with the time of its place.
+// One line for each note of the rules, in UTF-8, with the time of its place.
 std::vector<std::string> RuleNoteTexts(const std::vector<RuleNote>& notes, std::uint32_t sampleRate);
 
 // "同じ名前のピースがあるため、何も保存しませんでした: a, b"

@@ -1,5 +1,6 @@
-// What tarnwick-split needs of the system: a file mapped for reading, and a
-// piece file created new (never over an existing one) and written whole.
+// What the saves need of the system: a file mapped for reading, a piece file
+// created new (never over an existing one) and written whole, renames that
+// never replace, and folders.
 // One implementation per platform (file_io_posix.cpp, file_io_win.cpp).
 #pragma once
 
@@ -42,9 +43,17 @@ NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, s
 
 // True when something (file, folder, link) has this name (UTF-8).
 bool PathExists(const std::string& name);
+// What has this name: nothing, a plain file, or something else (a folder).
+enum class PathKind { None, File, Other };
+PathKind KindOf(const std::string& name);
 
 // Removes a piece written earlier in this run.
 void RemoveFile(const std::string& name);
+// Gives a file another name in the same folder, never over an existing one.
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string* reason);
+// One folder whose parent exists; RemoveFolder removes it again only while empty.
+bool MakeFolder(const std::string& name, std::string* reason);
+void RemoveFolder(const std::string& name);
 
 // Shift-JIS (code page 932) text as UTF-8; false when it is not such text.
 bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8);

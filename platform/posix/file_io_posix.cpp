@@ -3,6 +3,7 @@
 #include "core/support/file_io.h"
 
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <iconv.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -140,7 +141,36 @@ bool PathExists(const std::string& name) {
     return lstat(name.c_str(), &st) == 0;
 }
 
+PathKind KindOf(const std::string& name) {
+    struct stat st;
+    if (lstat(name.c_str(), &st) != 0) return PathKind::None;
+    return S_ISREG(st.st_mode) ? PathKind::File : PathKind::Other;
+}
+
 void RemoveFile(const std::string& name) { unlink(name.c_str()); }
+
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string* reason) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    // A file system without the flag: a hard link fails on an existing name.
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return true;
+    }
+    *reason = std::strerror(errno);
+    return false;
+}
+
+bool MakeFolder(const std::string& name, std::string* reason) {
+    if (mkdir(name.c_str(), 0777) == 0) return true;
+    *reason = std::strerror(errno);
+    return false;
+}
+
+void RemoveFolder(const std::string& name) { rmdir(name.c_str()); }
 
 bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8) {
     iconv_t cd = iconv_open("UTF-8", "CP932");

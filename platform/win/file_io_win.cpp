@@ -107,7 +107,28 @@ bool PathExists(const std::string& name) {
     return GetFileAttributesW(WidePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+PathKind KindOf(const std::string& name) {
+    const DWORD attributes = GetFileAttributesW(WidePath(name).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::None;
+    return attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? PathKind::Other : PathKind::File;
+}
+
 void RemoveFile(const std::string& name) { DeleteFileW(WidePath(name).c_str()); }
+
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string* reason) {
+    // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced.
+    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0)) return true;
+    *reason = SystemErrorText(GetLastError());
+    return false;
+}
+
+bool MakeFolder(const std::string& name, std::string* reason) {
+    if (CreateDirectoryW(WidePath(name).c_str(), nullptr)) return true;
+    *reason = SystemErrorText(GetLastError());
+    return false;
+}
+
+void RemoveFolder(const std::string& name) { RemoveDirectoryW(WidePath(name).c_str()); }
 
 bool Utf8FromShiftJis(const std::string& bytes, std::string* utf8) {
     if (bytes.empty()) {

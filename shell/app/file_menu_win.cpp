@@ -14,6 +14,7 @@
 #include "shell/app/main_window_ids.h"
 #include "shell/app/shell_win.h"
 #include "core/cut/piece_names.h"
+#include "core/cut/piece_writer.h"
 #include "core/cut/save_plan.h"
 #include "core/support/file_io.h"
 #include "core/wave/format_text.h"
@@ -96,6 +97,25 @@ std::wstring FullPath(const std::wstring& path) {
 
 }  // namespace
 
+// The guide beside the program, opened by whatever the system opens a .txt
+// with (a Windows user's own viewer).
+void MainWindow::OpenGuide() {
+    std::vector<wchar_t> exe(32768, L'\0');
+    const DWORD got = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    std::wstring path(exe.data(), got);
+    const std::size_t slash = path.find_last_of(L"\\/");
+    path = (slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1)) + kGuideFileName;
+    const std::string shown = AnsiFromUtf8(Utf8FromWide(path));
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Message("使い方のテキストが見つかりません\r\n" + shown, "Error", kWarn);
+        return;
+    }
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(handle, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32)
+        Message("使い方のテキストを開けません\r\n" + shown + "\r\n" + AnsiFromUtf8(SystemErrorText(result == SE_ERR_NOASSOC ? ERROR_NO_ASSOCIATION : GetLastError())), "Error",
+                kWarn);
+}
+
 void MainWindow::OnOpen() {
     const std::wstring path = AskForWave(handle);
     if (!path.empty()) OpenFile(path);
@@ -159,7 +179,9 @@ bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
         const double cut = CutAtSeconds(l.start, wave->layout.sampleRate, wave->layout.channels);
         if (std::binary_search(request->user.begin(), request->user.end(), cut)) request->labels.push_back(l);
     }
-    request->prefix = PiecePrefixFor(prefixBox, *wave);
+    const bool folderPerRecording = SendDlgItemMessageA(handle, kIdFolderPerRecording, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    request->prefix = PiecePrefixFor(prefixBox, *wave, folderPerRecording);
+    request->makeFolder = folderPerRecording;
     const bool sameThreshold = std::isnan(quietAt) ? std::isnan(quietThreshold) : quietAt == quietThreshold;
     if (quiet && quietRecording == wave->recording && sameThreshold) request->quiet = quiet;
     return true;

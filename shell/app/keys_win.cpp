@@ -19,7 +19,7 @@ namespace {
 // shows no focus, so Tab passes it by; a click gives it the keys.
 const int kTabStops[] = {kIdCuttingMode, kIdPath,    kIdThreshold, kIdPrefix,     kIdDigits,  kIdAutoCut,
                          kIdSave,        kIdZoomIn,  kIdZoomOut,   kIdRedraw,     kIdPauseMode, kIdPauseLength,
-                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin};
+                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin, kIdReplace, kIdFolderPerRecording};
 
 bool ClassIs(HWND window, const char* name) {
     char cls[32] = {0};
@@ -82,7 +82,7 @@ bool WindowKey(HWND main, HWND focus, WPARAM key, bool repeat) {
     }
     if (repeat) return key == VK_F1 || (ctrl && (key == 'O' || key == 'S'));
     if (key == VK_F1) {
-        Command(main, kIdMenuVersion);
+        Command(main, kIdMenuGuide);
         return true;
     }
     if (ctrl && key == 'O') {

@@ -68,6 +68,11 @@ enum MainControlId : int {
     kIdTimeAxis = 1059,
     kIdLengthLabel = 1060,
     kIdLength = 1061,
+    // Saving: replace pieces of the same names; a folder per recording.
+    kIdReplace = 1080,
+    kIdFolderPerRecording = 1081,
+    // The information menu's user guide (F1).
+    kIdMenuGuide = 1082,
 };
 
 constexpr int kMainWidth = 580;
@@ -79,5 +84,7 @@ constexpr int kMainHeight = 522;
 constexpr int kBelowGraphShift = 16;
 constexpr const char* kVersionText = "0.20";
 constexpr const char* kTitlePrefix = "Tarnwick Ver.";
+// The user guide that comes with the program, beside Tarnwick.exe.
+constexpr const wchar_t* kGuideFileName = L"Tarnwick.txt";
 
 }  // namespace tw

@@ -42,7 +42,7 @@ const ChildControl kControls[] = {
     {kIdThreshold, "EDIT", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdAutoCutGroup, "BUTTON", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
     {kIdOutputGroup, "BUTTON", "出力設定", 249, 281, 320, 65, BS_GROUPBOX, 0},
-    {kIdPrefix, "EDIT", "", 347, 293, 215, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {kIdPrefix, "EDIT", "", 347, 293, 135, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdDigitsLabel, "STATIC", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
     {kIdDigits, "EDIT", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdPrefixLabel, "STATIC", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
@@ -81,12 +81,19 @@ const ChildControl kRuleControls[] = {
     {kIdPieceCount, "EDIT", "", 63, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {kIdMarginLabel, "STATIC", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
     {kIdMargin, "EDIT", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {kIdNamesFile, "STATIC", "", 416, 322, 148, 12, SS_LEFT | SS_ENDELLIPSIS, 0},
+    // In the output group's caption line, clear of the saving check boxes.
+    {kIdNamesFile, "STATIC", "", 312, 281, 254, 12, SS_LEFT | SS_ENDELLIPSIS, 0},
     // The recording's length, beside the average.
     {kIdLengthLabel, "STATIC", "長さ：", 245, 447, 35, 12, SS_LEFT, 0},
     {kIdLength, "STATIC", "", 280, 447, 110, 14, SS_LEFT, WS_EX_STATICEDGE},
     // Under the graph and as wide; placed by the graph.
     {kIdTimeAxis, "STATIC", "", 3, 166, 570, kTimeAxisHeight, SS_OWNERDRAW, 0},
+};
+
+// How a save writes: beside the name box and the digits.
+const ChildControl kSaveControls[] = {
+    {kIdReplace, "BUTTON", "上書きする", 486, 295, 80, 17, BS_AUTOCHECKBOX, 0},
+    {kIdFolderPerRecording, "BUTTON", "録音ごとのフォルダに保存", 414, 320, 153, 17, BS_AUTOCHECKBOX, 0},
 };
 
 bool Checked(HWND window, int id) { return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -321,6 +328,7 @@ void MainWindow::OnCreate() {
     for (const ChildControl& c : kControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
+    for (const ChildControl& c : kSaveControls) CreateChildControl(handle, c, font);
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
     Graph().axis = GetDlgItem(handle, kIdTimeAxis);
     Graph().cutting = [this] { return Checked(handle, kIdCuttingMode); };
@@ -388,6 +396,7 @@ void MainWindow::OnSave() {
     // The list itself is left sorted, as a save always leaves it.
     if (job.wave) Cuts().SortAndSnapshot();
     if (!SaveRequestNow(job.wave.get(), &job.request)) return;
+    job.replace = Checked(handle, kIdReplace);
     StartSaveCuts(std::move(job), *this);
 }
 
@@ -404,6 +413,10 @@ void MainWindow::OnPlayPiece() {
 void MainWindow::OnCommand(int id, int code) {
     if (id == kIdMenuVersion) {
         RunModalWindow(handle, "Version");
+        return;
+    }
+    if (id == kIdMenuGuide) {
+        OpenGuide();
         return;
     }
     // The file menu's own commands come from the menu (0) or, as the keys

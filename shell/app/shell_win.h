@@ -103,6 +103,8 @@ public:
     // The files a command line names ("Open with", a drop on the icon, "Send
     // to"), split as Windows splits it; the first is loaded.
     void OpenCommandLine(const wchar_t* commandLine);
+    // The user guide beside the program, in the system's viewer (F1).
+    void OpenGuide();
     // Cuts made since the last save that wrote every piece (or since the
     // load, when none did); none at all counts as nothing to lose.
     bool CutsUnsaved() const;

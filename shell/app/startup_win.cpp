@@ -96,7 +96,8 @@ void StartUpShell(bool showAdvertisement) {
     g_shell.background.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
     main.menuBar.reset(CreateMenu());
     main.infoMenu = CreatePopupMenu();
-    InsertMenuEntry(main.infoMenu, 0, TRUE, "バージョン情報\tF1", kIdMenuVersion, nullptr, 0);
+    InsertMenuEntry(main.infoMenu, 0, TRUE, "使い方\tF1", kIdMenuGuide, nullptr, 0);
+    InsertMenuEntry(main.infoMenu, 1, TRUE, "バージョン情報", kIdMenuVersion, nullptr, 0);
     InsertMenuEntry(main.menuBar, 0, TRUE, "情報", 0, main.infoMenu, 0);
     // The file menu comes first, as in most programs.
     // Opening and saving first, leaving last, each set apart by a separator.

@@ -150,6 +150,14 @@ std::string ShownName(const std::wstring& path) {
     return ShownPath(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
+// A load that goes no further: the box says why, and the status line no
+// longer says a file is being read.
+void Refuse(WindowReport& report, const std::wstring& widePath, const std::string& text) {
+    const std::string name = ShownName(widePath);
+    report.Status((name.empty() ? ShownPath(widePath) : name) + " を読み込めませんでした");
+    Warn(report, text);
+}
+
 // The header and the chunk walk: false (the user told why) when the file
 // cannot be loaded; the file is then positioned at its data.
 bool ReadLayout(WindowReport& report, HANDLE file, const std::wstring& widePath, WaveHeaderBytes* header,
@@ -158,16 +166,16 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::wstring& widePath,
     // A file shorter than the header leaves zeros, never a previous file's bytes.
     DWORD got = 0;
     if (!ReadUpTo(file, header->data(), static_cast<DWORD>(header->size()), &got)) {
-        Warn(report, std::string(kCannotReadText) + "\r\n" + path);
+        Refuse(report, widePath, std::string(kCannotReadText) + "\r\n" + path);
         return false;
     }
     // Fewer than 44 bytes is not a WAV file, whatever its first tags say.
     if (got < header->size() || !RiffWaveAccepted(*header)) {
         if (const char* kind = ForeignFormatName(header->data(), got)) {
-            Warn(report, ForeignFileText(ShownName(widePath), kind));
+            Refuse(report, widePath, ForeignFileText(ShownName(widePath), kind));
             return false;
         }
-        Warn(report, std::string(kNotWaveText) + "\r\n" + HeaderTagText(*header));
+        Refuse(report, widePath, path + "\r\n" + kNotWaveText + "\r\n" + HeaderTagText(*header));
         return false;
     }
     // The fmt and data chunks: at 12 and 36 in a canonical file, else found
@@ -181,15 +189,15 @@ bool ReadLayout(WindowReport& report, HANDLE file, const std::wstring& widePath,
         },
         layout);
     if (found == LayoutOutcome::ReadError || (found == LayoutOutcome::Found && !SeekTo(file, layout->dataOffset))) {
-        Warn(report, std::string(kCannotReadText) + "\r\n" + path);
+        Refuse(report, widePath, std::string(kCannotReadText) + "\r\n" + path);
         return false;
     }
     if (found == LayoutOutcome::Unsupported) {
-        Warn(report, std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(*layout) + "\r\n" + path);
+        Refuse(report, widePath, std::string(kUnsupportedFormatText) + "\r\n" + FormatProblemText(*layout) + "\r\n" + path);
         return false;
     }
     if (found == LayoutOutcome::NoDataChunk) {
-        Warn(report, std::string(kNoDataText) + "\r\n" + path);
+        Refuse(report, widePath, std::string(kNoDataText) + "\r\n" + path);
         return false;
     }
     return true;
@@ -243,7 +251,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     // Existing files only: a dropped path that has vanished must not be created.
     FileHandle file(OpenForReading(widePath));
     if (!file.ok()) {
-        Warn(report, std::string(kCannotOpenText) + "\r\n" + path);
+        Refuse(report, widePath, std::string(kCannotOpenText) + "\r\n" + path);
         return;
     }
     WaveHeaderBytes header{};
@@ -270,7 +278,7 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
         report.NoFile();
-        Warn(report, std::string(kCannotReadText) + "\r\n" + path);
+        Refuse(report, widePath, std::string(kCannotReadText) + "\r\n" + path);
         return;
     }
     if (loaded.outcome == ReadOutcome::Stopped) return;  // the window has closed (or no memory, told)

@@ -1,6 +1,6 @@
 // Saving the cut pieces on worker threads through the shared piece writer:
-// every name checked first, each piece written new and whole, and one message
-// at the end that says what happened.
+// every name checked first, the whole set written or none of it, and one
+// message at the end that says what happened.
 #include <windows.h>
 
 #include <algorithm>
@@ -23,32 +23,42 @@ namespace tw {
 
 namespace {
 
-// False once the window has closed: no new piece is started then.
-bool BeginPieceWrite(WindowReport& report) {
-    std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
-    if (Workers().saves.finishing || report.Closing()) return false;
-    ++Workers().saves.piecesInFlight;
-    return true;
-}
-
-void EndPieceWrite() {
-    {
+// A save's writing, from its first piece to its last rename or removal:
+// FinishSaves waits for it, so closing the window never leaves a half-made set.
+class WritingTurn {
+public:
+    WritingTurn() {
         std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
-        --Workers().saves.piecesInFlight;
+        began_ = !Workers().saves.finishing;
+        if (began_) ++Workers().saves.writing;
     }
-    Workers().saves.writeDone.notify_all();
+    ~WritingTurn() {
+        if (!began_) return;
+        {
+            std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
+            --Workers().saves.writing;
+        }
+        Workers().saves.writeDone.notify_all();
+    }
+    bool Began() const { return began_; }
+
+private:
+    bool began_ = false;
+};
+
+bool Stopping(WindowReport& report) {
+    std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
+    return Workers().saves.finishing || report.Closing();
 }
 
 void Warn(WindowReport& report, const std::string& text, const std::string& caption) {
     if (!report.Closing()) report.Message(text, caption, MB_ICONWARNING | MB_OK);
 }
 
-// How many pieces were written and the folder they are in, as a full path
-// (a name box may have given a relative one).
-std::string SavedText(const PieceSave& save) {
-    std::string text = std::to_string(save.pieces.size()) + " 個のピースを保存しました";
-    if (save.names.empty()) return text;
-    std::wstring folder = WideFromUtf8(FolderPart(save.names[0]));
+// The folder as a full path (a name box may have given a relative one);
+// "C:\cuts\" is shown as "C:\cuts", a drive's root as it is.
+std::string FullFolderText(const std::string& name) {
+    std::wstring folder = WideFromUtf8(FolderPart(name));
     if (folder.empty()) folder = L".";
     const DWORD need = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
     if (need > 0) {
@@ -56,9 +66,17 @@ std::string SavedText(const PieceSave& save) {
         const DWORD got = GetFullPathNameW(folder.c_str(), need, &full[0], nullptr);
         if (got > 0 && got < need) folder = full.substr(0, got);
     }
-    // "C:\cuts\" is shown as "C:\cuts", a drive's root as it is.
     if (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    return text + "\r\n" + AnsiFromUtf8(Utf8FromWide(folder));
+    return AnsiFromUtf8(Utf8FromWide(folder));
+}
+
+// How many pieces were written and the folder they are in; pieces of an
+// earlier save that a replacing one left are named below.
+std::string SavedText(const PieceSave& save, const std::vector<std::string>& earlier) {
+    std::string text = std::to_string(save.pieces.size()) + " 個のピースを保存しました";
+    if (!save.names.empty()) text += "\r\n" + FullFolderText(save.names[0]);
+    if (!earlier.empty()) text += "\r\n" + AnsiFromUtf8(EarlierPiecesText(earlier, "\r\n"));
+    return text;
 }
 
 // Pieces are written by two threads, taking the next piece as they finish
@@ -68,39 +86,54 @@ std::string SavedText(const PieceSave& save) {
 constexpr int kWriters = 2;
 
 struct SaveRun {
-    SaveRun(const SaveJob& job, WindowReport& report)
-        : plan(PlanSave(job.request, job.wave->layout, job.wave->bytes)), save(plan.save), report(report) {}
-    const SavePlan plan;
+    SaveRun(const PieceSave& save, bool replace, WindowReport& report) : save(save), writer(save, replace), report(report) {}
     const PieceSave& save;
+    PieceSetWriter writer;
     WindowReport& report;
     std::mutex mutex;
-    std::vector<PieceFailure> failures;
     std::size_t next = 0;   // the next piece nobody has taken
     bool stopped = false;   // the window has closed
+    bool failed = false;
+    PieceFailure failure;   // the first piece (by number) that failed
+    std::size_t failedPiece = 0;
 };
 
 void WritePieces(SaveRun& run) {
     for (;;) {
         std::size_t k;
         {
-            // Pieces start in order, so a save cut short by closing the
-            // window leaves its first pieces, never one after a gap.
             std::lock_guard<std::mutex> lock(run.mutex);
-            if (run.stopped || run.next == run.save.pieces.size()) return;
-            if (!BeginPieceWrite(run.report)) {
+            if (run.stopped || run.failed || run.next == run.save.pieces.size()) return;
+            if (Stopping(run.report)) {
                 run.stopped = true;
                 return;
             }
             k = run.next++;
         }
-        std::string reason;
-        const NewFileOutcome outcome = WriteSavePiece(run.save, k, &reason);
-        EndPieceWrite();
-        if (outcome != NewFileOutcome::Written) {
-            std::lock_guard<std::mutex> lock(run.mutex);
-            run.failures.push_back({k, outcome, reason});
+        PieceFailure failure;
+        if (run.writer.WritePiece(k, &failure)) continue;
+        std::lock_guard<std::mutex> lock(run.mutex);
+        if (!run.failed || k < run.failedPiece) {
+            run.failure = failure;
+            run.failedPiece = k;
         }
+        run.failed = true;  // the set will not be kept: no need to write more
     }
+}
+
+// Every piece under a temporary name, then all take their names; false (the
+// set discarded) when that did not happen, with *failure set unless the
+// window closed.
+bool WriteSet(SaveRun& run, bool* stopped, PieceFailure* failure) {
+    if (!run.writer.Prepare(failure)) return false;
+    std::vector<std::thread> writers;
+    for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
+    for (std::thread& writer : writers) writer.join();
+    *stopped = run.stopped;
+    if (run.failed) *failure = run.failure;
+    const bool whole = !run.stopped && !run.failed && run.writer.Commit(failure);
+    if (!whole) run.writer.Discard();
+    return whole;
 }
 
 void SaveCuts(const SaveJob& job, WindowReport& report) {
@@ -108,40 +141,44 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
         Warn(report, "保存するWAVファイルが読み込まれていません", "Error");
         return;
     }
-    SaveRun run(job, report);
-    if (!run.plan.twice.empty()) {
-        Warn(report, AnsiFromUtf8(NamesTwiceText(run.plan.twice)), "Error");
+    const SavePlan plan = PlanSave(job.request, job.wave->layout, job.wave->bytes);
+    if (!plan.twice.empty()) {
+        Warn(report, AnsiFromUtf8(NamesTwiceText(plan.twice)), "Error");
         return;
     }
-    // A save never mixes with an earlier one: one name taken and nothing is written.
-    const std::vector<std::string> taken = NamesInTheWay(run.save);
+    // Without replacing, a save never mixes with an earlier one: one name
+    // taken and nothing is written. A folder in a piece's place is never replaced.
+    const std::vector<std::string> taken = NamesInTheWay(plan.save, job.replace);
     if (!taken.empty()) {
         Warn(report, AnsiFromUtf8(NamesInTheWayText(taken, "\r\n")), "Error");
         return;
     }
-    std::vector<std::thread> writers;
-    for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
-    for (std::thread& writer : writers) writer.join();
-    if (run.stopped || report.Closing()) return;
-    if (run.failures.empty()) {
-        report.Saved(job.wave->recording, job.cutRevision);
-        // What the rules could not make as asked stays in view after the box.
-        std::string notes;
-        for (const std::string& n : RuleNoteTexts(run.plan.notes, job.wave->layout.sampleRate)) notes += (notes.empty() ? "" : "  ") + n;
-        if (!notes.empty()) report.Status(AnsiFromUtf8(notes));
-        report.Message(SavedText(run.save), "", MB_OK);
+    WritingTurn turn;
+    if (!turn.Began()) return;  // the window has closed
+    SaveRun run(plan.save, job.replace, report);
+    bool stopped = false;
+    PieceFailure failure;
+    if (!WriteSet(run, &stopped, &failure)) {
+        if (!stopped) Warn(report, AnsiFromUtf8(SaveFailedText(plan.save.pieces.size(), failure, "\r\n")), "エラー");
         return;
     }
-    std::sort(run.failures.begin(), run.failures.end(),
-              [](const PieceFailure& a, const PieceFailure& b) { return a.piece < b.piece; });
-    Warn(report, AnsiFromUtf8(SaveFailedText(run.save, run.failures, "\r\n")), "エラー");
+    const std::vector<std::string> earlier = job.replace ? run.writer.EarlierPiecesBeyond() : std::vector<std::string>();
+    if (report.Closing()) return;
+    report.Saved(job.wave->recording, job.cutRevision);
+    // What the rules could not make as asked stays in view after the box.
+    std::string notes;
+    for (const std::string& n : plan.notes) notes += (notes.empty() ? "" : "  ") + n;
+    if (!notes.empty()) report.Status(AnsiFromUtf8(notes));
+    report.Message(SavedText(plan.save, earlier), "", MB_OK);
 }
 
 }  // namespace
 
-std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave) {
+std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave, bool folderPerRecording) {
     // An empty box names the pieces after the recording, a bare name puts them beside it.
-    return nameBox.empty() ? WithoutWavTail(wave.sourcePath) : InFolder(FolderPart(wave.sourcePath), Utf8FromAnsi(nameBox));
+    const std::string prefix =
+        nameBox.empty() ? WithoutWavTail(wave.sourcePath) : InFolder(FolderPart(wave.sourcePath), Utf8FromAnsi(nameBox));
+    return folderPerRecording ? InRecordingFolder(prefix, wave.sourcePath) : prefix;
 }
 
 void StartSaveCuts(SaveJob job, WindowReport& report) {
@@ -155,7 +192,7 @@ void StartSaveCuts(SaveJob job, WindowReport& report) {
 void FinishSaves() {
     std::unique_lock<std::mutex> lock(Workers().saves.writeMutex);
     Workers().saves.finishing = true;
-    Workers().saves.writeDone.wait_for(lock, std::chrono::minutes(2), [] { return Workers().saves.piecesInFlight == 0; });
+    Workers().saves.writeDone.wait_for(lock, std::chrono::minutes(2), [] { return Workers().saves.writing == 0; });
 }
 
 int SavesInFlight() { return Workers().saves.inFlight.load(); }

@@ -25,13 +25,15 @@ void StartWaveLoad(const std::wstring& path, WindowReport& report, const std::st
 struct SaveJob {
     WavePtr wave;          // kept alive by the job while a new file loads
     SaveRequest request;   // cuts, rules, names, prefix (PiecePrefixFor) and digits
+    bool replace = false;  // pieces of the same names are replaced (once the whole set is written)
     std::uint64_t cutRevision = 0;  // of the cuts taken (CutBook::Revision)
 };
-// The pieces' prefix, UTF-8, from the name box (window's code page).
-std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave);
+// The pieces' prefix, UTF-8, from the name box (window's code page), in a
+// folder of the recording's own when asked.
+std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave, bool folderPerRecording);
 void StartSaveCuts(SaveJob job, WindowReport& report);
-// Lets pieces being written finish (no file is left claiming more data than
-// it holds) and starts no more.
+// Lets a save being written finish or remove what it wrote (no set is left
+// half-made) and starts no more.
 void FinishSaves();
 
 }  // namespace tw

@@ -51,10 +51,11 @@ struct PlayState {
 
 struct SaveState {
     std::atomic<int> inFlight{0};
-    // Pieces being written right now; FinishSaves waits for none.
+    // Saves writing their set right now (pieces, renames or removals);
+    // FinishSaves waits for none, and none begins once it has been called.
     std::mutex writeMutex;
     std::condition_variable writeDone;
-    int piecesInFlight = 0;
+    int writing = 0;
     bool finishing = false;
 };
 

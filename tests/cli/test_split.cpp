@@ -365,17 +365,33 @@ TEST_CASE("tarnwick-split writes the window's pieces, lists and reports them, an
         CHECK(Read(Name(prefix, e.pieces.size() - 1)) == Bytes{'k', 'e', 'e', 'p'});
         for (std::size_t k = 1; k + 1 < e.pieces.size(); ++k) CHECK(Read(Name(prefix, k)) == PieceBytes(e, k));
     }
-    // -d: every input's pieces in one folder, named after it, in the digits asked for;
-    // a missing folder is one line per input.
-    fs::create_directories(fs::u8path(at("out")));
-    const Result into = Run({"-d", at("out"), "--digits", "1", "-c", "100", at("canonical.wav"), at("listed.WAV")});
+    // -d: every input's pieces in one folder, named after it, in the digits
+    // asked for, the folder made when missing; or a folder per recording.
+    const Result into = Run({"-d", at("out/deeper"), "--digits", "1", "-c", "100", at("canonical.wav"), at("listed.WAV")});
     CHECK(into.status == tw::kSplitOk);
-    for (const char* name : {"out/canonical_0.wav", "out/canonical_1.wav", "out/listed_0.wav", "out/listed_1.wav"})
+    const Result per = Run({"--folder-per-input", "-c", "100", at("canonical.wav")});
+    const Result perUnder = Run({"--folder-per-input", "-d", at("per"), "-c", "100", at("listed.WAV")});
+    CHECK(per.status + perUnder.status == tw::kSplitOk);
+    for (const char* name : {"out/deeper/canonical_0.wav", "out/deeper/canonical_1.wav", "out/deeper/listed_0.wav",
+                             "out/deeper/listed_1.wav", "canonical/canonical_000.wav", "canonical/canonical_001.wav",
+                             "per/listed/listed_000.wav", "per/listed/listed_001.wav"})
         CHECK(fs::exists(fs::u8path(at(name))));
-    const Result missing = Run({"-d", at("nowhere"), "-c", "100", at("canonical.wav"), at("listed.WAV")});
-    CHECK(missing.status == tw::kSplitFailed);
-    CHECK(std::count(missing.err.begin(), missing.err.end(), '\n') == 2);
-    CHECK(Has(missing.err, at("nowhere/listed_000.wav") + ": " + tw::kPieceNotCreated));
+    // --overwrite: a set of three replaced by a set of two, whose bytes are
+    // new; the third old piece stays and is named. Without it, the refusal.
+    REQUIRE(Run({"-c", "100", "-c", "200", "-o", at("r"), at("canonical.wav")}).status == tw::kSplitOk);
+    const Bytes oldLast = Read(at("r_002.wav"));
+    const Bytes oldFirst = Read(at("r_000.wav"));
+    CHECK(Run({"-c", "300", "-o", at("r"), at("canonical.wav")}).status == tw::kSplitFailed);
+    CHECK(Read(at("r_000.wav")) == oldFirst);
+    const Result replaced = Run({"--overwrite", "-c", "300", "-o", at("r"), at("canonical.wav")});
+    CHECK(replaced.status == tw::kSplitOk);
+    const Expected two = Expect(canonical, 0, 0, {300});
+    CHECK(Read(at("r_000.wav")) == PieceBytes(two, 0));
+    CHECK(Read(at("r_001.wav")) == PieceBytes(two, 1));
+    CHECK(Read(at("r_002.wav")) == oldLast);
+    CHECK(Has(replaced.out, tw::EarlierPiecesText({at("r_002.wav")}, ", ")));
+    for (const auto& entry : fs::recursive_directory_iterator(at.dir))  // no temporary file left
+        CHECK(!Has(entry.path().filename().u8string(), ".~"));
     // Cuts spread by the 10-column rule: the wider graph allows more.
     CHECK(Expect(canonical, 1923, 100, {}).cuts.size() > Expect(canonical, 570, 100, {}).cuts.size());
 }
@@ -425,6 +441,73 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
 }
 
 #ifndef _WIN32
+namespace {
+
+// A small disk of its own (tmpfs; root only), unmounted when done.
+struct SmallDisk {
+    std::string dir;
+    bool mounted = false;
+    SmallDisk(const std::string& at, const char* size) : dir(at) {
+        fs::create_directories(fs::u8path(dir));
+        mounted = std::system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + dir + "' 2>/dev/null").c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted && std::system(("umount '" + dir + "'").c_str()) != 0) MESSAGE("could not unmount " << dir);
+    }
+};
+
+std::vector<std::string> Listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::u8path(dir))) names.push_back(entry.path().filename().u8string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST_CASE("a save that does not fit on its disk leaves nothing of itself; on a larger disk it writes all") {
+    Scratch at;
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < 10; ++i) for (std::int16_t v : Bursts()) samples.push_back(v);
+    const std::string path = at("big.wav");
+    Write(path, twc::CanonicalWave(samples, 2, 22050));  // about 290 kB
+    const std::vector<std::string> args = {"-c", "30000", "-c", "60000", "-c", "90000", "-d", at("disk"), path};
+    struct Row {
+        const char* size;
+        int status;
+        std::vector<std::string> files;  // besides keep.txt, which is always there
+    };
+    const Row rows[] = {
+        {"64k", tw::kSplitFailed, {}},
+        {"1m", tw::kSplitOk, {"big_000.wav", "big_001.wav", "big_002.wav", "big_003.wav"}},
+    };
+    for (const Row& r : rows) {
+        CAPTURE(r.size);
+        SmallDisk disk(at("disk"), r.size);
+        if (!disk.mounted) {
+            MESSAGE("skipped: a tmpfs cannot be mounted here (needs root)");
+            return;
+        }
+        Write(at("disk/keep.txt"), {'k', 'e', 'e', 'p'});
+        const Result run = Run(args);
+        CHECK(run.status == r.status);
+        std::vector<std::string> want = r.files;
+        want.insert(want.begin(), "keep.txt");
+        std::sort(want.begin(), want.end());
+        CHECK(Listing(at("disk")) == want);
+        CHECK(Read(at("disk/keep.txt")) == Bytes{'k', 'e', 'e', 'p'});
+        if (r.status == tw::kSplitOk) {
+            CHECK(run.out == path + u8": 4 個のファイルを保存しました (" + at("disk/big_000.wav") + u8" ～ " + at("disk/big_003.wav") + ")\n");
+            continue;
+        }
+        // One line: how many, the first to fail with the system's reason, nothing kept; no summary.
+        CHECK(std::count(run.err.begin(), run.err.end(), '\n') == 1);
+        CHECK(Has(run.err, path + u8": 4 個のピースを保存できなかったため、書いたファイルを削除し、何も残していません"));
+        CHECK(Has(run.err, std::strerror(ENOSPC)));
+        CHECK(run.out.empty());
+    }
+}
+
 TEST_CASE("a mapping whose file is cut short under it reads as zeros and says so") {
     Scratch at;
     const std::string path = at("cut.wav");

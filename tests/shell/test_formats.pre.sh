@@ -1,7 +1,10 @@
-# Sourced before the run: a 64 KiB file system for the full-disk save, when
-# this runs as root (CI does); the test says so and skips it otherwise.
+# Sourced before the run: a 1 MiB file system nearly filled for the full-disk
+# save, with a file of the user's that must stay, when this runs as root (CI
+# does); the test says so and skips it otherwise.
 mkdir -p full
-if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k tmpfs full 2>/dev/null; then
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=1m tmpfs full 2>/dev/null; then
+  head -c 950k /dev/zero > full/filler.bin
+  printf 'keep\n' > full/keep.txt
   touch full/.mounted
 else
   echo "test_formats: no tmpfs mounted (needs root); the full-disk case is skipped"

@@ -179,26 +179,19 @@ std::string BoxText(int id) { return ControlText(id); }
 
 DWORD Selection(int id) { return static_cast<DWORD>(SendMessageA(Control(id), EM_GETSEL, 0, 0)); }
 
-// The main window's commands 1056 and 1057 as they arrive, kept from the
-// window (they would open a dialog once the file menu has them).
+// The main window's commands 1056, 1057 and the guide's 1082 as they arrive,
+// kept from the window (they would open a dialog or the system's viewer).
 std::vector<int> g_fileCommands;
 WNDPROC g_mainProc = nullptr;
 LRESULT CALLBACK KeepFileCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && (LOWORD(wParam) == tw::kIdMenuOpen || LOWORD(wParam) == tw::kIdMenuSaveCuts)) {
+    if (message == WM_COMMAND && (LOWORD(wParam) == tw::kIdMenuOpen || LOWORD(wParam) == tw::kIdMenuSaveCuts ||
+                                  LOWORD(wParam) == tw::kIdMenuGuide)) {
         g_fileCommands.push_back(LOWORD(wParam));
         return 0;
     }
     return CallWindowProcA(g_mainProc, window, message, wParam, lParam);
 }
 
-// F1 runs the version window's loop inside the key's handling: a timer of
-// this thread closes it there.
-int g_versionWindows = 0;
-void CALLBACK CloseVersion(HWND, UINT, UINT_PTR timer, DWORD) {
-    const int closed = CloseSmallWindows();
-    g_versionWindows += closed;
-    if (closed) KillTimer(nullptr, timer);
-}
 
 // Every key of the main window, with the focus on the graph, a button, a
 // check box, the window itself or a box being typed in.
@@ -270,19 +263,20 @@ void CheckKeys() {
         {"Tab moves to the next box", 1016, Key, VK_TAB, false, false, [] { SetDlgItemTextA(tw::TheShell().main.handle, 1019, "abc"); },
          [] { return GetFocus() == Control(1019) && Selection(1019) == MAKELONG(0, 3); }},
         {"Shift+Tab moves back", 1019, Key, VK_TAB, false, true, nullptr, [] { return GetFocus() == Control(1016); }},
-        {"Tab from the last goes round to the first", 1050, Key, VK_TAB, false, false, nullptr,
+        {"Tab from the last goes round to the first", 1081, Key, VK_TAB, false, false, nullptr,
          [] { return GetFocus() == Control(1001); }},
         {"Shift+Tab from the graph goes to the last", 1000, Key, VK_TAB, false, true, nullptr,
-         [] { return GetFocus() == Control(1050); }},
+         [] { return GetFocus() == Control(1081); }},
         {"Enter presses the button Tab came to", 1001, Key, VK_RETURN, false, false, nullptr,
          [] { return SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_CHECKED; }},
         {"Enter again", 1001, Key, VK_RETURN, false, false, nullptr,
          [] { return SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_UNCHECKED; }},
-        {"F1 opens the version window", 1000, Key, VK_F1, false, false,
-         [] { g_versionWindows = 0; SetTimer(nullptr, 0, 200, CloseVersion); }, [] { return g_versionWindows == 1; }},
-        {"F1 in a box too", 1016, Key, VK_F1, false, false,
-         [] { g_versionWindows = 0; SetTimer(nullptr, 0, 200, CloseVersion); }, [] { return g_versionWindows == 1; }},
-        {"Ctrl+O", 1016, Key, 'O', true, false, nullptr, [] { return g_fileCommands == std::vector<int>{tw::kIdMenuOpen}; }},
+        {"F1 opens the user guide", 1000, Key, VK_F1, false, false, nullptr,
+         [] { return g_fileCommands == std::vector<int>{tw::kIdMenuGuide}; }},
+        {"F1 in a box too", 1016, Key, VK_F1, false, false, [] { g_fileCommands.clear(); },
+         [] { return g_fileCommands == std::vector<int>{tw::kIdMenuGuide}; }},
+        {"Ctrl+O", 1016, Key, 'O', true, false, [] { g_fileCommands.clear(); },
+         [] { return g_fileCommands == std::vector<int>{tw::kIdMenuOpen}; }},
         {"Ctrl+S", 1000, Key, 'S', true, false, nullptr,
          [] { return g_fileCommands == std::vector<int>{tw::kIdMenuOpen, tw::kIdMenuSaveCuts}; }},
         {"Space plays the piece at the last click", 1029, Key, VK_SPACE, false, false,

@@ -50,7 +50,7 @@ const ExpectedControl kExpected[] = {
     {1016, "Edit", "", 166, 294, 70, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1017, "Button", "オートカッティング", 5, 281, 240, 65, BS_GROUPBOX, 0},
     {1018, "Button", "出力設定", 249, 281, 320, 65, BS_GROUPBOX, 0},
-    {1019, "Edit", "", 347, 293, 215, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {1019, "Edit", "", 347, 293, 135, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1020, "Static", "桁の連番で、出力する", 294, 322, 118, 12, SS_LEFT, 0},
     {1021, "Edit", "3", 258, 318, 30, 21, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1022, "Static", "ファイルの先頭：", 257, 299, 88, 12, SS_LEFT, 0},
@@ -80,7 +80,10 @@ const ExpectedControl kExpected[] = {
     {1048, "Edit", "", 63, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
     {1049, "Static", "余白 (ms)", 107, 209, 54, 12, SS_LEFT, 0},
     {1050, "Edit", "", 161, 207, 38, 17, ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {1051, "Static", "", 416, 322, 148, 12, SS_LEFT, 0},
+    {1051, "Static", "", 312, 281, 254, 12, SS_LEFT, 0},
+    // How a save writes: beside the name box and the digits.
+    {1080, "Button", "上書きする", 486, 295, 80, 17, BS_AUTOCHECKBOX, 0},
+    {1081, "Button", "録音ごとのフォルダに保存", 414, 320, 153, 17, BS_AUTOCHECKBOX, 0},
     // The recording's length and the time axis (under the graph, as wide).
     {1060, "Static", "長さ：", 245, 447, 35, 12, SS_LEFT, 0},
     {1061, "Static", "", 280, 447, 110, 14, SS_LEFT, WS_EX_STATICEDGE},
@@ -91,8 +94,9 @@ void CheckControls() {
     HWND main = tw::TheShell().main.handle;
     int count = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
-    CheckEq(count, 51, "the 36 child controls, the 3 of pause cutting, the 9 of the piece rules, the length's 2 and the axis");
-    for (int a = 1040; a <= 1061; ++a) {
+    CheckEq(count, 53, "the 36 child controls, the 3 of pause cutting, the 9 of the piece rules, the length's 2, the axis "
+                       "and the 2 of saving");
+    for (int a = 1040; a <= 1081; ++a) {
         if (!GetDlgItem(main, a)) continue;  // ids of menu commands
         RECT ra, rb, both;
         GetWindowRect(GetDlgItem(main, a), &ra);
@@ -207,8 +211,11 @@ void CheckWindowAndMenu() {
     Check((GetMenuState(file, 1053, MF_BYCOMMAND) & MF_GRAYED) != 0, "no names list to stop using yet");
     HMENU info = GetSubMenu(bar, 1);
     GetMenuStringA(info, 0, text, sizeof text, MF_BYPOSITION);
-    CheckEq(std::string(text), std::string("バージョン情報\tF1"), "info menu entry");
-    CheckEq(static_cast<int>(GetMenuItemID(info, 0)), 1036, "version command id");
+    CheckEq(std::string(text), std::string("使い方\tF1"), "info menu: the guide");
+    CheckEq(static_cast<int>(GetMenuItemID(info, 0)), 1082, "guide command id");
+    GetMenuStringA(info, 1, text, sizeof text, MF_BYPOSITION);
+    CheckEq(std::string(text), std::string("バージョン情報"), "info menu: the version");
+    CheckEq(static_cast<int>(GetMenuItemID(info, 1)), 1036, "version command id");
 
     SCROLLINFO si{};
     si.cbSize = sizeof si;
@@ -369,11 +376,12 @@ void CheckRejections() {
         std::string text;
     };
     std::vector<Rejected> rejected = {
-        {Fixture("text.txt"), "WAVファイルではありません\r\nthisnot a wa"},
-        {WorkPath("zero_tag.wav"), "WAVファイルではありません\r\nRIFFWA"},
+        // A file that is not WAV is named on the first line.
+        {Fixture("text.txt"), Fixture("text.txt") + "\r\nWAVファイルではありません\r\nthisnot a wa"},
+        {WorkPath("zero_tag.wav"), WorkPath("zero_tag.wav") + "\r\nWAVファイルではありません\r\nRIFFWA"},
         {WorkPath("list.wav"), "このWAVファイルの形式には対応していません\r\nfmt チャンクがありません\r\n" + WorkPath("list.wav")},
-        {WorkPath("short.wav"), "WAVファイルではありません\r\nriffwavefmt "},
-        {WorkPath("empty_file.wav"), "WAVファイルではありません\r\n"},
+        {WorkPath("short.wav"), WorkPath("short.wav") + "\r\nWAVファイルではありません\r\nriffwavefmt "},
+        {WorkPath("empty_file.wav"), WorkPath("empty_file.wav") + "\r\nWAVファイルではありません\r\n"},
         {WorkPath("missing.wav"), "ファイルを開けません\r\n" + WorkPath("missing.wav")},
         {WorkPath(""), "ファイルを開けません\r\n" + WorkPath("")},
     };
@@ -388,6 +396,9 @@ void CheckRejections() {
             Check(boxes[0].text == r.text, r.path + " text [" + Hex(boxes[0].text) + "]");
             Check(boxes[0].owner == tw::TheShell().main.handle, r.path + " box owned by the main window");
         }
+        // The status line says the load was refused, not that a file is being read.
+        const std::string name = r.path.substr(r.path.find_last_of('\\') + 1);
+        CheckEq(ControlText(1026), (name.empty() ? r.path : name) + " を読み込めませんでした", r.path + " status line");
         CheckEq(ControlText(1003), pathBefore, r.path + " keeps the earlier path");
         CheckShown(before, r.path + " keeps the earlier numbers");
         Check(tw::CurrentWave() != nullptr, r.path + " keeps the earlier samples");
@@ -595,6 +606,39 @@ void CheckMappedFiles() {
     }
 }
 
+// F1 asks the system to open the guide beside the program: under Wine its
+// viewer for .txt (notepad) comes up with the file; without the file, a box.
+void CheckGuide() {
+    char exe[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string guide = exe;
+    guide = guide.substr(0, guide.find_last_of('\\') + 1) + "Tarnwick.txt";
+    DeleteFileA(guide.c_str());
+    ClearBoxes();
+    SetFocus(tw::TheShell().main.handle);
+    PressKey(VK_F1);
+    if (Check(WaitBoxes(1), "no guide: a message"))
+        CheckEq(Boxes()[0].text, "使い方のテキストが見つかりません\r\n" + guide, "no guide: its text");
+    // A fresh Wine prefix knows notepad for "txtfile" but leaves .txt unassociated; Windows associates it.
+    RegSetValueA(HKEY_CLASSES_ROOT, ".txt", REG_SZ, "txtfile", 7);
+    WriteFileBytes(guide, {'T', 'a', 'r', 'n', 'w', 'i', 'c', 'k', '\r', '\n'});
+    ClearBoxes();
+    SetFocus(tw::TheShell().main.handle);  // the box took it
+    PressKey(VK_F1);
+    // The viewer names the file in its caption once it has read it.
+    HWND viewer = nullptr;
+    char title[256] = {0};
+    Check(WaitUntil([&] {
+              viewer = FindWindowA("Notepad", nullptr);
+              return viewer && GetWindowTextA(viewer, title, sizeof title) > 0 && std::strstr(title, "Tarnwick") != nullptr;
+          }, 30000),
+          std::string("F1 opens the guide in the system's viewer [") + title + "]");
+    if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
+    WaitUntil([] { return FindWindowA("Notepad", nullptr) == nullptr; }, 10000);
+    CheckEq(Boxes().size(), size_t{0}, "no message when the guide opens");
+    DeleteFileA(guide.c_str());
+}
+
 }  // namespace
 
 int main() {
@@ -614,6 +658,7 @@ int main() {
     CheckDropEdges();
     CheckOpened();
     CheckMappedFiles();
+    CheckGuide();
     Check(tw::Cuts().Count() == 0, "loads leave the cut list alone");
     CloseMainWindow();
     return Finish();

@@ -48,5 +48,26 @@ err=$("$split" -n "$fixtures/speech_ima.wav" "$fixtures/speech_f32.wav" 2>&1 >/d
   fail "IMA ADPCM: [$err]"
 "$split" -n "$fixtures/speech_ima.wav" "$fixtures/speech_f32.wav" 2>/dev/null | grep -q "speech_f32.wav: カット" ||
   fail "the file after a refused one is not cut"
+# --json read by a JSON parser: numbers are numbers, and frames are what soxi
+# counts (a stereo file's pieces: half their samples).
+"$split" -n --json -c 30000 -c 1s "$fixtures/lecture_stereo.wav" "$fixtures/speech.wav" > json.txt ||
+  fail "--json run failed"
+python3 - json.txt "$(soxi -s "$fixtures/lecture_stereo.wav")" <<'PY' || fail "--json types or frames"
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1], encoding='utf-8')]
+assert len(lines) == 2, lines
+for d in lines:
+    for k in ('channels', 'sample_rate', 'bits', 'peak', 'nadir', 'smallest_positive'):
+        assert type(d[k]) is int, (k, d[k])
+    assert type(d['average']) in (int, float)
+    assert all(type(c) in (int, float) for c in d['cuts'])
+    for p in d['pieces']:
+        for k in ('first', 'samples', 'bytes', 'first_frame', 'frames'):
+            assert type(p[k]) is int, (k, p[k])
+        assert type(p['start']) in (int, float) and type(p['trimmed']) is bool
+        assert p['samples'] == p['frames'] * d['channels'] and p['first'] == p['first_frame'] * d['channels']
+stereo = lines[0]
+assert stereo['channels'] == 2 and sum(p['frames'] for p in stereo['pieces']) == int(sys.argv[2]), stereo['pieces']
+PY
 echo "check: $failures failures"
 [ "$failures" = 0 ]
