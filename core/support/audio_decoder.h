@@ -42,8 +42,20 @@ enum class DecodeOutcome {
     Refused,    // nothing in it could be decoded (reason says why)
 };
 
-// Decodes the file at `path` (UTF-8) at its own rate and channels.
+struct DecodeRequest {
+    std::string path;       // UTF-8
+    const char* kind = "";  // what the file is, as its first bytes tell ("MP3", "FLAC", ...)
+    // MP3, for a decoder fed frame by frame: where the frames are (ID3 tags
+    // left out) and the first one's shape; 0 when not known.
+    std::uint64_t mp3Start = 0;
+    std::uint64_t mp3End = 0;
+    std::uint32_t mp3SampleRate = 0;
+    std::uint16_t mp3Channels = 0;
+    std::uint64_t mp3Samples = 0;  // per channel, every audio frame's (progress)
+};
+
+// Decodes the recording at its own rate and channels.
 // *reason: the library's or the system's words for a failure.
-DecodeOutcome DecodeAudioFile(const std::string& path, DecodeSink& sink, std::string* reason);
+DecodeOutcome DecodeAudioFile(const DecodeRequest& request, DecodeSink& sink, std::string* reason);
 
 }  // namespace tw

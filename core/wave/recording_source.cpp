@@ -53,30 +53,46 @@ struct GapTrim {
     std::uint64_t endTrim = 0;
 };
 
-GapTrim Mp3GapTrim(const std::string& path, const DecodedFormat& format) {
+GapTrim Mp3GapTrim(const Mp3Gapless& gap, std::uint32_t samplesPerFrame, const DecodedFormat& format) {
     GapTrim trim;
+    if (format.mp3GapTrimmed || !gap.hasLame) return trim;
+    const std::uint32_t decoderDelay = format.mp3DecoderDelay;
+    trim.skip = (format.mp3InfoFrameDecoded ? samplesPerFrame : 0) + decoderDelay + gap.delay;
+    // The decoder's own delay has pushed that much of the padding past its last frame.
+    trim.endTrim = gap.padding > decoderDelay ? gap.padding - decoderDelay : 0;
+    return trim;
+}
+
+// The request, with an MP3's frames found (and its gap, for the trim).
+DecodeRequest RequestFor(const std::string& path, const char* kind, Mp3Gapless* gap, std::uint32_t* samplesPerFrame) {
+    DecodeRequest request;
+    request.path = path;
+    request.kind = kind;
     MappedFile file;
     std::string reason;
-    if (file.Open(path, &reason) != MappedFile::Mapped || !file.bytes()) return trim;
+    if (std::strcmp(kind, "MP3") != 0 || file.Open(path, &reason) != MappedFile::Mapped || !file.bytes()) return request;
     const Mp3Stream stream = ParseMp3Stream(file.bytes(), static_cast<std::size_t>(file.size()));
-    if (file.Damaged() || !stream.found || !stream.gapless.hasLame) return trim;
-    const std::uint32_t decoderDelay = format.mp3DecoderDelay;
-    trim.skip = (format.mp3InfoFrameDecoded ? stream.format.samplesPerFrame() : 0) + decoderDelay + stream.gapless.delay;
-    // The decoder's own delay has pushed that much of the padding past its last frame.
-    trim.endTrim = stream.gapless.padding > decoderDelay ? stream.gapless.padding - decoderDelay : 0;
-    return trim;
+    if (file.Damaged() || !stream.found) return request;
+    *gap = stream.gapless;
+    *samplesPerFrame = static_cast<std::uint32_t>(stream.format.samplesPerFrame());
+    request.mp3Start = stream.id3v2Bytes;
+    request.mp3End = stream.audioEnd;
+    request.mp3SampleRate = static_cast<std::uint32_t>(stream.format.sampleRate);
+    request.mp3Channels = static_cast<std::uint16_t>(stream.format.channels());
+    request.mp3Samples = static_cast<std::uint64_t>(stream.frames.size()) * *samplesPerFrame;
+    return request;
 }
 
 // Writes what the decoder hands out into the temporary file, in large
 // blocks, behind a header rewritten with the sizes at the end.
 class WaveFileSink final : public DecodeSink {
 public:
-    WaveFileSink(const std::string& path, TempFile& out, const DecodeProgressFn& progress)
-        : path_(path), out_(out), progress_(progress) {}
+    WaveFileSink(TempFile& out, const DecodeProgressFn& progress, const Mp3Gapless& gap, std::uint32_t samplesPerFrame)
+        : out_(out), progress_(progress), gap_(gap), samplesPerFrame_(samplesPerFrame) {}
 
     bool Begin(const DecodedFormat& format) override {
         format_ = format;
-        if (!format.mp3GapTrimmed) trim_ = Mp3GapTrim(path_, format);
+        trim_ = Mp3GapTrim(gap_, samplesPerFrame_, format);
         const DecodedHeader header = DecodedWaveHeader(format.sampleRate, format.channels, 0);
         return Put(header.data(), header.size()) && Told(0);
     }
@@ -127,9 +143,10 @@ private:
     }
     bool Told(int percent) { return !progress_ || progress_(percent); }
 
-    const std::string& path_;
     TempFile& out_;
     const DecodeProgressFn& progress_;
+    const Mp3Gapless gap_;  // an MP3's LAME tag, for a decoder that keeps the gap
+    const std::uint32_t samplesPerFrame_;
     DecodedFormat format_;
     GapTrim trim_;
     std::vector<std::uint8_t> block_;
@@ -148,10 +165,13 @@ bool DecodableKind(const char* kind) {
     return false;
 }
 
-DecodeReport DecodeIntoWave(const std::string& path, TempFile& out, const DecodeProgressFn& progress) {
+DecodeReport DecodeIntoWave(const std::string& path, const char* kind, TempFile& out, const DecodeProgressFn& progress) {
     DecodeReport report;
-    WaveFileSink sink(path, out, progress);
-    report.outcome = DecodeAudioFile(path, sink, &report.reason);
+    Mp3Gapless gap;
+    std::uint32_t samplesPerFrame = 0;
+    const DecodeRequest request = RequestFor(path, kind, &gap, &samplesPerFrame);
+    WaveFileSink sink(out, progress, gap, samplesPerFrame);
+    report.outcome = DecodeAudioFile(request, sink, &report.reason);
     const bool some = report.outcome == DecodeOutcome::Complete || report.outcome == DecodeOutcome::Damaged;
     if ((some && !sink.Finish()) || sink.writeFailed()) {
         report.outcome = DecodeOutcome::Refused;
@@ -160,13 +180,18 @@ DecodeReport DecodeIntoWave(const std::string& path, TempFile& out, const Decode
     }
     report.frames = sink.frames();
     report.decoder = sink.decoder();
+    // A decoder that reads an MP3 cut short to its end says nothing; the
+    // tag's frame count tells how much audio there was.
+    if (report.outcome == DecodeOutcome::Complete && gap.hasFrames && gap.frames * samplesPerFrame > gap.delay + gap.padding &&
+        report.frames + samplesPerFrame < gap.frames * samplesPerFrame - gap.delay - gap.padding)
+        report.outcome = DecodeOutcome::Damaged;
     return report;
 }
 
 std::string DecodeNoticeText() { return "ファイルの途中から先を読めませんでした。読めたところまでを読み込みました"; }
 
 std::string DecodeRefusalText(const std::string& name, const char* kind, const DecodeReport& report) {
-    const std::string why = report.reason.empty() ? std::string() : "\n(" + report.reason + ")";
+    const std::string why = report.reason.empty() ? std::string() : " (" + report.reason + ")";
     if (report.cannotWrite) return name + " を変換した一時ファイルを書き込めません" + why;
     if (report.outcome == DecodeOutcome::NoDecoder)
         return name + " は " + kind + " ファイルです。WAV に変換してから読み込んでください" + why;
@@ -202,7 +227,7 @@ void OpenDecoded(const std::string& path, Recording& r, const DecodeProgressFn& 
         r.outcome = Recording::DecodeFailed;
         return;
     }
-    r.decode = DecodeIntoWave(path, temp, progress);
+    r.decode = DecodeIntoWave(path, r.kind, temp, progress);
     if (r.decode.outcome == DecodeOutcome::Stopped) r.outcome = Recording::Stopped;
     if (r.decode.outcome != DecodeOutcome::Complete && r.decode.outcome != DecodeOutcome::Damaged) {
         if (r.outcome != Recording::Stopped) r.outcome = Recording::DecodeFailed;

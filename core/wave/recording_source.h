@@ -33,11 +33,12 @@ struct DecodeReport {
     const char* decoder = "";
 };
 
-// Decodes `path` (UTF-8) into `out` (created, empty) as a WAV file: 16-bit
-// PCM at the recording's rate and channels, the MP3 encoder delay and padding
-// of its LAME/Info tag removed where the decoder kept them. The file is
-// whole and readable whenever some audio was written (Complete, Damaged).
-DecodeReport DecodeIntoWave(const std::string& path, TempFile& out, const DecodeProgressFn& progress);
+// Decodes `path` (UTF-8), a file of a DecodableKind, into `out` (created,
+// empty) as a WAV file: 16-bit PCM at the recording's rate and channels, the
+// MP3 encoder delay and padding of its LAME/Info tag removed where the
+// decoder kept them. The file is whole and readable whenever some audio was
+// written (Complete, Damaged).
+DecodeReport DecodeIntoWave(const std::string& path, const char* kind, TempFile& out, const DecodeProgressFn& progress);
 
 // The user's words (UTF-8) for a decode that did not end Complete: a notice
 // beside the recording (Damaged) or the refusal (the others but Stopped).

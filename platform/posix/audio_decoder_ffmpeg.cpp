@@ -160,10 +160,10 @@ bool EndsShort(const Decoding& d) {
 
 }  // namespace
 
-DecodeOutcome DecodeAudioFile(const std::string& path, DecodeSink& sink, std::string* reason) {
+DecodeOutcome DecodeAudioFile(const DecodeRequest& request, DecodeSink& sink, std::string* reason) {
     Decoding d;
     if (!d.packet || !d.frame) return DecodeOutcome::Refused;
-    const DecodeOutcome opened = OpenStream(path, d, reason);
+    const DecodeOutcome opened = OpenStream(request.path, d, reason);
     if (opened != DecodeOutcome::Complete) return opened;
     Step step = Step::More;
     const bool toEnd = DecodePackets(d, sink, &step, reason);
