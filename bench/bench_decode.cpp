@@ -16,7 +16,7 @@
 double PrivateMiB() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return counters.PrivateUsage / 1048576.0;
+    return counters.PagefileUsage / 1048576.0;  // the commit charge; Wine fills only this one
 }
 #else
 // Anonymous (private) resident memory; the mapped decoded copy is file pages.

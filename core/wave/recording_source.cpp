@@ -92,6 +92,11 @@ public:
 
     bool Begin(const DecodedFormat& format) override {
         format_ = format;
+        // What a WAV header and the program's numbers can hold.
+        if (format.channels == 0 || format.channels > kMaxChannels || format.sampleRate == 0 || format.sampleRate > kMaxRate) {
+            badShape_ = true;
+            return false;
+        }
         trim_ = Mp3GapTrim(gap_, samplesPerFrame_, format);
         const DecodedHeader header = DecodedWaveHeader(format.sampleRate, format.channels, 0);
         return Put(header.data(), header.size()) && Told(0);
@@ -122,10 +127,13 @@ public:
     std::uint64_t frames() const { return frames_; }
     const char* decoder() const { return format_.decoder; }
     bool writeFailed() const { return writeFailed_; }
+    bool badShape() const { return badShape_; }
     const std::string& writeError() const { return writeError_; }
 
 private:
     static constexpr std::size_t kBlockBytes = 1u << 20;
+    static constexpr std::uint16_t kMaxChannels = 64;
+    static constexpr std::uint32_t kMaxRate = 1536000;
 
     bool Put(const std::uint8_t* bytes, std::size_t size) { return out_.Write(bytes, size, &writeError_) || Failed(); }
     bool Failed() {
@@ -152,6 +160,7 @@ private:
     std::vector<std::uint8_t> block_;
     std::uint64_t frames_ = 0;
     bool writeFailed_ = false;
+    bool badShape_ = false;
     std::string writeError_;
 };
 
@@ -177,6 +186,10 @@ DecodeReport DecodeIntoWave(const std::string& path, const char* kind, TempFile&
         report.outcome = DecodeOutcome::Refused;
         report.cannotWrite = true;
         report.reason = sink.writeError();
+    }
+    if (sink.badShape()) {
+        report.outcome = DecodeOutcome::Refused;
+        report.reason = "channels or sample rate out of range";
     }
     report.frames = sink.frames();
     report.decoder = sink.decoder();

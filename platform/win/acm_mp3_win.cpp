@@ -15,7 +15,7 @@ namespace tw {
 
 namespace {
 
-constexpr DWORD kInputBytes = 1u << 16;
+constexpr DWORD kInputBytes = 1u << 20;
 
 std::string AcmText(const char* call, MMRESULT result) { return std::string(call) + " " + std::to_string(result); }
 

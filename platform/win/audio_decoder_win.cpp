@@ -129,7 +129,8 @@ bool DeliverSample(IMFSample* sample, const DecodedFormat& format, DecodeSink& s
 // Samples until the end of the stream, an error or a stop.
 DecodeOutcome ReadSamples(IMFSourceReader* reader, const DecodedFormat& format, DecodeSink& sink, std::string* reason) {
     std::uint64_t frames = 0;
-    for (;;) {
+    // A broken file may keep answering with nothing; give up rather than spin.
+    for (int empty = 0; empty < 10000;) {
         DWORD flags = 0;
         ComPtr<IMFSample> sample;
         const HRESULT hr = reader->ReadSample(MF_SOURCE_READER_FIRST_AUDIO_STREAM, 0, nullptr, &flags, nullptr, sample.out());
@@ -137,6 +138,7 @@ DecodeOutcome ReadSamples(IMFSourceReader* reader, const DecodedFormat& format, 
             *reason = HresultText(FAILED(hr) ? hr : E_FAIL);
             return DecodeOutcome::Damaged;
         }
+        empty = sample.p ? 0 : empty + 1;
         if (sample.p && !DeliverSample(sample.p, format, sink, &frames)) return DecodeOutcome::Stopped;
         if (flags & (MF_SOURCE_READERF_ENDOFSTREAM | MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED)) break;
     }

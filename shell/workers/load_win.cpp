@@ -319,8 +319,8 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     wave->sourcePath = Utf8FromWide(widePath);
     const std::string notice = LoadNoticeText(layout, fitted);
     if (!notice.empty()) wave->notice = CodePageFromUtf8(notice, CP_ACP);
-    // Shown once the graph is up, where the load's own words would hide it.
     if (kind && decodedDamaged) wave->notice = CodePageFromUtf8(DecodeNoticeText(), CP_ACP);
+    // Shown once the graph is up, where the load's own words would hide it.
     if (!dropNotice.empty()) wave->notice = wave->notice.empty() ? dropNotice : dropNotice + " " + wave->notice;
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, source, whole, path);
