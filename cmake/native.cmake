@@ -1,5 +1,12 @@
 # Native build: unit tests, benchmarks, and the CTest entries that run the
 # sanitizer tree and the MinGW tree (under Wine), so one ctest runs everything.
+# Compressed recordings are decoded with FFmpeg's libraries (Debian's
+# libavformat-dev, libavcodec-dev, libswresample-dev).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswresample libavutil)
+target_sources(tarnwick_platform PRIVATE ${CMAKE_SOURCE_DIR}/platform/posix/audio_decoder_ffmpeg.cpp)
+target_link_libraries(tarnwick_platform PRIVATE PkgConfig::FFMPEG)
+
 enable_testing()
 add_test(NAME unit COMMAND unit_tests)
 

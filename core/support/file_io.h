@@ -10,6 +10,8 @@
 
 namespace tw {
 
+class TempFile;
+
 class MappedFile {
 public:
     MappedFile() = default;
@@ -20,6 +22,9 @@ public:
     enum Outcome { Mapped, CannotOpen, CannotRead };
     // path in UTF-8. *reason: the system's words for a failure.
     Outcome Open(const std::string& path, std::string* reason);
+    // The whole of a temporary file written so far; it stays mapped after
+    // the TempFile is closed.
+    Outcome Map(const TempFile& file, std::string* reason);
     const std::uint8_t* bytes() const { return bytes_; }
     std::uint64_t size() const { return size_; }
     // True once a read of the mapping failed (the file was cut short or its
@@ -27,11 +32,33 @@ public:
     bool Damaged() const;
 
 private:
+    Outcome MapWhole(std::string* reason);  // file_, opened
     const std::uint8_t* bytes_ = nullptr;  // null for an empty file
     std::uint64_t size_ = 0;
     std::intptr_t file_ = -1;     // descriptor or handle
     std::intptr_t mapping_ = 0;   // Windows: the mapping object
     void* guard_ = nullptr;       // Windows: the view's fault guard
+};
+
+// A new file in the system's temporary folder, for a decoded recording: it
+// is written, then mapped, and is gone once its last handle and mapping are
+// closed, however the program ends (Linux: unlinked at once; Windows: opened
+// delete-on-close), so the recording never needs private memory of its size.
+class TempFile {
+public:
+    TempFile() = default;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile();
+    bool Create(std::string* reason);
+    // Appends; then WriteAt overwrites bytes already written (a header).
+    bool Write(const void* bytes, std::size_t size, std::string* reason);
+    bool WriteAt(std::uint64_t offset, const void* bytes, std::size_t size, std::string* reason);
+    // The descriptor or HANDLE, for a caller that maps it itself.
+    std::intptr_t handle() const { return file_; }
+
+private:
+    std::intptr_t file_ = -1;
 };
 
 enum class NewFileOutcome { Written, NotCreated, NotWritten };

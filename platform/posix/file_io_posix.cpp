@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace tw {
@@ -58,44 +59,6 @@ void Guard(const std::uint8_t* base, std::size_t size) {
 
 }  // namespace
 
-bool MappedFile::Damaged() const { return bytes_ && bytes_ == g_base.load() && g_damaged.load(); }
-
-MappedFile::~MappedFile() {
-    if (bytes_ && bytes_ == g_base.load()) g_base.store(nullptr);
-    if (bytes_) munmap(const_cast<std::uint8_t*>(bytes_), static_cast<std::size_t>(size_));
-    if (file_ >= 0) close(static_cast<int>(file_));
-}
-
-MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reason) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *reason = std::strerror(errno);
-        return CannotOpen;
-    }
-    file_ = fd;
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-        *reason = std::strerror(errno);
-        return CannotRead;
-    }
-    // A folder or a device has no bytes to map (and a pipe may never end).
-    if (!S_ISREG(st.st_mode)) {
-        *reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-        return CannotRead;
-    }
-    size_ = static_cast<std::uint64_t>(st.st_size);
-    if (size_ == 0) return Mapped;
-    void* p = mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (p == MAP_FAILED) {
-        *reason = std::strerror(errno);
-        size_ = 0;
-        return CannotRead;
-    }
-    bytes_ = static_cast<const std::uint8_t*>(p);
-    Guard(bytes_, static_cast<std::size_t>(size_));
-    return Mapped;
-}
-
 namespace {
 
 bool WriteAll(int fd, const std::uint8_t* p, std::uint64_t size, int* error) {
@@ -115,6 +78,90 @@ bool WriteAll(int fd, const std::uint8_t* p, std::uint64_t size, int* error) {
 }
 
 }  // namespace
+
+bool MappedFile::Damaged() const { return bytes_ && bytes_ == g_base.load() && g_damaged.load(); }
+
+MappedFile::~MappedFile() {
+    if (bytes_ && bytes_ == g_base.load()) g_base.store(nullptr);
+    if (bytes_) munmap(const_cast<std::uint8_t*>(bytes_), static_cast<std::size_t>(size_));
+    if (file_ >= 0) close(static_cast<int>(file_));
+}
+
+MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reason) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return CannotOpen;
+    }
+    file_ = fd;
+    return MapWhole(reason);
+}
+
+// The file_ opened: its whole length mapped.
+MappedFile::Outcome MappedFile::MapWhole(std::string* reason) {
+    struct stat st;
+    if (fstat(static_cast<int>(file_), &st) != 0) {
+        *reason = std::strerror(errno);
+        return CannotRead;
+    }
+    // A folder or a device has no bytes to map (and a pipe may never end).
+    if (!S_ISREG(st.st_mode)) {
+        *reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        return CannotRead;
+    }
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    if (size_ == 0) return Mapped;
+    void* p = mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE, static_cast<int>(file_), 0);
+    if (p == MAP_FAILED) {
+        *reason = std::strerror(errno);
+        size_ = 0;
+        return CannotRead;
+    }
+    bytes_ = static_cast<const std::uint8_t*>(p);
+    Guard(bytes_, static_cast<std::size_t>(size_));
+    return Mapped;
+}
+
+MappedFile::Outcome MappedFile::Map(const TempFile& temp, std::string* reason) {
+    const int fd = fcntl(static_cast<int>(temp.handle()), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return CannotRead;
+    }
+    file_ = fd;
+    return MapWhole(reason);
+}
+
+TempFile::~TempFile() {
+    if (file_ >= 0) close(static_cast<int>(file_));
+}
+
+bool TempFile::Create(std::string* reason) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder && *folder ? folder : "/tmp") + "/tarnwick-XXXXXX";
+    const int fd = mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    unlink(name.c_str());  // the descriptor and the mapping keep it while they last
+    file_ = fd;
+    return true;
+}
+
+bool TempFile::Write(const void* bytes, std::size_t size, std::string* reason) {
+    int error = 0;
+    if (WriteAll(static_cast<int>(file_), static_cast<const std::uint8_t*>(bytes), size, &error)) return true;
+    *reason = std::strerror(error);
+    return false;
+}
+
+bool TempFile::WriteAt(std::uint64_t offset, const void* bytes, std::size_t size, std::string* reason) {
+    const ssize_t n = pwrite(static_cast<int>(file_), bytes, size, static_cast<off_t>(offset));
+    if (n == static_cast<ssize_t>(size)) return true;
+    *reason = std::strerror(n < 0 ? errno : ENOSPC);
+    return false;
+}
 
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
                             const std::uint8_t* body, std::uint64_t bodySize, std::string* reason) {

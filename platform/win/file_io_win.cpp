@@ -21,6 +21,28 @@ HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 }  // namespace
 
+namespace {
+
+bool WriteAll(HANDLE file, const std::uint8_t* p, std::uint64_t size, DWORD* error) {
+    while (size > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(size, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, p, want, &written, nullptr)) {
+            *error = GetLastError();
+            return false;
+        }
+        if (written == 0) {
+            *error = ERROR_DISK_FULL;
+            return false;
+        }
+        p += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
 MappedFile::~MappedFile() {
     if (guard_) ReleaseGuardedView(static_cast<GuardedView*>(guard_));
     if (mapping_) CloseHandle(AsHandle(mapping_));
@@ -35,6 +57,12 @@ MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reaso
         return CannotOpen;
     }
     file_ = reinterpret_cast<std::intptr_t>(h);
+    return MapWhole(reason);
+}
+
+// The file_ opened: its whole length mapped.
+MappedFile::Outcome MappedFile::MapWhole(std::string* reason) {
+    HANDLE h = AsHandle(file_);
     LARGE_INTEGER size;
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) {
         *reason = SystemErrorText(GetFileType(h) != FILE_TYPE_DISK ? ERROR_INVALID_FUNCTION : GetLastError());
@@ -59,29 +87,61 @@ MappedFile::Outcome MappedFile::Open(const std::string& path, std::string* reaso
     return Mapped;
 }
 
-bool MappedFile::Damaged() const { return ViewDamaged(static_cast<const GuardedView*>(guard_)); }
-
-namespace {
-
-bool WriteAll(HANDLE file, const std::uint8_t* p, std::uint64_t size, DWORD* error) {
-    while (size > 0) {
-        const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(size, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file, p, want, &written, nullptr)) {
-            *error = GetLastError();
-            return false;
-        }
-        if (written == 0) {
-            *error = ERROR_DISK_FULL;
-            return false;
-        }
-        p += written;
-        size -= written;
+MappedFile::Outcome MappedFile::Map(const TempFile& temp, std::string* reason) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(GetCurrentProcess(), AsHandle(temp.handle()), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        *reason = SystemErrorText(GetLastError());
+        return CannotRead;
     }
+    file_ = reinterpret_cast<std::intptr_t>(copy);
+    return MapWhole(reason);
+}
+
+TempFile::~TempFile() {
+    if (file_ != -1) CloseHandle(AsHandle(file_));
+}
+
+bool TempFile::Create(std::string* reason) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t name[MAX_PATH + 1] = {};
+    // GetTempFileName makes the name unique by creating an empty file, which
+    // is opened again here to be deleted on close.
+    if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"twk", 0, name)) {
+        *reason = SystemErrorText(GetLastError());
+        return false;
+    }
+    HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        *reason = SystemErrorText(GetLastError());
+        DeleteFileW(name);
+        return false;
+    }
+    file_ = reinterpret_cast<std::intptr_t>(h);
     return true;
 }
 
-}  // namespace
+bool TempFile::WriteAt(std::uint64_t offset, const void* bytes, std::size_t size, std::string* reason) {
+    LARGE_INTEGER to, was{}, zero{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    HANDLE h = AsHandle(file_);
+    DWORD error = 0;
+    const bool ok = SetFilePointerEx(h, zero, &was, FILE_CURRENT) && SetFilePointerEx(h, to, nullptr, FILE_BEGIN) &&
+                    WriteAll(h, static_cast<const std::uint8_t*>(bytes), size, &error) &&
+                    SetFilePointerEx(h, was, nullptr, FILE_BEGIN);
+    if (!ok) *reason = SystemErrorText(error ? error : GetLastError());
+    return ok;
+}
+
+bool TempFile::Write(const void* bytes, std::size_t size, std::string* reason) {
+    DWORD error = 0;
+    if (WriteAll(AsHandle(file_), static_cast<const std::uint8_t*>(bytes), size, &error)) return true;
+    *reason = SystemErrorText(error);
+    return false;
+}
+
+bool MappedFile::Damaged() const { return ViewDamaged(static_cast<const GuardedView*>(guard_)); }
 
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
                             const std::uint8_t* body, std::uint64_t bodySize, std::string* reason) {

@@ -69,7 +69,7 @@ std::string AskForFile(HWND owner, bool save, const char* title) {
     return chosen ? std::string(path) : std::string();
 }
 
-// The common dialog for a WAV file, in wide text so any name can be chosen;
+// The common dialog for a recording, in wide text so any name can be chosen;
 // "" when the user cancelled.
 std::wstring AskForWave(HWND owner) {
     // Room for a long path: a name the dialog would cut is a file not chosen.
@@ -77,10 +77,14 @@ std::wstring AskForWave(HWND owner) {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = L"WAVファイル (*.wav;*.wave)\0*.wav;*.wave\0すべてのファイル (*.*)\0*.*\0";
+    // Every kind that is read first, so a podcast's MP3 shows without a change of filter.
+    ofn.lpstrFilter =
+        L"録音ファイル (*.wav;*.mp3;*.m4a;*.flac;*.ogg;*.opus;*.wma ...)\0"
+        L"*.wav;*.wave;*.mp3;*.m4a;*.m4b;*.mp4;*.aac;*.flac;*.ogg;*.oga;*.opus;*.wma\0"
+        L"WAVファイル (*.wav;*.wave)\0*.wav;*.wave\0すべてのファイル (*.*)\0*.*\0";
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());
-    ofn.lpstrTitle = L"WAVファイルを開く";
+    ofn.lpstrTitle = L"録音ファイルを開く";
     ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
     return GetOpenFileNameW(&ofn) ? std::wstring(path.data()) : std::wstring();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/cut/piece_writer.h"
+#include "core/support/file_io.h"
 #include "core/support/number_text.h"
 #include "platform/win/handles_win.h"
 #include "platform/win/text_win.h"
@@ -21,6 +22,7 @@
 #include "core/wave/format_text.h"
 #include "core/wave/read_measure.h"
 #include "core/wave/load_notice.h"
+#include "core/wave/recording_source.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 #include "shell/workers/wave_win.h"
@@ -143,12 +145,15 @@ void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint6
     ReplaceCurrentWave(view, std::move(copy));
 }
 
-// The file's name without its folder, as the code page can show it; split
-// in wide text, where a backslash is always a separator.
-std::string ShownName(const std::wstring& path) {
+// The file's name without its folder; split in wide text, where a backslash
+// is always a separator.
+std::wstring NameOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
-    return ShownPath(slash == std::wstring::npos ? path : path.substr(slash + 1));
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
+
+// The name as the code page can show it.
+std::string ShownName(const std::wstring& path) { return ShownPath(NameOf(path)); }
 
 // A load that goes no further: the box says why, and the status line no
 // longer says a file is being read.
@@ -243,6 +248,49 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
         closing, layout.encoding);
 }
 
+// What a file that is no WAV file is, when it is a kind that is decoded;
+// the file is left at its start.
+const char* DecodableKindOf(HANDLE file) {
+    std::uint8_t head[kForeignProbeBytes] = {};
+    DWORD got = 0;
+    const bool read = ReadUpTo(file, head, sizeof head, &got);
+    if (!SeekTo(file, 0) || !read) return nullptr;
+    WaveHeaderBytes header{};
+    std::memcpy(header.data(), head, std::min<std::size_t>(got, header.size()));
+    if (got >= header.size() && RiffWaveAccepted(header)) return nullptr;
+    const char* kind = ForeignFormatName(head, got);
+    return DecodableKind(kind) ? kind : nullptr;
+}
+
+// The recording decoded into `decoded`, with its progress in the bar and the
+// status line; given up for a newer drop or a closing window. False (the
+// user told why, unless given up) when there is nothing to show.
+bool DecodeIntoTemporary(WindowReport& report, const std::wstring& widePath, const char* kind, std::uint64_t drop,
+                         TempFile& decoded, bool* damaged) {
+    DecodeReport done;
+    if (!decoded.Create(&done.reason)) {
+        done.cannotWrite = true;
+    } else {
+        report.ProgressBegin();
+        int shown = -1;
+        done = DecodeIntoWave(Utf8FromWide(widePath), kind, decoded, [&](int percent) {
+            if (percent != shown) {
+                shown = percent;
+                report.Progress(percent);
+                report.Status(CodePageFromUtf8(DecodingStatusText(kind, percent), CP_ACP));
+            }
+            return !Superseded(report, drop);
+        });
+        report.ProgressEnd();
+    }
+    *damaged = done.outcome == DecodeOutcome::Damaged;
+    if (done.outcome == DecodeOutcome::Complete || *damaged)
+        return SeekTo(reinterpret_cast<HANDLE>(decoded.handle()), 0) && !Superseded(report, drop);
+    if (done.outcome != DecodeOutcome::Stopped && !Superseded(report, drop))
+        Refuse(report, widePath, CodePageFromUtf8(DecodeRefusalText(Utf8FromWide(NameOf(widePath)), kind, done), CP_ACP));
+    return false;
+}
+
 void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t drop, const std::string& dropNotice) {
     const std::string path = ShownPath(widePath);
     if (Superseded(report, drop)) return;
@@ -254,9 +302,16 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
         Refuse(report, widePath, std::string(kCannotOpenText) + "\r\n" + path);
         return;
     }
+    // A compressed recording is decoded into a temporary WAV file first,
+    // which is then read exactly as a dropped WAV file.
+    TempFile decoded;
+    const char* kind = DecodableKindOf(file.get());
+    bool decodedDamaged = false;
+    if (kind && !DecodeIntoTemporary(report, widePath, kind, drop, decoded, &decodedDamaged)) return;
+    const HANDLE source = kind ? reinterpret_cast<HANDLE>(decoded.handle()) : file.get();
     WaveHeaderBytes header{};
     WaveLayout layout;
-    if (!ReadLayout(report, file.get(), widePath, &header, &layout) || Superseded(report, drop)) return;
+    if (!ReadLayout(report, source, widePath, &header, &layout) || Superseded(report, drop)) return;
     report.Status("WAVファイルの読み込み中...");
 
     // The previous samples are let go before the new block is taken so two
@@ -265,17 +320,18 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     SetCurrentWave(nullptr);
     // Only the bytes the file holds, whatever the data chunk claims.
     LARGE_INTEGER fileSize{};
-    const bool sized = GetFileSizeEx(file.get(), &fileSize) != 0;
+    const bool sized = GetFileSizeEx(source, &fileSize) != 0;
     const bool fitted = sized && FitDataToFile(&layout, static_cast<std::uint64_t>(fileSize.QuadPart));
     auto wave = std::make_shared<WaveData>();
     wave->layout = layout;
     wave->sourcePath = Utf8FromWide(widePath);
     const std::string notice = LoadNoticeText(layout, fitted);
     if (!notice.empty()) wave->notice = CodePageFromUtf8(notice, CP_ACP);
+    if (kind && decodedDamaged) wave->notice = CodePageFromUtf8(DecodeNoticeText(), CP_ACP);
     // Shown once the graph is up, where the load's own words would hide it.
     if (!dropNotice.empty()) wave->notice = wave->notice.empty() ? dropNotice : dropNotice + " " + wave->notice;
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
-    const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, file.get(), whole, path);
+    const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, source, whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {
         report.NoFile();
         Refuse(report, widePath, std::string(kCannotReadText) + "\r\n" + path);
@@ -289,7 +345,9 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     WavePtr shared = wave;
     SetCurrentWave(shared);
     report.Loaded(shared);
-    if (wave->Mapped() && wave->dataSize() < kLargestCopied) MoveIntoPrivateMemory(report, shared, drop, path);
+    // A decoded copy stays mapped: it is the program's own file, and a long
+    // one would cost its whole size in private memory.
+    if (!kind && wave->Mapped() && wave->dataSize() < kLargestCopied) MoveIntoPrivateMemory(report, shared, drop, path);
 }
 
 }  // namespace
