@@ -20,6 +20,7 @@
 #include "core/wave/foreign_format.h"
 #include "core/wave/format_text.h"
 #include "core/wave/load_notice.h"
+#include "core/wave/recording_source.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 
@@ -126,7 +127,7 @@ public:
         if (!Open()) return false;
         const std::vector<double> automatic = FindCuts();
         SavePlan plan = PlanSave(Request(automatic), check_.layout, data_);
-        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        if (recording_->file->Damaged()) return Reject(kSplitCannotRead, "");
         TellNotes(plan);
         if (!plan.twice.empty()) return Reject(NamesTwiceText(plan.twice).c_str(), "");
         if (!options_.dryRun && !NothingInTheWay(plan.save)) return false;
@@ -142,26 +143,31 @@ private:
         std::vector<std::string> earlier;  // pieces of an earlier save past the last one written over
     };
 
-    // The file mapped and its header read; the data's notices told.
+    // The recording opened (a compressed one decoded) and its header read;
+    // the data's notices told.
     bool Open() {
-        std::string reason;
-        const MappedFile::Outcome opened = file_.Open(path_, &reason);
-        if (opened != MappedFile::Mapped)
-            return Reject(opened == MappedFile::CannotOpen ? kSplitCannotOpen : kSplitCannotRead, reason);
-        check_ = CheckWaveBytes(file_.bytes(), file_.size());
-        if (check_.verdict == WaveVerdict::NotWave) {
-            // A known other kind is named, in the window's words.
-            if (const char* kind = ForeignFormatName(file_.bytes(), static_cast<std::size_t>(file_.size())))
-                return Reject(ForeignFileText(path_.substr(FolderPart(path_).size()), kind).c_str(), "");
+        recording_ = OpenRecording(path_);
+        const Recording& r = *recording_;
+        const std::string name = path_.substr(FolderPart(path_).size());
+        switch (r.outcome) {
+            case Recording::CannotOpen: return Reject(kSplitCannotOpen, r.reason);
+            case Recording::CannotRead: return Reject(kSplitCannotRead, r.reason);
+            case Recording::NotWave:
+                // A known other kind is named, in the window's words.
+                if (r.kind) return Reject(ForeignFileText(name, r.kind).c_str(), "");
+                return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(r.check.header)) + "\"");
+            case Recording::NoDataChunk: return Reject(kSplitNoData, "");
+            case Recording::Unsupported: return Reject(kSplitUnsupported, FormatProblemText(r.check.layout));
+            case Recording::DecodeFailed:
+            case Recording::Stopped: return Reject(DecodeRefusalText(name, r.kind, r.decode).c_str(), "");
+            case Recording::Opened: break;
         }
-        if (check_.verdict == WaveVerdict::NotWave)
-            return Reject(kSplitNotWave, "\"" + Printable(HeaderTagText(check_.header)) + "\"");
-        if (check_.verdict == WaveVerdict::NoDataChunk) return Reject(kSplitNoData, "");
-        if (check_.verdict == WaveVerdict::Unsupported) return Reject(kSplitUnsupported, FormatProblemText(check_.layout));
+        check_ = r.check;
         const WaveLayout& layout = check_.layout;
+        if (r.decode.outcome == DecodeOutcome::Damaged) io_.err(path_ + ": " + DecodeNoticeText() + "\n");
         if (check_.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
         if (PartialFrameBytes(layout) > 0) io_.err(path_ + ": " + PartialFrameText(layout) + "\n");
-        data_ = file_.bytes() + layout.dataOffset;  // the file's own bytes, never more
+        data_ = r.data;  // the file's own bytes (or its decoded copy's), never more
         return true;
     }
 
@@ -241,7 +247,7 @@ private:
         bool whole = writer.Prepare(&failure);
         for (std::size_t k = 0; whole && k < save.pieces.size(); ++k) whole = writer.WritePiece(k, &failure);
         // Pieces holding the zeros that took the file's place are no pieces of it.
-        if (file_.Damaged()) return Reject(kSplitCannotRead, "");
+        if (recording_->file->Damaged()) return Reject(kSplitCannotRead, "");
         if (!whole || !writer.Commit(&failure)) {
             writer.Discard();
             return Reject(SaveFailedText(save.pieces.size(), failure, "; ").c_str(), "");
@@ -279,7 +285,7 @@ private:
             facts.dryRun = options_.dryRun;
             facts.written = written.pieces;
             const std::string json = SplitJsonLine(facts);
-            if (file_.Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
+            if (recording_->file->Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
             io_.out(Listing(check_.layout, plan.cuts, save.pieces, save.names, save.trimmed));
@@ -325,7 +331,7 @@ private:
     const SplitOptions& options_;
     const SplitIo& io_;
     const PieceNaming& naming_;
-    MappedFile file_;
+    std::unique_ptr<Recording> recording_;
     WaveCheck check_;
     double threshold_ = 0;  // of a pause run
     const std::uint8_t* data_ = nullptr;

@@ -272,7 +272,7 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
     return Checked(*options, error);
 }
 
-std::string DefaultPiecePrefix(const std::string& path) { return WithoutWavTail(path); }
+std::string DefaultPiecePrefix(const std::string& path) { return WithoutRecordingTail(path); }
 
 bool ParseCutValue(const std::string& text, SplitCut* cut) {
     std::uint64_t n = 0;

@@ -1,5 +1,7 @@
 #include "core/cut/piece_plan.h"
 
+#include <string>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -37,6 +39,24 @@ std::string WithoutWavTail(const std::string& path) {
     return path.substr(0, path.size() - 4);
 }
 
+std::string WithoutRecordingTail(const std::string& path) {
+    // The kinds the program opens: their pieces are named after the recording alone.
+    static const char* const kTails[] = {".wav", ".mp3", ".m4a", ".aac", ".mp4", ".flac",
+                                         ".ogg", ".oga", ".opus", ".wma"};
+    for (const char* tail : kTails) {
+        const std::size_t n = std::char_traits<char>::length(tail);
+        if (path.size() < n) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < n && same; ++i) {
+            char c = path[path.size() - n + i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            same = c == tail[i];
+        }
+        if (same) return path.substr(0, path.size() - n);
+    }
+    return path;
+}
+
 std::string FolderPart(const std::string& path) {
     for (std::size_t i = path.size(); i > 0; --i) {
         if (IsSeparator(path[i - 1])) return path.substr(0, i);
@@ -50,7 +70,7 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 }
 
 std::string InRecordingFolder(const std::string& prefix, const std::string& recording) {
-    std::string folder = WithoutWavTail(recording.substr(FolderPart(recording).size()));
+    std::string folder = WithoutRecordingTail(recording.substr(FolderPart(recording).size()));
     if (folder.empty()) folder = recording.substr(FolderPart(recording).size());  // ".wav" names its own folder
     const std::string folderPart = FolderPart(prefix);
     return folderPart + folder + kSeparator + prefix.substr(folderPart.size());

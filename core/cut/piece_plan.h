@@ -39,6 +39,8 @@ bool PieceFileName(const std::string& prefix, std::uint32_t number, std::size_t 
 
 // The path without a final ".wav" (any case).
 std::string WithoutWavTail(const std::string& path);
+// The path without the extension of a recording's kind (".wav", ".mp3", ".flac", ...).
+std::string WithoutRecordingTail(const std::string& path);
 // Up to and including the last folder separator; empty for a bare name.
 std::string FolderPart(const std::string& path);
 // `name` inside `folder` when it names no folder of its own and a folder is given.

@@ -177,7 +177,7 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
 std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave, bool folderPerRecording) {
     // An empty box names the pieces after the recording, a bare name puts them beside it.
     const std::string prefix =
-        nameBox.empty() ? WithoutWavTail(wave.sourcePath) : InFolder(FolderPart(wave.sourcePath), Utf8FromAnsi(nameBox));
+        nameBox.empty() ? WithoutRecordingTail(wave.sourcePath) : InFolder(FolderPart(wave.sourcePath), Utf8FromAnsi(nameBox));
     return folderPerRecording ? InRecordingFolder(prefix, wave.sourcePath) : prefix;
 }
 

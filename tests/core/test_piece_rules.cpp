@@ -310,3 +310,15 @@ TEST_CASE("piece rules: on random cuts and pauses, no piece too long and every u
         for (const Piece& p : pieces) CHECK(p.length <= 2 * std::llround(rules.longestSeconds * 1000));
     }
 }
+
+TEST_CASE("pieces of a recording are named after it without its kind's extension") {
+    struct Row {
+        const char* path;
+        const char* prefix;
+    } rows[] = {
+        {"talk.wav", "talk"},         {"talk.WAV", "talk"},   {"D:\\rec\\talk.mp3", "D:\\rec\\talk"},
+        {"talk.m4a", "talk"},         {"talk.Flac", "talk"},  {"album/side.opus", "album/side"},
+        {"notes.txt", "notes.txt"},   {"a.mp3.wav", "a.mp3"}, {"a.wave", "a.wave"},
+    };
+    for (const Row& r : rows) CHECK(WithoutRecordingTail(r.path) == r.prefix);
+}
