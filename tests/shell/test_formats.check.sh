@@ -13,9 +13,14 @@ fixtures=$2
 cd "$work" || exit 1
 [ -s manifest.txt ] || { echo "check: no manifest"; exit 1; }
 failures=0
-format() { # what soxi and ffprobe say of a file's format
-  echo "$(soxi -c "$1"),$(soxi -r "$1"),$(soxi -b "$1"),$(soxi -e "$1")," \
-    "$(ffprobe -v error -show_entries stream=codec_name,channels,sample_rate -of csv=p=0 "$1")"
+# What soxi and ffprobe say of a file's format (channels, rate, the encoding's
+# bits and kind; the codec, channels and rate), one run of each per file;
+# their warnings go to soxi.err and ffprobe.err.
+format() {
+  local s
+  s=$(soxi "$1" 2>soxi.err)
+  echo "$(awk -F': ' '/^Channels/ {c=$2} /^Sample Rate/ {r=$2} /^Sample Encoding/ {e=$2} END {print c "," r "," e}' <<<"$s")," \
+    "$(ffprobe -v warning -show_entries stream=codec_name,channels,sample_rate -of csv=p=0 "$1" 2>ffprobe.err)"
 }
 while IFS='|' read -r name prefix count frame; do
   src="$fixtures/$name.wav"
@@ -24,11 +29,9 @@ while IFS='|' read -r name prefix count frame; do
     p=$(printf '%s_%03d.wav' "$prefix" "$k")
     [ -f "$p" ] || { echo "check FAIL: $p missing"; failures=$((failures + 1)); continue; }
     [ "$(stat -c %s "$p")" -le 58 ] && continue   # soxi and ffprobe read no empty piece
-    err=$( { soxi "$p" >/dev/null; } 2>&1 )
-    [ -z "$err" ] || { echo "check FAIL: soxi on $p: $err"; failures=$((failures + 1)); }
-    err=$(ffprobe -v warning -i "$p" 2>&1 >/dev/null)
-    [ -z "$err" ] || { echo "check FAIL: ffprobe on $p: $err"; failures=$((failures + 1)); }
     got=$(format "$p")
+    [ ! -s soxi.err ] || { echo "check FAIL: soxi on $p: $(cat soxi.err)"; failures=$((failures + 1)); }
+    [ ! -s ffprobe.err ] || { echo "check FAIL: ffprobe on $p: $(cat ffprobe.err)"; failures=$((failures + 1)); }
     [ "$got" = "$want" ] || { echo "check FAIL: $p is [$got], source [$want]"; failures=$((failures + 1)); }
   done
   python3 - "$src" "$prefix" "$count" "$frame" "$name" <<'PY' || failures=$((failures + 1))
