@@ -437,7 +437,8 @@ TEST_CASE("tarnwick-split gives hostile files the window's verdict and goes on w
     Write(mp3, {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0});
     const Result foreign = Run({mp3});
     CHECK(foreign.status == tw::kSplitFailed);
-    CHECK(foreign.err.rfind(mp3 + u8": talk.mp3 は MP3 ファイルですが、音声を読み取れませんでした (", 0) == 0);
+    // Named as MP3 whichever decoder the system has (FFmpeg's says it read no sound).
+    CHECK(foreign.err.rfind(mp3 + u8": talk.mp3 は MP3 ファイル", 0) == 0);
 }
 
 #ifndef _WIN32
