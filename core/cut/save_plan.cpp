@@ -25,7 +25,43 @@ bool RulesSet(const PieceRules& rules) {
     return rules.longestSeconds > 0 || rules.shortestSeconds > 0 || rules.marginMs >= 0 || rules.pieceCount > 0;
 }
 
+namespace {
+
+bool SamePiece(const Piece& a, const Piece& b) { return a.offset == b.offset && a.length == b.length; }
+
+// After naming, so every other piece keeps the number and name it had.
+void LeaveOut(SavePlan* plan, const std::vector<Piece>& leftOut) {
+    if (leftOut.empty()) return;
+    PieceSave& save = plan->save;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < plan->uncut.size(); ++k) {
+        const Piece whole = plan->uncut[k];
+        if (std::any_of(leftOut.begin(), leftOut.end(), [&](const Piece& p) { return SamePiece(p, whole); })) continue;
+        plan->uncut[kept] = whole;
+        if (k < save.pieces.size()) save.pieces[kept] = save.pieces[k];
+        if (k < save.names.size()) save.names[kept] = save.names[k];
+        if (k < save.trimmed.size()) save.trimmed[kept] = save.trimmed[k];
+        ++kept;
+    }
+    plan->uncut.resize(kept);
+    save.pieces.resize(std::min(kept, save.pieces.size()));
+    save.names.resize(std::min(kept, save.names.size()));
+    save.trimmed.resize(std::min(kept, save.trimmed.size()));
+}
+
+SavePlan PlanNamedSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data);
+
+}  // namespace
+
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
+    SavePlan plan = PlanNamedSave(request, layout, data);
+    LeaveOut(&plan, request.leftOut);
+    return plan;
+}
+
+namespace {
+
+SavePlan PlanNamedSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
     SavePlan plan;
     if (RulesSet(request.rules)) {
         const PauseAudio audio = PauseAudioOf(data, layout);
@@ -57,6 +93,8 @@ SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const st
     plan.twice = NamePieces(&plan.save, request.names, starts);
     return plan;
 }
+
+}  // namespace
 
 std::string NamesTwiceText(const std::vector<std::string>& twice) {
     std::string text = "同じ名前のピースがあるため、何も保存しませんでした:";

@@ -36,6 +36,9 @@ struct SaveRequest {
     std::vector<Label> labels;       // a label file's names, by where each starts
     std::string prefix;              // UTF-8
     std::uint32_t digits = 3;
+    // Pieces (as cut, before a margin trims them) the user left out: not
+    // written, the others keeping their numbers and names.
+    std::vector<Piece> leftOut;
 };
 
 struct SavePlan {
@@ -45,7 +48,8 @@ struct SavePlan {
     std::vector<std::string> twice;  // names given to two pieces: nothing may be written
 };
 
-// Pieces of `data` (layout.dataSize bytes) as the request asks.
+// Pieces of `data` (layout.dataSize bytes) as the request asks; uncut and
+// save.pieces hold the same pieces, those left out taken from both.
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data);
 
 // "同じ名前のピースがあるため、何も保存しませんでした: a, b"

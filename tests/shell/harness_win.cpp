@@ -136,7 +136,7 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 
 bool WaitIdle(DWORD timeoutMs) {
     bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0 &&
-                                     tw::PauseCutsInFlight() == 0; },
+                                     tw::PauseCutsInFlight() == 0 && tw::TheShell().main.PlansInFlight() == 0; },
                         timeoutMs);
     Pump(20);
     return ok;

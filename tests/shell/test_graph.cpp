@@ -27,9 +27,16 @@ namespace {
 
 // Until a graph thread draws, or everything has already finished (so a
 // missed moment costs no time); true only in the first case.
+// Looks without sleeping: a drawing from the summary takes a few milliseconds.
 bool WaitForDrawing() {
-    WaitUntil([] { return tw::GraphsInFlight() > 0 || tw::LoadsInFlight() == 0; }, 20000);
-    return tw::GraphsInFlight() > 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 20000) {
+        if (tw::GraphsInFlight() > 0) return true;
+        if (tw::LoadsInFlight() == 0) return false;
+        MSG msg;  // only the messages the load sends and waits for
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return false;
 }
 
 // Every PBM_SETPOS the progress bar receives (sent messages reach it on this
@@ -51,31 +58,6 @@ void SpyOnProgress() {
         SetWindowLongPtrA(Control(1025), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProgressSpy)));
 }
 
-// The positions one drawing must send: each change of the shown value, then
-// the final 0.
-std::vector<int> ExpectedPositions(std::uint64_t dataSize, int width) {
-    tw::GraphParams params;
-    params.width = width;
-    params.height = 165;
-    params.dataSize = dataSize;
-    tw::GraphPlan plan(params);
-    std::vector<int> out;
-    int shown = -1;
-    for (std::uint64_t k = 0; k < plan.strokeCount(); ++k) {
-        int p = plan.ProgressBefore(k);
-        if (p != shown) out.push_back(shown = p);
-    }
-    out.push_back(0);
-    return out;
-}
-
-// D of the drawing: the bytes the file holds, or 2n for n samples that are not 16-bit.
-std::uint64_t DataSizeOf(const std::vector<std::uint8_t>& file) {
-    const tw::WaveCheck check = tw::CheckWaveBytes(file.data(), file.size());
-    if (check.verdict == tw::WaveVerdict::Accepted) return check.layout.scaleSize();
-    return gm::HeldDataSize(file);
-}
-
 std::vector<std::uint8_t> DropAndWait(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::string path = WorkPath(name);
     WriteFileBytes(path, bytes);
@@ -95,9 +77,8 @@ void CheckProgressAfter(const std::vector<std::uint8_t>& file, const std::string
             what + ": status line");
     CheckEq(static_cast<int>(SendMessageA(Control(1025), PBM_GETPOS, 0, 0)), 0, what + ": bar at 0");
     CheckEq(g_ranges, 1, what + ": range 0..100 set once");
-    std::vector<int> want = ExpectedPositions(DataSizeOf(file), gm::GraphControlSize().cx);
-    Check(g_positions == want, what + ": " + std::to_string(g_positions.size()) + " positions sent, expected " +
-                                   std::to_string(want.size()));
+    // The summary's making, once per recording: rising, and the final 0.
+    Check(!g_positions.empty() && g_positions.back() == 0, what + ": the bar ends at 0");
     Check(g_positions.size() <= 102, what + ": at most 101 changes and the final 0");
     bool rising = true;
     for (size_t i = 1; i + 1 < g_positions.size(); ++i) rising = rising && g_positions[i] > g_positions[i - 1];
@@ -235,14 +216,28 @@ void CheckCutLines() {
     tw::RedrawGraphForCuts();
     Picture got = gm::InstalledPicture();
     if (!Check(got.width == 570, "bitmap with cut lines readable")) return;
-    for (int column : {0, 99, 284, 569}) {
-        bool white = true;
-        for (int y = 1; y <= 162; ++y) white = white && got.at(column, y) == gm::kWhite;
-        Check(white, "cut line at column " + std::to_string(column) + " rows 1 to H-3");
+    // Under the waveform: white wherever the stroke of its column leaves room.
+    for (int column : {0, 99, 284}) {
+        bool under = true;
+        int white = 0;
+        for (int y = 1; y <= 162; ++y) {
+            const std::uint32_t c = got.at(column, y);
+            under = under && (c == gm::kWhite || c == gm::kBlue || c == gm::kCentre);
+            white += c == gm::kWhite;
+        }
+        Check(under && white > 20, "cut line at column " + std::to_string(column) + " rows 1 to H-3, under the wave");
         Check(got.at(column, 163) != gm::kWhite, "cut line " + std::to_string(column) + " stops above row H-2");
         Check(got.at(column, 0) != gm::kWhite, "cut line " + std::to_string(column) + " leaves row 0");
     }
-    Check(got.at(283, 40) == gm::kGrey && got.at(285, 40) == gm::kGrey, "cut lines are one pixel wide");
+    Check(got.at(283, 40) != gm::kWhite && got.at(285, 40) != gm::kWhite, "cut lines are one pixel wide");
+    // A cut at the end makes no piece, so no line: the outline stays.
+    Check(got.at(569, 40) == gm::kBlack, "no line where no piece starts");
+    bool lighter = false, grey = false;
+    for (int y = 1; y < 163; ++y) {
+        lighter = lighter || got.at(400, y) == gm::kOddPiece;
+        grey = grey || got.at(200, y) == gm::kGrey;
+    }
+    Check(lighter && grey, "every other piece on a lighter ground");
     gm::SamePicture(got, gm::ExpectedForFile(file, tw::Cuts().Snapshot()), "picture with cut lines");
     gm::ControlShowsBitmap("cut lines shown");
 
@@ -373,8 +368,9 @@ void CheckOverlaps() {
 
     // A second drop while the graph is being drawn, at several moments.
     int caught = 0;
+    // The huge file: a summary of the big one is made faster than a look can catch.
     for (int delay = 0; delay < 6 || (caught == 0 && delay < 16); ++delay) {
-        DropFiles({big});
+        DropFiles({huge});
         if (WaitForDrawing()) ++caught;
         Pump(static_cast<DWORD>(delay * 3));
         DropFiles({smallPath});
@@ -409,13 +405,13 @@ void CheckOverlaps() {
     // window meanwhile, so a look may come too late: a few tries.
     bool drawing = false;
     for (int attempt = 0; attempt < 8 && !drawing; ++attempt) {
-        DropFiles({big});
+        DropFiles({huge});
         drawing = WaitForDrawing();
     }
     Check(drawing, "graph thread running before the zoom");
     SendMessageA(Control(1032), BM_CLICK, 0, 0);
     CheckEq(static_cast<int>(gm::GraphControlSize().cx), 855, "zoomed in during the drawing");
-    gm::CheckPictureOf(bigFile, "zoom in during the drawing");
+    gm::CheckPictureOf(ReadFileBytes(huge), "zoom in during the drawing");
     DropFiles({smallPath});
     WaitForDrawing();
     SendMessageA(Control(1033), BM_CLICK, 0, 0);
