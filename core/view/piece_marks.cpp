@@ -6,9 +6,10 @@
 
 namespace tw {
 
-PieceMarks MarksOfPlan(const SavePlan& plan, std::uint32_t sampleBytes, std::uint64_t count) {
+PieceMarks MarksOfPlan(const SavePlan& plan, std::uint32_t sampleBytes, std::uint64_t count, std::uint64_t scaleSize) {
     PieceMarks marks;
     marks.count = count;
+    marks.scaleSize = scaleSize;
     const std::uint64_t bytes = std::max<std::uint32_t>(1, sampleBytes);
     for (const Piece& p : plan.uncut) marks.starts.push_back(p.offset / bytes);
     if (marks.starts.empty()) marks.starts.push_back(0);
@@ -25,21 +26,21 @@ PieceMarks MarksOfPlan(const SavePlan& plan, std::uint32_t sampleBytes, std::uin
     return marks;
 }
 
-std::int32_t BoundaryColumn(std::uint64_t value, std::int32_t width, std::uint64_t count) {
+std::int32_t BoundaryColumn(std::uint64_t value, std::int32_t width, std::uint64_t scaleSize) {
     std::int32_t column = -1;
-    if (!CutLineColumn(static_cast<double>(value), width, 2 * count, &column)) return -1;
+    if (!CutLineColumn(static_cast<double>(value), width, scaleSize, &column)) return -1;
     return std::min(std::max(column, -1), width);
 }
 
 ColumnSpan PieceColumns(const PieceMarks& marks, std::size_t k, std::int32_t width) {
-    const std::int32_t first = k == 0 ? 0 : BoundaryColumn(marks.starts[k], width, marks.count) + 1;
+    const std::int32_t first = k == 0 ? 0 : BoundaryColumn(marks.starts[k], width, marks.scaleSize) + 1;
     const std::int32_t last =
-        k + 1 < marks.starts.size() ? BoundaryColumn(marks.starts[k + 1], width, marks.count) : width - 1;
+        k + 1 < marks.starts.size() ? BoundaryColumn(marks.starts[k + 1], width, marks.scaleSize) : width - 1;
     return {first, last};
 }
 
-ColumnSpan StretchColumns(const ValueStretch& s, std::int32_t width, std::uint64_t count) {
-    return {BoundaryColumn(s.from, width, count) + 1, BoundaryColumn(s.to, width, count)};
+ColumnSpan StretchColumns(const ValueStretch& s, std::int32_t width, std::uint64_t scaleSize) {
+    return {BoundaryColumn(s.from, width, scaleSize) + 1, BoundaryColumn(s.to, width, scaleSize)};
 }
 
 }  // namespace tw

@@ -18,17 +18,18 @@ struct ValueStretch {
 struct PieceMarks {
     std::uint64_t recording = 0;       // which recording they are for
     std::uint64_t count = 0;           // values of the recording
+    std::uint64_t scaleSize = 0;       // D, which cut lines are placed by (CutLineColumn)
     std::vector<std::uint64_t> starts; // first value of each piece, ascending (starts[0] = 0)
     std::vector<ValueStretch> dropped; // silence a margin leaves out
     std::vector<bool> leftOut;         // per piece: not to be written
 };
 
-// The marks of a plan of data with samples of sampleBytes.
-PieceMarks MarksOfPlan(const SavePlan& plan, std::uint32_t sampleBytes, std::uint64_t count);
+// The marks of a plan of `count` samples of sampleBytes, D = scaleSize.
+PieceMarks MarksOfPlan(const SavePlan& plan, std::uint32_t sampleBytes, std::uint64_t count, std::uint64_t scaleSize);
 
 // The column a piece boundary's line is drawn in: the column of a cut at that
 // value (CutLineColumn), kept within [-1, width].
-std::int32_t BoundaryColumn(std::uint64_t value, std::int32_t width, std::uint64_t count);
+std::int32_t BoundaryColumn(std::uint64_t value, std::int32_t width, std::uint64_t scaleSize);
 
 // Piece k's ground in columns [first, last] (empty when last < first): right
 // of its start's line up to and including the next piece's line.
@@ -37,6 +38,6 @@ struct ColumnSpan {
     std::int32_t last;
 };
 ColumnSpan PieceColumns(const PieceMarks& marks, std::size_t k, std::int32_t width);
-ColumnSpan StretchColumns(const ValueStretch& s, std::int32_t width, std::uint64_t count);
+ColumnSpan StretchColumns(const ValueStretch& s, std::int32_t width, std::uint64_t scaleSize);
 
 }  // namespace tw

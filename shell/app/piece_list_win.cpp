@@ -131,7 +131,7 @@ void MainWindow::InstallPlan(std::uint64_t asked, std::uint64_t recording, SaveP
         if (out) still.push_back(p);
     }
     leftOut_ = std::move(still);
-    auto marks = std::make_shared<PieceMarks>(MarksOfPlan(shown->plan, wave->sampleBytes(), wave->scaleSize() / 2));
+    auto marks = std::make_shared<PieceMarks>(MarksOfPlan(shown->plan, wave->sampleBytes(), wave->scaleSize() / 2, wave->scaleSize()));
     marks->recording = recording;
     marks->leftOut = shown->leftOut;
     marks->leftOut.resize(marks->starts.size(), false);

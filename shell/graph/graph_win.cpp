@@ -123,8 +123,26 @@ void FillColumns(HDC dc, ColumnSpan span, int width, int height, COLORREF colour
     FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
 }
 
-// The pieces' grounds and their boundaries' lines, under the waveform so no
-// number of lines ever hides it.
+// The columns of the pieces' boundaries, each once.
+std::vector<int> BoundaryLines(const PieceMarks& marks, int width) {
+    std::vector<int> lines;
+    for (std::size_t k = 1; k < marks.starts.size(); ++k) {
+        const int column = BoundaryColumn(marks.starts[k], width, marks.scaleSize);
+        if (column >= 0 && column < width && (lines.empty() || lines.back() != column)) lines.push_back(column);
+    }
+    return lines;
+}
+
+// Lines stand over the wave while they are few (each then hides one column
+// of it); where they would fill more than a quarter of the columns they go
+// under it, so no number of cuts ever hides the sound.
+bool LinesOverWave(const std::vector<int>& lines, int width) { return lines.size() * 4 <= static_cast<std::size_t>(width); }
+
+void DrawLines(HDC dc, const std::vector<int>& lines, int height) {
+    for (int column : lines) DrawCutLine(dc, column, height);
+}
+
+// The pieces' grounds: every other piece lighter, what is not written darker.
 void DrawPieces(HDC dc, const PieceMarks& marks, int width, int height) {
     const std::size_t pieces = marks.starts.size();
     for (std::size_t k = 0; k < pieces; ++k) {
@@ -135,13 +153,7 @@ void DrawPieces(HDC dc, const PieceMarks& marks, int width, int height) {
             FillColumns(dc, span, width, height, kOddPieceColour);
     }
     for (const ValueStretch& s : marks.dropped)
-        FillColumns(dc, StretchColumns(s, width, marks.count), width, height, kDroppedColour);
-    int last = -2;
-    for (std::size_t k = 1; k < pieces; ++k) {
-        const int column = BoundaryColumn(marks.starts[k], width, marks.count);
-        if (column != last && column >= 0 && column < width) DrawCutLine(dc, column, height);
-        last = column;
-    }
+        FillColumns(dc, StretchColumns(s, width, marks.scaleSize), width, height, kDroppedColour);
 }
 
 // Each column drawn from the lowest to the highest value it covers (joined to
@@ -177,14 +189,19 @@ void DrawPicture(HDC dc, const WaveData& wave, const WaveSummary& summary, const
         Rectangle(dc, 0, 0, width, height);
     }
     DrawPieces(dc, marks, width, height);
+    const std::vector<int> lines = BoundaryLines(marks, width);
+    const bool over = LinesOverWave(lines, width);
+    if (!over) DrawLines(dc, lines, height);
     DrawWave(dc, wave, summary, width, height);
     DrawCentreLine(dc, width, height);
+    if (over) DrawLines(dc, lines, height);
 }
 
 std::shared_ptr<const PieceMarks> MarksOfCuts(const WaveData& wave) {
     auto marks = std::make_shared<PieceMarks>();
     marks->recording = wave.recording;
     marks->count = wave.scaleSize() / 2;
+    marks->scaleSize = wave.scaleSize();
     std::vector<double> cuts = Cuts().Snapshot();
     std::sort(cuts.begin(), cuts.end());
     marks->starts.push_back(0);
@@ -211,6 +228,11 @@ std::shared_ptr<const PieceMarks> MarksToDraw(const WaveData& wave) {
     std::lock_guard<std::mutex> lock(Graph().pictureMutex);
     if (!Graph().marks || Graph().marks->recording != wave.recording) Graph().marks = MarksOfCuts(wave);
     return Graph().drawnMarks = Graph().marks;
+}
+
+bool Summarised(const WaveData& wave) {
+    std::lock_guard<std::mutex> lock(Graph().summaryMutex);
+    return Graph().summary && Graph().summaryRecording == wave.recording;
 }
 
 // The summary of `wave`, made now when it has none (the progress bar follows).
@@ -254,15 +276,22 @@ void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> ma
         sequence = ++Graph().nextSequence;
     }
     WindowReport& report = GraphReport();
-    report.Status("WAVファイルのグラフを作成中...");
-    report.ProgressBegin();
+    // Only the summary takes time: a drawing from it (a zoom, new pieces)
+    // leaves the status line and the bar as they are.
+    const bool summarising = !Summarised(*wave);
+    if (summarising) {
+        report.Status("WAVファイルのグラフを作成中...");
+        report.ProgressBegin();
+    }
     const SIZE size = GraphControlSize();
     const std::shared_ptr<const WaveSummary> summary = SummaryFor(wave, report);
     GraphPicture fresh(GraphControl(), size.cx, size.cy, sequence);
     DrawPicture(fresh.dc(), *wave, *summary, *marks, size.cx, size.cy);
     Install(fresh, wave);
-    report.Status(wave->notice);
-    report.ProgressEnd();
+    if (summarising) {
+        report.Status(wave->notice);
+        report.ProgressEnd();
+    }
     // A worker only invalidates; the window's own thread (a zoom, a redraw
     // for cuts) paints at once.
     if (GetWindowThreadProcessId(GraphControl(), nullptr) == GetCurrentThreadId())
@@ -413,13 +442,8 @@ void ShowPieceMarks(std::shared_ptr<const PieceMarks> marks) {
     }
     WavePtr wave = CurrentWave();
     if (!wave) return;
-    bool summarised;
-    {
-        std::lock_guard<std::mutex> lock(Graph().summaryMutex);
-        summarised = Graph().summary && Graph().summaryRecording == wave->recording;
-    }
     // Without a summary yet, a drawing thread waits for it: the window goes on.
-    if (summarised)
+    if (Summarised(*wave))
         DrawWaveformGraph(wave);
     else
         StartGraphThread(wave);

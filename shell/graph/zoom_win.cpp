@@ -133,7 +133,7 @@ void ScrollGraphToValue(std::uint64_t value) {
     const WavePtr wave = CurrentWave();
     if (!wave) return;
     const int width = GraphControlSize().cx;
-    const int column = std::max(0, BoundaryColumn(value, width, wave->scaleSize() / 2) + 1);
+    const int column = std::max(0, BoundaryColumn(value, width, wave->scaleSize()) + 1);
     Graph().clickColumn = column;
     const int client = MainClientWidth();
     if (width <= client) return;  // all of it shows

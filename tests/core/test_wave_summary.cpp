@@ -75,7 +75,7 @@ TEST_CASE("columns cover the samples in order, and piece marks follow the plan")
     SavePlan plan;
     plan.uncut = {{0, 800}, {800, 600}, {1400, 600}};
     plan.save.pieces = {{0, 800}, {900, 400}, {1400, 600}};
-    const PieceMarks marks = MarksOfPlan(plan, 2, 1000);
+    const PieceMarks marks = MarksOfPlan(plan, 2, 1000, 2000);
     CHECK(marks.starts == std::vector<std::uint64_t>{0, 400, 700});
     REQUIRE(marks.dropped.size() == 2);
     CHECK(marks.dropped[0].from == 400);

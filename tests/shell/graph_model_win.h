@@ -109,9 +109,16 @@ inline Picture ExpectedPicture(int width, int height, std::uint64_t dataSize, st
         for (int x = std::max(1, lines[k] + 1); x <= std::min(width - 2, last); ++x)
             for (int y = 1; y <= height - 2; ++y) p.set(x, y, kOddPiece);
     }
+    std::vector<int> shown;  // the columns that get a line
     for (size_t k = 1; k < lines.size(); ++k)
-        if (lines[k] >= 0 && lines[k] < width)
-            for (int y = 1; y <= height - 3; ++y) p.set(lines[k], y, kWhite);
+        if (lines[k] >= 0 && lines[k] < width && (shown.empty() || shown.back() != lines[k])) shown.push_back(lines[k]);
+    // Over the wave while they take at most a quarter of the columns, else under it.
+    const bool over = shown.size() * 4 <= static_cast<size_t>(width);
+    auto drawLines = [&] {
+        for (int c : shown)
+            for (int y = 1; y <= height - 3; ++y) p.set(c, y, kWhite);
+    };
+    if (!over) drawLines();
     const double scale = tw::VerticalScale(tw::GraphAmplitude(peak, nadir), height);
     const float half = static_cast<float>(height) / 2.0f;
     auto row = [&](int v) { return tw::TruncToInt32(static_cast<double>(half) + v / scale); };
@@ -133,6 +140,7 @@ inline Picture ExpectedPicture(int width, int height, std::uint64_t dataSize, st
         }
     }
     for (int x = 0; x < width; ++x) p.set(x, height / 2, kCentre);
+    if (over) drawLines();
     return p;
 }
 
