@@ -43,6 +43,14 @@ public:
                           const std::function<void(int)>& progress = nullptr,
                           const std::function<bool()>& stop = nullptr);
 
+    // The same made as the samples arrive (a load measuring them): sized for
+    // `count` values, the blocks wholly inside the first upTo values summed
+    // by each Extend (in rising order), the rest and the coarse level by
+    // Finish once all are there.
+    static WaveSummary Start(SampleEncoding encoding, std::uint64_t count);
+    void Extend(const std::uint8_t* data, std::uint64_t upTo);
+    void Finish(const std::uint8_t* data);
+
     std::uint64_t count() const { return count_; }
     bool complete() const { return complete_; }
     // Lowest and highest value of values [from, to) of the same data.
@@ -54,6 +62,7 @@ private:
     std::uint64_t count_ = 0;
     std::uint32_t block_ = kBlockValues;
     bool complete_ = false;
+    std::uint64_t summed_ = 0;  // blocks done by Extend
     std::vector<ValueRange> fine_;    // one per block
     std::vector<ValueRange> coarse_;  // one per kFan blocks
     ValueRange Raw(const std::uint8_t* data, std::uint64_t from, std::uint64_t to) const;

@@ -98,7 +98,7 @@ std::wstring FullPath(const std::wstring& path) {
 
 void MainWindow::OnOpen() {
     const std::wstring path = AskForWave(handle);
-    if (!path.empty()) OpenFile(path);
+    if (!path.empty() && MayOpenAnother()) OpenFile(path);
 }
 
 void MainWindow::OpenCommandLine(const wchar_t* commandLine) {

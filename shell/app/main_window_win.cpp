@@ -221,7 +221,16 @@ void MainWindow::RunTasks() {
 }
 
 void MainWindow::Status(const std::string& text) {
-    OnWindowThread([this, text] { SetText(kIdStatus, text); });
+    OnWindowThread([this, text] {
+        // A word kept for the end of the load, past its stages ("...").
+        const bool stage = text.size() >= 3 && text.compare(text.size() - 3, 3, "...") == 0;
+        if (stage || letGo_.empty()) {
+            SetText(kIdStatus, text);
+            return;
+        }
+        SetText(kIdStatus, text.empty() ? letGo_ : text + " " + letGo_);
+        letGo_.clear();
+    });
 }
 
 void MainWindow::Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
@@ -305,6 +314,15 @@ bool MainWindow::MayClose() {
     return answer != IDNO;
 }
 
+bool MainWindow::MayOpenAnother() {
+    if (askingToClose_) return false;
+    if (!CutsUnsaved()) return true;
+    askingToClose_ = true;
+    const int answer = Message("カットが保存されていません。別のファイルを開きますか?", "確認", MB_YESNO | MB_ICONQUESTION);
+    askingToClose_ = false;
+    return answer != IDNO;
+}
+
 void MainWindow::OnClose() {
     if (MayClose()) DestroyWindow(handle);
 }
@@ -335,10 +353,13 @@ void MainWindow::OnNewRecording() {
     SetText(kIdPointer, "");
     // A names list was chosen for the recording before: this one may have
     // other pieces altogether.
+    letGo_.clear();
     if (!names.empty()) {
+        const std::string file = namesFile;
         DropNames();
-        Status("名前の一覧 " + namesFile + " は前のファイルのものなので、使うのをやめました");
+        letGo_ = "名前の一覧 " + file + " は前のファイルのものなので、使うのをやめました";
     }
+    ShowWholeRecording();  // the view of the recording before means nothing here
 }
 
 bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
@@ -472,6 +493,10 @@ void MainWindow::OnCommand(int id, int code) {
     if (code != 0) return;
     switch (id) {
         case kIdMenuPlayListPiece: PlayListPiece(); break;
+        case kIdCuttingMode:
+            // Held down while on: the push-like box shows its state as a button does.
+            SendDlgItemMessageA(handle, kIdCuttingMode, BM_SETSTATE, Checked(handle, kIdCuttingMode), 0);
+            break;
         case kIdMenuChooseNames:
         case kIdMenuDropNames:
         case kIdMenuWriteLabels:
@@ -501,6 +526,10 @@ void MainWindow::OnContextMenu(HWND from, LPARAM point) {
 }
 
 void MainWindow::OnDrop(HDROP drop) {
+    if (!MayOpenAnother()) {  // No keeps everything as it was
+        DragFinish(drop);
+        return;
+    }
     StopPlayback();  // the samples being heard are about to go
     StartWaveLoad(drop, *this);
 }

@@ -109,6 +109,9 @@ public:
     // Whether the window may close: asks first when cuts are unsaved; only a
     // No keeps it open.
     bool MayClose();
+    // The same before another recording is opened in place of this one
+    // (a drop, the open dialog): only a No keeps what is shown.
+    bool MayOpenAnother();
     // The plan of the next save made again (after any change of what it is
     // made from) and shown on the graph and in the piece list; with piece
     // rules on a worker, the window going on meanwhile.
@@ -147,7 +150,8 @@ private:
     void FillRequest(const WaveData* wave, SaveRequest* request, std::string* problem);
     void InstallPlan(std::uint64_t asked, std::uint64_t recording, SavePlan plan, const std::string& problem);
     void FillPieceList(const WaveData& wave);
-    std::string planProblem_;  // a rule box the plan shown could not use
+    std::string planProblem_;
+    std::string letGo_;  // what a new recording let go of, said once it is shown  // a rule box the plan shown could not use
     void SayPieceCount();
     void OnPieceListNotify(const NMHDR& header);
     void PlayListPiece();

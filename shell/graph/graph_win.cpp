@@ -54,9 +54,9 @@ void DrawOverLine(HDC dc, int column, int height, COLORREF colour) {
 
 // The part Windows asks for, from the picture; past its edge (a control
 // grown by a zoom, its new drawing not in yet) the control's own black.
-void PaintLocked(HDC dc, const RECT& part) {
-    const RECT picture{0, 0, Graph().picture.width(), Graph().picture.height()};
-    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, Graph().picture.dc(), part.left, part.top,
+void PaintLocked(const GraphState& g, HDC dc, const RECT& part) {
+    const RECT picture{0, 0, g.picture.width(), g.picture.height()};
+    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, g.picture.dc(), part.left, part.top,
            SRCCOPY);
     RECT beyond = part;
     if (beyond.right > picture.right) {
@@ -68,27 +68,31 @@ void PaintLocked(HDC dc, const RECT& part) {
         beyond.top = std::max(beyond.top, picture.bottom);
         FillRect(dc, &beyond, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    if (Graph().dragColumn != kNoPlayLine) DrawOverLine(dc, Graph().dragColumn, Graph().picture.height(), kDragLineColour);
-    if (Graph().playColumn != kNoPlayLine) DrawOverLine(dc, Graph().playColumn, Graph().picture.height(), kPlayLineColour);
+    if (g.dragColumn != kNoPlayLine) DrawOverLine(dc, g.dragColumn, g.picture.height(), kDragLineColour);
+    if (g.playColumn != kNoPlayLine) DrawOverLine(dc, g.playColumn, g.picture.height(), kPlayLineColour);
 }
 
-bool HavePicture() {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    return Graph().picture.dc() != nullptr;
+bool HavePicture(GraphState& g) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    return g.picture.dc() != nullptr;
 }
+
+// The state of the graph a control shows, found from the control itself.
+GraphState& StateOf(HWND control) { return *reinterpret_cast<GraphState*>(GetWindowLongPtrA(control, GWLP_USERDATA)); }
 
 // Without a picture the control paints itself as it always has (black). The
 // lock is never held across BeginPaint, which sends WM_ERASEBKGND back here.
 LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    GraphState& g = StateOf(window);
     if (HandleGraphMouse(window, message, wParam, lParam)) return 0;
-    if (message == WM_ERASEBKGND && HavePicture()) return 1;  // the paint covers every pixel
-    if (message == WM_PAINT && HavePicture()) {
+    if (message == WM_ERASEBKGND && HavePicture(g)) return 1;  // the paint covers every pixel
+    if (message == WM_PAINT && HavePicture(g)) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         {
-            std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-            if (Graph().picture.dc())
-                PaintLocked(dc, ps.rcPaint);
+            std::lock_guard<std::mutex> lock(g.pictureMutex);
+            if (g.picture.dc())
+                PaintLocked(g, dc, ps.rcPaint);
             else
                 FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         }
@@ -96,7 +100,7 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     if (message == WM_MOUSEMOVE) ShowPointerAt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-    return CallWindowProcA(Graph().staticProc, window, message, wParam, lParam);
+    return CallWindowProcA(g.staticProc, window, message, wParam, lParam);
 }
 
 // Column x of the control to be painted again (the whole control for x < 0).
@@ -231,6 +235,7 @@ std::shared_ptr<const PieceMarks> MarksToDraw(const WaveData& wave) {
 }
 
 bool Summarised(const WaveData& wave) {
+    if (wave.summary) return true;
     std::lock_guard<std::mutex> lock(Graph().summaryMutex);
     return Graph().summary && Graph().summaryRecording == wave.recording;
 }
@@ -240,6 +245,11 @@ std::shared_ptr<const WaveSummary> SummaryFor(const WavePtr& wave, WindowReport&
     GraphState& graph = Graph();
     std::lock_guard<std::mutex> lock(graph.summaryMutex);
     if (graph.summary && graph.summaryRecording == wave->recording) return graph.summary;
+    if (wave->summary) {  // made by the load
+        graph.summary = wave->summary;
+        graph.summaryRecording = wave->recording;
+        return graph.summary;
+    }
     int shown = -1;
     auto progress = [&](int percent) {
         if (percent != shown) report.Progress(shown = percent);  // at most 101 messages
@@ -267,7 +277,11 @@ void Install(GraphPicture& fresh, const WavePtr& wave) {
 
 }  // namespace
 
-void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks) {
+namespace {
+
+// `told`: the status line and the bar follow the drawing (a load's, or one
+// that must make the summary first).
+void DrawGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks, bool told) {
     if (!wave) return;
     if (!marks) marks = MarksToDraw(*wave);
     std::uint64_t sequence;
@@ -276,9 +290,7 @@ void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> ma
         sequence = ++Graph().nextSequence;
     }
     WindowReport& report = GraphReport();
-    // Only the summary takes time: a drawing from it (a zoom, new pieces)
-    // leaves the status line and the bar as they are.
-    const bool summarising = !Summarised(*wave);
+    const bool summarising = told || !Summarised(*wave);
     if (summarising) {
         report.Status("WAVファイルのグラフを作成中...");
         report.ProgressBegin();
@@ -300,6 +312,14 @@ void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> ma
         Invalidate();
 }
 
+}  // namespace
+
+// Only the summary takes time: a drawing from it (a zoom, new pieces) leaves
+// the status line and the bar as they are.
+void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks) {
+    DrawGraph(wave, std::move(marks), wave && !Summarised(*wave));
+}
+
 void StartGraphThread(WavePtr wave) {
     {
         std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
@@ -309,7 +329,7 @@ void StartGraphThread(WavePtr wave) {
     // Taken now, so a plan that comes before the drawing starts knows what it draws.
     std::shared_ptr<const PieceMarks> marks = MarksToDraw(*wave);
     std::thread([wave, marks] {
-        DrawWaveformGraph(wave, marks);
+        DrawGraph(wave, marks, true);
         --Graph().graphsInFlight;
     }).detach();
 }
@@ -357,6 +377,8 @@ void UseGraphState(GraphState& state) { g_graph = &state; }
 
 void AttachGraph(HWND control, HWND scrollBar, WindowReport& report) {
     GraphState& state = Graph();
+    // Before the new procedure: its first message finds the state here.
+    SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
     state.staticProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphProc)));
     state.control = control;

@@ -99,6 +99,8 @@ void ReleaseGraphView();
 void ZoomIn(bool atPointer = false);
 void ZoomOut(bool atPointer = false);
 void HandleGraphScroll(int code, int thumb, HWND scrollBar);
+// Unzoomed and unscrolled: the whole recording in view.
+void ShowWholeRecording();
 // After the window's size changed: the graph's width when not zoomed and
 // its height. A zoomed graph keeps its width while it is wider; the new
 // drawing comes once the size has settled (kGraphRedrawTimer on the main

@@ -129,6 +129,13 @@ void ZoomOut(bool atPointer) {
     ApplyZoom(ZoomOutResult(GraphControlSize().cx, MainClientWidth(), Graph().scroll, Graph().startWidth), wave, atPointer);
 }
 
+void ShowWholeRecording() {
+    // Zoomed out as far as it goes (the window's width) already shows it all.
+    if (GraphControlSize().cx <= MainClientWidth() && GraphLeft() >= 0) return;
+    PlaceGraph(kGraphHomeX, Graph().startWidth);
+    InitScrollState();
+}
+
 void ScrollGraphToValue(std::uint64_t value) {
     const WavePtr wave = CurrentWave();
     if (!wave) return;

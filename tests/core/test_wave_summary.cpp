@@ -29,8 +29,14 @@ TEST_CASE("summary ranges are the lowest and highest of exactly the samples aske
         for (auto& b : data) b = static_cast<std::uint8_t>(random.Next());
         if (r.encoding == SampleEncoding::Float32)  // whole floats in range, not NaNs
             for (std::size_t i = 0; i + 4 <= data.size(); i += 4) data[i + 3] = static_cast<std::uint8_t>(0x3E + (data[i + 3] & 1));
-        const WaveSummary summary = WaveSummary::Of(data.data(), r.encoding, r.count, r.threads);
+        // Made at once, or as a load makes it: in steps as the samples arrive.
+        WaveSummary summary = WaveSummary::Of(data.data(), r.encoding, r.count, r.threads);
         CHECK(summary.complete());
+        if (r.threads == 1) {
+            summary = WaveSummary::Start(r.encoding, r.count);
+            for (std::uint64_t upTo = 0; upTo < r.count; upTo += 1 + random.Next() % 3000) summary.Extend(data.data(), upTo);
+            summary.Finish(data.data());
+        }
         for (int k = 0; k < 200; ++k) {
             std::uint64_t from = r.count ? random.Next() % (r.count + 1) : 0, to = r.count ? random.Next() % (r.count + 1) : 0;
             if (k % 3 == 0) to = std::min<std::uint64_t>(r.count, from + random.Next() % 600);

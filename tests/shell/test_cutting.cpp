@@ -639,6 +639,10 @@ void CheckCuttingWhileDrawing() {
     // window meanwhile: the file is dropped again until cuts met one.
     while (rounds < 6 || (duringDrawing == 0 && rounds < 62) || tw::GraphsInFlight() > 0 || tw::LoadsInFlight() > 0) {
         if (rounds >= 200) break;
+        // A drawing from the summary takes milliseconds: one started as a
+        // resize starts it, so the actions meet drawings under way.
+        if (rounds % 2 == 1)
+            if (const tw::WavePtr shown = tw::CurrentWave()) tw::StartGraphThread(shown);
         act(RunAutoCut, referencePositions, referenceColumns, "auto cutting");
         int x = 15 + (rounds * 37) % 540;
         double p = 0;

@@ -3,6 +3,8 @@
 // progress messages, the copies made by painting and the redraw button, and
 // drawings that overlap drops, painting and zooming.
 #include <windows.h>
+
+#include <cmath>
 #include <commctrl.h>
 
 #include <cstdio>
@@ -420,6 +422,92 @@ void CheckOverlaps() {
     gm::ControlShowsBitmap("picture shown after zooming during the drawing");
 }
 
+// Two hours at 8 kHz, silent but for ten seconds of tone at 1:00:00 that
+// hold a 20 ms click at +3 s and a 1 s pause at +6 s (the silence is a hole
+// in the file). Zoomed to the deepest level, and on the whole view, the
+// click's column reaches the top rows and nothing else near it does; inside
+// the pause the columns are flat; all where their times put them.
+void CheckTwoHours() {
+    const int rate = 8000;
+    const std::uint64_t n = 2ull * 3600 * rate;
+    const std::uint64_t toneAt = 3600ull * rate, clickAt = 3603ull * rate, pauseAt = 3606ull * rate;
+    std::vector<std::int16_t> tone(10 * rate);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<std::int16_t>(8000 * std::sin(2 * 3.14159265358979 * 200 * i / rate));
+    for (size_t i = 0; i < 160; ++i) tone[clickAt - toneAt + i] = (i / 4) % 2 ? 30000 : -30000;
+    for (size_t i = 0; i < static_cast<size_t>(rate); ++i) tone[pauseAt - toneAt + i] = 0;
+    const std::string path = WorkPath("two_hours.wav");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::vector<std::uint8_t> header = WaveFile({}, 1, rate, static_cast<std::int64_t>(2 * n));
+    DWORD wrote = 0;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(44 + 2 * toneAt);
+    bool written = WriteFile(file, header.data(), 44, &wrote, nullptr) && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+                   WriteFile(file, tone.data(), static_cast<DWORD>(2 * tone.size()), &wrote, nullptr);
+    at.QuadPart = static_cast<LONGLONG>(44 + 2 * n);
+    written = written && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    if (!Check(written, "two hours written")) return;
+    DropFiles({path});
+    Check(WaitIdle(180000), "two hours: loaded and drawn");
+    CheckEq(ControlText(1011), std::string("30000"), "two hours: peak");
+    // Row of -8000 (the tone's top) is 82.5 - 22 = 60; the click's reaches row 0.
+    auto look = [&](const std::string& what) {
+        const Picture p = gm::InstalledPicture();
+        if (!Check(p.width > 0, what + ": a picture")) return;
+        auto column = [&](std::uint64_t sample) {
+            return static_cast<int>(static_cast<unsigned __int128>(sample) * static_cast<unsigned>(p.width) / n);
+        };
+        const int click = column(clickAt);
+        Check(p.at(click, 5) == gm::kBlue || p.at(click + 1, 5) == gm::kBlue, what + ": the click at column " + std::to_string(click));
+        int loud = 0;
+        for (int x = column(toneAt); x <= column(toneAt + 10ull * rate); ++x) loud += std::abs(x - click) > 1 && p.at(x, 5) == gm::kBlue;
+        CheckEq(loud, 0, what + ": nothing else near it that loud");
+        Check(p.at(column(toneAt + rate), 65) == gm::kBlue, what + ": the tone");
+        int flat = 0, inside = 0;
+        for (int x = column(pauseAt) + 2; x <= column(pauseAt + rate) - 2; ++x, ++inside)
+            for (int y = 0; y < p.height; ++y) flat += (y < 80 || y > 83) && p.at(x, y) == gm::kBlue;
+        Check(inside > 0 || p.width < 32767, what + ": columns inside the pause");
+        CheckEq(flat, 0, what + ": the pause is flat");
+    };
+    look("two hours, whole");
+    int width = 0;
+    while (gm::GraphControlSize().cx != width) {
+        width = gm::GraphControlSize().cx;
+        SendMessageA(Control(1032), BM_CLICK, 0, 0);
+        WaitIdle();
+    }
+    CheckEq(width, 32767, "two hours: the deepest zoom");
+    look("two hours, deepest zoom");
+    while (gm::GraphControlSize().cx > 574) SendMessageA(Control(1033), BM_CLICK, 0, 0);
+    WaitIdle();
+}
+
+// 2000 cuts on a 570-column view: their lines go under the wave, which
+// stays in sight in every column, and the picture is the model's.
+void CheckManyCuts() {
+    std::vector<std::int16_t> samples(22050);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(12000 * std::sin(i * 0.0627));
+    const auto file = DropAndWait("many_cuts.wav", WaveFile(samples));
+    std::vector<double> positions;
+    for (int k = 1; k <= 2000; ++k) positions.push_back(k * 11.0);
+    tw::AppendUserCuts(positions);
+    WaitIdle();
+    const Picture p = gm::InstalledPicture();
+    int blueColumns = 0, white = 0;
+    for (int x = 1; x < p.width - 1; ++x) {
+        bool blue = false;
+        for (int y = 1; y < p.height - 1; ++y) {
+            blue = blue || p.at(x, y) == gm::kBlue;
+            white += p.at(x, y) == gm::kWhite;
+        }
+        blueColumns += blue;
+    }
+    CheckEq(blueColumns, p.width - 2, "2000 cuts: the wave in every column");
+    Check(white > 0, "2000 cuts: their lines show around it");
+    gm::SamePicture(p, gm::ExpectedForFile(file, tw::Cuts().Snapshot()), "2000 cuts picture");
+    tw::CutEdits().Reset();
+}
+
 }  // namespace
 
 int main() {
@@ -433,6 +521,8 @@ int main() {
     CheckPaintAndRedraw();
     CheckRealFiles();
     CheckOverlaps();
+    CheckManyCuts();
+    CheckTwoHours();
     Check(Boxes().empty(), "no message boxes");
     CloseMainWindow();
     return Finish();
