@@ -518,6 +518,9 @@ void MainWindow::OnCommand(int id, int code) {
 }
 
 void MainWindow::OnContextMenu(HWND from, LPARAM point) {
+    // No menu over a window a modal one has disabled (a click posted to it
+    // still comes): it would run its loop inside the modal window's.
+    if (!IsWindowEnabled(handle)) return;
     if (from == GetDlgItem(handle, kIdGraph)) {
         ShowGraphMenu(point);
     } else {
