@@ -1,121 +1,69 @@
-// Graph geometry for any width, height, data size, peak and nadir: no
-// undefined arithmetic, and strokes and cut lines inside the bitmap wherever
-// the inputs are ones a measured file can give.
+// The graph's arithmetic for any width, height, peak and nadir, and the
+// summary it draws from for any samples: no undefined arithmetic, every
+// column's range the lowest and highest of exactly its samples, and cut
+// lines inside the bitmap wherever the inputs are ones a measured file gives.
 //
-// Input: mode (1), W (4), H (4), D (4), P (4), Z (4), a stroke index (4),
-// up to 8 cut entries (kind byte + 2 or 8 bytes), then int16 samples.
+// Input: W (4), H (4), P (4), Z (4), two ranges (8 each), up to 8 cut
+// entries (kind byte + 2 or 8 bytes), then int16 samples.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "core/view/graph_geometry.h"
+#include "core/view/wave_summary.h"
 
 using namespace tw;
 
-namespace {
-
-void CheckStep(std::uint64_t d) {
-    const std::uint64_t step = SampleStep(d);
-    FUZZ_CHECK(d / step < 100000);
-    FUZZ_CHECK(step == 1 || d / (step / 10) >= 100000);
-    std::uint64_t p = step;
-    while (p % 10 == 0) p /= 10;
-    FUZZ_CHECK(p == 1);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Reader in(data, size);
-    const std::uint8_t mode = in.U8();
-    GraphParams params;
-    params.width = in.I32();
-    params.height = in.I32();
-    params.dataSize = in.U32();
-    params.peak = in.I32();
-    params.nadir = in.I32();
-    const std::uint32_t askedStroke = in.U32();
-    if (mode & 1) {
-        // A window the program can really have, and peak/nadir as a
-        // measurement gives them (nadir <= 0, peak within 16 bits).
-        params.width = 1 + static_cast<std::int32_t>(static_cast<std::uint32_t>(params.width) % 60000);
-        params.height = 1 + static_cast<std::int32_t>(static_cast<std::uint32_t>(params.height) % 4000);
-        params.peak = static_cast<std::int16_t>(params.peak);
-        params.nadir = -static_cast<std::int32_t>(static_cast<std::uint32_t>(params.nadir) % 32769);
-        if (mode & 2) params.dataSize %= 300000;
-    }
+    const std::int32_t width = in.I32(), height = in.I32(), peak = in.I32(), nadir = in.I32();
+    const std::uint32_t ranges[4] = {in.U32(), in.U32(), in.U32(), in.U32()};
     std::vector<double> entries;
     for (int count = in.U8() % 9; count > 0; --count) {
         const std::uint8_t kind = in.U8();
         entries.push_back(kind & 1 ? in.F64() : static_cast<double>(in.U16()) * (1 + kind / 2));
     }
+    std::vector<std::uint8_t> samples;
+    while (in.left() >= 2 && samples.size() < 40000) {
+        const std::uint16_t v = static_cast<std::uint16_t>(in.I16());
+        samples.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        samples.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
 
-    CheckStep(params.dataSize);
-    CheckStep(static_cast<std::uint64_t>(params.dataSize) << 32 | params.width);
-
-    const double amplitude = GraphAmplitude(params.peak, params.nadir);
+    const double amplitude = GraphAmplitude(peak, nadir);
     FUZZ_CHECK(amplitude >= 0);
-    FUZZ_CHECK(amplitude == std::fmax(params.peak, std::fabs(static_cast<double>(params.nadir))));
-    const double scale = VerticalScale(amplitude, params.height);
+    FUZZ_CHECK(amplitude == std::fmax(peak, std::fabs(static_cast<double>(nadir))));
+    const double scale = VerticalScale(amplitude, height);
     FUZZ_CHECK(scale >= 1 && std::isfinite(scale));
-    if (params.height > 0) FUZZ_CHECK(amplitude / scale <= params.height / 2.0 * (1 + 1e-12));
-    for (double any : entries) {
-        const double s = VerticalScale(any, params.height);
-        FUZZ_CHECK(!(s < 1) && !std::isnan(s));
+    if (height > 0) FUZZ_CHECK(amplitude / scale <= height / 2.0 * (1 + 1e-12));
+
+    // Ranges from the summary are those of the samples themselves.
+    const std::uint64_t n = samples.size() / 2;
+    const WaveSummary summary = WaveSummary::Of(samples.data(), SampleEncoding::Pcm16, n, 1 + (ranges[0] & 1));
+    for (int r = 0; r < 2 && n > 0; ++r) {
+        std::uint64_t from = ranges[2 * r] % (n + 1), to = ranges[2 * r + 1] % (n + 1);
+        if (from > to) std::swap(from, to);
+        const ValueRange got = summary.Range(samples.data(), from, to);
+        ValueRange want;
+        for (std::uint64_t i = from; i < to; ++i) want.Add(SampleValue(samples.data(), SampleEncoding::Pcm16, i));
+        FUZZ_CHECK(got.low == want.low && got.high == want.high);
     }
-
-    GraphPlan plan(params);
-    const std::uint64_t n = params.dataSize / 2;
-    FUZZ_CHECK(plan.step() == SampleStep(params.dataSize));
-    FUZZ_CHECK(plan.sampleCount() == n);
-    FUZZ_CHECK(plan.strokeCount() == (n + plan.step() - 1) / plan.step());
-    FUZZ_CHECK(plan.strokeCount() <= 50000);
-
-    // Samples inside [nadir, peak] are what a measured file holds.
-    const std::int32_t lo = params.nadir > -32768 ? params.nadir : -32768;
-    const std::int32_t hi = params.peak < 32767 ? params.peak : 32767;
-    const bool measured = lo <= hi && lo <= 0;
-    const bool exactRows = params.height > 0 && params.height <= (1 << 24);
-    const bool exactColumns = params.width > 0 && params.width <= (1 << 20);
-
-    const std::uint64_t strokes = plan.strokeCount() < 2048 ? plan.strokeCount() : 2048;
-    std::int32_t lastX = INT32_MIN;
-    std::int32_t lastProgress = 0;
-    for (std::uint64_t k = 0; k < strokes; ++k) {
-        std::int32_t s = in.left() >= 2 ? in.I16() : static_cast<std::int32_t>(k * 7919 % 65536) - 32768;
-        if (measured && (mode & 4) == 0) s = s < lo ? lo : (s > hi ? hi : s);
-        const std::int32_t progress = plan.ProgressBefore(k);
-        FUZZ_CHECK(progress >= lastProgress && progress <= 100);
-        FUZZ_CHECK(k > 0 || progress == 0);
-        lastProgress = progress;
-        const GraphStroke stroke = plan.NextStroke(k, static_cast<std::int16_t>(s));
-        if (exactColumns) {
-            FUZZ_CHECK(stroke.x >= 0 && stroke.x <= params.width);
-            FUZZ_CHECK(stroke.x >= lastX);
-        }
-        lastX = stroke.x;
-        if (k == 0 && exactRows) FUZZ_CHECK(stroke.yFrom == params.height / 2);
-        if (measured && (mode & 4) == 0 && exactRows) {
-            FUZZ_CHECK(stroke.yTo >= 0 && stroke.yTo <= params.height);
-            FUZZ_CHECK(stroke.yFrom >= 0 && stroke.yFrom <= params.height);
-        }
-    }
-    if (plan.strokeCount() > 0) {
-        // Asking again out of order gives the same answer as in order.
-        const std::uint64_t k = askedStroke % plan.strokeCount();
-        const std::int32_t p1 = plan.ProgressBefore(k);
-        const std::int32_t p2 = plan.ProgressBefore(plan.strokeCount());
-        FUZZ_CHECK(p1 >= 0 && p1 <= p2 && p2 <= 100);
-        FUZZ_CHECK(plan.ProgressBefore(k) == p1);
+    // Columns cover every sample once, in order.
+    if (width > 0 && width <= (1 << 20)) {
+        FUZZ_CHECK(ColumnStart(0, width, n) == 0 && ColumnStart(width, width, n) == n);
+        const std::int64_t x = static_cast<std::int64_t>(ranges[3] % static_cast<std::uint32_t>(width));
+        FUZZ_CHECK(ColumnStart(x, width, n) <= ColumnStart(x + 1, width, n));
     }
 
     for (double e : entries) {
         std::int32_t column = 12345;
-        const bool drawn = CutLineColumn(e, params.width, params.dataSize, &column);
-        if (params.dataSize == 0 || std::isnan(e)) FUZZ_CHECK(!drawn);
-        if (params.width > 0 && params.dataSize > 0 && e >= 0 && e <= params.dataSize / 2.0) {
+        const std::uint64_t dataSize = 2 * n;
+        const bool drawn = CutLineColumn(e, width, dataSize, &column);
+        if (dataSize == 0 || std::isnan(e)) FUZZ_CHECK(!drawn);
+        if (width > 0 && dataSize > 0 && e >= 0 && e <= static_cast<double>(n)) {
             FUZZ_CHECK(drawn);
-            FUZZ_CHECK(column >= -1 && column <= params.width - 1);
+            FUZZ_CHECK(column >= -1 && column <= width - 1);
         }
     }
     return 0;

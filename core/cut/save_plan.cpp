@@ -95,6 +95,32 @@ std::vector<std::string> NamePieces(PieceSave* save, const SaveRequest& request,
 
 }  // namespace
 
+namespace {
+
+bool SamePiece(const Piece& a, const Piece& b) { return a.offset == b.offset && a.length == b.length; }
+
+// After naming, so every other piece keeps the number and name it had.
+void LeaveOut(SavePlan* plan, const std::vector<Piece>& leftOut) {
+    if (leftOut.empty()) return;
+    PieceSave& save = plan->save;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < plan->uncut.size(); ++k) {
+        const Piece whole = plan->uncut[k];
+        if (std::any_of(leftOut.begin(), leftOut.end(), [&](const Piece& p) { return SamePiece(p, whole); })) continue;
+        plan->uncut[kept] = whole;
+        if (k < save.pieces.size()) save.pieces[kept] = save.pieces[k];
+        if (k < save.names.size()) save.names[kept] = save.names[k];
+        if (k < save.trimmed.size()) save.trimmed[kept] = save.trimmed[k];
+        ++kept;
+    }
+    plan->uncut.resize(kept);
+    save.pieces.resize(std::min(kept, save.pieces.size()));
+    save.names.resize(std::min(kept, save.names.size()));
+    save.trimmed.resize(std::min(kept, save.trimmed.size()));
+}
+
+}  // namespace
+
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data) {
     SavePlan plan;
     // Pause cutting's own judgement of where the sound is, when a rule needs it.
@@ -115,6 +141,7 @@ SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const st
                                       &plan.save.trimmed, request.rules.shortestSeconds);
     }
     if (!request.names.empty() || !request.labels.empty()) plan.twice = NamePieces(&plan.save, request, layout);
+    LeaveOut(&plan, request.leftOut);
     return plan;
 }
 

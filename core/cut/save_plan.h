@@ -39,6 +39,9 @@ struct SaveRequest {
     // The pieces' folder is made when missing (-d, a folder per recording);
     // otherwise a missing folder fails the save.
     bool makeFolder = false;
+    // Pieces (as cut, before a margin trims them) the user left out: not
+    // written, the others keeping their numbers and names.
+    std::vector<Piece> leftOut;
 };
 
 // What a save writes: each piece's bytes and name, and how they were named.
@@ -61,7 +64,8 @@ struct SavePlan {
     std::vector<std::string> notes;  // what the planner wants the user to know, UTF-8, a line each
 };
 
-// Pieces of `data` (layout.dataSize bytes) as the request asks.
+// Pieces of `data` (layout.dataSize bytes) as the request asks; uncut and
+// save.pieces hold the same pieces, those left out taken from both.
 SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const std::uint8_t* data);
 
 // One line for each note of the rules, in UTF-8, with the time of its place.

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -114,9 +115,12 @@ bool ReadAlongside(std::uint8_t* block, std::uint64_t size, std::uint32_t chunkB
 
 }  // namespace read_measure_detail
 
+// measuredTo(n), when given, is told after each step that the first n
+// samples are measured: more work on them while they are in the cache.
 template <class Read, class Stop>
 ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint64_t size, std::uint32_t chunkBytes, bool concurrent,
-                                 Read&& read, Stop&& stop, SampleEncoding encoding = SampleEncoding::Pcm16) {
+                                 Read&& read, Stop&& stop, SampleEncoding encoding = SampleEncoding::Pcm16,
+                                 const std::function<void(std::uint64_t)>& measuredTo = nullptr) {
     using read_measure_detail::ReadPieces;
     ReadMeasureResult result;
     const std::uint32_t sampleBytes = ContainerBytes(encoding);
@@ -126,6 +130,7 @@ ReadMeasureResult ReadAndMeasure(std::uint8_t* block, std::uint64_t size, std::u
         if (ready > measured)
             AccumulateEncodedStats(result.stats, block, encoding, measured, static_cast<std::size_t>(ready - measured));
         measured = std::max(measured, ready);
+        if (measuredTo) measuredTo(measured);
     };
 
     std::uint64_t filled = 0;

@@ -122,7 +122,7 @@ void MainWindow::OpenGuide() {
 
 void MainWindow::OnOpen() {
     const std::wstring path = AskForWave(handle);
-    if (!path.empty()) OpenFile(path);
+    if (!path.empty() && MayOpenAnother()) OpenFile(path);
 }
 
 void MainWindow::OpenCommandLine(const wchar_t* commandLine) {
@@ -142,6 +142,14 @@ void MainWindow::OpenCommandLine(const wchar_t* commandLine) {
 }
 
 bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
+    std::string problem;
+    FillRequest(wave, request, &problem);
+    if (problem.empty()) return true;
+    Message(problem, "Error", kWarn);
+    return false;
+}
+
+void MainWindow::FillRequest(const WaveData* wave, SaveRequest* request, std::string* problem) {
     // The name boxes first, at the click, whatever follows.
     const std::string prefixBox = Text(kIdPrefix);
     request->digits = PieceDigits(Text(kIdDigits));
@@ -161,13 +169,12 @@ bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
         {kIdMargin, 0, true, 3600000, false, "余白 (ms) には 0 以上のミリ秒を入力してください"},
     };
     double values[4] = {0, 0, 0, -1};
+    problem->clear();
     for (int i = 0; i < 4; ++i) {
         const Box& b = kBoxes[i];
         const std::string text = Text(b.id);
-        if (ReadBox(text, b.low, b.lowAllowed, b.high, b.whole, &values[i]) == BoxValue::Bad) {
-            Message(std::string(b.problem) + "\r\n" + text, "Error", kWarn);
-            return false;
-        }
+        if (ReadBox(text, b.low, b.lowAllowed, b.high, b.whole, &values[i]) == BoxValue::Bad && problem->empty())
+            *problem = std::string(b.problem) + "\r\n" + text;
     }
     request->rules.longestSeconds = values[0];
     request->rules.shortestSeconds = values[1];
@@ -175,7 +182,7 @@ bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
     request->rules.marginMs = values[3];
     request->quietThreshold = quietThreshold;
     request->names = names;
-    if (!wave) return true;  // nothing to plan: the save says so
+    if (!wave) return;  // nothing to plan: the save says so
     CutEdits().Split(&request->automatic, &request->user);
     // A label names its piece while its cut is still the user's (not undone).
     request->labels.clear();
@@ -188,7 +195,6 @@ bool MainWindow::SaveRequestNow(const WaveData* wave, SaveRequest* request) {
     request->makeFolder = folderPerRecording;
     const bool sameThreshold = std::isnan(quietAt) ? std::isnan(quietThreshold) : quietAt == quietThreshold;
     if (quiet && quietRecording == wave->recording && sameThreshold) request->quiet = quiet;
-    return true;
 }
 
 bool MainWindow::SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request) {
@@ -240,6 +246,7 @@ void MainWindow::ChooseNames(const std::string& path) {
     Status("名前の一覧: " + namesFile + " (" + std::to_string(names.size()) + " 行)");
     CheckMenuItem(fileMenu, kIdMenuChooseNames, MF_BYCOMMAND | MF_CHECKED);
     EnableMenuItem(fileMenu, kIdMenuDropNames, MF_BYCOMMAND | MF_ENABLED);
+    Replan();
 }
 
 void MainWindow::DropNames() {
@@ -249,6 +256,7 @@ void MainWindow::DropNames() {
     Status("番号の名前で保存します");
     CheckMenuItem(fileMenu, kIdMenuChooseNames, MF_BYCOMMAND | MF_UNCHECKED);
     EnableMenuItem(fileMenu, kIdMenuDropNames, MF_BYCOMMAND | MF_GRAYED);
+    Replan();
 }
 
 void MainWindow::WriteLabels(const std::string& path) {
@@ -313,6 +321,7 @@ void MainWindow::ReadLabelsFile(const std::string& path) {
     }
     AppendUserCuts(LabelCuts(read, wave->layout.sampleRate, wave->layout.channels));  // one undo step
     labels.insert(labels.end(), read.begin(), read.end());
+    Replan();  // the labels name their pieces
     Status("ラベル " + std::to_string(read.size()) + " 個を読み込みました");
 }
 

@@ -19,7 +19,7 @@ namespace {
 // shows no focus, so Tab passes it by; a click gives it the keys.
 const int kTabStops[] = {kIdCuttingMode, kIdPath,    kIdThreshold, kIdPrefix,     kIdDigits,  kIdAutoCut,
                          kIdSave,        kIdZoomIn,  kIdZoomOut,   kIdRedraw,     kIdPauseMode, kIdPauseLength,
-                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin, kIdReplace, kIdFolderPerRecording};
+                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin, kIdReplace, kIdFolderPerRecording, kIdPieceList};
 
 bool ClassIs(HWND window, const char* name) {
     char cls[32] = {0};
@@ -62,6 +62,11 @@ void MoveFocus(HWND main, HWND from, bool back) {
 void PlayOrStop(HWND main) {
     if (PlaybackActive()) {
         Command(main, kIdMenuStop);
+        return;
+    }
+    // In the piece list: the piece selected there.
+    if (GetFocus() == GetDlgItem(main, kIdPieceList)) {
+        Command(main, kIdMenuPlayListPiece);
         return;
     }
     const int line = PlayLineColumn();

@@ -68,6 +68,13 @@ enum MainControlId : int {
     kIdTimeAxis = 1059,
     kIdLengthLabel = 1060,
     kIdLength = 1061,
+    // The planned pieces, below the file's numbers, and what is said above them.
+    kIdPieceList = 1062,
+    kIdPieceListLabel = 1063,
+    // The time and value under the pointer, beside the status line.
+    kIdPointer = 1064,
+    // Space in the piece list: its selected piece played.
+    kIdMenuPlayListPiece = 1065,
     // Saving: replace pieces of the same names; a folder per recording.
     kIdReplace = 1080,
     kIdFolderPerRecording = 1081,
@@ -82,6 +89,11 @@ constexpr int kMainHeight = 522;
 // Every control below the graph sits this much lower than its table says,
 // under the time axis.
 constexpr int kBelowGraphShift = 16;
+// The piece list's strip at the bottom: its label and the list as the
+// window opens; it takes a third of the height the window gains.
+constexpr int kPieceListTop = 490;
+constexpr int kPieceListHeight = 130;
+constexpr int kPieceStripHeight = 150;
 constexpr const char* kVersionText = "0.20";
 constexpr const char* kTitlePrefix = "Tarnwick Ver.";
 // The user guide that comes with the program, beside Tarnwick.exe.

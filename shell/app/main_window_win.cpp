@@ -96,6 +96,15 @@ const ChildControl kSaveControls[] = {
     {kIdFolderPerRecording, "BUTTON", "録音ごとのフォルダに保存", 414, 320, 153, 17, BS_AUTOCHECKBOX, 0},
 };
 
+// The planned pieces below everything else, with what is said of them and
+// the time and value under the pointer above them.
+const ChildControl kPieceListControls[] = {
+    {kIdPieceListLabel, "STATIC", "", 5, kPieceListTop - kBelowGraphShift, 380, 14, SS_LEFT | SS_ENDELLIPSIS, 0},
+    {kIdPointer, "STATIC", "", 390, kPieceListTop - kBelowGraphShift, 178, 14, SS_RIGHT, 0},
+    {kIdPieceList, WC_LISTVIEWA, "", 5, kPieceListTop + 16 - kBelowGraphShift, 565, kPieceListHeight,
+     LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP, 0},
+};
+
 bool Checked(HWND window, int id) { return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 bool Blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
@@ -118,7 +127,8 @@ namespace {
 SIZE LayoutClient() {
     RECT frame{0, 0, 0, 0};
     AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, TRUE, MainWindow::kExStyle);
-    return {kMainWidth - (frame.right - frame.left), kMainHeight - (frame.bottom - frame.top) + kBelowGraphShift};
+    return {kMainWidth - (frame.right - frame.left),
+            kMainHeight - (frame.bottom - frame.top) + kBelowGraphShift + kPieceStripHeight};
 }
 
 }  // namespace
@@ -151,15 +161,20 @@ void MainWindow::OnSize(int width, int height) {
     if (layout_.empty() || width <= 0 || height <= 0) return;  // minimised, or not made yet
     const int dw = std::max(0, width - static_cast<int>(layoutClient_.cx));
     const int dh = std::max(0, height - static_cast<int>(layoutClient_.cy));
+    // The piece list takes a third of the height gained, the graph the rest.
+    const int listGrows = dh / 3, graphGrows = dh - listGrows;
     HDWP moves = BeginDeferWindowPos(static_cast<int>(layout_.size()));
     for (const auto& [control, r] : layout_) {
-        const int grow = GetDlgCtrlID(control) == kIdScrollBar ? dw : 0;
+        const int id = GetDlgCtrlID(control);
+        const int grow = id == kIdScrollBar || id == kIdPieceList ? dw : 0;
+        const int taller = id == kIdPieceList ? listGrows : 0;
+        const int right = id == kIdPointer ? dw : 0;  // kept at the right edge
         if (moves)
-            moves = DeferWindowPos(moves, control, nullptr, r.left, r.top + dh, r.right - r.left + grow, r.bottom - r.top,
-                                   SWP_NOZORDER | SWP_NOACTIVATE);
+            moves = DeferWindowPos(moves, control, nullptr, r.left + right, r.top + graphGrows, r.right - r.left + grow,
+                                   r.bottom - r.top + taller, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (moves) EndDeferWindowPos(moves);
-    FitGraphToWindow(kGraphStartWidth + dw, kGraphHeight + dh);
+    FitGraphToWindow(kGraphStartWidth + dw, kGraphHeight + graphGrows);
     InvalidateRect(handle, nullptr, TRUE);
 }
 
@@ -213,7 +228,16 @@ void MainWindow::RunTasks() {
 }
 
 void MainWindow::Status(const std::string& text) {
-    OnWindowThread([this, text] { SetText(kIdStatus, text); });
+    OnWindowThread([this, text] {
+        // A word kept for the end of the load, past its stages ("...").
+        const bool stage = text.size() >= 3 && text.compare(text.size() - 3, 3, "...") == 0;
+        if (stage || letGo_.empty()) {
+            SetText(kIdStatus, text);
+            return;
+        }
+        SetText(kIdStatus, text.empty() ? letGo_ : text + " " + letGo_);
+        letGo_.clear();
+    });
 }
 
 void MainWindow::Numbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats) {
@@ -268,7 +292,10 @@ int MainWindow::Message(const std::string& text, const std::string& caption, uns
     return 0;
 }
 
-void MainWindow::Loaded(const WavePtr& wave) { StartGraphThread(wave); }
+void MainWindow::Loaded(const WavePtr& wave) {
+    StartGraphThread(wave);
+    OnWindowThread([this] { Replan(); });  // one piece, until it is cut
+}
 
 // A save that ends after another file was loaded saved that file's cuts, not
 // these.
@@ -290,6 +317,15 @@ bool MainWindow::MayClose() {
     if (!CutsUnsaved()) return true;
     askingToClose_ = true;
     const int answer = Message("カットが保存されていません。終了しますか?", "確認", MB_YESNO | MB_ICONQUESTION);
+    askingToClose_ = false;
+    return answer != IDNO;
+}
+
+bool MainWindow::MayOpenAnother() {
+    if (askingToClose_) return false;
+    if (!CutsUnsaved()) return true;
+    askingToClose_ = true;
+    const int answer = Message("カットが保存されていません。別のファイルを開きますか?", "確認", MB_YESNO | MB_ICONQUESTION);
     askingToClose_ = false;
     return answer != IDNO;
 }
@@ -317,6 +353,20 @@ void MainWindow::OnNewRecording() {
     quietThreshold = std::nan("");
     labels.clear();  // their cuts went with the old recording
     quiet.reset();
+    leftOut_.clear();
+    lastRunText_.clear();
+    planProblem_.clear();
+    Replan();  // no recording is held now: the list empties
+    SetText(kIdPointer, "");
+    // A names list was chosen for the recording before: this one may have
+    // other pieces altogether.
+    letGo_.clear();
+    if (!names.empty()) {
+        const std::string file = namesFile;
+        DropNames();
+        letGo_ = "名前の一覧 " + file + " は前のファイルのものなので、使うのをやめました";
+    }
+    ShowWholeRecording();  // the view of the recording before means nothing here
 }
 
 bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
@@ -329,9 +379,13 @@ void MainWindow::OnCreate() {
     for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kSaveControls) CreateChildControl(handle, c, font);
+    for (const ChildControl& c : kPieceListControls) CreateChildControl(handle, c, font);
+    SetUpPieceList(GetDlgItem(handle, kIdPieceList));
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
     Graph().axis = GetDlgItem(handle, kIdTimeAxis);
     Graph().cutting = [this] { return Checked(handle, kIdCuttingMode); };
+    Graph().cutsChanged = [this] { Replan(); };
+    Graph().pointerText = GetDlgItem(handle, kIdPointer);
     MakeTabStops(handle);
     RecordLayout();
     RECT client{};
@@ -356,10 +410,12 @@ void MainWindow::OnAutoCut() {
     if (!Checked(handle, kIdPauseMode)) {
         const std::size_t placed = RunAutoCutting(threshold);
         if (!CurrentWave()) return;
-        if (placed == 0)
+        if (placed == 0) {
             NothingFoundText(*this, ReadThresholdText(threshold).value);
-        else
-            Status(CutsPlacedText(placed));
+        } else {
+            lastRunText_ = CutsPlacedText(placed);
+            SayPieceCount();
+        }
         return;
     }
     // Anything that is not a positive length is the default, written back
@@ -378,7 +434,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
     quietThreshold = estimated ? std::nan("") : threshold;
     const std::string used = FormatNumber(threshold);
     if (!estimated) {
-        if (found == 0) NothingFoundText(*this, threshold); else Status("しきい値: " + used + "、" + CutsPlacedText(found));
+        if (found == 0) NothingFoundText(*this, threshold); else ShowRun("しきい値: " + used + "、" + CutsPlacedText(found));
         return;
     }
     // An empty threshold box shows the estimate the cuts were found at.
@@ -386,7 +442,12 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
         SetText(kIdThreshold, used);
         estimatedThreshold = used;
     }
-    if (found == 0) NothingFoundText(*this, threshold); else Status("推定しきい値: " + used + "、" + CutsPlacedText(found));
+    if (found == 0) NothingFoundText(*this, threshold); else ShowRun("推定しきい値: " + used + "、" + CutsPlacedText(found));
+}
+
+void MainWindow::ShowRun(const std::string& text) {
+    lastRunText_ = text;
+    SayPieceCount();
 }
 
 void MainWindow::OnSave() {
@@ -397,6 +458,12 @@ void MainWindow::OnSave() {
     if (job.wave) Cuts().SortAndSnapshot();
     if (!SaveRequestNow(job.wave.get(), &job.request)) return;
     job.replace = Checked(handle, kIdReplace);
+    job.request.leftOut = leftOut_;
+    if (job.wave && shownPlan_ && shownPlan_->recording == job.wave->recording && !shownPlan_->leftOut.empty() &&
+        std::all_of(shownPlan_->leftOut.begin(), shownPlan_->leftOut.end(), [](bool out) { return out; })) {
+        Message("保存するピースがありません (すべて保存しないことにしています)", "Error", MB_ICONWARNING | MB_OK);
+        return;
+    }
     StartSaveCuts(std::move(job), *this);
 }
 
@@ -406,6 +473,7 @@ void MainWindow::OnPlayPiece() {
     if (!wave || !SaveRequestWithQuiet(*wave, &request)) return;
     request.names.clear();  // only where the pieces are matters here
     request.labels.clear();
+    request.leftOut.clear();
     const SavePlan plan = PlanSave(request, wave->layout, wave->bytes);
     PlayPieceAtMenu(plan.uncut, plan.save.pieces);
 }
@@ -429,8 +497,19 @@ void MainWindow::OnCommand(int id, int code) {
             default: break;
         }
     }
+    // What the plan is made from: the list and the graph follow as it is typed.
+    if (code == EN_CHANGE) {
+        static const int kPlanBoxes[] = {kIdLongest, kIdShortest, kIdPieceCount, kIdMargin, kIdPrefix, kIdDigits};
+        if (std::find(std::begin(kPlanBoxes), std::end(kPlanBoxes), id) != std::end(kPlanBoxes)) Replan();
+        return;
+    }
     if (code != 0) return;
     switch (id) {
+        case kIdMenuPlayListPiece: PlayListPiece(); break;
+        case kIdCuttingMode:
+            // Held down while on: the push-like box shows its state as a button does.
+            SendDlgItemMessageA(handle, kIdCuttingMode, BM_SETSTATE, Checked(handle, kIdCuttingMode), 0);
+            break;
         case kIdMenuChooseNames:
         case kIdMenuDropNames:
         case kIdMenuWriteLabels:
@@ -452,6 +531,9 @@ void MainWindow::OnCommand(int id, int code) {
 }
 
 void MainWindow::OnContextMenu(HWND from, LPARAM point) {
+    // No menu over a window a modal one has disabled (a click posted to it
+    // still comes): it would run its loop inside the modal window's.
+    if (!IsWindowEnabled(handle)) return;
     if (from == GetDlgItem(handle, kIdGraph)) {
         ShowGraphMenu(point);
     } else {
@@ -460,6 +542,10 @@ void MainWindow::OnContextMenu(HWND from, LPARAM point) {
 }
 
 void MainWindow::OnDrop(HDROP drop) {
+    if (!MayOpenAnother()) {  // No keeps everything as it was
+        DragFinish(drop);
+        return;
+    }
     StopPlayback();  // the samples being heard are about to go
     StartWaveLoad(drop, *this);
 }
@@ -488,6 +574,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == kIdTimeAxis) PaintTimeAxis(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_CONTEXTMENU: OnContextMenu(reinterpret_cast<HWND>(wParam), lParam); return 0;
+        case WM_NOTIFY:
+            if (wParam == kIdPieceList) OnPieceListNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return 0;
         case kMsgRunTasks: RunTasks(); return 0;
         case kMsgPauseCutsReady: OnPauseCutsReady(lParam); return 0;
         case kMsgNewRecording: OnNewRecording(); return 0;

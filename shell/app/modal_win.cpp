@@ -66,6 +66,14 @@ int RunModalWindow(HWND owner, const char* name) {
         if (IsWindow(window) && IsDialogMessageA(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
+        // Ended inside a loop of its own that a message started (a popup
+        // menu's takes every message, the quit too): nothing would ever come
+        // to end this one. The quit, should it still wait, goes with it.
+        if (!IsWindow(window) && TheShell().endedModal == window) {
+            MSG quit{};
+            msg.wParam = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ? quit.wParam : 0;
+            break;
+        }
     }
     return static_cast<int>(msg.wParam);
 }

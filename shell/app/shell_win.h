@@ -111,6 +111,14 @@ public:
     // Whether the window may close: asks first when cuts are unsaved; only a
     // No keeps it open.
     bool MayClose();
+    // The same before another recording is opened in place of this one
+    // (a drop, the open dialog): only a No keeps what is shown.
+    bool MayOpenAnother();
+    // The plan of the next save made again (after any change of what it is
+    // made from) and shown on the graph and in the piece list; with piece
+    // rules on a worker, the window going on meanwhile.
+    void Replan();
+    int PlansInFlight() const { return plansInFlight_.load(); }
     // What a save would do now, from the boxes and the cut list (no recording:
     // the boxes only); false (after a message) when a rule box holds no usable value.
     bool SaveRequestNow(const WaveData* wave, SaveRequest* request);
@@ -124,6 +132,33 @@ private:
     void RunTasks();
     bool OnOwnThread() const;
     void ShowNumbers(const std::string& path, const WaveLayout& layout, const WaveStats& stats);
+
+    // The plan shown, the pieces the user left out of the save (as cut) and
+    // which plan is the newest asked for. Window's thread only.
+    struct ShownPlan {
+        std::uint64_t recording = 0;
+        SavePlan plan;
+        std::vector<bool> leftOut;
+    };
+    std::shared_ptr<const ShownPlan> shownPlan_;
+    std::vector<Piece> leftOut_;
+    std::uint64_t planAsked_ = 0;
+    std::atomic<int> plansInFlight_{0};
+    bool fillingList_ = false;
+    std::string lastRunText_;  // the last run's count, kept on the status line
+    bool replanPending_ = false;
+    // A request from the boxes and the cuts; *problem says which box holds
+    // no usable value ("" when all do; that rule is then left unset).
+    void FillRequest(const WaveData* wave, SaveRequest* request, std::string* problem);
+    void InstallPlan(std::uint64_t asked, std::uint64_t recording, SavePlan plan, const std::string& problem);
+    void FillPieceList(const WaveData& wave);
+    std::string planProblem_;
+    std::string letGo_;  // what a new recording let go of, said once it is shown  // a rule box the plan shown could not use
+    void SayPieceCount();
+    void OnPieceListNotify(const NMHDR& header);
+    void PlayListPiece();
+    void ShowRun(const std::string& text);
+    std::vector<Piece> LeftOutOfShownPlan() const;
 
     // CutBook::Revision of the cuts last saved whole, or of the load.
     std::uint64_t savedRevision_ = 0;
@@ -187,6 +222,8 @@ int RunTarnwick();
 bool HandleShellKey(const MSG& msg);
 // The controls Tab moves through.
 void MakeTabStops(HWND main);
+// The piece list's columns and look, once, when the window is made.
+void SetUpPieceList(HWND list);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void ReleaseShellResources();

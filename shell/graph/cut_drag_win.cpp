@@ -33,7 +33,8 @@ bool DropPosition(const WaveData& wave, int x, double* position) {
 // The time under the pointer, as the status line shows it.
 void ShowTime(const WaveData& wave, double position) {
     const double perSecond = static_cast<double>(wave.layout.channels) * wave.layout.sampleRate;
-    if (perSecond > 0 && position >= 0) GraphReport().Status(AnsiFromUtf8(TimeText(position / perSecond)));
+    if (perSecond > 0 && position >= 0 && Graph().pointerText)
+        SetWindowTextA(Graph().pointerText, AnsiFromUtf8(TimeText(position / perSecond)).c_str());
 }
 
 bool PressOnLine(HWND control, WPARAM wParam, LPARAM lParam) {

@@ -89,6 +89,10 @@ void PlayPieceAtMenu(const std::vector<Piece>& bounds, const std::vector<Piece>&
     if (k < bounds.size() && k < played.size()) Play(wave, played[k].offset, played[k].length);
 }
 
+void PlayStretch(std::uint64_t offset, std::uint64_t length) {
+    if (WavePtr wave = CurrentWave()) Play(wave, offset, length);
+}
+
 void PlayFromMenu() {
     WavePtr wave = CurrentWave();
     std::uint64_t index;

@@ -8,9 +8,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "core/cut/cut_edit.h"
+#include "core/view/piece_marks.h"
+#include "core/view/wave_summary.h"
 #include "core/view/zoom_scroll.h"
 #include "shell/workers/window_report_win.h"
 
@@ -98,6 +101,19 @@ struct GraphState {
     CutDrag drag;
     int wheelTurned = 0;  // wheel turns short of a whole notch
     std::atomic<int> pauseJobs{0};  // started and not yet finished on the window's thread
+    // The pieces the next save writes, as the graph marks them (guarded by
+    // pictureMutex); those of another recording are not drawn.
+    std::shared_ptr<const PieceMarks> marks;
+    std::shared_ptr<const PieceMarks> drawnMarks;  // those of the drawing started last
+    // Where the time and value under the pointer are shown.
+    HWND pointerText = nullptr;
+    // Told on the window's thread after every change of the cuts.
+    std::function<void()> cutsChanged;
+    // The recording's lowest and highest values, made once per recording by
+    // the first drawing that needs it (a second waits for it).
+    std::mutex summaryMutex;
+    std::shared_ptr<const WaveSummary> summary;
+    std::uint64_t summaryRecording = 0;
 };
 
 void UseGraphState(GraphState& state);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -53,9 +54,9 @@ void DrawOverLine(HDC dc, int column, int height, COLORREF colour) {
 
 // The part Windows asks for, from the picture; past its edge (a control
 // grown by a zoom, its new drawing not in yet) the control's own black.
-void PaintLocked(HDC dc, const RECT& part) {
-    const RECT picture{0, 0, Graph().picture.width(), Graph().picture.height()};
-    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, Graph().picture.dc(), part.left, part.top,
+void PaintLocked(const GraphState& g, HDC dc, const RECT& part) {
+    const RECT picture{0, 0, g.picture.width(), g.picture.height()};
+    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, g.picture.dc(), part.left, part.top,
            SRCCOPY);
     RECT beyond = part;
     if (beyond.right > picture.right) {
@@ -67,27 +68,31 @@ void PaintLocked(HDC dc, const RECT& part) {
         beyond.top = std::max(beyond.top, picture.bottom);
         FillRect(dc, &beyond, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    if (Graph().dragColumn != kNoPlayLine) DrawOverLine(dc, Graph().dragColumn, Graph().picture.height(), kDragLineColour);
-    if (Graph().playColumn != kNoPlayLine) DrawOverLine(dc, Graph().playColumn, Graph().picture.height(), kPlayLineColour);
+    if (g.dragColumn != kNoPlayLine) DrawOverLine(dc, g.dragColumn, g.picture.height(), kDragLineColour);
+    if (g.playColumn != kNoPlayLine) DrawOverLine(dc, g.playColumn, g.picture.height(), kPlayLineColour);
 }
 
-bool HavePicture() {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    return Graph().picture.dc() != nullptr;
+bool HavePicture(GraphState& g) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    return g.picture.dc() != nullptr;
 }
+
+// The state of the graph a control shows, found from the control itself.
+GraphState& StateOf(HWND control) { return *reinterpret_cast<GraphState*>(GetWindowLongPtrA(control, GWLP_USERDATA)); }
 
 // Without a picture the control paints itself as it always has (black). The
 // lock is never held across BeginPaint, which sends WM_ERASEBKGND back here.
 LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    GraphState& g = StateOf(window);
     if (HandleGraphMouse(window, message, wParam, lParam)) return 0;
-    if (message == WM_ERASEBKGND && HavePicture()) return 1;  // the paint covers every pixel
-    if (message == WM_PAINT && HavePicture()) {
+    if (message == WM_ERASEBKGND && HavePicture(g)) return 1;  // the paint covers every pixel
+    if (message == WM_PAINT && HavePicture(g)) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
         {
-            std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-            if (Graph().picture.dc())
-                PaintLocked(dc, ps.rcPaint);
+            std::lock_guard<std::mutex> lock(g.pictureMutex);
+            if (g.picture.dc())
+                PaintLocked(g, dc, ps.rcPaint);
             else
                 FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         }
@@ -95,7 +100,7 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     if (message == WM_MOUSEMOVE) ShowPointerAt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
-    return CallWindowProcA(Graph().staticProc, window, message, wParam, lParam);
+    return CallWindowProcA(g.staticProc, window, message, wParam, lParam);
 }
 
 // Column x of the control to be painted again (the whole control for x < 0).
@@ -105,77 +110,158 @@ void Invalidate(int x = -1) {
     if (x < 0 && Graph().axis) InvalidateRect(Graph().axis, nullptr, TRUE);  // its times are the recording's
 }
 
-void DrawCutListLocked(HDC dc, int width, int height, std::uint64_t dataSize) {
-    Cuts().Read([&](const std::vector<double>& entries) {
-        for (double e : entries) {
-            std::int32_t column;
-            if (CutLineColumn(e, width, dataSize, &column)) DrawCutLine(dc, column, height);
-        }
-    });
-}
-
 }  // namespace
 
 namespace {
 
-// The rows the strokes of one column reach.
-struct ColumnSpan {
-    std::int32_t x = -0x7FFFFFFF - 1;  // none yet
-    std::int32_t top = 0;
-    std::int32_t bottom = 0;
-    void Draw(HDC dc) const {
-        if (x == -0x7FFFFFFF - 1) return;
-        MoveToEx(dc, x, top, nullptr);
-        LineTo(dc, x, bottom);
-    }
-};
+// The ground of every other piece, what a margin leaves out and a piece left
+// out: shades of the grey ground, so the blue wave and white lines still stand out.
+const COLORREF kOddPieceColour = RGB(150, 150, 150);
+const COLORREF kDroppedColour = RGB(96, 96, 96);
+const COLORREF kLeftOutColour = RGB(120, 92, 92);
 
-// Background, one stroke per step of samples (the progress bar following),
-// and the centre line.
-void DrawWave(HDC dc, const WaveData& wave, int width, int height, WindowReport& report) {
+void FillColumns(HDC dc, ColumnSpan span, int width, int height, COLORREF colour) {
+    const RECT r{std::max(1, span.first), 1, std::min(width - 1, span.last + 1), height - 1};
+    if (r.right <= r.left) return;
+    GdiObject brush(CreateSolidBrush(colour));
+    FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
+}
+
+// The columns of the pieces' boundaries, each once.
+std::vector<int> BoundaryLines(const PieceMarks& marks, int width) {
+    std::vector<int> lines;
+    for (std::size_t k = 1; k < marks.starts.size(); ++k) {
+        const int column = BoundaryColumn(marks.starts[k], width, marks.scaleSize);
+        if (column >= 0 && column < width && (lines.empty() || lines.back() != column)) lines.push_back(column);
+    }
+    return lines;
+}
+
+// Lines stand over the wave while they are few (each then hides one column
+// of it); where they would fill more than a quarter of the columns they go
+// under it, so no number of cuts ever hides the sound.
+bool LinesOverWave(const std::vector<int>& lines, int width) { return lines.size() * 4 <= static_cast<std::size_t>(width); }
+
+void DrawLines(HDC dc, const std::vector<int>& lines, int height) {
+    for (int column : lines) DrawCutLine(dc, column, height);
+}
+
+// The pieces' grounds: every other piece lighter, what is not written darker.
+void DrawPieces(HDC dc, const PieceMarks& marks, int width, int height) {
+    const std::size_t pieces = marks.starts.size();
+    for (std::size_t k = 0; k < pieces; ++k) {
+        const ColumnSpan span = PieceColumns(marks, k, width);
+        if (k < marks.leftOut.size() && marks.leftOut[k])
+            FillColumns(dc, span, width, height, kLeftOutColour);
+        else if (k % 2 == 1)
+            FillColumns(dc, span, width, height, kOddPieceColour);
+    }
+    for (const ValueStretch& s : marks.dropped)
+        FillColumns(dc, StretchColumns(s, width, marks.scaleSize), width, height, kDroppedColour);
+}
+
+// Each column drawn from the lowest to the highest value it covers (joined to
+// the value before it, so the line never breaks), as one 2-pixel stroke.
+void DrawWave(HDC dc, const WaveData& wave, const WaveSummary& summary, int width, int height) {
+    const std::uint64_t count = wave.scaleSize() / 2;
+    const double scale = VerticalScale(GraphAmplitude(TruncToInt32(wave.stats.peak), TruncToInt32(wave.stats.nadir)), height);
+    const float half = static_cast<float>(height) / 2.0f;
+    auto row = [&](int value) { return TruncToInt32(static_cast<double>(half) + value / scale); };
+    GdiObject blue(CreatePen(PS_SOLID, 2, kWaveColour));
+    Selection select(dc, blue.get());
+    for (int x = 0; x < width; ++x) {
+        const std::uint64_t from = ColumnStart(x, width, count), to = ColumnStart(x + 1, width, count);
+        if (from >= to) continue;
+        ValueRange range = summary.Range(wave.bytes, from, to);
+        range.Add(from > 0 ? wave.sample(from - 1) : std::int16_t{0});  // the first from the centre row
+        MoveToEx(dc, x, row(range.low), nullptr);
+        LineTo(dc, x, row(range.high));
+    }
+}
+
+void DrawCentreLine(HDC dc, int width, int height) {
+    GdiObject centre(CreatePen(PS_SOLID, 1, kCentreColour));
+    Selection select(dc, centre.get());
+    MoveToEx(dc, 0, height / 2, nullptr);
+    LineTo(dc, width, height / 2);
+}
+
+void DrawPicture(HDC dc, const WaveData& wave, const WaveSummary& summary, const PieceMarks& marks, int width, int height) {
     {
         GdiObject grey(CreateSolidBrush(kBackgroundColour));
         Selection select(dc, grey.get());
         Rectangle(dc, 0, 0, width, height);
     }
-    {
-        GraphParams params;
-        params.width = width;
-        params.height = height;
-        params.dataSize = wave.scaleSize();
-        params.peak = TruncToInt32(wave.stats.peak);
-        params.nadir = TruncToInt32(wave.stats.nadir);
-        GdiObject blue(CreatePen(PS_SOLID, 2, kWaveColour));
-        Selection select(dc, blue.get());
-        GraphPlan plan(params);
-        const std::uint64_t strokes = plan.strokeCount();
-        int shown = -1;
-        // The strokes of one column join end to end, so together they paint
-        // what one stroke from their highest to their lowest end paints: one
-        // line per column instead of up to 100000 (a zoom or a resize then
-        // redraws at once).
-        ColumnSpan span;
-        for (std::uint64_t k = 0; k < strokes; ++k) {
-            int position = plan.ProgressBefore(k);
-            const GraphStroke stroke = plan.NextStroke(k, wave.sample(k * plan.step()));
-            if (stroke.x != span.x) {
-                span.Draw(dc);
-                span = {stroke.x, std::min(stroke.yFrom, stroke.yTo), std::max(stroke.yFrom, stroke.yTo)};
-            } else {
-                span.top = std::min({span.top, stroke.yFrom, stroke.yTo});
-                span.bottom = std::max({span.bottom, stroke.yFrom, stroke.yTo});
-            }
-            if (position != shown) {  // at most 101 messages, not one per stroke
-                report.Progress(position);
-                shown = position;
-            }
-        }
-        span.Draw(dc);
+    DrawPieces(dc, marks, width, height);
+    const std::vector<int> lines = BoundaryLines(marks, width);
+    const bool over = LinesOverWave(lines, width);
+    if (!over) DrawLines(dc, lines, height);
+    DrawWave(dc, wave, summary, width, height);
+    DrawCentreLine(dc, width, height);
+    if (over) DrawLines(dc, lines, height);
+}
+
+std::shared_ptr<const PieceMarks> MarksOfCuts(const WaveData& wave) {
+    auto marks = std::make_shared<PieceMarks>();
+    marks->recording = wave.recording;
+    marks->count = wave.scaleSize() / 2;
+    marks->scaleSize = wave.scaleSize();
+    std::vector<double> cuts = Cuts().Snapshot();
+    std::sort(cuts.begin(), cuts.end());
+    marks->starts.push_back(0);
+    // Where the save puts each boundary: at the start of the cut's frame.
+    const double channels = std::max<std::uint32_t>(1, wave.layout.channels);
+    for (double c : cuts) {
+        const double at = std::floor(c / channels) * channels;
+        if (at > static_cast<double>(marks->starts.back()) && at < static_cast<double>(marks->count))
+            marks->starts.push_back(static_cast<std::uint64_t>(at));
     }
-    GdiObject centre(CreatePen(PS_SOLID, 1, kCentreColour));
-    Selection select(dc, centre.get());
-    MoveToEx(dc, 0, height / 2, nullptr);
-    LineTo(dc, width, height / 2);
+    marks->leftOut.assign(marks->starts.size(), false);
+    return marks;
+}
+
+bool SameMarks(const PieceMarks& a, const PieceMarks& b) {
+    auto same = [](const ValueStretch& x, const ValueStretch& y) { return x.from == y.from && x.to == y.to; };
+    return a.recording == b.recording && a.count == b.count && a.starts == b.starts && a.leftOut == b.leftOut &&
+           std::equal(a.dropped.begin(), a.dropped.end(), b.dropped.begin(), b.dropped.end(), same);
+}
+
+// The marks of the plan for this recording; before its first plan, the
+// pieces between the cuts of the list. Kept as the marks drawn last.
+std::shared_ptr<const PieceMarks> MarksToDraw(const WaveData& wave) {
+    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+    if (!Graph().marks || Graph().marks->recording != wave.recording) Graph().marks = MarksOfCuts(wave);
+    return Graph().drawnMarks = Graph().marks;
+}
+
+bool Summarised(const WaveData& wave) {
+    if (wave.summary) return true;
+    std::lock_guard<std::mutex> lock(Graph().summaryMutex);
+    return Graph().summary && Graph().summaryRecording == wave.recording;
+}
+
+// The summary of `wave`, made now when it has none (the progress bar follows).
+std::shared_ptr<const WaveSummary> SummaryFor(const WavePtr& wave, WindowReport& report) {
+    GraphState& graph = Graph();
+    std::lock_guard<std::mutex> lock(graph.summaryMutex);
+    if (graph.summary && graph.summaryRecording == wave->recording) return graph.summary;
+    if (wave->summary) {  // made by the load
+        graph.summary = wave->summary;
+        graph.summaryRecording = wave->recording;
+        return graph.summary;
+    }
+    int shown = -1;
+    auto progress = [&](int percent) {
+        if (percent != shown) report.Progress(shown = percent);  // at most 101 messages
+    };
+    auto stop = [&] { return !IsLatestWave(wave) || report.Closing(); };
+    const int threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    auto made = std::make_shared<const WaveSummary>(
+        WaveSummary::Of(wave->bytes, wave->encoding(), wave->scaleSize() / 2, threads, progress, stop));
+    if (!made->complete()) return made;  // given up: drawn from the samples, kept by nobody
+    graph.summary = made;
+    graph.summaryRecording = wave->recording;
+    return made;
 }
 
 // Puts the drawing in place of the installed one unless a newer drawing, or
@@ -185,32 +271,39 @@ void Install(GraphPicture& fresh, const WavePtr& wave) {
     std::lock_guard<std::mutex> lock(graph.pictureMutex);
     // The sequence alone is not enough: a drawing of an older file that
     // started late would win.
-    if (!graph.released && fresh.sequence() > graph.picture.sequence() && IsLatestWave(wave)) {
-        // Cut lines are drawn under the lock so a cut appended while this
-        // drawing ran is in the picture that replaces the old one.
-        DrawCutListLocked(fresh.dc(), fresh.width(), fresh.height(), wave->scaleSize());
+    if (!graph.released && fresh.sequence() > graph.picture.sequence() && IsLatestWave(wave))
         graph.picture = std::move(fresh);
-    }
 }
 
 }  // namespace
 
-void DrawWaveformGraph(const WavePtr& wave) {
+namespace {
+
+// `told`: the status line and the bar follow the drawing (a load's, or one
+// that must make the summary first).
+void DrawGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks, bool told) {
     if (!wave) return;
+    if (!marks) marks = MarksToDraw(*wave);
     std::uint64_t sequence;
     {
         std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
         sequence = ++Graph().nextSequence;
     }
     WindowReport& report = GraphReport();
-    report.Status("WAVファイルのグラフを作成中...");
-    report.ProgressBegin();
+    const bool summarising = told || !Summarised(*wave);
+    if (summarising) {
+        report.Status("WAVファイルのグラフを作成中...");
+        report.ProgressBegin();
+    }
     const SIZE size = GraphControlSize();
+    const std::shared_ptr<const WaveSummary> summary = SummaryFor(wave, report);
     GraphPicture fresh(GraphControl(), size.cx, size.cy, sequence);
-    DrawWave(fresh.dc(), *wave, size.cx, size.cy, report);
+    DrawPicture(fresh.dc(), *wave, *summary, *marks, size.cx, size.cy);
     Install(fresh, wave);
-    report.Status(wave->notice);
-    report.ProgressEnd();
+    if (summarising) {
+        report.Status(wave->notice);
+        report.ProgressEnd();
+    }
     // A worker only invalidates; the window's own thread (a zoom, a redraw
     // for cuts) paints at once.
     if (GetWindowThreadProcessId(GraphControl(), nullptr) == GetCurrentThreadId())
@@ -219,14 +312,24 @@ void DrawWaveformGraph(const WavePtr& wave) {
         Invalidate();
 }
 
+}  // namespace
+
+// Only the summary takes time: a drawing from it (a zoom, new pieces) leaves
+// the status line and the bar as they are.
+void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks) {
+    DrawGraph(wave, std::move(marks), wave && !Summarised(*wave));
+}
+
 void StartGraphThread(WavePtr wave) {
     {
         std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
         Graph().latestRecording = wave->recording;
     }
     ++Graph().graphsInFlight;
-    std::thread([wave] {
-        DrawWaveformGraph(wave);
+    // Taken now, so a plan that comes before the drawing starts knows what it draws.
+    std::shared_ptr<const PieceMarks> marks = MarksToDraw(*wave);
+    std::thread([wave, marks] {
+        DrawGraph(wave, marks, true);
         --Graph().graphsInFlight;
     }).detach();
 }
@@ -274,6 +377,8 @@ void UseGraphState(GraphState& state) { g_graph = &state; }
 
 void AttachGraph(HWND control, HWND scrollBar, WindowReport& report) {
     GraphState& state = Graph();
+    // Before the new procedure: its first message finds the state here.
+    SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
     state.staticProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphProc)));
     state.control = control;
@@ -307,6 +412,7 @@ void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origi
         CutEdits().Append(positions, origin);  // one undo step for the whole batch
     }
     PresentGraph();  // one paint for the whole batch
+    if (Graph().cutsChanged) Graph().cutsChanged();
 }
 
 void PresentGraph() {
@@ -342,7 +448,27 @@ int PlayLineColumn() {
 }
 
 void RedrawGraphForCuts() {
-    if (WavePtr wave = CurrentWave()) DrawWaveformGraph(wave);
+    if (Graph().cutsChanged)
+        Graph().cutsChanged();  // the new plan redraws the graph
+    else if (WavePtr wave = CurrentWave())
+        DrawWaveformGraph(wave);
+}
+
+void ShowPieceMarks(std::shared_ptr<const PieceMarks> marks) {
+    {
+        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+        // The same pieces as the drawing made or under way: nothing to draw again.
+        const bool same = Graph().drawnMarks && SameMarks(*Graph().drawnMarks, *marks);
+        Graph().marks = std::move(marks);
+        if (same) return;
+    }
+    WavePtr wave = CurrentWave();
+    if (!wave) return;
+    // Without a summary yet, a drawing thread waits for it: the window goes on.
+    if (Summarised(*wave))
+        DrawWaveformGraph(wave);
+    else
+        StartGraphThread(wave);
 }
 
 void ClearGraphView() {

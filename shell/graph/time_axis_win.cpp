@@ -56,7 +56,9 @@ void ShowPointerAt(int x, int y) {
     std::uint64_t index;
     if (!wave || wave->dataSize() == 0 || !SampleIndexForClick(x, GraphControlSize().cx, wave->scaleSize(), &index)) return;
     const double seconds = Seconds(*wave, static_cast<double>(index));
-    GraphReport().Status(AnsiFromUtf8(TimeText(seconds)) + "  " + FormatNumber(wave->sample(index)));
+    // A place of its own: the status line keeps what the last run did.
+    const std::string text = AnsiFromUtf8(TimeText(seconds)) + "  " + FormatNumber(wave->sample(index));
+    if (g.pointerText) SetWindowTextA(g.pointerText, text.c_str());
 }
 
 }  // namespace tw

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,8 @@ constexpr UINT kMsgPauseCutsReady = WM_APP + 1;
 
 // Draws the whole graph for `wave` at the graph control's current size and
 // installs it unless a newer drawing was installed meanwhile. Any thread.
-void DrawWaveformGraph(const WavePtr& wave);
+// With the marks given, or else those of the plan shown.
+void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks = nullptr);
 // The graph control and its client size: the one place they are looked up.
 HWND GraphControl();
 SIZE GraphControlSize();
@@ -75,6 +77,16 @@ bool HandleGraphMouse(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // After cuts were taken away: the whole graph again at the current width,
 // lines as the list has them (user-interface thread, like a zoom).
 void RedrawGraphForCuts();
+// The pieces the next save writes, marked on the graph from now on (drawn
+// at once when the recording is summarised, else by a drawing thread).
+// User-interface thread.
+void ShowPieceMarks(std::shared_ptr<const PieceMarks> marks);
+// Scrolls the graph so that value `value` of the recording shows, near the
+// left of the part shown, and makes its column the one the graph's keys and
+// menu act on.
+void ScrollGraphToValue(std::uint64_t value);
+// Plays `length` bytes of the recording from byte `offset` (says why not).
+void PlayStretch(std::uint64_t offset, std::uint64_t length);
 // Drawings running on graph threads.
 int GraphsInFlight();
 // Drops the picture: the graph control shows its own fill again.
@@ -87,6 +99,8 @@ void ReleaseGraphView();
 void ZoomIn(bool atPointer = false);
 void ZoomOut(bool atPointer = false);
 void HandleGraphScroll(int code, int thumb, HWND scrollBar);
+// Unzoomed and unscrolled: the whole recording in view.
+void ShowWholeRecording();
 // After the window's size changed: the graph's width when not zoomed and
 // its height. A zoomed graph keeps its width while it is wider; the new
 // drawing comes once the size has settled (kGraphRedrawTimer on the main

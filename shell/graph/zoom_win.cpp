@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "shell/graph/view_win.h"
+#include "core/view/piece_marks.h"
 #include "core/view/zoom_scroll.h"
 
 namespace tw {
@@ -126,6 +127,29 @@ void ZoomOut(bool atPointer) {
     WavePtr wave = CurrentWave();
     if (!wave) return;
     ApplyZoom(ZoomOutResult(GraphControlSize().cx, MainClientWidth(), Graph().scroll, Graph().startWidth), wave, atPointer);
+}
+
+void ShowWholeRecording() {
+    // Zoomed out as far as it goes (the window's width) already shows it all.
+    if (GraphControlSize().cx <= MainClientWidth() && GraphLeft() >= 0) return;
+    PlaceGraph(kGraphHomeX, Graph().startWidth);
+    InitScrollState();
+}
+
+void ScrollGraphToValue(std::uint64_t value) {
+    const WavePtr wave = CurrentWave();
+    if (!wave) return;
+    const int width = GraphControlSize().cx;
+    const int column = std::max(0, BoundaryColumn(value, width, wave->scaleSize()) + 1);
+    Graph().clickColumn = column;
+    const int client = MainClientWidth();
+    if (width <= client) return;  // all of it shows
+    // A little of what comes before shows too.
+    const int pos = std::min(std::max(0, column - client / 10), width - client);
+    Graph().scroll.pos = pos;
+    ApplyScrollState();
+    PlaceGraph(pos == 0 ? kGraphHomeX : -pos, width);
+    PresentGraph();
 }
 
 void HandleGraphScroll(int code, int thumb, HWND scrollBar) {

@@ -129,6 +129,7 @@ void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint6
     copy->sourcePath = view->sourcePath;
     copy->notice = view->notice;
     copy->stats = view->stats;
+    copy->summary = view->summary;
     if (Superseded(report, drop) || !copy->Allocate()) return;  // the view stays
     for (std::uint64_t at = 0; at < view->dataSize() && !view->Damaged(); at += kChunkBytes) {
         if (Superseded(report, drop)) return;
@@ -216,6 +217,16 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
     const std::uint64_t dataSize = layout.dataSize;
     const bool concurrent = dataSize > kChunkBytes && ProcessorCount() > 1;
     auto closing = [&report] { return report.Closing(); };
+    // The graph's summary is made behind the read too, on samples just measured.
+    auto summary = std::make_shared<WaveSummary>(WaveSummary::Start(layout.encoding, wave.scaleSize() / 2));
+    auto summarise = [&wave, summary](std::uint64_t upTo) { summary->Extend(wave.bytes, upTo); };
+    auto finish = [&wave, summary](const ReadMeasureResult& loaded) {
+        if (loaded.outcome == ReadOutcome::Complete && !wave.Damaged()) {
+            summary->Finish(wave.bytes);
+            wave.summary = summary;
+        }
+        return loaded;
+    };
     ReadMeasureResult loaded;
     if (whole && wave.MapFile(file)) {
         // The helper thread faults the pages in ahead of the measurement.
@@ -225,9 +236,9 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
                 TouchForReading(at, want);
                 return want;
             },
-            closing, layout.encoding);
+            closing, layout.encoding, summarise);
         if (wave.Damaged()) loaded.outcome = ReadOutcome::ReadError;
-        return loaded;
+        return finish(loaded);
     }
     if (!wave.Allocate()) {
         report.NoFile();
@@ -237,7 +248,7 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
     }
     // The read runs on a helper thread while this one measures the pieces
     // already in, so the sequential sum costs no time of its own.
-    return ReadAndMeasure(
+    return finish(ReadAndMeasure(
         wave.bytes, dataSize, kChunkBytes, concurrent,
         [file](std::uint8_t* into, std::uint32_t want) -> std::int64_t {
             DWORD n = 0;
@@ -245,7 +256,7 @@ ReadMeasureResult MapOrReadSamples(WindowReport& report, WaveData& wave, HANDLE 
             if (!ReadFile(file, into, want, &n, nullptr)) return -1;
             return n;
         },
-        closing, layout.encoding);
+        closing, layout.encoding, summarise));
 }
 
 // What a file that is no WAV file is, when it is a kind that is decoded;

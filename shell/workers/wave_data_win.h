@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/view/wave_summary.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 
@@ -30,6 +31,9 @@ struct WaveData {
     std::string sourcePath;         // the dropped file, UTF-8: pieces go beside it
     std::string notice;             // for the status line once the graph is up
     WaveStats stats;                // as measured by the load; the graph's scale
+    // Its lowest and highest values, made as the load measured them (none
+    // when the load could not: the graph makes it then).
+    std::shared_ptr<const WaveSummary> summary;
     std::uint8_t* bytes = nullptr;  // dataSize() bytes
     // Which recording this is: unique to each WaveData made, except that a
     // copy taking a view's place keeps the view's, so drawings of either

@@ -2,7 +2,7 @@
 # Input files for the Win32 tests, made by real tools. Made once per build tree.
 set -eu
 dir=$1
-[ -f "$dir/.done-6" ] && exit 0
+[ -f "$dir/.done-7" ] && exit 0
 mkdir -p "$dir"
 cd "$dir"
 sox -n -r 44100 -c 1 -b 16 mono16.wav synth 0.5 sine 440 vol 0.5
@@ -92,4 +92,15 @@ chunk = b'bext' + struct.pack('<I', len(bext)) + bytes(bext)
 body = wav[8:12] + chunk + wav[12:]
 open('speech_bext.wav', 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body)
 PY
-touch .done-6
+# A tape of eight tracks: tones that swell and fade inside, hiss between them.
+parts=""
+for i in 1 2 3 4 5 6 7 8; do
+  sox -n -r 22050 -c 1 -b 16 "track$i.wav" synth "$((1 + i % 3)).5" sine "$((200 + 60 * i))" tremolo 2 60 vol 0.5
+  sox -n -r 22050 -c 1 -b 16 "hiss$i.wav" synth 0.8 whitenoise vol 0.003
+  parts="$parts track$i.wav"
+  [ "$i" = 8 ] || parts="$parts hiss$i.wav"
+done
+# shellcheck disable=SC2086 # the parts are words
+sox -D $parts tape.wav
+rm -f track?.wav hiss?.wav
+touch .done-7

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -61,14 +62,26 @@ inline SIZE GraphControlSize() {
 // The samples at the drawn indices only are needed; the caller supplies them.
 using SampleFn = std::function<std::int16_t(std::uint64_t)>;
 
+constexpr std::uint32_t kOddPiece = 0x969696;
+
+// Where a cut's line goes, kept to [-1, width] as the ground of the pieces is.
+inline int LineColumn(double cut, int width, std::uint64_t dataSize) {
+    std::int32_t c;
+    if (!tw::CutLineColumn(cut, width, dataSize, &c)) return -1;
+    return std::min(std::max(c, -1), width);
+}
+
 // The picture for data of `dataSize` bytes with the peak and nadir the
-// program shows, at width x height, with `cuts` in the cut list.
+// program shows, at width x height, with `cuts` in the cut list: every other
+// piece on a lighter ground, a white line at each piece's start, and each
+// column's stroke from the lowest to the highest of its samples (found here
+// sample by sample), joined to the sample before them.
 //
 // A 2-pixel pen from (x, a) to (x, b) paints, under Wine's GDI, columns x-1
 // and x from row min(a, b) - 1 to row max(a, b): the round end cap adds the
 // row above the upper end, and a zero-length stroke paints a 2 x 2 dot.
 inline Picture ExpectedPicture(int width, int height, std::uint64_t dataSize, std::int32_t peak, std::int32_t nadir,
-                               const SampleFn& sampleAt, const std::vector<double>& cuts) {
+                               const SampleFn& sampleAt, const std::vector<double>& cuts, unsigned channels = 1) {
     Picture p;
     p.width = width;
     p.height = height;
@@ -81,29 +94,53 @@ inline Picture ExpectedPicture(int width, int height, std::uint64_t dataSize, st
         p.set(0, y, kBlack);
         p.set(width - 1, y, kBlack);
     }
-    tw::GraphParams params;
-    params.width = width;
-    params.height = height;
-    params.dataSize = dataSize;
-    params.peak = peak;
-    params.nadir = nadir;
-    tw::GraphPlan plan(params);
-    const std::uint64_t strokes = plan.strokeCount();
-    for (std::uint64_t k = 0; k < strokes; ++k) {
-        tw::GraphStroke s = plan.NextStroke(k, sampleAt(k * plan.step()));
-        int top = std::min(s.yFrom, s.yTo) - 1;
-        int bottom = std::max(s.yFrom, s.yTo);
+    const std::uint64_t n = dataSize / 2;
+    std::vector<double> starts{0};
+    std::vector<double> sorted = cuts;
+    std::sort(sorted.begin(), sorted.end());
+    for (double c : sorted) {
+        const double at = std::floor(c / channels) * channels;  // a boundary starts a frame
+        if (at > starts.back() && at < static_cast<double>(n)) starts.push_back(at);
+    }
+    std::vector<int> lines;
+    for (double s : starts) lines.push_back(LineColumn(s, width, dataSize));
+    for (size_t k = 1; k < starts.size(); k += 2) {
+        const int last = k + 1 < starts.size() ? lines[k + 1] : width - 1;
+        for (int x = std::max(1, lines[k] + 1); x <= std::min(width - 2, last); ++x)
+            for (int y = 1; y <= height - 2; ++y) p.set(x, y, kOddPiece);
+    }
+    std::vector<int> shown;  // the columns that get a line
+    for (size_t k = 1; k < lines.size(); ++k)
+        if (lines[k] >= 0 && lines[k] < width && (shown.empty() || shown.back() != lines[k])) shown.push_back(lines[k]);
+    // Over the wave while they take at most a quarter of the columns, else under it.
+    const bool over = shown.size() * 4 <= static_cast<size_t>(width);
+    auto drawLines = [&] {
+        for (int c : shown)
+            for (int y = 1; y <= height - 3; ++y) p.set(c, y, kWhite);
+    };
+    if (!over) drawLines();
+    const double scale = tw::VerticalScale(tw::GraphAmplitude(peak, nadir), height);
+    const float half = static_cast<float>(height) / 2.0f;
+    auto row = [&](int v) { return tw::TruncToInt32(static_cast<double>(half) + v / scale); };
+    std::vector<int> low(static_cast<size_t>(width), 32767), high(static_cast<size_t>(width), -32768);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        const int x = static_cast<int>(static_cast<unsigned __int128>(i) * static_cast<unsigned>(width) / n);
+        const int v = sampleAt(i);
+        const bool first = low[static_cast<size_t>(x)] > high[static_cast<size_t>(x)];
+        if (first) low[static_cast<size_t>(x)] = high[static_cast<size_t>(x)] = i > 0 ? sampleAt(i - 1) : 0;
+        low[static_cast<size_t>(x)] = std::min(low[static_cast<size_t>(x)], v);
+        high[static_cast<size_t>(x)] = std::max(high[static_cast<size_t>(x)], v);
+    }
+    for (int x = 0; x < width; ++x) {
+        if (low[static_cast<size_t>(x)] > high[static_cast<size_t>(x)]) continue;
+        const int top = row(low[static_cast<size_t>(x)]) - 1, bottom = row(high[static_cast<size_t>(x)]);
         for (int y = std::max(top, 0); y <= std::min(bottom, height - 1); ++y) {
-            p.set(s.x - 1, y, kBlue);
-            p.set(s.x, y, kBlue);
+            p.set(x - 1, y, kBlue);
+            p.set(x, y, kBlue);
         }
     }
     for (int x = 0; x < width; ++x) p.set(x, height / 2, kCentre);
-    for (double e : cuts) {
-        std::int32_t c;
-        if (!tw::CutLineColumn(e, width, dataSize, &c)) continue;
-        for (int y = 1; y <= height - 3; ++y) p.set(c, y, kWhite);
-    }
+    if (over) drawLines();
     return p;
 }
 
@@ -188,7 +225,8 @@ inline Picture ExpectedForFile(const std::vector<std::uint8_t>& file, const std:
         if (at + bytes > file.size()) return 0;
         return tw::SampleValue(file.data() + at, encoding, 0);
     };
-    return ExpectedPicture(size.cx, size.cy, scale, ShownNumber(1011), ShownNumber(1014), sampleAt, cuts);
+    const unsigned channels = tw::CheckWaveBytes(file.data(), file.size()).layout.channels;
+    return ExpectedPicture(size.cx, size.cy, scale, ShownNumber(1011), ShownNumber(1014), sampleAt, cuts, channels);
 }
 
 // A large file written quickly: a canonical header and `samples` values of

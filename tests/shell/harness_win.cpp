@@ -136,7 +136,7 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 
 bool WaitIdle(DWORD timeoutMs) {
     bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0 &&
-                                     tw::PauseCutsInFlight() == 0; },
+                                     tw::PauseCutsInFlight() == 0 && tw::TheShell().main.PlansInFlight() == 0; },
                         timeoutMs);
     Pump(20);
     return ok;
@@ -145,7 +145,12 @@ bool WaitIdle(DWORD timeoutMs) {
 namespace {
 // An in-process drop of the given paths, ANSI or wide, as the shell builds it.
 template <class Char>
-void DropPaths(const std::vector<std::basic_string<Char>>& paths, BOOL wide) {
+void DropPaths(const std::vector<std::basic_string<Char>>& paths, BOOL wide, bool asking = false) {
+    // The tests' drops are those of a user with nothing to lose: the cuts
+    // shown count as saved, so no question comes between (DropFilesAsking
+    // drops as they are).
+    if (const tw::WavePtr wave = tw::CurrentWave(); wave && !asking)
+        tw::TheShell().main.Saved(wave->recording, tw::CutEdits().Revision());
     size_t chars = 1;
     for (const auto& p : paths) chars += p.size() + 1;
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(Char));
@@ -164,6 +169,7 @@ void DropPaths(const std::vector<std::basic_string<Char>>& paths, BOOL wide) {
 }  // namespace
 
 void DropFiles(const std::vector<std::string>& paths) { DropPaths(paths, FALSE); }
+void DropFilesAsking(const std::vector<std::string>& paths) { DropPaths(paths, FALSE, true); }
 void DropFilesW(const std::vector<std::wstring>& paths) { DropPaths(paths, TRUE); }
 
 std::vector<BoxRecord> Boxes() {

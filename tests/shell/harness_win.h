@@ -35,6 +35,8 @@ bool WaitIdle(DWORD timeoutMs = 60000);
 
 void DropFiles(const std::vector<std::string>& paths);
 void DropFilesW(const std::vector<std::wstring>& paths);  // a drop whose names are wide text
+// A drop as the user makes it, with cuts unsaved or not (DropFiles counts them saved).
+void DropFilesAsking(const std::vector<std::string>& paths);
 
 struct BoxRecord {
     std::string caption;

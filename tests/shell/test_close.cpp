@@ -171,6 +171,42 @@ void CheckCloseQuestion() {
     ClearBoxes();
 }
 
+// Its twin before another recording replaces the one shown: asked only
+// while cuts are unsaved; No keeps the recording and its cuts.
+void CheckOpenQuestion() {
+    const std::string first = Fixture("mono16.wav"), second = Fixture("stereo16.wav");
+    struct Row {
+        const char* what;
+        bool cut;
+        int answer;
+        bool asked, opens;
+    };
+    const Row rows[] = {
+        {"no cuts", false, IDNO, false, true},
+        {"a cut, answered No", true, IDNO, true, false},
+        {"a cut, answered Yes", true, IDYES, true, true},
+    };
+    for (const Row& r : rows) {
+        DropFiles({first});
+        Check(WaitIdle(), std::string(r.what) + ": loads");
+        if (r.cut) tw::AppendUserCuts({1000.0});
+        const std::vector<double> cuts = tw::Cuts().Snapshot();
+        ClearBoxes();
+        SetBoxAnswer(r.answer);
+        DropFilesAsking({second});
+        Check(WaitIdle(), std::string(r.what) + ": settles");
+        const auto boxes = Boxes();
+        CheckEq(boxes.size(), size_t{r.asked ? 1u : 0u}, std::string(r.what) + ": asked");
+        if (!boxes.empty())
+            CheckEq(boxes[0].text, std::string("カットが保存されていません。別のファイルを開きますか?"), std::string(r.what) + ": question");
+        CheckEq(ControlText(1003), r.opens ? second : first, std::string(r.what) + ": the recording shown");
+        Check(r.opens ? tw::Cuts().Count() == 0 : tw::Cuts().Snapshot() == cuts, std::string(r.what) + ": the cuts");
+    }
+    SetBoxAnswer(IDOK);
+    ClearBoxes();
+    tw::CutEdits().Reset();
+}
+
 }  // namespace
 
 int main() {
@@ -200,6 +236,7 @@ int main() {
 
     Progress("the question before closing");
     CheckCloseQuestion();
+    CheckOpenQuestion();
 
     Progress("writing sources");
     const std::string first = WorkPath("big1.wav");

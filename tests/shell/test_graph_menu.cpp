@@ -263,10 +263,12 @@ void CheckKeys() {
         {"Tab moves to the next box", 1016, Key, VK_TAB, false, false, [] { SetDlgItemTextA(tw::TheShell().main.handle, 1019, "abc"); },
          [] { return GetFocus() == Control(1019) && Selection(1019) == MAKELONG(0, 3); }},
         {"Shift+Tab moves back", 1019, Key, VK_TAB, false, true, nullptr, [] { return GetFocus() == Control(1016); }},
-        {"Tab from the last goes round to the first", 1081, Key, VK_TAB, false, false, nullptr,
+        {"Tab from the saving's last box goes to the piece list", 1081, Key, VK_TAB, false, false, nullptr,
+         [] { return GetFocus() == Control(1062); }},
+        {"Tab from the last goes round to the first", 1062, Key, VK_TAB, false, false, nullptr,
          [] { return GetFocus() == Control(1001); }},
         {"Shift+Tab from the graph goes to the last", 1000, Key, VK_TAB, false, true, nullptr,
-         [] { return GetFocus() == Control(1081); }},
+         [] { return GetFocus() == Control(1062); }},
         {"Enter presses the button Tab came to", 1001, Key, VK_RETURN, false, false, nullptr,
          [] { return SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_CHECKED; }},
         {"Enter again", 1001, Key, VK_RETURN, false, false, nullptr,
@@ -409,6 +411,15 @@ void CheckTrimmedPiecesHeard() {
         if (x < width) heard += Heard(PlayAt(x, tw::kIdMenuPlayPiece), piece, 22050 * 2, true, std::string(name) + " trimmed");
     }
     Check(total < data.size() && heard > 3, "pieces trimmed by the margin, heard as written (" + std::to_string(heard) + ")");
+    // Space in the piece list plays the row selected there, as it is written.
+    LVITEMA select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(Control(1062), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
+    SetFocus(Control(1062));
+    PressKey(VK_SPACE);
+    Check(WaitPlaybackEnd(30000), "the list's piece ends by itself");
+    Pump(100);
+    Heard(Captured(), DataOf(WorkPath("trimmed_001.wav")), 22050 * 2, true, "Space in the piece list");
     SetDlgItemTextA(main, 1050, "");
     SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
 }

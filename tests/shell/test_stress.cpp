@@ -56,6 +56,19 @@ void Progress(const char* what) {
     g_lastProgress = GetTickCount();
 }
 
+// The process's top-level windows as a stall leaves them: what was waiting.
+BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    char cls[64] = {0}, text[256] = {0};
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, text, sizeof text);
+    std::printf("  window %s [%s]%s%s\n", cls, text, IsWindowVisible(window) ? " visible" : "",
+                IsWindowEnabled(window) ? "" : " disabled");
+    return TRUE;
+}
+
 // A hang anywhere (UI thread blocked on a worker, a lost modal loop) stops the
 // run with a message instead of waiting for the runner's time limit.
 void Watchdog() {
@@ -64,7 +77,20 @@ void Watchdog() {
         if (GetTickCount() - g_lastProgress.load() > 20000) {
             std::printf("FAIL: no progress for 20 s at action %d (%s), seed 0x%llx\n", g_actionNumber.load(),
                         g_actionName.load(), static_cast<unsigned long long>(g_seed));
+            EnumWindows(PrintWindow, 0);
             std::fflush(stdout);
+            if (std::getenv("TW_STRESS_BACKTRACE")) {  // every thread's stack, by Wine's debugger
+                char command[128];
+                std::snprintf(command, sizeof command, "winedbg --command \"bt all\" %lu", GetCurrentProcessId());
+                STARTUPINFOA si{};
+                si.cb = sizeof si;
+                PROCESS_INFORMATION pi{};
+                if (CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+                    WaitForSingleObject(pi.hProcess, 30000);
+                    CloseHandle(pi.hThread);
+                    CloseHandle(pi.hProcess);
+                }
+            }
             TerminateProcess(GetCurrentProcess(), 3);
         }
     }
@@ -423,14 +449,21 @@ void Act(int action) {
         case 25: {
             Progress("graph menu");
             // A box or the Version window has the window, or a worker may put
-            // a box up (which closes an open menu): no right-click then.
+            // a box up (which closes an open menu): no right-click then. The
+            // Version window asked for by a command still in the queue first:
+            // the window takes no click while it is up.
+            Pump(0);
             if (!IsWindowEnabled(main) || tw::LoadsInFlight() || tw::SavesInFlight()) break;
             static const UINT kItems[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                                           tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
             // A menu that does not open fails the run; an item is chosen only
             // from a menu that opened.
             if (!Check(RightClickGraph(Below(570), 80).opened, "the graph's menu opens")) break;
-            ChooseMenuItem(kItems[Below(6)]);
+            static const char* const kItemNames[] = {"graph menu: play piece", "graph menu: play from here", "graph menu: stop",
+                                                     "graph menu: delete cut", "graph menu: delete all", "graph menu: undo"};
+            const int item = Below(6);
+            Progress(kItemNames[item]);
+            ChooseMenuItem(kItems[item]);
             break;
         }
         case 26:  // the auto-cut clicks then cut in the pauses, on a worker
