@@ -183,10 +183,12 @@ private:
         const WaveLayout& layout = check_.layout;
         std::vector<double> cuts;
         if (options_.pauseCut) {
-            const PauseCutResult found = FindPauseCuts(PauseAudioOf(data_, layout),
-                                                       options_.haveThreshold ? TypedThreshold() : std::nan(""), options_.pauseMs);
-            threshold_ = found.threshold;
-            for (std::int64_t c : found.cuts) cuts.push_back(static_cast<double>(c));
+            // The rules judge the recording as pause cutting does: judged once for both.
+            const double typed = options_.haveThreshold ? TypedThreshold() : std::nan("");
+            quiet_ = std::make_shared<const QuietMap>(MapQuiet(PauseAudioOf(data_, layout), typed));
+            threshold_ = quiet_->threshold;
+            for (std::int64_t c : PauseCutsOf(*quiet_, layout.channels, layout.sampleRate, options_.pauseMs))
+                cuts.push_back(static_cast<double>(c));
             if (!options_.json)
                 io_.out(path_ + ": しきい値 " + FormatNumber(threshold_) + (options_.haveThreshold ? "" : " (推定)") +
                         " で " + FormatNumber(options_.pauseMs) + " ms 以上の間を切ります\n");
@@ -222,6 +224,7 @@ private:
         request.rules.pieceCount = options_.pieceCount;
         // Pause cutting's threshold where it ran with one given.
         if (options_.pauseCut && options_.haveThreshold) request.quietThreshold = TypedThreshold();
+        request.quiet = quiet_;
         request.names = naming_.list;
         request.labels = naming_.labels;
         return request;
@@ -332,6 +335,7 @@ private:
     const SplitIo& io_;
     const PieceNaming& naming_;
     std::unique_ptr<Recording> recording_;
+    std::shared_ptr<const QuietMap> quiet_;  // pause cutting's judgement, for the rules too
     WaveCheck check_;
     double threshold_ = 0;  // of a pause run
     const std::uint8_t* data_ = nullptr;

@@ -590,6 +590,18 @@ QuietMap MapQuiet(const PauseAudio& audio, double threshold) {
     return map;
 }
 
+std::vector<std::int64_t> PauseCutsOf(const QuietMap& map, std::uint32_t channels, std::uint32_t sampleRate,
+                                      double minPauseMs) {
+    const std::uint64_t ch = std::max<std::uint32_t>(1, channels);
+    const std::uint64_t least = MinimumFrames(minPauseMs, sampleRate);
+    std::vector<std::int64_t> cuts;
+    for (const SoundSpan& p : map.pauses) {
+        const std::uint64_t start = static_cast<std::uint64_t>(p.first) / ch, end = static_cast<std::uint64_t>(p.end) / ch;
+        if (end - start >= least) cuts.push_back(static_cast<std::int64_t>((start + (end - start) / 2) * ch));
+    }
+    return cuts;
+}
+
 double EstimatePauseThreshold(const PauseAudio& audio) {
     const Geometry g = GeometryOf(audio);
     if (g.windows < 3) return 1;

@@ -65,6 +65,11 @@ struct QuietMap {
 // its cuts are the middles of the pauses of at least the minimum length.
 QuietMap MapQuiet(const PauseAudio& audio, double threshold);
 
+// FindPauseCuts' cuts from its map: the middles of the pauses of at least
+// minPauseMs, so a caller that needs both judges the recording once.
+std::vector<std::int64_t> PauseCutsOf(const QuietMap& map, std::uint32_t channels, std::uint32_t sampleRate,
+                                      double minPauseMs);
+
 // The threshold the recording suggests: the limit of quiet in its quieter
 // stretches, a little over its noise floor. Whole, >= 1.
 double EstimatePauseThreshold(const PauseAudio& audio);

@@ -150,6 +150,7 @@ TEST_CASE("pause cutting: a listener's pauses, at the estimated threshold") {
         for (const SoundSpan& p : map.pauses)
             if (p.end - p.first >= std::ceil(kDefaultPauseMs * r.scene.rate / 1000)) middles.push_back(p.first + (p.end - p.first) / 2);
         CHECK(middles == found.cuts);
+        CHECK(PauseCutsOf(map, 1, r.scene.rate, kDefaultPauseMs) == found.cuts);
         CHECK(map.threshold == found.threshold);
         CHECK(map.speech.size() == map.pauses.size() + 1);
         for (std::size_t i = 0; i < map.pauses.size(); ++i) {
