@@ -370,10 +370,9 @@ std::uint64_t MinimumFrames(double minPauseMs, std::uint32_t rate) {
     return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::min(frames, 1e18)));
 }
 
-// A stretch of speech, and how far its loudest window stands above the room.
+// A stretch of speech.
 struct Speech {
     std::size_t first, end;  // windows
-    double aboveFloorDb;
 };
 
 // The stretches of speech: loud stretches (above the limit) that are voiced
@@ -392,8 +391,8 @@ std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
             ++j;
             continue;
         }
-        Run r{{j, j, 0}, false};
-        double energy = 0, voiced = 0, peak = 0, limit = 1, floor = 1;
+        Run r{{j, j}, false};
+        double energy = 0, voiced = 0, peak = 0, limit = 1;
         for (; j < n && loud(j); ++j) {
             energy += l.level[j];
             voiced += l.level[j] * l.voiced[j];
@@ -403,12 +402,10 @@ std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
                 // room (the quietest around, also at the recording's ends) is
                 // sound however high the threshold was typed.
                 limit = l.room[j] * DbToPower(kFloorMarginDb);
-                floor = l.room[j];
             }
         }
         r.voiced = voiced >= kVoicedShare * energy || peak >= limit * DbToPower(kSurelySpeechDb);
         r.s.end = j;
-        r.s.aboveFloorDb = 10.0 * std::log10(peak / floor);
         runs.push_back(r);
     }
     const std::size_t join = static_cast<std::size_t>(std::round(kJoinMs / 1000.0 * l.windowsPerSecond));
@@ -425,7 +422,6 @@ std::vector<Speech> SpeechOf(const Levels& l, double fixed) {
         if (!r.voiced && !nearBefore && !nearAfter) continue;
         if (!speech.empty() && speech.back().end == r.s.first) {
             speech.back().end = r.s.end;
-            speech.back().aboveFloorDb = std::max(speech.back().aboveFloorDb, r.s.aboveFloorDb);
         } else {
             speech.push_back(r.s);
         }

@@ -95,11 +95,11 @@ public:
 
 private:
     double Room(std::size_t w) const { return w < quiet_.room.size() ? quiet_.room[w] : 0.0; }
-    bool Faint(std::size_t w) const { return quiet_.level[w] > Room(w) * std::pow(10.0, kFaintDb / 10.0); }
+    bool Faint(std::size_t w) const { return quiet_.level[w] > Room(w) * faint_; }
     // The window's own power where known: smoothing would hide a 20 ms burst.
     bool Clear(std::size_t w) const {
         const double power = w < quiet_.power.size() ? quiet_.power[w] : quiet_.level[w];
-        return power >= Room(w) * std::pow(10.0, kClearDb / 10.0);
+        return power >= Room(w) * clearAt_;
     }
 
     // The end of sound that goes on from `edge` up to `limit`: faint sound
@@ -135,6 +135,7 @@ private:
     const QuietMap& quiet_;
     std::uint64_t channels_;
     std::uint64_t window_ = 0, closure_ = 0;
+    const double faint_ = std::pow(10.0, kFaintDb / 10.0), clearAt_ = std::pow(10.0, kClearDb / 10.0);
     std::vector<std::uint32_t> clear_;  // windows of clear sound before each window
 };
 

@@ -134,6 +134,19 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
     return true;
 }
 
+// A missed moment costs no time: it returns as soon as nothing is loading.
+// Looks without sleeping: a drawing from the summary takes a few milliseconds.
+bool WaitForDrawing() {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 20000) {
+        if (tw::GraphsInFlight() > 0) return true;
+        if (tw::LoadsInFlight() == 0) return false;
+        MSG msg;  // only the messages the load sends and waits for
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return false;
+}
+
 bool WaitIdle(DWORD timeoutMs) {
     bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0 &&
                                      tw::PauseCutsInFlight() == 0 && tw::TheShell().main.PlansInFlight() == 0; },

@@ -32,6 +32,8 @@ void Pump(DWORD ms);
 bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 20000);
 // Waits until no load, graph or save thread runs.
 bool WaitIdle(DWORD timeoutMs = 60000);
+// Until a graph thread draws, or every load has finished; true only in the first case.
+bool WaitForDrawing();
 
 void DropFiles(const std::vector<std::string>& paths);
 void DropFilesW(const std::vector<std::wstring>& paths);  // a drop whose names are wide text

@@ -27,20 +27,6 @@ using gm::Picture;
 
 namespace {
 
-// Until a graph thread draws, or everything has already finished (so a
-// missed moment costs no time); true only in the first case.
-// Looks without sleeping: a drawing from the summary takes a few milliseconds.
-bool WaitForDrawing() {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 20000) {
-        if (tw::GraphsInFlight() > 0) return true;
-        if (tw::LoadsInFlight() == 0) return false;
-        MSG msg;  // only the messages the load sends and waits for
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    return false;
-}
-
 // Every PBM_SETPOS the progress bar receives (sent messages reach it on this
 // thread, so no lock is needed).
 WNDPROC g_progressProc = nullptr;

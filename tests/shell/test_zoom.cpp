@@ -21,20 +21,6 @@ using namespace twt;
 
 namespace {
 
-// Until a graph thread draws, or everything has already finished (so a
-// missed moment costs no time); true only in the first case.
-// Looks without sleeping: a drawing from the summary takes a few milliseconds.
-bool WaitForDrawing() {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 20000) {
-        if (tw::GraphsInFlight() > 0) return true;
-        if (tw::LoadsInFlight() == 0) return false;
-        MSG msg;  // only the messages the load sends and waits for
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    return false;
-}
-
 RECT GraphRect() {
     RECT r{};
     GetWindowRect(Control(1000), &r);
