@@ -40,31 +40,12 @@ fi
 read -r _ FRAMES _ SAMPLES _ < <("$TOOL" "$MP3")
 CUTS=$(awk -v n="$PIECES" -v s="$SAMPLES" 'BEGIN { for (k = 1; k < n; k++) printf "%d ", s * k / n }')
 
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 T=$(mktemp -d "$B/mp3.XXXXXX")
 trap 'rm -rf "$T"' EXIT
 cat "$MP3" >/dev/null  # page cache: every figure is from memory
 echo "machine load before the runs: $(cut -d' ' -f1-3 /proc/loadavg) (1/5/15 min), $(nproc) cores"
 
-time_it() {  # name, command... (in an empty folder, deleted after each run)
-  local name=$1; shift
-  local times=()
-  for _ in $(seq "$RUNS"); do
-    rm -rf "$T/o"; mkdir -p "$T/o"
-    local t0=$EPOCHREALTIME
-    (cd "$T/o" && "$@") >/dev/null 2>"$T/err" || { echo "$name failed:"; head -5 "$T/err"; exit 1; }
-    local t1=$EPOCHREALTIME
-    times+=("$(echo "$t1 - $t0" | bc -l)")
-    FILES=$(ls "$T/o" | wc -l)
-    BYTES=$(du -cb "$T/o" | tail -1 | cut -f1)
-    rm -rf "$T/o"
-    sync; sleep 1
-  done
-  local m; m=$(printf '%s\n' "${times[@]}" | median)
-  eval "TIME_$name=$m"
-  printf '  %-14s %7.3f s  (%s), %s files, %s bytes\n' "$name" "$m" "$(printf '%s ' "${times[@]}" | sed 's/ $//')" \
-    "$FILES" "$BYTES"
-}
+source "$ROOT/bench/timing.sh"
 
 echo "on $MP3 ($(stat -c %s "$MP3") bytes, $FRAMES frames, $SAMPLES samples), median of $RUNS runs:"
 # shellcheck disable=SC2086

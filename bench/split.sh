@@ -42,29 +42,12 @@ if [ "$WINE" = 1 ]; then
   tw_ensure_prefix
 fi
 
-median() { sort -g | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 T=$(mktemp -d "$B/split.XXXXXX")
 trap 'rm -rf "$T"' EXIT
 echo "machine load before the runs: $(cut -d' ' -f1-3 /proc/loadavg) (1/5/15 min), $(nproc) cores"
 cat "$WAV" >/dev/null  # page cache: every figure is from memory
 
-time_it() {  # name, command... (run in an empty folder; the pieces are deleted after each run)
-  local name=$1; shift
-  local times=()
-  for _ in $(seq "$RUNS"); do
-    rm -rf "$T/o"; mkdir -p "$T/o"
-    local t0=$EPOCHREALTIME
-    (cd "$T/o" && "$@") >/dev/null 2>"$T/err" || { echo "$name failed:"; head -5 "$T/err"; exit 1; }
-    local t1=$EPOCHREALTIME
-    times+=("$(echo "$t1 - $t0" | bc -l)")
-    FILES=$(ls "$T/o" | wc -l)
-    rm -rf "$T/o"
-    sync; sleep 1  # the last run's dirty pages are not the next one's cost
-  done
-  local m; m=$(printf '%s\n' "${times[@]}" | median)
-  eval "TIME_$name=$m"
-  printf '  %-22s %8.3f s  (%s), %s files\n' "$name" "$m" "$(printf '%s ' "${times[@]}" | sed 's/ $//')" "$FILES"
-}
+source "$ROOT/bench/timing.sh"
 
 echo "on $WAV ($(stat -c %s "$WAV") bytes), median of $RUNS runs:"
 time_it tarnwick_split "$SPLIT" -t "$THRESHOLD" -w "$WIDTH" -o p "$WAV"
