@@ -9,6 +9,7 @@
 #include "cli/split_json.h"
 #include "core/cut/auto_cut.h"
 #include "core/cut/cut_list.h"
+#include "core/cut/mp3_save.h"
 #include "core/cut/pause_cut.h"
 #include "core/cut/piece_names.h"
 #include "core/cut/piece_plan.h"
@@ -168,7 +169,22 @@ private:
         if (check_.fitted) io_.err(path_ + ": " + DataFittedText(layout) + "\n");
         if (PartialFrameBytes(layout) > 0) io_.err(path_ + ": " + PartialFrameText(layout) + "\n");
         data_ = r.data;  // the file's own bytes (or its decoded copy's), never more
+        TellPieceKind();
         return true;
+    }
+
+    // MP3 pieces from an MP3 file's frames, unless WAV pieces were asked
+    // for; a word where MP3 pieces were asked for and cannot be.
+    void TellPieceKind() {
+        const Recording& r = *recording_;
+        if (options_.wavPieces) return;
+        if (CanSaveMp3Pieces(r.mp3.get())) {
+            mp3_ = r.mp3;
+        } else if (r.mp3) {
+            io_.err(path_ + ": この MP3 ファイルはフレームのままでは正確に切れないため、ピースは WAV で保存します\n");
+        } else if (options_.mp3Asked) {
+            io_.err(path_ + ": MP3 ファイルではないため、ピースは WAV で保存します\n");
+        }
     }
 
     // The planner's notes, here and nowhere else: a line each on stderr.
@@ -227,6 +243,7 @@ private:
         request.quiet = quiet_;
         request.names = naming_.list;
         request.labels = naming_.labels;
+        request.mp3 = mp3_;
         return request;
     }
 
@@ -250,7 +267,7 @@ private:
         bool whole = writer.Prepare(&failure);
         for (std::size_t k = 0; whole && k < save.pieces.size(); ++k) whole = writer.WritePiece(k, &failure);
         // Pieces holding the zeros that took the file's place are no pieces of it.
-        if (recording_->file->Damaged()) return Reject(kSplitCannotRead, "");
+        if (recording_->file->Damaged() || (save.mp3 && save.mp3->file->Damaged())) return Reject(kSplitCannotRead, "");
         if (!whole || !writer.Commit(&failure)) {
             writer.Discard();
             return Reject(SaveFailedText(save.pieces.size(), failure, "; ").c_str(), "");
@@ -291,7 +308,7 @@ private:
             if (recording_->file->Damaged()) return Reject(kSplitCannotRead, "");  // measured on zeros
             io_.json(json);
         } else if (options_.dryRun) {
-            io_.out(Listing(check_.layout, plan.cuts, save.pieces, save.names, save.trimmed));
+            io_.out(Listing(check_.layout, plan.cuts, save));
         } else {
             const std::vector<std::string>& names = save.names;
             io_.out(path_ + ": " + Number(save.pieces.size()) + " 個のファイルを保存しました (" + names.front() +
@@ -301,14 +318,24 @@ private:
         return options_.dryRun || written.labels;
     }
 
+    // " [MP3 フレーム 12-57 サンプル 0-52919]": the frames written and the
+    // first and last sample they give.
+    static std::string Mp3Listed(const Mp3PiecePlan& p) {
+        if (p.frames() == 0) return " [MP3 フレームなし]";
+        return " [MP3 フレーム " + Number(p.firstFrame) + "-" + Number(p.endFrame - 1) + " サンプル " + Number(p.firstSample) +
+               "-" + Number(p.endSample - 1) + "]";
+    }
+
     bool Reject(const char* text, const std::string& detail) {
         io_.err(path_ + ": " + text + Reason(detail) + "\n");
         if (options_.json) io_.json(SplitJsonError(path_, text));
         return false;
     }
 
-    std::string Listing(const WaveLayout& layout, const std::vector<double>& cuts, const std::vector<Piece>& pieces,
-                        const std::vector<std::string>& names, const std::vector<bool>& trimmed) const {
+    std::string Listing(const WaveLayout& layout, const std::vector<double>& cuts, const PieceSave& save) const {
+        const std::vector<Piece>& pieces = save.pieces;
+        const std::vector<std::string>& names = save.names;
+        const std::vector<bool>& trimmed = save.trimmed;
         const std::uint32_t sampleBytes = layout.sampleBytes();
         std::string text = path_ + ": カット " + Number(cuts.size()) + " 個、ファイル " + Number(pieces.size()) + " 個\n" +
                            "番号 先頭サンプル サンプル数 バイト数 開始秒 長さ秒 ファイル名\n";
@@ -325,7 +352,7 @@ private:
             text += std::string(number) + " " + Number(pieces[k].offset / sampleBytes) + " " +
                     Number(pieces[k].length / sampleBytes) + " " + Number(pieces[k].length) + " " +
                     seconds(pieces[k].offset) + " " + seconds(pieces[k].length) + " " + names[k] +
-                    (trimmed[k] ? " (前後の無音を除く)" : "") + "\n";
+                    (trimmed[k] ? " (前後の無音を除く)" : "") + (save.mp3 ? Mp3Listed(save.mp3Plans[k]) : "") + "\n";
         }
         return text;
     }
@@ -336,6 +363,7 @@ private:
     const PieceNaming& naming_;
     std::unique_ptr<Recording> recording_;
     std::shared_ptr<const QuietMap> quiet_;  // pause cutting's judgement, for the rules too
+    std::shared_ptr<const Mp3Source> mp3_;   // set: the pieces are MP3 from these frames
     WaveCheck check_;
     double threshold_ = 0;  // of a pause run
     const std::uint8_t* data_ = nullptr;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/cut/mp3_save.h"
 #include "core/cut/piece_writer.h"
 
 namespace tw {
@@ -30,9 +31,6 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
     if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return n;
 }
-
-// A piece's name in --json: its file name without the folder and ".wav".
-std::string PieceLabel(const std::string& file) { return WithoutWavTail(file.substr(FolderPart(file).size())); }
 
 }  // namespace
 
@@ -138,6 +136,20 @@ JsonWriter& JsonWriter::Bool(bool value) {
     return *this;
 }
 
+namespace {
+
+// An MP3 piece's frames of the recording, the first and last sample they
+// give, and the piece file's size.
+void Mp3Facts(const PieceSave& save, std::size_t k, JsonWriter& j) {
+    const Mp3PiecePlan& p = save.mp3Plans[k];
+    j.Key("mp3").BeginObject().Key("first_frame").Number(std::uint64_t{p.firstFrame}).Key("frames").Number(std::uint64_t{p.frames()});
+    j.Key("first_sample").Number(p.firstSample).Key("last_sample").Number(p.endSample > p.firstSample ? p.endSample - 1 : p.firstSample);
+    j.Key("bytes").Number(Mp3PieceOf(save, k).size());
+    j.EndObject();
+}
+
+}  // namespace
+
 std::string SplitJsonLine(const SplitJsonFacts& f) {
     const WaveLayout& l = *f.layout;
     const PieceSave& save = f.plan->save;
@@ -161,12 +173,13 @@ std::string SplitJsonLine(const SplitJsonFacts& f) {
     j.Key("pieces").BeginArray();
     for (std::size_t k = 0; k < save.pieces.size(); ++k) {
         const Piece& p = save.pieces[k];
-        j.BeginObject().Key("file").String(save.names[k]).Key("name").String(PieceLabel(save.names[k]));
+        j.BeginObject().Key("file").String(save.names[k]).Key("name").String(BarePieceName(save, save.names[k]));
         j.Key("start").Number(seconds(p.offset)).Key("end").Number(seconds(p.offset + p.length));
         j.Key("trimmed").Bool(save.trimmed[k]);
         j.Key("first").Number(p.offset / sampleBytes).Key("samples").Number(p.length / sampleBytes);
         j.Key("bytes").Number(p.length);
         j.Key("first_frame").Number(p.offset / frameBytes).Key("frames").Number(p.length / frameBytes);
+        if (save.mp3) Mp3Facts(save, k, j);
         if (!f.dryRun) j.Key("written").Bool(f.written);
         j.EndObject();
     }

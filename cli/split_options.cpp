@@ -14,7 +14,8 @@ namespace {
 const char kUsage[] =
     "使い方: tarnwick-split [-t しきい値] [-w 幅] [-p ミリ秒] [-c 位置]... [-o 先頭] [-d フォルダー] [--digits 桁数]\n"
     "                      [--max 秒] [--min 秒] [--pieces 数] [--margin ミリ秒] [--names ファイル] [--labels ファイル]\n"
-    "                      [--cuts-from ファイル] [--overwrite] [--folder-per-input] [-n] [--json] ファイル.wav...\n";
+    "                      [--cuts-from ファイル] [--overwrite] [--folder-per-input] [--mp3-pieces | --wav-pieces]\n"
+    "                      [-n] [--json] ファイル.wav...\n";
 
 const char kHelp[] =
     "WAV ファイルを無音のところで切り分け、ピースごとに \"先頭_000.wav\", \"先頭_001.wav\", ... に保存します。\n"
@@ -37,6 +38,9 @@ const char kHelp[] =
     "  --overwrite   同じ名前のピースを置き換える（すべてのピースを書き終えてから置き換え、失敗すれば元のまま）。\n"
     "                前の保存の続きの番号のピースは削除せず、その名前を表示する\n"
     "  --digits 桁数 番号の桁数（1〜9、既定 3）\n"
+    "  --mp3-pieces  MP3 ファイルのピースを MP3 のまま保存する（既定）: 元のフレームをそのまま使い、再エンコード\n"
+    "                しない。カットはサンプル単位のまま、タグは元のものにピースの名前とトラック番号を入れる\n"
+    "  --wav-pieces  MP3 ファイルのピースも WAV で保存する\n"
     "  --max 秒      ピースの最長: これより長いピースは、中の間の長く静かなところから順に（400 ms より\n"
     "                短い読点の間も使う）、間がなければいちばん静かなところで、さらに切る\n"
     "  --min 秒      ピースの最短: これより短いピースは、短いか大きい音の間の側の自動のカットを外して\n"
@@ -53,7 +57,8 @@ const char kHelp[] =
     "                長さ秒、ファイル名）\n"
     "  --json        入力ごとに JSON オブジェクトを一行: path, channels, sample_rate, bits, peak, nadir,\n"
     "                smallest_positive, average（数値）, cuts, pieces（file, name, start, end, trimmed, first,\n"
-    "                samples, bytes, first_frame, frames, written）; -p なら threshold と pause_ms も\n"
+    "                samples, bytes, first_frame, frames, written、MP3 のピースなら mp3: first_frame,\n"
+    "                frames, first_sample, last_sample, bytes）; -p なら threshold と pause_ms も\n"
     "  --help        この説明\n"
     "\n"
     "保存するファイル名が一つでも既にあれば（--overwrite なしでは）、その入力については何も書きません。\n"
@@ -253,6 +258,8 @@ ArgsOutcome ParseSplitArguments(const std::vector<std::string>& args, SplitOptio
         if (a == "-n") { options->dryRun = true; continue; }
         if (a == "--overwrite") { options->overwrite = true; continue; }
         if (a == "--folder-per-input") { options->folderPerInput = true; continue; }
+        if (a == "--mp3-pieces") { options->wavPieces = false, options->mp3Asked = true; continue; }
+        if (a == "--wav-pieces") { options->wavPieces = true, options->mp3Asked = false; continue; }
         std::string value;
         bool joined = false;
         const Option* option = OptionOf(a, &value, &joined);

@@ -37,6 +37,10 @@ struct SplitOptions {
     std::string namesFile;        // --names: piece names, one a line
     std::string labelsFile;       // --labels: the label file to write
     std::string cutsFrom;         // --cuts-from: a label file whose times are cuts
+    // --wav-pieces: an MP3 file's pieces as WAV files too; --mp3-pieces
+    // (the default) asks for MP3 pieces, which only MP3 files can give.
+    bool wavPieces = false;
+    bool mp3Asked = false;
     bool dryRun = false;          // -n
     bool json = false;            // --json
     std::vector<std::string> inputs;

@@ -62,7 +62,8 @@ target_link_libraries(mp3_cut_tool PRIVATE tarnwick_core)
 if(TW_PYTHON3)
   add_test(NAME mp3_pieces COMMAND ${TW_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/mp3/mp3_pieces.py
            $<TARGET_FILE:mp3_cut_tool> ${CMAKE_BINARY_DIR}/mp3)
-  set_tests_properties(mp3_pieces PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+  set_tests_properties(mp3_pieces PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77
+                       ENVIRONMENT "TW_SPLIT=$<TARGET_FILE:tarnwick-split>")
 endif()
 
 # The layers of the build, from the sources' includes.

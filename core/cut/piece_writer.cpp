@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <random>
 
+#include "core/cut/mp3_save.h"
+
 namespace tw {
 
 const char* const kPieceNotCreated = "ファイルハンドルが作成できません";
@@ -84,17 +86,32 @@ bool PieceSetWriter::Prepare(PieceFailure* failure) {
     return true;
 }
 
+namespace {
+
+// Piece k as it goes into its file: a WAV header and the samples, or an
+// MP3 piece's head, the recording's own frames and its tail.
+NewFileOutcome WritePieceFile(const PieceSave& save, std::size_t k, const std::string& name, std::string* reason) {
+    if (save.mp3) {
+        const Mp3PieceBytes bytes = Mp3PieceOf(save, k);
+        return WriteNewFile(name, bytes.head.data(), bytes.head.size(), save.mp3->file->bytes() + bytes.sourceBegin,
+                            bytes.sourceEnd - bytes.sourceBegin, reason, bytes.tail.data(), bytes.tail.size());
+    }
+    const Piece& piece = save.pieces[k];
+    const PieceHeaderBytes head = PieceHeaderFor(save.pieceHeader, piece.length);
+    return WriteNewFile(name, head.data(), head.size(), save.data + piece.offset, piece.length, reason);
+}
+
+}  // namespace
+
 bool PieceSetWriter::WritePiece(std::size_t k, PieceFailure* failure) {
-    const Piece& piece = save_.pieces[k];
-    const PieceHeaderBytes head = PieceHeaderFor(save_.pieceHeader, piece.length);
     std::string reason;
-    const NewFileOutcome outcome =
-        WriteNewFile(temporary_[k], head.data(), head.size(), save_.data + piece.offset, piece.length, &reason);
+    const NewFileOutcome outcome = WritePieceFile(save_, k, temporary_[k], &reason);
     if (outcome == NewFileOutcome::Written) {
         written_[k] = 1;
         return true;
     }
-    *failure = {save_.names[k], outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : kPieceNotWritten, reason};
+    const char* notWritten = save_.mp3 ? "MP3 データの書き出しに失敗しました" : kPieceNotWritten;
+    *failure = {save_.names[k], outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : notWritten, reason};
     return false;
 }
 
@@ -148,7 +165,7 @@ std::vector<std::string> PieceSetWriter::EarlierPiecesBeyond() const {
     for (std::uint32_t k = static_cast<std::uint32_t>(save_.names.size());; ++k) {
         std::string name;
         if (!PieceFileName(save_.prefix, k, static_cast<std::size_t>(-1), &name, save_.digits) ||
-            KindOf(name) != PathKind::File)
+            KindOf(name = WithPieceTail(name, save_.tail)) != PathKind::File)
             break;
         beyond.push_back(name);
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/cut/cut_list.h"
+#include "core/cut/mp3_save.h"
 #include "core/cut/pause_cut.h"
 
 namespace tw {
@@ -142,6 +143,7 @@ SavePlan PlanSave(const SaveRequest& request, const WaveLayout& layout, const st
     }
     if (!request.names.empty() || !request.labels.empty()) plan.twice = NamePieces(&plan.save, request, layout);
     LeaveOut(&plan, request.leftOut);
+    if (CanSaveMp3Pieces(request.mp3.get())) MakeMp3Save(request.mp3, layout, &plan);
     return plan;
 }
 
@@ -177,10 +179,17 @@ std::string NamesTwiceText(const std::vector<std::string>& twice) {
     return text;
 }
 
+std::string BarePieceName(const PieceSave& save, const std::string& name) {
+    const std::string bare = name.substr(FolderPart(name).size());
+    const std::size_t tail = save.tail.size();
+    const bool tailed = bare.size() >= tail && bare.compare(bare.size() - tail, tail, save.tail) == 0;
+    return tailed ? bare.substr(0, bare.size() - tail) : bare;
+}
+
 std::string SaveLabelsText(const PieceSave& save, const WaveLayout& layout) {
     const double perSecond = static_cast<double>(layout.channels) * layout.sampleBytes() * layout.sampleRate;
     std::vector<std::string> names;
-    for (const std::string& n : save.names) names.push_back(WithoutWavTail(n.substr(FolderPart(n).size())));
+    for (const std::string& n : save.names) names.push_back(BarePieceName(save, n));
     return LabelsText(save.pieces, names, perSecond);
 }
 

@@ -11,7 +11,9 @@
 
 #include "core/cut/piece_names.h"
 #include "core/cut/piece_plan.h"
+#include "core/cut/mp3_pieces.h"
 #include "core/cut/piece_rules.h"
+#include "core/wave/recording_source.h"
 #include "core/wave/wave_format.h"
 
 namespace tw {
@@ -42,6 +44,8 @@ struct SaveRequest {
     // Pieces (as cut, before a margin trims them) the user left out: not
     // written, the others keeping their numbers and names.
     std::vector<Piece> leftOut;
+    // Given: an MP3 recording's frames, and its pieces are written from them.
+    std::shared_ptr<const Mp3Source> mp3;
 };
 
 // What a save writes: each piece's bytes and name, and how they were named.
@@ -54,6 +58,10 @@ struct PieceSave {
     std::string prefix;                  // of the numbered names
     std::uint32_t digits = 3;
     std::string folder;                  // to be made when missing ("" for none)
+    std::string tail = ".wav";           // every name's
+    // MP3 pieces: the recording's frames and each piece's plan of them.
+    std::shared_ptr<const Mp3Source> mp3;
+    std::vector<Mp3PiecePlan> mp3Plans;
 };
 
 struct SavePlan {
@@ -73,6 +81,10 @@ std::vector<std::string> RuleNoteTexts(const std::vector<RuleNote>& notes, std::
 
 // "同じ名前のピースがあるため、何も保存しませんでした: a, b"
 std::string NamesTwiceText(const std::vector<std::string>& twice);
+
+// A piece's name without its folder and the save's tail: the names list's
+// line, or the prefix and number.
+std::string BarePieceName(const PieceSave& save, const std::string& name);
 
 // The label file of a save: each piece's name without its folder and ".wav".
 std::string SaveLabelsText(const PieceSave& save, const WaveLayout& layout);

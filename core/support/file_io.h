@@ -63,10 +63,11 @@ private:
 
 enum class NewFileOutcome { Written, NotCreated, NotWritten };
 
-// Creates `name` (UTF-8) only if it does not exist, writes head then body,
-// and removes it again if it could not be written completely.
+// Creates `name` (UTF-8) only if it does not exist, writes head, body and
+// tail, and removes it again if it could not be written completely.
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
-                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason);
+                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason,
+                            const std::uint8_t* tail = nullptr, std::size_t tailSize = 0);
 
 // True when something (file, folder, link) has this name (UTF-8).
 bool PathExists(const std::string& name);

@@ -232,7 +232,12 @@ void CheckMapped(Recording& r) {
 // A compressed recording decoded into a temporary file, which is mapped in
 // the source's place.
 void OpenDecoded(const std::string& path, Recording& r, const DecodeProgressFn& progress) {
-    r.file.reset();  // the source's mapping goes before the copy's is made
+    auto mp3 = std::make_shared<Mp3Source>();
+    if (std::strcmp(r.kind, "MP3") == 0 && r.file->bytes()) {
+        mp3->stream = ParseMp3Stream(r.file->bytes(), static_cast<std::size_t>(r.file->size()));
+        if (!r.file->Damaged() && mp3->stream.found) mp3->file = std::move(r.file);
+    }
+    r.file.reset();  // the source's mapping goes before the copy's is made, unless its frames are kept
     r.file = std::make_unique<MappedFile>();
     TempFile temp;
     if (!temp.Create(&r.decode.reason)) {
@@ -251,6 +256,13 @@ void OpenDecoded(const std::string& path, Recording& r, const DecodeProgressFn& 
         return;
     }
     CheckMapped(r);
+    if (r.outcome == Recording::Opened && mp3->file) {
+        const Mp3Header& f = mp3->stream.format;
+        mp3->positionsAgree = r.decode.frames == mp3->stream.decodedSamples() &&
+                              r.check.layout.channels == static_cast<std::uint32_t>(f.channels()) &&
+                              r.check.layout.sampleRate == static_cast<std::uint32_t>(f.sampleRate);
+        r.mp3 = std::move(mp3);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "core/support/audio_decoder.h"
 #include "core/support/file_io.h"
+#include "core/wave/mp3_frames.h"
 #include "core/wave/wave_format.h"
 
 namespace tw {
@@ -48,6 +49,17 @@ std::string DecodeRefusalText(const std::string& name, const char* kind, const D
 // The status line while decoding: 「MP3 ファイルを変換中... 42%」.
 std::string DecodingStatusText(const char* kind, int percent);
 
+// An MP3 recording's own bytes, kept beside its decoded copy so that its
+// pieces can be written from its frames, never encoded again.
+struct Mp3Source {
+    std::unique_ptr<MappedFile> file;
+    Mp3Stream stream;
+    // The decoded copy holds exactly the stream's gapless samples, so a cut
+    // at a decoded sample is that sample of the frames; when a decoder gave
+    // more or fewer, pieces of the frames would be cut elsewhere.
+    bool positionsAgree = false;
+};
+
 // A recording opened for reading: the WAV file's own bytes, or those of its
 // decoded copy.
 struct Recording {
@@ -59,6 +71,7 @@ struct Recording {
     DecodeReport decode;        // when decoded
     const std::uint8_t* data = nullptr;  // check.layout.dataSize bytes of samples
     std::unique_ptr<MappedFile> file = std::make_unique<MappedFile>();  // holds them
+    std::shared_ptr<const Mp3Source> mp3;  // a decoded MP3 file's own frames
 
     bool Decoded() const { return kind && outcome != NotWave; }
 };

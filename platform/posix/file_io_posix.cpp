@@ -164,14 +164,16 @@ bool TempFile::WriteAt(std::uint64_t offset, const void* bytes, std::size_t size
 }
 
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
-                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason) {
+                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason,
+                            const std::uint8_t* tail, std::size_t tailSize) {
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         *reason = std::strerror(errno);
         return NewFileOutcome::NotCreated;
     }
     int error = 0;
-    bool ok = WriteAll(fd, head, headSize, &error) && WriteAll(fd, body, bodySize, &error);
+    bool ok = WriteAll(fd, head, headSize, &error) && WriteAll(fd, body, bodySize, &error) &&
+              WriteAll(fd, tail, tailSize, &error);
     // A full disk can show only at close on some file systems.
     if (close(fd) != 0 && ok) {
         ok = false;

@@ -144,7 +144,8 @@ bool TempFile::Write(const void* bytes, std::size_t size, std::string* reason) {
 bool MappedFile::Damaged() const { return ViewDamaged(static_cast<const GuardedView*>(guard_)); }
 
 NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, std::size_t headSize,
-                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason) {
+                            const std::uint8_t* body, std::uint64_t bodySize, std::string* reason,
+                            const std::uint8_t* tail, std::size_t tailSize) {
     const std::wstring wide = WidePath(name);
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -152,7 +153,8 @@ NewFileOutcome WriteNewFile(const std::string& name, const std::uint8_t* head, s
         return NewFileOutcome::NotCreated;
     }
     DWORD error = 0;
-    bool ok = WriteAll(file, head, headSize, &error) && WriteAll(file, body, bodySize, &error);
+    bool ok = WriteAll(file, head, headSize, &error) && WriteAll(file, body, bodySize, &error) &&
+              WriteAll(file, tail, tailSize, &error);
     if (!CloseHandle(file) && ok) {
         ok = false;
         error = GetLastError();

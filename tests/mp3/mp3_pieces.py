@@ -2,6 +2,10 @@
 """MP3 pieces without re-encoding, checked by two real decoders.
 
 Usage: mp3_pieces.py MP3_CUT_TOOL WORK_DIR [KIND...]
+With TW_SPLIT naming tarnwick-split, a VBR file is also cut by it, with a
+names list and the piece rules, and each MP3 piece compared with the whole
+file's decode at the samples its --json gives; --wav-pieces gives the same
+samples as WAV files.
 
 A known WAV (espeak-ng speech beside a sweep, 8 s stereo) is encoded here by
 ffmpeg's libmp3lame in every kind of the table below, then cut by the tool
@@ -258,6 +262,41 @@ def check_kind(name, options, how, source, decoders):
     return not problems
 
 
+def check_split(split, source):
+    mp3 = os.path.join(WORK, "split.mp3")
+    run(["ffmpeg", "-v", "error", "-y", "-i", source] + META + ["-c:a", "libmp3lame", "-q:a", "2", mp3])
+    names = os.path.join(WORK, "names.txt")
+    open(names, "w", encoding="utf-8").write("序章\n\nthird one\n")
+    whole = ffmpeg_pcm(mp3)
+    problems = []
+    for kind in ("--mp3-pieces", "--wav-pieces"):
+        out = os.path.join(WORK, "split" + kind[1:5])
+        shutil.rmtree(out, ignore_errors=True)
+        line = run([split, kind, "-c", "1.5s", "-c", "4.25s", "--max", "2", "--margin", "50", "--names", names,
+                    "--json", "-d", out, mp3])
+        pieces = json.loads(line)["pieces"]
+        tail = ".mp3" if kind == "--mp3-pieces" else ".wav"
+        for k, p in enumerate(pieces, 1):
+            want = whole[p["first"]:p["first"] + p["samples"]]
+            if not p["file"].endswith(tail) or ffmpeg_pcm(p["file"]) != want:
+                problems.append("%s: %s is not samples %d + %d" % (kind, p["file"], p["first"], p["samples"]))
+            if tail == ".mp3":
+                mp3_facts = p["mp3"]
+                if (mp3_facts["first_sample"], mp3_facts["last_sample"] + 1) != (p["first_frame"], p["first_frame"] + p["frames"]) \
+                        or mp3_facts["bytes"] != os.path.getsize(p["file"]):
+                    problems.append("--json mp3 facts %r" % mp3_facts)
+                tags = json.loads(run(["ffprobe", "-v", "error", "-show_entries", "format_tags", "-of", "json", p["file"]]))
+                tags = {key.lower(): v for key, v in tags["format"].get("tags", {}).items()}
+                if (tags.get("title"), tags.get("track")) != (p["name"], "%d/%d" % (k, len(pieces))):
+                    problems.append("%s: tags %r" % (p["file"], tags))
+        if len(pieces) < 5 or pieces[0]["name"] != "序章" or pieces[2]["name"] != "third one":
+            problems.append("%s: pieces %r" % (kind, [p["name"] for p in pieces]))
+    print("tarnwick-split    %d pieces MP3 and WAV: %s" % (len(pieces), "ok" if not problems else "FAILED"))
+    for p in problems:
+        print("    " + p)
+    return not problems
+
+
 def main():
     missing = [t for t in ("ffmpeg", "ffprobe", "sox", "espeak-ng") if not shutil.which(t)]
     if missing:
@@ -274,6 +313,8 @@ def main():
     make_source(source)
     chosen = [k for k in KINDS if k[0] in sys.argv[3:]] if sys.argv[3:] else KINDS
     ok = all([check_kind(name, options, how, source, decoders) for name, options, how in chosen])
+    if os.environ.get("TW_SPLIT"):
+        ok = check_split(os.environ["TW_SPLIT"], source) and ok
     print("mp3_pieces: %s" % ("all kinds exact" if ok else "FAILED"))
     return 0 if ok else 1
 
