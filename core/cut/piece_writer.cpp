@@ -108,7 +108,10 @@ bool PieceSetWriter::WritePiece(std::size_t k, PieceFailure* failure) {
     const NewFileOutcome outcome = WritePieceFile(save_, k, temporary_[k], &reason);
     if (outcome == NewFileOutcome::Written) {
         written_[k] = 1;
-        return true;
+        // Frames read as zeros once the MP3 file went away under its mapping.
+        if (!save_.mp3 || !save_.mp3->file->Damaged()) return true;
+        *failure = {save_.names[k], "元の MP3 ファイルを読めなくなりました", ""};
+        return false;
     }
     const char* notWritten = save_.mp3 ? "MP3 データの書き出しに失敗しました" : kPieceNotWritten;
     *failure = {save_.names[k], outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : notWritten, reason};

@@ -232,12 +232,9 @@ void CheckMapped(Recording& r) {
 // A compressed recording decoded into a temporary file, which is mapped in
 // the source's place.
 void OpenDecoded(const std::string& path, Recording& r, const DecodeProgressFn& progress) {
-    auto mp3 = std::make_shared<Mp3Source>();
-    if (std::strcmp(r.kind, "MP3") == 0 && r.file->bytes()) {
-        mp3->stream = ParseMp3Stream(r.file->bytes(), static_cast<std::size_t>(r.file->size()));
-        if (!r.file->Damaged() && mp3->stream.found) mp3->file = std::move(r.file);
-    }
-    r.file.reset();  // the source's mapping goes before the copy's is made, unless its frames are kept
+    // An MP3 file stays mapped for its pieces; any other goes before the copy's mapping is made.
+    std::unique_ptr<MappedFile> source;
+    if (std::strcmp(r.kind, "MP3") == 0) source = std::move(r.file);
     r.file = std::make_unique<MappedFile>();
     TempFile temp;
     if (!temp.Create(&r.decode.reason)) {
@@ -256,16 +253,23 @@ void OpenDecoded(const std::string& path, Recording& r, const DecodeProgressFn& 
         return;
     }
     CheckMapped(r);
-    if (r.outcome == Recording::Opened && mp3->file) {
-        const Mp3Header& f = mp3->stream.format;
-        mp3->positionsAgree = r.decode.frames == mp3->stream.decodedSamples() &&
-                              r.check.layout.channels == static_cast<std::uint32_t>(f.channels()) &&
-                              r.check.layout.sampleRate == static_cast<std::uint32_t>(f.sampleRate);
-        r.mp3 = std::move(mp3);
-    }
+    if (r.outcome == Recording::Opened && source) r.mp3 = KeepMp3Frames(std::move(source), r.check.layout);
 }
 
 }  // namespace
+
+std::shared_ptr<const Mp3Source> KeepMp3Frames(std::unique_ptr<MappedFile> file, const WaveLayout& decoded) {
+    if (!file || !file->bytes()) return nullptr;
+    auto mp3 = std::make_shared<Mp3Source>();
+    mp3->stream = ParseMp3Stream(file->bytes(), static_cast<std::size_t>(file->size()));
+    if (file->Damaged() || !mp3->stream.found) return nullptr;
+    const Mp3Header& f = mp3->stream.format;
+    const std::uint64_t frameBytes = std::uint64_t{decoded.channels} * decoded.sampleBytes();
+    mp3->positionsAgree = frameBytes && decoded.dataSize / frameBytes == mp3->stream.decodedSamples() &&
+                          decoded.channels == f.channels() && decoded.sampleRate == static_cast<std::uint32_t>(f.sampleRate);
+    mp3->file = std::move(file);
+    return mp3;
+}
 
 std::unique_ptr<Recording> OpenRecording(const std::string& path, const DecodeProgressFn& progress) {
     auto r = std::make_unique<Recording>();

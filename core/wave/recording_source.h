@@ -60,6 +60,10 @@ struct Mp3Source {
     bool positionsAgree = false;
 };
 
+// An MP3 file's frames kept beside its decoded copy (`decoded`, its
+// layout); null when no layer III stream is found in it.
+std::shared_ptr<const Mp3Source> KeepMp3Frames(std::unique_ptr<MappedFile> file, const WaveLayout& decoded);
+
 // A recording opened for reading: the WAV file's own bytes, or those of its
 // decoded copy.
 struct Recording {

@@ -193,6 +193,7 @@ void MainWindow::FillRequest(const WaveData* wave, SaveRequest* request, std::st
     const bool folderPerRecording = SendDlgItemMessageA(handle, kIdFolderPerRecording, BM_GETCHECK, 0, 0) == BST_CHECKED;
     request->prefix = PiecePrefixFor(prefixBox, *wave, folderPerRecording);
     request->makeFolder = folderPerRecording;
+    if (SendDlgItemMessageA(handle, kIdMp3Pieces, BM_GETCHECK, 0, 0) == BST_CHECKED) request->mp3 = wave->mp3;
     const bool sameThreshold = std::isnan(quietAt) ? std::isnan(quietThreshold) : quietAt == quietThreshold;
     if (quiet && quietRecording == wave->recording && sameThreshold) request->quiet = quiet;
 }

@@ -19,7 +19,7 @@ namespace {
 // shows no focus, so Tab passes it by; a click gives it the keys.
 const int kTabStops[] = {kIdCuttingMode, kIdPath,    kIdThreshold, kIdPrefix,     kIdDigits,  kIdAutoCut,
                          kIdSave,        kIdZoomIn,  kIdZoomOut,   kIdRedraw,     kIdPauseMode, kIdPauseLength,
-                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin, kIdReplace, kIdFolderPerRecording, kIdPieceList};
+                         kIdLongest,     kIdShortest, kIdPieceCount, kIdMargin, kIdReplace, kIdFolderPerRecording, kIdMp3Pieces, kIdPieceList};
 
 bool ClassIs(HWND window, const char* name) {
     char cls[32] = {0};

@@ -80,6 +80,8 @@ enum MainControlId : int {
     kIdFolderPerRecording = 1081,
     // The information menu's user guide (F1).
     kIdMenuGuide = 1082,
+    // An MP3 recording's pieces written from its own frames (checked) or as WAV.
+    kIdMp3Pieces = 1083,
 };
 
 constexpr int kMainWidth = 580;

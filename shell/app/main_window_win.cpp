@@ -10,6 +10,7 @@
 #include "shell/app/child_control_win.h"
 #include "shell/app/main_window_ids.h"
 #include "shell/app/shell_win.h"
+#include "core/cut/mp3_save.h"
 #include "core/cut/pause_cut.h"
 #include "core/support/number_text.h"
 #include "core/view/time_axis.h"
@@ -94,6 +95,8 @@ const ChildControl kRuleControls[] = {
 const ChildControl kSaveControls[] = {
     {kIdReplace, "BUTTON", "上書きする", 486, 295, 80, 17, BS_AUTOCHECKBOX, 0},
     {kIdFolderPerRecording, "BUTTON", "録音ごとのフォルダに保存", 414, 320, 153, 17, BS_AUTOCHECKBOX, 0},
+    // Among the file's numbers, after its length: only an MP3 recording has it.
+    {kIdMp3Pieces, "BUTTON", "MP3 のまま保存", 404, 445, 150, 17, BS_AUTOCHECKBOX | WS_DISABLED, 0},
 };
 
 // The planned pieces below everything else, with what is said of them and
@@ -294,7 +297,11 @@ int MainWindow::Message(const std::string& text, const std::string& caption, uns
 
 void MainWindow::Loaded(const WavePtr& wave) {
     StartGraphThread(wave);
-    OnWindowThread([this] { Replan(); });  // one piece, until it is cut
+    const bool mp3 = CanSaveMp3Pieces(wave->mp3.get());
+    OnWindowThread([this, mp3] {
+        EnableWindow(GetDlgItem(handle, kIdMp3Pieces), mp3);
+        Replan();  // one piece, until it is cut
+    });
 }
 
 // A save that ends after another file was loaded saved that file's cuts, not
@@ -367,6 +374,7 @@ void MainWindow::OnNewRecording() {
         letGo_ = "名前の一覧 " + file + " は前のファイルのものなので、使うのをやめました";
     }
     ShowWholeRecording();  // the view of the recording before means nothing here
+    EnableWindow(GetDlgItem(handle, kIdMp3Pieces), FALSE);  // until the new one is known to be MP3
 }
 
 bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
@@ -379,6 +387,7 @@ void MainWindow::OnCreate() {
     for (const ChildControl& c : kPauseControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kRuleControls) CreateChildControl(handle, c, font);
     for (const ChildControl& c : kSaveControls) CreateChildControl(handle, c, font);
+    SendDlgItemMessageA(handle, kIdMp3Pieces, BM_SETCHECK, BST_CHECKED, 0);  // no re-encoding unless asked
     for (const ChildControl& c : kPieceListControls) CreateChildControl(handle, c, font);
     SetUpPieceList(GetDlgItem(handle, kIdPieceList));
     AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
@@ -516,6 +525,7 @@ void MainWindow::OnCommand(int id, int code) {
         case kIdMenuReadLabels: OnFileMenu(id); break;
         case kIdGraph: HandleGraphClick(Checked(handle, kIdCuttingMode)); break;
         case kIdAutoCut: OnAutoCut(); break;
+        case kIdMp3Pieces: Replan(); break;  // the names and the list say the kind
         case kIdSave: OnSave(); break;
         case kIdZoomIn: ZoomIn(); break;
         case kIdZoomOut: ZoomOut(); break;

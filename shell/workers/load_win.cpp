@@ -341,6 +341,11 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     if (kind && decodedDamaged) wave->notice = CodePageFromUtf8(DecodeNoticeText(), CP_ACP);
     // Shown once the graph is up, where the load's own words would hide it.
     if (!dropNotice.empty()) wave->notice = wave->notice.empty() ? dropNotice : dropNotice + " " + wave->notice;
+    if (kind && std::strcmp(kind, "MP3") == 0) {
+        auto frames = std::make_unique<MappedFile>();
+        std::string reason;
+        if (frames->Open(Utf8FromWide(widePath), &reason) == MappedFile::Mapped) wave->mp3 = KeepMp3Frames(std::move(frames), layout);
+    }
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, source, whole, path);
     if (loaded.outcome == ReadOutcome::ReadError) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/view/wave_summary.h"
+#include "core/wave/recording_source.h"
 #include "core/wave/wave_format.h"
 #include "core/wave/wave_stats.h"
 
@@ -39,6 +40,8 @@ struct WaveData {
     // copy taking a view's place keeps the view's, so drawings of either
     // count as drawings of the recording shown.
     std::uint64_t recording;
+    // An MP3 file's own frames, kept for pieces written from them.
+    std::shared_ptr<const Mp3Source> mp3;
 
     WaveData();
     WaveData(const WaveData&) = delete;

@@ -84,6 +84,7 @@ const ExpectedControl kExpected[] = {
     // How a save writes: beside the name box and the digits.
     {1080, "Button", "上書きする", 486, 295, 80, 17, BS_AUTOCHECKBOX, 0},
     {1081, "Button", "録音ごとのフォルダに保存", 414, 320, 153, 17, BS_AUTOCHECKBOX, 0},
+    {1083, "Button", "MP3 のまま保存", 404, 445, 150, 17, BS_AUTOCHECKBOX, 0},
     // The recording's length and the time axis (under the graph, as wide).
     {1060, "Static", "長さ：", 245, 447, 35, 12, SS_LEFT, 0},
     {1061, "Static", "", 280, 447, 110, 14, SS_LEFT, WS_EX_STATICEDGE},
@@ -94,9 +95,9 @@ void CheckControls() {
     HWND main = tw::TheShell().main.handle;
     int count = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
-    CheckEq(count, 56, "the 36 child controls, the 3 of pause cutting, the 9 of the piece rules, the length's 2, the axis, "
-                       "the 2 of saving and the piece list's 3");
-    for (int a = 1040; a <= 1081; ++a) {
+    CheckEq(count, 57, "the 36 child controls, the 3 of pause cutting, the 9 of the piece rules, the length's 2, the axis, "
+                       "the 3 of saving and the piece list's 3");
+    for (int a = 1040; a <= 1083; ++a) {
         if (!GetDlgItem(main, a)) continue;  // ids of menu commands
         RECT ra, rb, both;
         GetWindowRect(GetDlgItem(main, a), &ra);
