@@ -147,7 +147,8 @@ private:
     // The recording opened (a compressed one decoded) and its header read;
     // the data's notices told.
     bool Open() {
-        recording_ = OpenRecording(path_);
+        if (!NeedsSamples()) recording_ = OpenMp3Frames(path_);
+        if (!recording_) recording_ = OpenRecording(path_);
         const Recording& r = *recording_;
         const std::string name = path_.substr(FolderPart(path_).size());
         switch (r.outcome) {
@@ -171,6 +172,13 @@ private:
         data_ = r.data;  // the file's own bytes (or its decoded copy's), never more
         TellPieceKind();
         return true;
+    }
+
+    // Whether anything of the run reads the samples: finding cuts, the
+    // rules, --json's numbers, WAV pieces. Without, an MP3 file's pieces
+    // come from its frames alone and it is never decoded.
+    bool NeedsSamples() const {
+        return options_.pauseCut || options_.autoCut || RulesSet(Rules()) || options_.json || options_.wavPieces;
     }
 
     // MP3 pieces from an MP3 file's frames, unless WAV pieces were asked
@@ -219,6 +227,15 @@ private:
         return cuts;
     }
 
+    PieceRules Rules() const {
+        PieceRules rules;
+        rules.longestSeconds = options_.longestSeconds;
+        rules.shortestSeconds = options_.shortestSeconds;
+        rules.marginMs = options_.marginMs;
+        rules.pieceCount = options_.pieceCount;
+        return rules;
+    }
+
     // What the options ask of the save, with the cuts found.
     SaveRequest Request(const std::vector<double>& automatic) const {
         const WaveLayout& layout = check_.layout;
@@ -234,10 +251,7 @@ private:
         if (options_.folderPerInput) request.prefix = InRecordingFolder(request.prefix, path_);
         request.makeFolder = !options_.folder.empty() || options_.folderPerInput;
         request.digits = options_.digits;
-        request.rules.longestSeconds = options_.longestSeconds;
-        request.rules.shortestSeconds = options_.shortestSeconds;
-        request.rules.marginMs = options_.marginMs;
-        request.rules.pieceCount = options_.pieceCount;
+        request.rules = Rules();
         // Pause cutting's threshold where it ran with one given.
         if (options_.pauseCut && options_.haveThreshold) request.quietThreshold = TypedThreshold();
         request.quiet = quiet_;

@@ -2,10 +2,19 @@
 # sanitizer tree and the MinGW tree (under Wine), so one ctest runs everything.
 # Compressed recordings are decoded with FFmpeg's libraries (Debian's
 # libavformat-dev, libavcodec-dev, libswresample-dev).
+# They sit in a module of their own, loaded at the first decode, beside the
+# programs (or found where it was built).
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswresample libavutil)
-target_sources(tarnwick_platform PRIVATE ${CMAKE_SOURCE_DIR}/platform/posix/audio_decoder_ffmpeg.cpp)
-target_link_libraries(tarnwick_platform PRIVATE PkgConfig::FFMPEG)
+add_library(tarnwick_ffmpeg MODULE ${CMAKE_SOURCE_DIR}/platform/posix/audio_decoder_ffmpeg.cpp)
+target_include_directories(tarnwick_ffmpeg PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(tarnwick_ffmpeg PRIVATE ${TW_WARNINGS})
+target_link_libraries(tarnwick_ffmpeg PRIVATE PkgConfig::FFMPEG)
+set_target_properties(tarnwick_ffmpeg PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_sources(tarnwick_platform PRIVATE ${CMAKE_SOURCE_DIR}/platform/posix/audio_decoder_posix.cpp)
+target_compile_definitions(tarnwick_platform PRIVATE TW_FFMPEG_MODULE_BUILT="$<TARGET_FILE:tarnwick_ffmpeg>")
+target_link_libraries(tarnwick_platform PUBLIC ${CMAKE_DL_LIBS})
+add_dependencies(tarnwick_platform tarnwick_ffmpeg)
 
 enable_testing()
 add_test(NAME unit COMMAND unit_tests)

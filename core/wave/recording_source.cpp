@@ -271,6 +271,37 @@ std::shared_ptr<const Mp3Source> KeepMp3Frames(std::unique_ptr<MappedFile> file,
     return mp3;
 }
 
+std::unique_ptr<Recording> OpenMp3Frames(const std::string& path) {
+    auto file = std::make_unique<MappedFile>();
+    std::string reason;
+    if (file->Open(path, &reason) != MappedFile::Mapped || !file->bytes()) return nullptr;
+    const char* kind = ForeignFormatName(file->bytes(), static_cast<std::size_t>(file->size()));
+    if (!kind || std::strcmp(kind, "MP3") != 0) return nullptr;
+    auto mp3 = std::make_shared<Mp3Source>();
+    mp3->stream = ParseMp3Stream(file->bytes(), static_cast<std::size_t>(file->size()));
+    const Mp3Header& f = mp3->stream.format;
+    // Only a stream its decoders would agree on: one format throughout, nothing skipped.
+    if (file->Damaged() || !mp3->stream.found || mp3->stream.frames.empty() || mp3->stream.skippedBytes ||
+        mp3->stream.mixedFormat || mp3->stream.reservoirShortFrames)
+        return nullptr;
+    auto r = std::make_unique<Recording>();
+    const std::uint64_t dataBytes = mp3->stream.decodedSamples() * 2u * static_cast<std::uint64_t>(f.channels());
+    const DecodedHeader header = DecodedWaveHeader(static_cast<std::uint32_t>(f.sampleRate), static_cast<std::uint16_t>(f.channels()), dataBytes);
+    if (FindWaveLayoutInBytes(header.data(), header.size(), &r->check.layout) != LayoutOutcome::Found) return nullptr;
+    std::memcpy(r->check.header.data(), header.data(), r->check.header.size());
+    FitDataToFile(&r->check.layout, header.size() + dataBytes);
+    r->check.verdict = WaveVerdict::Accepted;
+    r->check.presentBytes = r->check.layout.dataSize;
+    r->outcome = Recording::Opened;
+    r->kind = "MP3";
+    r->decode.outcome = DecodeOutcome::Complete;
+    r->decode.frames = mp3->stream.decodedSamples();
+    mp3->positionsAgree = true;  // the positions are the frames' own
+    mp3->file = std::move(file);
+    r->mp3 = std::move(mp3);
+    return r;
+}
+
 std::unique_ptr<Recording> OpenRecording(const std::string& path, const DecodeProgressFn& progress) {
     auto r = std::make_unique<Recording>();
     const MappedFile::Outcome opened = r->file->Open(path, &r->reason);

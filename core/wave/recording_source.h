@@ -80,6 +80,13 @@ struct Recording {
     bool Decoded() const { return kind && outcome != NotWave; }
 };
 
+// An MP3 file opened by its frames alone, never decoded, for a run that
+// needs none of its samples (cuts given, pieces written from the frames):
+// the layout is that of its decoded copy (16-bit, its rate and channels, its
+// gapless length) and `data` is null. Null when the file is no MP3 file, or
+// one whose frames are damaged or of mixed formats (decode it then).
+std::unique_ptr<Recording> OpenMp3Frames(const std::string& path);
+
 // Opens any recording at `path` (UTF-8). A WAV file is checked as the
 // loaders always have (CheckWaveBytes); a file of a decodable kind is decoded,
 // with `progress` told as it goes.

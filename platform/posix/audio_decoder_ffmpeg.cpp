@@ -2,8 +2,10 @@
 // libavformat, libavcodec, libswresample): the first audio stream, converted
 // to 16-bit samples at its own rate and channels exactly as `ffmpeg -f s16le`
 // converts them. The demuxers and decoders drop an MP3's encoder delay and
-// padding (LAME/Info tag) and an M4A's priming themselves.
+// padding (LAME/Info tag) and an M4A's priming themselves. Built as a module
+// of its own (platform/posix/ffmpeg_module.h), loaded at the first decode.
 #include "core/support/audio_decoder.h"
+#include "platform/posix/ffmpeg_module.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -160,7 +162,7 @@ bool EndsShort(const Decoding& d) {
 
 }  // namespace
 
-DecodeOutcome DecodeAudioFile(const DecodeRequest& request, DecodeSink& sink, std::string* reason) {
+DecodeOutcome DecodeWithFfmpeg(const DecodeRequest& request, DecodeSink& sink, std::string* reason) {
     Decoding d;
     if (!d.packet || !d.frame) return DecodeOutcome::Refused;
     const DecodeOutcome opened = OpenStream(request.path, d, reason);
@@ -179,3 +181,7 @@ DecodeOutcome DecodeAudioFile(const DecodeRequest& request, DecodeSink& sink, st
 }
 
 }  // namespace tw
+
+extern "C" int TwFfmpegDecode(const tw::DecodeRequest* request, tw::DecodeSink* sink, std::string* reason) {
+    return static_cast<int>(tw::DecodeWithFfmpeg(*request, *sink, reason));
+}

@@ -5,7 +5,7 @@ Usage: mp3_pieces.py MP3_CUT_TOOL WORK_DIR [KIND...]
 With TW_SPLIT naming tarnwick-split, a VBR file is also cut by it, with a
 names list and the piece rules, and each MP3 piece compared with the whole
 file's decode at the samples its --json gives; --wav-pieces gives the same
-samples as WAV files.
+samples as WAV files; cuts alone (nothing decoded) give the same pieces.
 
 A known WAV (espeak-ng speech beside a sweep, 8 s stereo) is encoded here by
 ffmpeg's libmp3lame in every kind of the table below, then cut by the tool
@@ -291,6 +291,16 @@ def check_split(split, source):
                     problems.append("%s: tags %r" % (p["file"], tags))
         if len(pieces) < 5 or pieces[0]["name"] != "序章" or pieces[2]["name"] != "third one":
             problems.append("%s: pieces %r" % (kind, [p["name"] for p in pieces]))
+    # Cuts alone need no samples: the file is not decoded, and the pieces
+    # are those of a run that decoded it.
+    runs = []
+    for extra in ([], ["--json"]):
+        out = os.path.join(WORK, "split_frames%d" % len(extra))
+        shutil.rmtree(out, ignore_errors=True)
+        run([split, "-c", "1.5s", "-c", "4.25s", "-d", out, mp3] + extra)
+        runs.append([open(os.path.join(out, f), "rb").read() for f in sorted(os.listdir(out))])
+    if len(runs[0]) != 3 or runs[0] != runs[1]:
+        problems.append("cut by its frames alone: %d pieces, not those of the decoded file" % len(runs[0]))
     print("tarnwick-split    %d pieces MP3 and WAV: %s" % (len(pieces), "ok" if not problems else "FAILED"))
     for p in problems:
         print("    " + p)
