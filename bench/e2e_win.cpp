@@ -296,12 +296,12 @@ int main(int argc, char** argv) {
     const std::uint64_t privateBefore = PrivateBytes();
     const double drop = Now();
     DropFiles({wav});
-    const bool shown = WaitFine([] { return g_stamps.averageShown != 0 || tw::LoadsInFlight() == 0; });
+    const bool shown = WaitFine([] { return g_stamps.averageShown != 0 || twt::LoadsInFlight() == 0; });
     const double numbers = g_stamps.averageShown;
-    const bool drawn = shown && WaitFine([] { return g_stamps.graphEnd != 0 && tw::GraphsInFlight() == 0; });
+    const bool drawn = shown && WaitFine([] { return g_stamps.graphEnd != 0 && twt::GraphsInFlight() == 0; });
     const double graph = Now();
     const std::uint64_t privateAtGraph = PrivateBytes();
-    const bool loaded = WaitFine([] { return tw::LoadsInFlight() == 0; });
+    const bool loaded = WaitFine([] { return twt::LoadsInFlight() == 0; });
     const double settled = Now();
     if (!loaded || !drawn || numbers == 0 || ControlText(tw::kIdAverage).empty()) {
         std::printf("E2E error load\n");
@@ -321,7 +321,7 @@ int main(int argc, char** argv) {
     Print("stage_graph_last_progress_s", since(g_stamps.lastProgress));
     Print("stage_graph_strokes_end_s", since(g_stamps.graphEnd));
     PrintInt("progress_messages", g_stamps.progressMessages);
-    const std::uint64_t dataSize = tw::CurrentWave()->dataSize();
+    const std::uint64_t dataSize = twt::CurrentWave()->dataSize();
     PrintInt("data_bytes", static_cast<long long>(dataSize));
     std::printf("E2E numbers %s %s %s %s\n", ControlText(tw::kIdPeak).c_str(), ControlText(tw::kIdNadir).c_str(),
                 ControlText(tw::kIdSmallestPositive).c_str(), ControlText(tw::kIdAverage).c_str());
@@ -349,10 +349,10 @@ int main(int argc, char** argv) {
         SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdThreshold, run.text);
         const double pauseStart = Now();
         SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
-        WaitFine([] { return tw::PauseCutsInFlight() == 0; });
+        WaitFine([] { return twt::PauseCutsInFlight() == 0; });
         Print((std::string(run.figure) + "_s").c_str(), Now() - pauseStart);
         PrintInt(run.figure == std::string("pause_cut") ? "pause_cuts" : "pause_cuts_t2000",
-                 static_cast<long long>(tw::Cuts().Count()));
+                 static_cast<long long>(twt::Cuts().Count()));
         SendMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0);
     }
     SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdThreshold, "");
@@ -363,7 +363,7 @@ int main(int argc, char** argv) {
     const double cutStart = Now();
     SendMessageA(Control(tw::kIdAutoCut), BM_CLICK, 0, 0);
     const double cutEnd = Now();
-    const std::size_t cuts = tw::Cuts().Count();
+    const std::size_t cuts = twt::Cuts().Count();
     Print("auto_cut_s", cutEnd - cutStart);
     PrintInt("cuts", static_cast<long long>(cuts));
 
@@ -448,13 +448,13 @@ int main(int argc, char** argv) {
         SetWindowPos(main, nullptr, 0, 0, outer.right - outer.left + 400, outer.bottom - outer.top + 200,
                      SWP_NOMOVE | SWP_NOZORDER);
         WaitFine([] {
-            const SIZE view = tw::GraphViewSize(), control = tw::GraphControlSize();
-            return view.cx == control.cx && view.cy == control.cy && tw::GraphsInFlight() == 0;
+            const SIZE view = twt::GraphViewSize(), control = tw::GraphControlSize();
+            return view.cx == control.cx && view.cy == control.cy && twt::GraphsInFlight() == 0;
         });
         Print("resize_redraw_s", Now() - t);
     }
 
-    const std::vector<double> cutPositions = tw::Cuts().Snapshot();
+    const std::vector<double> cutPositions = twt::Cuts().Snapshot();
     SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
     tw::RunMessageLoop();
     tw::FinishShell();

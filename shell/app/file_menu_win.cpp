@@ -183,7 +183,7 @@ void MainWindow::FillRequest(const WaveData* wave, SaveRequest* request, std::st
     request->quietThreshold = quietThreshold;
     request->names = names;
     if (!wave) return;  // nothing to plan: the save says so
-    CutEdits().Split(&request->automatic, &request->user);
+    CutEdits(graph).Split(&request->automatic, &request->user);
     // A label names its piece while its cut is still the user's (not undone).
     request->labels.clear();
     for (const Label& l : labels) {
@@ -261,7 +261,7 @@ void MainWindow::DropNames() {
 }
 
 void MainWindow::WriteLabels(const std::string& path) {
-    WavePtr wave = CurrentWave();
+    WavePtr wave = CurrentWave(workers);
     if (!wave) {
         Message("ラベルを書き出すWAVファイルが読み込まれていません", "Error", kWarn);
         return;
@@ -294,7 +294,7 @@ void MainWindow::WriteLabels(const std::string& path) {
 }
 
 void MainWindow::ReadLabelsFile(const std::string& path) {
-    WavePtr wave = CurrentWave();
+    WavePtr wave = CurrentWave(workers);
     if (!wave) {
         Message("ラベルを読み込むWAVファイルが読み込まれていません", "Error", kWarn);
         return;
@@ -320,7 +320,7 @@ void MainWindow::ReadLabelsFile(const std::string& path) {
         Status("ラベルがありません");
         return;
     }
-    AppendUserCuts(LabelCuts(read, wave->layout.sampleRate, wave->layout.channels));  // one undo step
+    AppendUserCuts(graph, LabelCuts(read, wave->layout.sampleRate, wave->layout.channels));  // one undo step
     labels.insert(labels.end(), read.begin(), read.end());
     Replan();  // the labels name their pieces
     Status("ラベル " + std::to_string(read.size()) + " 個を読み込みました");

@@ -29,6 +29,9 @@ bool ClassIs(HWND window, const char* name) {
 
 bool Held(int key) { return GetKeyState(key) < 0; }
 
+// The main window's graph and workers, found from its handle.
+GraphState& GraphOf(HWND main) { return MainWindow::From(main)->graph; }
+
 void Command(HWND main, int id) { SendMessageA(main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 // As the bar sends them, its closing SB_ENDSCROLL included: a step that
@@ -60,7 +63,7 @@ void MoveFocus(HWND main, HWND from, bool back) {
 }
 
 void PlayOrStop(HWND main) {
-    if (PlaybackActive()) {
+    if (PlaybackActive(MainWindow::From(main)->workers.play)) {
         Command(main, kIdMenuStop);
         return;
     }
@@ -69,8 +72,9 @@ void PlayOrStop(HWND main) {
         Command(main, kIdMenuPlayListPiece);
         return;
     }
-    const int line = PlayLineColumn();
-    if (line != kNoPlayLine) Graph().clickColumn = line;
+    GraphState& graph = GraphOf(main);
+    const int line = PlayLineColumn(graph);
+    if (line != kNoPlayLine) graph.clickColumn = line;
     Command(main, kIdMenuPlayPiece);
 }
 
@@ -81,7 +85,7 @@ bool WindowKey(HWND main, HWND focus, WPARAM key, bool repeat) {
         MoveFocus(main, focus, Held(VK_SHIFT));
         return true;
     }
-    if (key == VK_ESCAPE && GetCapture() == GraphControl()) {
+    if (key == VK_ESCAPE && GetCapture() == GraphOf(main).control) {
         ReleaseCapture();  // a drag given up: the cut stays where it was
         return true;
     }
@@ -114,9 +118,9 @@ bool GraphKey(HWND main, HWND focus, WPARAM key, bool repeat) {
             Command(main, kIdMenuUndo);
             return true;
         case VK_ADD:
-        case VK_OEM_PLUS: ZoomIn(true); return true;
+        case VK_OEM_PLUS: ZoomIn(GraphOf(main), true); return true;
         case VK_SUBTRACT:
-        case VK_OEM_MINUS: ZoomOut(true); return true;
+        case VK_OEM_MINUS: ZoomOut(GraphOf(main), true); return true;
         case VK_LEFT: Scroll(main, SB_LINELEFT); return true;
         case VK_RIGHT: Scroll(main, SB_LINERIGHT); return true;
         case VK_HOME: Scroll(main, SB_LEFT); return true;
@@ -132,7 +136,8 @@ bool GraphKey(HWND main, HWND focus, WPARAM key, bool repeat) {
 
 // One step per notch; a fine wheel's small turns add up to one.
 bool Wheel(HWND main, const MSG& msg) {
-    int& turned = Graph().wheelTurned;
+    GraphState& graph = GraphOf(main);
+    int& turned = graph.wheelTurned;
     turned += static_cast<short>(HIWORD(msg.wParam));
     const int notches = turned / WHEEL_DELTA;
     turned %= WHEEL_DELTA;
@@ -143,7 +148,7 @@ bool Wheel(HWND main, const MSG& msg) {
         return true;
     }
     if (LOWORD(msg.wParam) & MK_CONTROL) {
-        for (int i = 0; i < steps; ++i) notches > 0 ? ZoomIn(true) : ZoomOut(true);
+        for (int i = 0; i < steps; ++i) notches > 0 ? ZoomIn(graph, true) : ZoomOut(graph, true);
         return true;
     }
     UINT lines = 3;

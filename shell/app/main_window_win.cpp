@@ -121,7 +121,8 @@ std::string CutsPlacedText(std::size_t placed) { return "カット " + FormatNum
 
 }  // namespace
 
-MainWindow::MainWindow() : quietThreshold(std::nan("")) {}
+MainWindow::MainWindow(WorkerState& workers, GraphState& graph)
+    : quietThreshold(std::nan("")), workers(workers), graph(graph) {}
 
 namespace {
 
@@ -177,7 +178,7 @@ void MainWindow::OnSize(int width, int height) {
                                    r.bottom - r.top + taller, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (moves) EndDeferWindowPos(moves);
-    FitGraphToWindow(kGraphStartWidth + dw, kGraphHeight + graphGrows);
+    FitGraphToWindow(graph, kGraphStartWidth + dw, kGraphHeight + graphGrows);
     InvalidateRect(handle, nullptr, TRUE);
 }
 
@@ -267,7 +268,7 @@ void MainWindow::NoFile() {
                                      kIdPeak, kIdNadir, kIdSmallestPositive, kIdAverage, kIdLength};
         for (int id : kShown) SetText(id, "");
         SetText(kIdStatus, "");
-        ClearGraphView();
+        ClearGraphView(graph);
     });
 }
 
@@ -296,7 +297,7 @@ int MainWindow::Message(const std::string& text, const std::string& caption, uns
 }
 
 void MainWindow::Loaded(const WavePtr& wave) {
-    StartGraphThread(wave);
+    StartGraphThread(graph, wave);
     const bool mp3 = CanSaveMp3Pieces(wave->mp3.get());
     OnWindowThread([this, mp3] {
         EnableWindow(GetDlgItem(handle, kIdMp3Pieces), mp3);
@@ -308,13 +309,13 @@ void MainWindow::Loaded(const WavePtr& wave) {
 // these.
 void MainWindow::Saved(std::uint64_t recording, std::uint64_t cutRevision) {
     OnWindowThread([this, recording, cutRevision] {
-        const WavePtr wave = CurrentWave();
+        const WavePtr wave = CurrentWave(workers);
         if (wave && wave->recording == recording) savedRevision_ = cutRevision;
     });
 }
 
 bool MainWindow::CutsUnsaved() const {
-    return CutEdits().List().Count() > 0 && CutEdits().Revision() != savedRevision_;
+    return CutEdits(graph).List().Count() > 0 && CutEdits(graph).Revision() != savedRevision_;
 }
 
 bool MainWindow::MayClose() {
@@ -342,8 +343,8 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OpenFile(const std::wstring& path, const std::string& notice) {
-    StopPlayback();  // the samples being heard are about to go
-    StartWaveLoad(path, *this, notice);
+    StopPlayback(workers.play);  // the samples being heard are about to go
+    StartWaveLoad(workers, path, *this, notice);
 }
 
 // The load worker waits while the window's thread does this, so no cut can be
@@ -352,8 +353,8 @@ void MainWindow::OpenFile(const std::wstring& path, const std::string& notice) {
 void MainWindow::NewRecording() { SendMessageA(handle, kMsgNewRecording, 0, 0); }
 
 void MainWindow::OnNewRecording() {
-    CutEdits().Reset();
-    savedRevision_ = CutEdits().Revision();  // nothing to lose yet
+    CutEdits(graph).Reset();
+    savedRevision_ = CutEdits(graph).Revision();  // nothing to lose yet
     // The next run estimates again for this recording; a typed value stays.
     if (!estimatedThreshold.empty() && Text(kIdThreshold) == estimatedThreshold) SetText(kIdThreshold, "");
     estimatedThreshold.clear();
@@ -373,11 +374,11 @@ void MainWindow::OnNewRecording() {
         DropNames();
         letGo_ = "名前の一覧 " + file + " は前のファイルのものなので、使うのをやめました";
     }
-    ShowWholeRecording();  // the view of the recording before means nothing here
+    ShowWholeRecording(graph);  // the view of the recording before means nothing here
     EnableWindow(GetDlgItem(handle, kIdMp3Pieces), FALSE);  // until the new one is known to be MP3
 }
 
-bool MainWindow::Drawing() { return GraphsInFlight() > 0; }
+bool MainWindow::Drawing() { return GraphsInFlight(graph) > 0; }
 
 bool MainWindow::Closing() { return closing.load(); }
 
@@ -390,11 +391,11 @@ void MainWindow::OnCreate() {
     SendDlgItemMessageA(handle, kIdMp3Pieces, BM_SETCHECK, BST_CHECKED, 0);  // no re-encoding unless asked
     for (const ChildControl& c : kPieceListControls) CreateChildControl(handle, c, font);
     SetUpPieceList(GetDlgItem(handle, kIdPieceList));
-    AttachGraph(GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
-    Graph().axis = GetDlgItem(handle, kIdTimeAxis);
-    Graph().cutting = [this] { return Checked(handle, kIdCuttingMode); };
-    Graph().cutsChanged = [this] { Replan(); };
-    Graph().pointerText = GetDlgItem(handle, kIdPointer);
+    AttachGraph(graph, workers, GetDlgItem(handle, kIdGraph), GetDlgItem(handle, kIdScrollBar), *this);
+    graph.axis = GetDlgItem(handle, kIdTimeAxis);
+    graph.cutting = [this] { return Checked(handle, kIdCuttingMode); };
+    graph.cutsChanged = [this] { Replan(); };
+    graph.pointerText = GetDlgItem(handle, kIdPointer);
     MakeTabStops(handle);
     RecordLayout();
     RECT client{};
@@ -403,9 +404,9 @@ void MainWindow::OnCreate() {
     CenterWindowOnScreen(handle, 0, 0);
     std::string title = std::string(kTitlePrefix) + kVersionText;
     SetWindowTextA(handle, title.c_str());
-    CutEdits().Reset();
-    savedRevision_ = CutEdits().Revision();
-    InitScrollState();
+    CutEdits(graph).Reset();
+    savedRevision_ = CutEdits(graph).Revision();
+    InitScrollState(graph);
 }
 
 void MainWindow::OnAutoCut() {
@@ -417,8 +418,8 @@ void MainWindow::OnAutoCut() {
         return;
     }
     if (!Checked(handle, kIdPauseMode)) {
-        const std::size_t placed = RunAutoCutting(threshold);
-        if (!CurrentWave()) return;
+        const std::size_t placed = RunAutoCutting(graph, threshold);
+        if (!CurrentWave(workers)) return;
         if (placed == 0) {
             NothingFoundText(*this, ReadThresholdText(threshold).value);
         } else {
@@ -431,7 +432,7 @@ void MainWindow::OnAutoCut() {
     // once a run uses it so the user sees what is used.
     const double typed = ParseNumber(Text(kIdPauseLength));
     const bool usable = typed >= 1 && typed <= 3600000;
-    if (RunPauseCutting(threshold, usable ? typed : kDefaultPauseMs) && !usable)
+    if (RunPauseCutting(graph, threshold, usable ? typed : kDefaultPauseMs) && !usable)
         SetText(kIdPauseLength, FormatNumber(kDefaultPauseMs));
 }
 
@@ -439,7 +440,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
     double threshold;
     bool estimated;
     std::size_t found = 0;
-    if (!FinishPauseCutting(result, &threshold, &estimated, &found)) return;
+    if (!FinishPauseCutting(graph, result, &threshold, &estimated, &found)) return;
     quietThreshold = estimated ? std::nan("") : threshold;
     const std::string used = FormatNumber(threshold);
     if (!estimated) {
@@ -461,10 +462,10 @@ void MainWindow::ShowRun(const std::string& text) {
 
 void MainWindow::OnSave() {
     SaveJob job;
-    job.wave = CurrentWave();
-    job.cutRevision = CutEdits().Revision();
+    job.wave = CurrentWave(workers);
+    job.cutRevision = CutEdits(graph).Revision();
     // The list itself is left sorted, as a save always leaves it.
-    if (job.wave) Cuts().SortAndSnapshot();
+    if (job.wave) Cuts(graph).SortAndSnapshot();
     if (!SaveRequestNow(job.wave.get(), &job.request)) return;
     job.replace = Checked(handle, kIdReplace);
     job.request.leftOut = leftOut_;
@@ -473,18 +474,18 @@ void MainWindow::OnSave() {
         Message("保存するピースがありません (すべて保存しないことにしています)", "Error", MB_ICONWARNING | MB_OK);
         return;
     }
-    StartSaveCuts(std::move(job), *this);
+    StartSaveCuts(workers.saves, std::move(job), *this);
 }
 
 void MainWindow::OnPlayPiece() {
-    WavePtr wave = CurrentWave();
+    WavePtr wave = CurrentWave(workers);
     SaveRequest request;
     if (!wave || !SaveRequestWithQuiet(*wave, &request)) return;
     request.names.clear();  // only where the pieces are matters here
     request.labels.clear();
     request.leftOut.clear();
     const SavePlan plan = PlanSave(request, wave->layout, wave->bytes);
-    PlayPieceAtMenu(plan.uncut, plan.save.pieces);
+    PlayPieceAtMenu(graph, plan.uncut, plan.save.pieces);
 }
 
 void MainWindow::OnCommand(int id, int code) {
@@ -523,19 +524,19 @@ void MainWindow::OnCommand(int id, int code) {
         case kIdMenuDropNames:
         case kIdMenuWriteLabels:
         case kIdMenuReadLabels: OnFileMenu(id); break;
-        case kIdGraph: HandleGraphClick(Checked(handle, kIdCuttingMode)); break;
+        case kIdGraph: HandleGraphClick(graph, Checked(handle, kIdCuttingMode)); break;
         case kIdAutoCut: OnAutoCut(); break;
         case kIdMp3Pieces: Replan(); break;  // the names and the list say the kind
         case kIdSave: OnSave(); break;
-        case kIdZoomIn: ZoomIn(); break;
-        case kIdZoomOut: ZoomOut(); break;
-        case kIdRedraw: PresentGraph(); break;
+        case kIdZoomIn: ZoomIn(graph); break;
+        case kIdZoomOut: ZoomOut(graph); break;
+        case kIdRedraw: PresentGraph(graph); break;
         case kIdMenuPlayPiece: OnPlayPiece(); break;
-        case kIdMenuPlayFromHere: PlayFromMenu(); break;
-        case kIdMenuStop: StopPlayback(); break;
-        case kIdMenuDeleteCut: DeleteCutAtMenu(); break;
-        case kIdMenuDeleteAllCuts: DeleteAllCuts(); break;
-        case kIdMenuUndo: UndoCutChange(); break;
+        case kIdMenuPlayFromHere: PlayFromMenu(graph); break;
+        case kIdMenuStop: StopPlayback(workers.play); break;
+        case kIdMenuDeleteCut: DeleteCutAtMenu(graph); break;
+        case kIdMenuDeleteAllCuts: DeleteAllCuts(graph); break;
+        case kIdMenuUndo: UndoCutChange(graph); break;
         default: break;
     }
 }
@@ -545,7 +546,7 @@ void MainWindow::OnContextMenu(HWND from, LPARAM point) {
     // still comes): it would run its loop inside the modal window's.
     if (!IsWindowEnabled(handle)) return;
     if (from == GetDlgItem(handle, kIdGraph)) {
-        ShowGraphMenu(point);
+        ShowGraphMenu(graph, point);
     } else {
         DefWindowProcA(handle, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(from), point);
     }
@@ -556,12 +557,12 @@ void MainWindow::OnDrop(HDROP drop) {
         DragFinish(drop);
         return;
     }
-    StopPlayback();  // the samples being heard are about to go
-    StartWaveLoad(drop, *this);
+    StopPlayback(workers.play);  // the samples being heard are about to go
+    StartWaveLoad(workers, drop, *this);
 }
 
 void MainWindow::OnDestroy() {
-    StopPlayback();
+    StopPlayback(workers.play);
     ReleaseShellResources();
 }
 
@@ -570,7 +571,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE: OnCreate(); return 0;
         case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
         case WM_HSCROLL:
-            HandleGraphScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            HandleGraphScroll(graph, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_DROPFILES: OnDrop(reinterpret_cast<HDROP>(wParam)); return 0;
         case WM_SIZE:
@@ -578,10 +579,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_GETMINMAXINFO: OnMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
         case WM_TIMER:
-            if (wParam == kGraphRedrawTimer) RedrawAfterResize();
+            if (wParam == kGraphRedrawTimer) RedrawAfterResize(graph);
             return 0;
         case WM_DRAWITEM:
-            if (wParam == kIdTimeAxis) PaintTimeAxis(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            if (wParam == kIdTimeAxis) PaintTimeAxis(graph, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_CONTEXTMENU: OnContextMenu(reinterpret_cast<HWND>(wParam), lParam); return 0;
         case WM_NOTIFY:

@@ -76,7 +76,7 @@ void SetUpPieceList(HWND list) {
 }
 
 void MainWindow::Replan() {
-    const WavePtr wave = CurrentWave();
+    const WavePtr wave = CurrentWave(workers);
     const std::uint64_t asked = ++planAsked_;
     if (!wave) {
         shownPlan_.reset();
@@ -117,7 +117,7 @@ void MainWindow::Replan() {
 }
 
 void MainWindow::InstallPlan(std::uint64_t asked, std::uint64_t recording, SavePlan plan, const std::string& problem) {
-    const WavePtr wave = CurrentWave();
+    const WavePtr wave = CurrentWave(workers);
     if (!wave || wave->recording != recording) return;
     if (asked != planAsked_ && !replanPending_) return;  // a newer plan is on its way
     auto shown = std::make_shared<ShownPlan>();
@@ -136,7 +136,7 @@ void MainWindow::InstallPlan(std::uint64_t asked, std::uint64_t recording, SaveP
     marks->leftOut = shown->leftOut;
     marks->leftOut.resize(marks->starts.size(), false);
     shownPlan_ = shown;
-    ShowPieceMarks(marks);
+    ShowPieceMarks(graph, marks);
     planProblem_ = problem;
     FillPieceList(*wave);
     SayPieceCount();
@@ -218,15 +218,15 @@ void MainWindow::OnPieceListNotify(const NMHDR& header) {
         return;
     }
     if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) && !(change.uOldState & LVIS_SELECTED))
-        if (const WavePtr wave = CurrentWave())
-            ScrollGraphToValue(shownPlan_->plan.uncut[k].offset / std::max<std::uint32_t>(1, wave->sampleBytes()));
+        if (const WavePtr wave = CurrentWave(workers))
+            ScrollGraphToValue(graph, shownPlan_->plan.uncut[k].offset / std::max<std::uint32_t>(1, wave->sampleBytes()));
 }
 
 void MainWindow::PlayListPiece() {
     const int row = static_cast<int>(SendDlgItemMessageA(handle, kIdPieceList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     if (!shownPlan_ || row < 0 || static_cast<std::size_t>(row) >= shownPlan_->plan.save.pieces.size()) return;
     const Piece& p = shownPlan_->plan.save.pieces[static_cast<std::size_t>(row)];
-    PlayStretch(p.offset, p.length);
+    PlayStretch(graph, p.offset, p.length);
 }
 
 std::vector<Piece> MainWindow::LeftOutOfShownPlan() const { return leftOut_; }

@@ -62,7 +62,12 @@ public:
     std::uint64_t quietRecording = 0;
     double quietAt = 0;
 
-    MainWindow();
+    // The recording shown, its loads, playback and saves, and the graph's
+    // state: the Shell's, living as long as the window.
+    WorkerState& workers;
+    GraphState& graph;
+
+    MainWindow(WorkerState& workers, GraphState& graph);
 
     // The main window's styles; the size it opens at (the smallest it may
     // take): its controls' tables laid out whole, with the time axis.

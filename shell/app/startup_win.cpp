@@ -61,19 +61,16 @@ void RegisterShellClass(const char* name, WNDPROC proc, HICON icon, HICON smallI
 
 }  // namespace
 
-Shell::Shell() {
-    UseWorkerState(workers);
-    UseGraphState(graph);
-}
+Shell::Shell() : main(workers, graph) {}
 
 Shell& TheShell() { return g_shell; }
 
 void ReleaseShellResources() {
     MainWindow& main = g_shell.main;
     main.closing = true;
-    ReleaseGraphView();
-    CutEdits().Reset();
-    SetCurrentWave(nullptr);
+    ReleaseGraphView(main.graph);
+    CutEdits(main.graph).Reset();
+    SetCurrentWave(main.workers, nullptr);
     SetMenu(main.handle, nullptr);  // the bar is freed here, not with the window
     main.menuBar.reset();
     main.font.reset();
@@ -152,7 +149,7 @@ int RunMessageLoop() {
 
 void FinishShell() {
     g_shell.main.closing = true;
-    FinishSaves();
+    FinishSaves(g_shell.workers.saves);
 }
 
 int RunTarnwick() {

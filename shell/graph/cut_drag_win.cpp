@@ -25,26 +25,26 @@ POINT PointOf(LPARAM lParam) {
 int Clamp(int x, int width) { return x < 0 ? 0 : (x >= width ? width - 1 : x); }
 
 // The position a click at column x would place: where the cut goes.
-bool DropPosition(const WaveData& wave, int x, double* position) {
-    const int width = GraphControlSize().cx;
+bool DropPosition(GraphState& g, const WaveData& wave, int x, double* position) {
+    const int width = GraphControlSize(g).cx;
     return CutPositionForClick(Clamp(x, width), width, wave.scaleSize(), position);
 }
 
 // The time under the pointer, as the status line shows it.
-void ShowTime(const WaveData& wave, double position) {
+void ShowTime(GraphState& g, const WaveData& wave, double position) {
     const double perSecond = static_cast<double>(wave.layout.channels) * wave.layout.sampleRate;
-    if (perSecond > 0 && position >= 0 && Graph().pointerText)
-        SetWindowTextA(Graph().pointerText, AnsiFromUtf8(TimeText(position / perSecond)).c_str());
+    if (perSecond > 0 && position >= 0 && g.pointerText)
+        SetWindowTextA(g.pointerText, AnsiFromUtf8(TimeText(position / perSecond)).c_str());
 }
 
-bool PressOnLine(HWND control, WPARAM wParam, LPARAM lParam) {
-    const WavePtr wave = CurrentWave();
-    if (!wave || !Graph().cutting || !Graph().cutting()) return false;
+bool PressOnLine(GraphState& g, HWND control, WPARAM wParam, LPARAM lParam) {
+    const WavePtr wave = CurrentWave(*g.workers);
+    if (!wave || !g.cutting || !g.cutting()) return false;
     const POINT at = PointOf(lParam);
     double from;
-    if (!NearestCutLine(Cuts().Snapshot(), at.x, GraphControlSize().cx, wave->scaleSize(), kCutLineReach, &from))
+    if (!NearestCutLine(Cuts(g).Snapshot(), at.x, GraphControlSize(g).cx, wave->scaleSize(), kCutLineReach, &from))
         return false;
-    CutDrag& drag = Graph().drag;
+    CutDrag& drag = g.drag;
     drag = CutDrag{};
     drag.pressed = true;
     drag.from = from;
@@ -56,42 +56,42 @@ bool PressOnLine(HWND control, WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
-void Follow(LPARAM lParam) {
-    CutDrag& drag = Graph().drag;
+void Follow(GraphState& g, LPARAM lParam) {
+    CutDrag& drag = g.drag;
     const POINT at = PointOf(lParam);
     if (!drag.moving && std::abs(at.x - drag.at.x) <= GetSystemMetrics(SM_CXDRAG)) return;
-    const WavePtr wave = CurrentWave();
+    const WavePtr wave = CurrentWave(*g.workers);
     double position;
-    if (!wave || wave->recording != drag.recording || !DropPosition(*wave, at.x, &position)) return;
+    if (!wave || wave->recording != drag.recording || !DropPosition(g, *wave, at.x, &position)) return;
     drag.moving = true;
-    SetDragLine(Clamp(at.x, GraphControlSize().cx));
-    ShowTime(*wave, position);
+    SetDragLine(g, Clamp(at.x, GraphControlSize(g).cx));
+    ShowTime(g, *wave, position);
 }
 
-void Release(HWND control, LPARAM lParam) {
-    const CutDrag drag = Graph().drag;
-    Graph().drag = CutDrag{};  // before the capture goes, so losing it cancels nothing
+void Release(GraphState& g, HWND control, LPARAM lParam) {
+    const CutDrag drag = g.drag;
+    g.drag = CutDrag{};  // before the capture goes, so losing it cancels nothing
     ReleaseCapture();
-    SetDragLine(kNoPlayLine);
+    SetDragLine(g, kNoPlayLine);
     if (!drag.moving) {
         // The press as the control would have had it: its click places a cut.
-        CallWindowProcA(Graph().staticProc, control, WM_LBUTTONDOWN, drag.keys, drag.point);
+        CallWindowProcA(g.staticProc, control, WM_LBUTTONDOWN, drag.keys, drag.point);
         return;
     }
-    const WavePtr wave = CurrentWave();
+    const WavePtr wave = CurrentWave(*g.workers);
     double to;
-    if (!wave || wave->recording != drag.recording || !DropPosition(*wave, PointOf(lParam).x, &to)) return;
-    if (CutEdits().Move(drag.from, to)) RedrawGraphForCuts();
+    if (!wave || wave->recording != drag.recording || !DropPosition(g, *wave, PointOf(lParam).x, &to)) return;
+    if (CutEdits(g).Move(drag.from, to)) RedrawGraphForCuts(g);
 }
 
-void Cancel() {
-    Graph().drag = CutDrag{};
-    SetDragLine(kNoPlayLine);
+void Cancel(GraphState& g) {
+    g.drag = CutDrag{};
+    SetDragLine(g, kNoPlayLine);
 }
 
 }  // namespace
 
-bool HandleGraphMouse(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+bool HandleGraphMouse(GraphState& g, HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
@@ -99,18 +99,18 @@ bool HandleGraphMouse(HWND control, UINT message, WPARAM wParam, LPARAM lParam) 
             // The graph takes the keys from a box typed in before.
             if (GetFocus() != control) SetFocus(control);
             if (message == WM_RBUTTONDOWN) return false;
-            Graph().clickColumn = PointOf(lParam).x;
-            return message == WM_LBUTTONDOWN && PressOnLine(control, wParam, lParam);
+            g.clickColumn = PointOf(lParam).x;
+            return message == WM_LBUTTONDOWN && PressOnLine(g, control, wParam, lParam);
         case WM_MOUSEMOVE:
-            if (!Graph().drag.pressed) return false;
-            Follow(lParam);
+            if (!g.drag.pressed) return false;
+            Follow(g, lParam);
             return true;
         case WM_LBUTTONUP:
-            if (!Graph().drag.pressed) return false;
-            Release(control, lParam);
+            if (!g.drag.pressed) return false;
+            Release(g, control, lParam);
             return true;
         case WM_CAPTURECHANGED:
-            if (Graph().drag.pressed) Cancel();
+            if (g.drag.pressed) Cancel(g);
             return false;
         default:
             return false;

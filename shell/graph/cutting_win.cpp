@@ -19,7 +19,7 @@ namespace tw {
 
 namespace {
 
-int GraphClientWidth() { return GraphControlSize().cx; }
+int GraphClientWidth(GraphState& g) { return GraphControlSize(g).cx; }
 
 // What a pause-cutting worker hands back to the window's thread.
 struct PauseJob {
@@ -31,36 +31,36 @@ struct PauseJob {
 
 }  // namespace
 
-bool RunPauseCutting(const std::string& thresholdText, double minPauseMs) {
-    WavePtr wave = CurrentWave();
-    if (!wave || Graph().pauseJobs.load() > 0) return false;
+bool RunPauseCutting(GraphState& g, const std::string& thresholdText, double minPauseMs) {
+    WavePtr wave = CurrentWave(*g.workers);
+    if (!wave || g.pauseJobs.load() > 0) return false;
     auto job = std::make_unique<PauseJob>();
     job->wave = wave;
     const ThresholdText text = ReadThresholdText(thresholdText);
     job->threshold = text.kind == ThresholdKind::Empty ? std::nan("") : text.value;
     job->minPauseMs = minPauseMs;
-    ++Graph().pauseJobs;
-    std::thread([job = std::move(job)]() mutable {
+    ++g.pauseJobs;
+    std::thread([&g, job = std::move(job)]() mutable {
         job->result = FindPauseCuts(PauseAudioOf(job->wave->bytes, job->wave->layout), job->threshold, job->minPauseMs);
         PauseJob* done = job.release();
-        if (!PostMessageA(GetParent(GraphControl()), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
+        if (!PostMessageA(GetParent(g.control), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
             delete done;  // the window is gone
-            --Graph().pauseJobs;
+            --g.pauseJobs;
         }
     }).detach();
     return true;
 }
 
-bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found) {
+bool FinishPauseCutting(GraphState& g, LPARAM result, double* threshold, bool* estimated, std::size_t* found) {
     std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
-    --Graph().pauseJobs;
+    --g.pauseJobs;
     // Cuts found for a recording no longer shown belong to no file.
-    WavePtr shown = CurrentWave();
+    WavePtr shown = CurrentWave(*g.workers);
     if (!shown || shown->recording != job->wave->recording) return false;
     *threshold = job->result.threshold;
     *estimated = std::isnan(job->threshold);
     *found = job->result.cuts.size();
-    const int width = GraphClientWidth();
+    const int width = GraphClientWidth(g);
     std::vector<CutWithColumn> cuts;
     cuts.reserve(job->result.cuts.size());
     for (std::int64_t c : job->result.cuts) {
@@ -69,54 +69,54 @@ bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::
         if (!CutLineColumn(position, width, shown->scaleSize(), &column)) column = -1;
         cuts.push_back({position, static_cast<double>(column)});
     }
-    if (!cuts.empty()) AppendCutsWithLines(cuts);
+    if (!cuts.empty()) AppendCutsWithLines(g, cuts);
     return true;
 }
 
-int PauseCutsInFlight() { return Graph().pauseJobs.load(); }
+int PauseCutsInFlight(GraphState& g) { return g.pauseJobs.load(); }
 
-std::size_t RunAutoCutting(const std::string& thresholdText) {
-    WavePtr wave = CurrentWave();
+std::size_t RunAutoCutting(GraphState& g, const std::string& thresholdText) {
+    WavePtr wave = CurrentWave(*g.workers);
     if (!wave) return 0;
-    const int width = GraphClientWidth();
+    const int width = GraphClientWidth(g);
     const double threshold = ReadThresholdText(thresholdText).value;
     std::vector<AutoCut> found =
         ScanEncodedForCuts(wave->bytes, wave->encoding(), wave->sampleCount(), wave->scaleSize(), width, threshold);
     std::vector<CutWithColumn> cuts;
     cuts.reserve(found.size());
     for (const AutoCut& c : found) cuts.push_back({static_cast<double>(c.position), static_cast<double>(c.column)});
-    if (!cuts.empty()) AppendCutsWithLines(cuts);
+    if (!cuts.empty()) AppendCutsWithLines(g, cuts);
     return cuts.size();
 }
 
-void AppendUserCuts(const std::vector<double>& positions) {
-    WavePtr wave = CurrentWave();
+void AppendUserCuts(GraphState& g, const std::vector<double>& positions) {
+    WavePtr wave = CurrentWave(*g.workers);
     if (!wave || positions.empty()) return;
-    const int width = GraphClientWidth();
+    const int width = GraphClientWidth(g);
     std::vector<CutWithColumn> cuts;
     for (double position : positions) {
         std::int32_t column = 0;
         if (!CutLineColumn(position, width, wave->scaleSize(), &column)) column = -1;
         cuts.push_back({position, static_cast<double>(column)});
     }
-    AppendCutsWithLines(cuts, CutOrigin::User);
+    AppendCutsWithLines(g, cuts, CutOrigin::User);
 }
 
-void HandleGraphClick(bool cutting) {
-    WavePtr wave = CurrentWave();
+void HandleGraphClick(GraphState& g, bool cutting) {
+    WavePtr wave = CurrentWave(*g.workers);
     if (!wave) return;
     POINT cursor{};
     GetCursorPos(&cursor);
-    ScreenToClient(GraphControl(), &cursor);
-    const int width = GraphClientWidth();
+    ScreenToClient(g.control, &cursor);
+    const int width = GraphClientWidth(g);
     if (cutting) {
         double position;
         if (!CutPositionForClick(cursor.x, width, wave->scaleSize(), &position)) return;
-        AppendCutsWithLines({{position, static_cast<double>(cursor.x)}}, CutOrigin::User);
+        AppendCutsWithLines(g, {{position, static_cast<double>(cursor.x)}}, CutOrigin::User);
     } else {
         std::uint64_t index;
         if (!SampleIndexForClick(cursor.x, width, wave->scaleSize(), &index)) return;
-        GraphReport().Message(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
+        (*g.report).Message(FormatNumber(wave->sample(index)), "ボリューム", MB_OK);
     }
 }
 

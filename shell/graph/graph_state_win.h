@@ -1,6 +1,7 @@
 // What the graph keeps between messages: its controls, the picture, the cuts,
 // the scroll position, the menu's column and the pause runs. One GraphState is
-// owned by the shell's state and handed to AttachGraph; Graph() finds it.
+// owned by the shell's state and handed to AttachGraph; the graph control
+// finds it from its handle, and every function of the graph is passed it.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include "core/view/wave_summary.h"
 #include "core/view/zoom_scroll.h"
 #include "shell/workers/window_report_win.h"
+#include "shell/workers/worker_state_win.h"
 
 namespace tw {
 
@@ -69,6 +71,7 @@ struct GraphState {
     HWND control = nullptr;
     HWND scrollBar = nullptr;
     WindowReport* report = nullptr;
+    WorkerState* workers = nullptr;  // the recording shown and its playback
     WNDPROC staticProc = nullptr;  // the control's own painting, used before any picture
     // The cuts the user has made on this window, with their undo.
     CutBook cutBook;
@@ -115,8 +118,5 @@ struct GraphState {
     std::shared_ptr<const WaveSummary> summary;
     std::uint64_t summaryRecording = 0;
 };
-
-void UseGraphState(GraphState& state);
-GraphState& Graph();
 
 }  // namespace tw

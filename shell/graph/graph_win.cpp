@@ -30,12 +30,9 @@ const COLORREF kCutColour = RGB(255, 255, 255);
 const COLORREF kPlayLineColour = RGB(255, 0, 0);
 const COLORREF kDragLineColour = RGB(255, 255, 0);
 
-// Found by every function of the graph; set once, by the shell's state.
-GraphState* g_graph = nullptr;
-
-bool IsLatestWave(const WavePtr& wave) {
-    std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
-    return wave->recording == Graph().latestRecording;
+bool IsLatestWave(GraphState& g, const WavePtr& wave) {
+    std::lock_guard<std::mutex> lock(g.sequenceMutex);
+    return wave->recording == g.latestRecording;
 }
 
 void DrawCutLine(HDC dc, int column, int height) {
@@ -84,7 +81,7 @@ GraphState& StateOf(HWND control) { return *reinterpret_cast<GraphState*>(GetWin
 // lock is never held across BeginPaint, which sends WM_ERASEBKGND back here.
 LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     GraphState& g = StateOf(window);
-    if (HandleGraphMouse(window, message, wParam, lParam)) return 0;
+    if (HandleGraphMouse(g, window, message, wParam, lParam)) return 0;
     if (message == WM_ERASEBKGND && HavePicture(g)) return 1;  // the paint covers every pixel
     if (message == WM_PAINT && HavePicture(g)) {
         PAINTSTRUCT ps;
@@ -99,15 +96,19 @@ LRESULT CALLBACK GraphProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         EndPaint(window, &ps);
         return 0;
     }
-    if (message == WM_MOUSEMOVE) ShowPointerAt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+    if (message == WM_TIMER && wParam == kPlayLineTimer) {
+        TellHeard(g.workers->play, window);
+        return 0;
+    }
+    if (message == WM_MOUSEMOVE) ShowPointerAt(g, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
     return CallWindowProcA(g.staticProc, window, message, wParam, lParam);
 }
 
 // Column x of the control to be painted again (the whole control for x < 0).
-void Invalidate(int x = -1) {
-    RECT column{x, 0, x + 1, GraphControlSize().cy};
-    InvalidateRect(GraphControl(), x < 0 ? nullptr : &column, FALSE);
-    if (x < 0 && Graph().axis) InvalidateRect(Graph().axis, nullptr, TRUE);  // its times are the recording's
+void Invalidate(GraphState& g, int x = -1) {
+    RECT column{x, 0, x + 1, GraphControlSize(g).cy};
+    InvalidateRect(g.control, x < 0 ? nullptr : &column, FALSE);
+    if (x < 0 && g.axis) InvalidateRect(g.axis, nullptr, TRUE);  // its times are the recording's
 }
 
 }  // namespace
@@ -201,12 +202,12 @@ void DrawPicture(HDC dc, const WaveData& wave, const WaveSummary& summary, const
     if (over) DrawLines(dc, lines, height);
 }
 
-std::shared_ptr<const PieceMarks> MarksOfCuts(const WaveData& wave) {
+std::shared_ptr<const PieceMarks> MarksOfCuts(GraphState& g, const WaveData& wave) {
     auto marks = std::make_shared<PieceMarks>();
     marks->recording = wave.recording;
     marks->count = wave.scaleSize() / 2;
     marks->scaleSize = wave.scaleSize();
-    std::vector<double> cuts = Cuts().Snapshot();
+    std::vector<double> cuts = Cuts(g).Snapshot();
     std::sort(cuts.begin(), cuts.end());
     marks->starts.push_back(0);
     // Where the save puts each boundary: at the start of the cut's frame.
@@ -228,21 +229,21 @@ bool SameMarks(const PieceMarks& a, const PieceMarks& b) {
 
 // The marks of the plan for this recording; before its first plan, the
 // pieces between the cuts of the list. Kept as the marks drawn last.
-std::shared_ptr<const PieceMarks> MarksToDraw(const WaveData& wave) {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    if (!Graph().marks || Graph().marks->recording != wave.recording) Graph().marks = MarksOfCuts(wave);
-    return Graph().drawnMarks = Graph().marks;
+std::shared_ptr<const PieceMarks> MarksToDraw(GraphState& g, const WaveData& wave) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    if (!g.marks || g.marks->recording != wave.recording) g.marks = MarksOfCuts(g, wave);
+    return g.drawnMarks = g.marks;
 }
 
-bool Summarised(const WaveData& wave) {
+bool Summarised(GraphState& g, const WaveData& wave) {
     if (wave.summary) return true;
-    std::lock_guard<std::mutex> lock(Graph().summaryMutex);
-    return Graph().summary && Graph().summaryRecording == wave.recording;
+    std::lock_guard<std::mutex> lock(g.summaryMutex);
+    return g.summary && g.summaryRecording == wave.recording;
 }
 
 // The summary of `wave`, made now when it has none (the progress bar follows).
-std::shared_ptr<const WaveSummary> SummaryFor(const WavePtr& wave, WindowReport& report) {
-    GraphState& graph = Graph();
+std::shared_ptr<const WaveSummary> SummaryFor(GraphState& g, const WavePtr& wave, WindowReport& report) {
+    GraphState& graph = g;
     std::lock_guard<std::mutex> lock(graph.summaryMutex);
     if (graph.summary && graph.summaryRecording == wave->recording) return graph.summary;
     if (wave->summary) {  // made by the load
@@ -254,7 +255,7 @@ std::shared_ptr<const WaveSummary> SummaryFor(const WavePtr& wave, WindowReport&
     auto progress = [&](int percent) {
         if (percent != shown) report.Progress(shown = percent);  // at most 101 messages
     };
-    auto stop = [&] { return !IsLatestWave(wave) || report.Closing(); };
+    auto stop = [&] { return !IsLatestWave(g, wave) || report.Closing(); };
     const int threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     auto made = std::make_shared<const WaveSummary>(
         WaveSummary::Of(wave->bytes, wave->encoding(), wave->scaleSize() / 2, threads, progress, stop));
@@ -266,12 +267,12 @@ std::shared_ptr<const WaveSummary> SummaryFor(const WavePtr& wave, WindowReport&
 
 // Puts the drawing in place of the installed one unless a newer drawing, or
 // one of a newer recording, is there; frees whichever is left over.
-void Install(GraphPicture& fresh, const WavePtr& wave) {
-    GraphState& graph = Graph();
+void Install(GraphState& g, GraphPicture& fresh, const WavePtr& wave) {
+    GraphState& graph = g;
     std::lock_guard<std::mutex> lock(graph.pictureMutex);
     // The sequence alone is not enough: a drawing of an older file that
     // started late would win.
-    if (!graph.released && fresh.sequence() > graph.picture.sequence() && IsLatestWave(wave))
+    if (!graph.released && fresh.sequence() > graph.picture.sequence() && IsLatestWave(g, wave))
         graph.picture = std::move(fresh);
 }
 
@@ -281,60 +282,60 @@ namespace {
 
 // `told`: the status line and the bar follow the drawing (a load's, or one
 // that must make the summary first).
-void DrawGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks, bool told) {
+void DrawGraph(GraphState& g, const WavePtr& wave, std::shared_ptr<const PieceMarks> marks, bool told) {
     if (!wave) return;
-    if (!marks) marks = MarksToDraw(*wave);
+    if (!marks) marks = MarksToDraw(g, *wave);
     std::uint64_t sequence;
     {
-        std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
-        sequence = ++Graph().nextSequence;
+        std::lock_guard<std::mutex> lock(g.sequenceMutex);
+        sequence = ++g.nextSequence;
     }
-    WindowReport& report = GraphReport();
-    const bool summarising = told || !Summarised(*wave);
+    WindowReport& report = (*g.report);
+    const bool summarising = told || !Summarised(g, *wave);
     if (summarising) {
         report.Status("WAVファイルのグラフを作成中...");
         report.ProgressBegin();
     }
-    const SIZE size = GraphControlSize();
-    const std::shared_ptr<const WaveSummary> summary = SummaryFor(wave, report);
-    GraphPicture fresh(GraphControl(), size.cx, size.cy, sequence);
+    const SIZE size = GraphControlSize(g);
+    const std::shared_ptr<const WaveSummary> summary = SummaryFor(g, wave, report);
+    GraphPicture fresh(g.control, size.cx, size.cy, sequence);
     DrawPicture(fresh.dc(), *wave, *summary, *marks, size.cx, size.cy);
-    Install(fresh, wave);
+    Install(g, fresh, wave);
     if (summarising) {
         report.Status(wave->notice);
         report.ProgressEnd();
     }
     // A worker only invalidates; the window's own thread (a zoom, a redraw
     // for cuts) paints at once.
-    if (GetWindowThreadProcessId(GraphControl(), nullptr) == GetCurrentThreadId())
-        PresentGraph();
+    if (GetWindowThreadProcessId(g.control, nullptr) == GetCurrentThreadId())
+        PresentGraph(g);
     else
-        Invalidate();
+        Invalidate(g);
 }
 
 }  // namespace
 
 // Only the summary takes time: a drawing from it (a zoom, new pieces) leaves
 // the status line and the bar as they are.
-void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks) {
-    DrawGraph(wave, std::move(marks), wave && !Summarised(*wave));
+void DrawWaveformGraph(GraphState& g, const WavePtr& wave, std::shared_ptr<const PieceMarks> marks) {
+    DrawGraph(g, wave, std::move(marks), wave && !Summarised(g, *wave));
 }
 
-void StartGraphThread(WavePtr wave) {
+void StartGraphThread(GraphState& g, WavePtr wave) {
     {
-        std::lock_guard<std::mutex> lock(Graph().sequenceMutex);
-        Graph().latestRecording = wave->recording;
+        std::lock_guard<std::mutex> lock(g.sequenceMutex);
+        g.latestRecording = wave->recording;
     }
-    ++Graph().graphsInFlight;
+    ++g.graphsInFlight;
     // Taken now, so a plan that comes before the drawing starts knows what it draws.
-    std::shared_ptr<const PieceMarks> marks = MarksToDraw(*wave);
-    std::thread([wave, marks] {
-        DrawGraph(wave, marks, true);
-        --Graph().graphsInFlight;
+    std::shared_ptr<const PieceMarks> marks = MarksToDraw(g, *wave);
+    std::thread([&g, wave, marks] {
+        DrawGraph(g, wave, marks, true);
+        --g.graphsInFlight;
     }).detach();
 }
 
-int GraphsInFlight() { return Graph().graphsInFlight.load(); }
+int GraphsInFlight(GraphState& g) { return g.graphsInFlight.load(); }
 
 GraphPicture::GraphPicture(HWND like, int width, int height, std::uint64_t sequence)
     : width_(width), height_(height), sequence_(sequence) {
@@ -373,10 +374,8 @@ void GraphPicture::Free() {
     height_ = 0;
 }
 
-void UseGraphState(GraphState& state) { g_graph = &state; }
-
-void AttachGraph(HWND control, HWND scrollBar, WindowReport& report) {
-    GraphState& state = Graph();
+void AttachGraph(GraphState& state, WorkerState& workers, HWND control, HWND scrollBar, WindowReport& report) {
+    state.workers = &workers;
     // Before the new procedure: its first message finds the state here.
     SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
     state.staticProc = reinterpret_cast<WNDPROC>(
@@ -386,113 +385,109 @@ void AttachGraph(HWND control, HWND scrollBar, WindowReport& report) {
     state.report = &report;
 }
 
-GraphState& Graph() { return *g_graph; }
-WindowReport& GraphReport() { return *Graph().report; }
-HWND GraphControl() { return Graph().control; }
-HWND GraphScrollBar() { return Graph().scrollBar; }
-CutBook& CutEdits() { return Graph().cutBook; }
-CutList& Cuts() { return Graph().cutBook.List(); }
+CutBook& CutEdits(GraphState& g) { return g.cutBook; }
+CutList& Cuts(GraphState& g) { return g.cutBook.List(); }
 
-SIZE GraphControlSize() {
+SIZE GraphControlSize(GraphState& g) {
     RECT rc{};
-    GetClientRect(GraphControl(), &rc);
+    GetClientRect(g.control, &rc);
     return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
-void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origin) {
+void AppendCutsWithLines(GraphState& g, const std::vector<CutWithColumn>& cuts, CutOrigin origin) {
     {
-        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-        const int height = GraphControlSize().cy;
+        std::lock_guard<std::mutex> lock(g.pictureMutex);
+        const int height = GraphControlSize(g).cy;
         std::vector<double> positions;
         positions.reserve(cuts.size());
         for (const CutWithColumn& cut : cuts) {
-            if (Graph().picture.dc()) DrawCutLine(Graph().picture.dc(), TruncToInt32(cut.column), height);
+            if (g.picture.dc()) DrawCutLine(g.picture.dc(), TruncToInt32(cut.column), height);
             positions.push_back(cut.position);
         }
-        CutEdits().Append(positions, origin);  // one undo step for the whole batch
+        CutEdits(g).Append(positions, origin);  // one undo step for the whole batch
     }
-    PresentGraph();  // one paint for the whole batch
-    if (Graph().cutsChanged) Graph().cutsChanged();
+    PresentGraph(g);  // one paint for the whole batch
+    if (g.cutsChanged) g.cutsChanged();
 }
 
-void PresentGraph() {
-    Invalidate();
-    UpdateWindow(GraphControl());
+void PresentGraph(GraphState& g) {
+    Invalidate(g);
+    UpdateWindow(g.control);
 }
 
 namespace {
 
 // One of the lines painted over the picture, moved to `column`.
-void MoveOverLine(int GraphState::*line, int column) {
+void MoveOverLine(GraphState& g, int GraphState::*line, int column) {
     int old;
     {
-        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-        if (column == Graph().*line) return;
-        old = Graph().*line;
-        Graph().*line = column;
+        std::lock_guard<std::mutex> lock(g.pictureMutex);
+        if (column == g.*line) return;
+        old = g.*line;
+        g.*line = column;
     }
     // Only the column the line leaves and the one it reaches are painted again.
-    if (old != kNoPlayLine) Invalidate(old);
-    if (column != kNoPlayLine) Invalidate(column);
-    UpdateWindow(GraphControl());
+    if (old != kNoPlayLine) Invalidate(g, old);
+    if (column != kNoPlayLine) Invalidate(g, column);
+    UpdateWindow(g.control);
 }
 
 }  // namespace
 
-void SetPlayLine(int column) { MoveOverLine(&GraphState::playColumn, column); }
-void SetDragLine(int column) { MoveOverLine(&GraphState::dragColumn, column); }
+void SetPlayLine(GraphState& g, int column) { MoveOverLine(g, &GraphState::playColumn, column); }
+void SetDragLine(GraphState& g, int column) { MoveOverLine(g, &GraphState::dragColumn, column); }
 
-int PlayLineColumn() {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    return Graph().playColumn;
+int PlayLineColumn(GraphState& g) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    return g.playColumn;
 }
 
-void RedrawGraphForCuts() {
-    if (Graph().cutsChanged)
-        Graph().cutsChanged();  // the new plan redraws the graph
-    else if (WavePtr wave = CurrentWave())
-        DrawWaveformGraph(wave);
+void RedrawGraphForCuts(GraphState& g) {
+    if (g.cutsChanged)
+        g.cutsChanged();  // the new plan redraws the graph
+    else if (WavePtr wave = CurrentWave(*g.workers))
+        DrawWaveformGraph(g, wave);
 }
 
-void ShowPieceMarks(std::shared_ptr<const PieceMarks> marks) {
+void ShowPieceMarks(GraphState& g, std::shared_ptr<const PieceMarks> marks) {
     {
-        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
+        std::lock_guard<std::mutex> lock(g.pictureMutex);
         // The same pieces as the drawing made or under way: nothing to draw again.
-        const bool same = Graph().drawnMarks && SameMarks(*Graph().drawnMarks, *marks);
-        Graph().marks = std::move(marks);
+        const bool same = g.drawnMarks && SameMarks(*g.drawnMarks, *marks);
+        g.marks = std::move(marks);
         if (same) return;
     }
-    WavePtr wave = CurrentWave();
+    WavePtr wave = CurrentWave(*g.workers);
     if (!wave) return;
     // Without a summary yet, a drawing thread waits for it: the window goes on.
-    if (Summarised(*wave))
-        DrawWaveformGraph(wave);
+    if (Summarised(g, *wave))
+        DrawWaveformGraph(g, wave);
     else
-        StartGraphThread(wave);
+        StartGraphThread(g, wave);
 }
 
-void ClearGraphView() {
+void ClearGraphView(GraphState& g) {
     {
-        std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-        Graph().picture.Free();
+        std::lock_guard<std::mutex> lock(g.pictureMutex);
+        g.picture.Free();
     }
-    InvalidateRect(GraphControl(), nullptr, TRUE);
+    InvalidateRect(g.control, nullptr, TRUE);
 }
 
-void ReleaseGraphView() {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    Graph().picture.Free();
-    Graph().released = true;
+void ReleaseGraphView(GraphState& g) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    g.picture.Free();
+    g.released = true;
 }
 
-SIZE GraphViewSize() {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    return {Graph().picture.width(), Graph().picture.height()};
+SIZE GraphViewSize(GraphState& g) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    return {g.picture.width(), g.picture.height()};
 }
 
-bool ReadGraphPixels(std::uint32_t* pixels, int width, int height) {
-    std::lock_guard<std::mutex> lock(Graph().pictureMutex);
-    if (!Graph().picture.dc() || width != Graph().picture.width() || height != Graph().picture.height()) return false;
+bool ReadGraphPixels(GraphState& g, std::uint32_t* pixels, int width, int height) {
+    std::lock_guard<std::mutex> lock(g.pictureMutex);
+    if (!g.picture.dc() || width != g.picture.width() || height != g.picture.height()) return false;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -500,9 +495,9 @@ bool ReadGraphPixels(std::uint32_t* pixels, int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    SelectObject(Graph().picture.dc(), Graph().picture.originalBitmap());
-    int rows = GetDIBits(Graph().picture.dc(), Graph().picture.bitmap(), 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
-    SelectObject(Graph().picture.dc(), Graph().picture.bitmap());
+    SelectObject(g.picture.dc(), g.picture.originalBitmap());
+    int rows = GetDIBits(g.picture.dc(), g.picture.bitmap(), 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
+    SelectObject(g.picture.dc(), g.picture.bitmap());
     return rows == height;
 }
 

@@ -24,10 +24,10 @@ double Seconds(const WaveData& wave, double samples) {
 
 }  // namespace
 
-void PaintTimeAxis(const DRAWITEMSTRUCT& item) {
+void PaintTimeAxis(GraphState& g, const DRAWITEMSTRUCT& item) {
     HDC dc = item.hDC;
     FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-    const WavePtr wave = CurrentWave();
+    const WavePtr wave = CurrentWave(*g.workers);
     if (!wave || wave->sampleCount() == 0) return;
     RECT part{};
     GetClipBox(dc, &part);
@@ -47,14 +47,13 @@ void PaintTimeAxis(const DRAWITEMSTRUCT& item) {
     }
 }
 
-void ShowPointerAt(int x, int y) {
-    GraphState& g = Graph();
+void ShowPointerAt(GraphState& g, int x, int y) {
     // Windows also sends a move when something changes under a still pointer.
     if (x == g.pointer.x && y == g.pointer.y) return;
     g.pointer = {x, y};
-    const WavePtr wave = CurrentWave();
+    const WavePtr wave = CurrentWave(*g.workers);
     std::uint64_t index;
-    if (!wave || wave->dataSize() == 0 || !SampleIndexForClick(x, GraphControlSize().cx, wave->scaleSize(), &index)) return;
+    if (!wave || wave->dataSize() == 0 || !SampleIndexForClick(x, GraphControlSize(g).cx, wave->scaleSize(), &index)) return;
     const double seconds = Seconds(*wave, static_cast<double>(index));
     // A place of its own: the status line keeps what the last run did.
     const std::string text = AnsiFromUtf8(TimeText(seconds)) + "  " + FormatNumber(wave->sample(index));

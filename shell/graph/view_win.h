@@ -20,10 +20,10 @@ namespace tw {
 
 // The graph control (on the main window), its scroll bar, and where the view
 // tells the user what happens. Called once, when the window is made.
-void AttachGraph(HWND graph, HWND scrollBar, WindowReport& report);
-// The window's cut list and its undo; Cuts() is its list, for reading.
-CutBook& CutEdits();
-CutList& Cuts();
+void AttachGraph(GraphState& g, WorkerState& workers, HWND graph, HWND scrollBar, WindowReport& report);
+// The window's cut list and its undo; Cuts is its list, for reading.
+CutBook& CutEdits(GraphState& g);
+CutList& Cuts(GraphState& g);
 
 // Items of the graph's right-click menu (commands of the main window).
 enum GraphMenuId : int {
@@ -41,104 +41,100 @@ constexpr UINT kMsgPauseCutsReady = WM_APP + 1;
 // Draws the whole graph for `wave` at the graph control's current size and
 // installs it unless a newer drawing was installed meanwhile. Any thread.
 // With the marks given, or else those of the plan shown.
-void DrawWaveformGraph(const WavePtr& wave, std::shared_ptr<const PieceMarks> marks = nullptr);
-// The graph control and its client size: the one place they are looked up.
-HWND GraphControl();
-SIZE GraphControlSize();
-HWND GraphScrollBar();
-// Where the view's workers and clicks tell the user what happens.
-WindowReport& GraphReport();
+void DrawWaveformGraph(GraphState& g, const WavePtr& wave, std::shared_ptr<const PieceMarks> marks = nullptr);
+// The graph control's client size: the one place it is looked up.
+SIZE GraphControlSize(GraphState& g);
 // Runs DrawWaveformGraph on a thread of its own.
-void StartGraphThread(WavePtr wave);
+void StartGraphThread(GraphState& g, WavePtr wave);
 struct CutWithColumn {
     double position;  // appended to the cut list
     double column;    // where its line is drawn now
 };
 // Draws each line and appends each position as one step that a drawing being
 // swapped in cannot split; copies the bitmap once at the end.
-void AppendCutsWithLines(const std::vector<CutWithColumn>& cuts, CutOrigin origin = CutOrigin::Automatic);
+void AppendCutsWithLines(GraphState& g, const std::vector<CutWithColumn>& cuts, CutOrigin origin = CutOrigin::Automatic);
 // The user's cuts at these positions (a label file's), lines where the
 // current zoom shows them, as one undo step.
-void AppendUserCuts(const std::vector<double>& positions);
+void AppendUserCuts(GraphState& g, const std::vector<double>& positions);
 // Paints the graph control from the installed bitmap now (it paints itself
 // whenever Windows asks, too). User-interface thread.
-void PresentGraph();
+void PresentGraph(GraphState& g);
 // The line of the position being heard, painted over the picture on the
 // control (never into the bitmap); kNoPlayLine takes it away.
 // User-interface thread.
-void SetPlayLine(int column);
-int PlayLineColumn();  // kNoPlayLine when none shows
+void SetPlayLine(GraphState& g, int column);
+int PlayLineColumn(GraphState& g);  // kNoPlayLine when none shows
 // The line of a cut being dragged, painted the same way.
-void SetDragLine(int column);
+void SetDragLine(GraphState& g, int column);
 // The graph control's mouse: a press on a cut line in cutting mode drags it
 // (held until released; a release where it was pressed is a plain click).
 // True when the message was taken; otherwise the control handles it itself.
-bool HandleGraphMouse(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+bool HandleGraphMouse(GraphState& g, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 // After cuts were taken away: the whole graph again at the current width,
 // lines as the list has them (user-interface thread, like a zoom).
-void RedrawGraphForCuts();
+void RedrawGraphForCuts(GraphState& g);
 // The pieces the next save writes, marked on the graph from now on (drawn
 // at once when the recording is summarised, else by a drawing thread).
 // User-interface thread.
-void ShowPieceMarks(std::shared_ptr<const PieceMarks> marks);
+void ShowPieceMarks(GraphState& g, std::shared_ptr<const PieceMarks> marks);
 // Scrolls the graph so that value `value` of the recording shows, near the
 // left of the part shown, and makes its column the one the graph's keys and
 // menu act on.
-void ScrollGraphToValue(std::uint64_t value);
+void ScrollGraphToValue(GraphState& g, std::uint64_t value);
 // Plays `length` bytes of the recording from byte `offset` (says why not).
-void PlayStretch(std::uint64_t offset, std::uint64_t length);
+void PlayStretch(GraphState& g, std::uint64_t offset, std::uint64_t length);
 // Drawings running on graph threads.
-int GraphsInFlight();
+int GraphsInFlight(GraphState& g);
 // Drops the picture: the graph control shows its own fill again.
-void ClearGraphView();
+void ClearGraphView(GraphState& g);
 // Frees the memory DC and bitmap; later drawings are discarded.
-void ReleaseGraphView();
+void ReleaseGraphView(GraphState& g);
 
 // A zoom step; the column under the pointer stays in place when atPointer
 // (the wheel, a key) and the pointer is over the graph, else the left edge.
-void ZoomIn(bool atPointer = false);
-void ZoomOut(bool atPointer = false);
-void HandleGraphScroll(int code, int thumb, HWND scrollBar);
+void ZoomIn(GraphState& g, bool atPointer = false);
+void ZoomOut(GraphState& g, bool atPointer = false);
+void HandleGraphScroll(GraphState& g, int code, int thumb, HWND scrollBar);
 // Unzoomed and unscrolled: the whole recording in view.
-void ShowWholeRecording();
+void ShowWholeRecording(GraphState& g);
 // After the window's size changed: the graph's width when not zoomed and
 // its height. A zoomed graph keeps its width while it is wider; the new
 // drawing comes once the size has settled (kGraphRedrawTimer on the main
 // window, then RedrawAfterResize).
 constexpr UINT_PTR kGraphRedrawTimer = 7;
 constexpr int kTimeAxisHeight = 14;
-void FitGraphToWindow(int startWidth, int height);
-void RedrawAfterResize();
+void FitGraphToWindow(GraphState& g, int startWidth, int height);
+void RedrawAfterResize(GraphState& g);
 // The time axis (an owner-drawn strip under the graph) painted, and the
 // time and value under the pointer shown when it moved over the graph.
-void PaintTimeAxis(const DRAWITEMSTRUCT& item);
-void ShowPointerAt(int x, int y);
-void InitScrollState();
+void PaintTimeAxis(GraphState& g, const DRAWITEMSTRUCT& item);
+void ShowPointerAt(GraphState& g, int x, int y);
+void InitScrollState(GraphState& g);
 
 // Cuts at silences below the threshold box's text; how many it placed.
-std::size_t RunAutoCutting(const std::string& thresholdText);
+std::size_t RunAutoCutting(GraphState& g, const std::string& thresholdText);
 // A left click on the graph: a cut there when cutting, else its sample's value.
-void HandleGraphClick(bool cutting);
+void HandleGraphClick(GraphState& g, bool cutting);
 // Pause cutting runs on a worker; its cuts come back to the window's thread
 // (kMsgPauseCutsReady) and are drawn and appended there as one undo step.
 // An empty threshold text means the estimate. False when it did not start
 // (no recording, or a run still going: a second would double every cut).
-bool RunPauseCutting(const std::string& thresholdText, double minPauseMs);
+bool RunPauseCutting(GraphState& g, const std::string& thresholdText, double minPauseMs);
 // True when the cuts were for the recording shown; *threshold is then the
 // threshold they were found at, *estimated whether the run estimated it and
 // *found how many cuts it placed.
-bool FinishPauseCutting(LPARAM result, double* threshold, bool* estimated, std::size_t* found);
+bool FinishPauseCutting(GraphState& g, LPARAM result, double* threshold, bool* estimated, std::size_t* found);
 
 // The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
 // screen point lParam) and the commands it sends.
-void ShowGraphMenu(LPARAM screenPoint);
+void ShowGraphMenu(GraphState& g, LPARAM screenPoint);
 // Its items, each for the column the menu was opened at. A piece: the one of
 // `bounds` that holds the menu's sample, heard as `played` has it (the same
 // piece as the save writes it, trimmed by a margin).
-void PlayPieceAtMenu(const std::vector<Piece>& bounds, const std::vector<Piece>& played);
-void PlayFromMenu();
-void DeleteCutAtMenu();
-void DeleteAllCuts();  // asks first
-void UndoCutChange();
+void PlayPieceAtMenu(GraphState& g, const std::vector<Piece>& bounds, const std::vector<Piece>& played);
+void PlayFromMenu(GraphState& g);
+void DeleteCutAtMenu(GraphState& g);
+void DeleteAllCuts(GraphState& g);  // asks first
+void UndoCutChange(GraphState& g);
 
 }  // namespace tw

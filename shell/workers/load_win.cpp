@@ -97,7 +97,9 @@ void TouchForReading(const std::uint8_t* at, std::uint32_t size) {
     if (size > 0) (void)bytes[size - 1];
 }
 
-bool Superseded(WindowReport& report, std::uint64_t drop) { return drop != Workers().loads.latestDrop.load() || report.Closing(); }
+bool Superseded(const WorkerState& workers, WindowReport& report, std::uint64_t drop) {
+    return drop != workers.loads.latestDrop.load() || report.Closing();
+}
 
 void Warn(WindowReport& report, const std::string& text) { report.Message(text, "Error", MB_ICONWARNING | MB_OK); }
 
@@ -120,9 +122,9 @@ bool ReadUpTo(HANDLE file, std::uint8_t* into, DWORD size, DWORD* got) {
 // recording. Given up for a newer drop or a closing window; a view that went
 // bad meanwhile (file cut short, medium gone) loses the recording, with the
 // message a failed read gives.
-void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint64_t drop, const std::string& path) {
+void MoveIntoPrivateMemory(WorkerState& workers, WindowReport& report, const WavePtr& view, std::uint64_t drop, const std::string& path) {
     // Fresh pages are slow on some machines: the graph comes first.
-    while (report.Drawing() && !Superseded(report, drop)) Sleep(5);
+    while (report.Drawing() && !Superseded(workers, report, drop)) Sleep(5);
     auto copy = std::make_shared<WaveData>();
     copy->layout = view->layout;
     copy->recording = view->recording;
@@ -130,20 +132,20 @@ void MoveIntoPrivateMemory(WindowReport& report, const WavePtr& view, std::uint6
     copy->notice = view->notice;
     copy->stats = view->stats;
     copy->summary = view->summary;
-    if (Superseded(report, drop) || !copy->Allocate()) return;  // the view stays
+    if (Superseded(workers, report, drop) || !copy->Allocate()) return;  // the view stays
     for (std::uint64_t at = 0; at < view->dataSize() && !view->Damaged(); at += kChunkBytes) {
-        if (Superseded(report, drop)) return;
+        if (Superseded(workers, report, drop)) return;
         std::memcpy(copy->bytes + at, view->bytes + at,
                     static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, view->dataSize() - at)));
     }
     if (view->Damaged()) {
-        if (ReplaceCurrentWave(view, nullptr)) {
+        if (ReplaceCurrentWave(workers, view, nullptr)) {
             report.NoFile();
             Warn(report, std::string(kCannotReadText) + "\r\n" + path);
         }
         return;
     }
-    ReplaceCurrentWave(view, std::move(copy));
+    ReplaceCurrentWave(workers, view, std::move(copy));
 }
 
 // The file's name without its folder; split in wide text, where a backslash
@@ -276,7 +278,7 @@ const char* DecodableKindOf(HANDLE file) {
 // The recording decoded into `decoded`, with its progress in the bar and the
 // status line; given up for a newer drop or a closing window. False (the
 // user told why, unless given up) when there is nothing to show.
-bool DecodeIntoTemporary(WindowReport& report, const std::wstring& widePath, const char* kind, std::uint64_t drop,
+bool DecodeIntoTemporary(WorkerState& workers, WindowReport& report, const std::wstring& widePath, const char* kind, std::uint64_t drop,
                          TempFile& decoded, bool* damaged) {
     DecodeReport done;
     if (!decoded.Create(&done.reason)) {
@@ -290,21 +292,21 @@ bool DecodeIntoTemporary(WindowReport& report, const std::wstring& widePath, con
                 report.Progress(percent);
                 report.Status(CodePageFromUtf8(DecodingStatusText(kind, percent), CP_ACP));
             }
-            return !Superseded(report, drop);
+            return !Superseded(workers, report, drop);
         });
         report.ProgressEnd();
     }
     *damaged = done.outcome == DecodeOutcome::Damaged;
     if (done.outcome == DecodeOutcome::Complete || *damaged)
-        return SeekTo(reinterpret_cast<HANDLE>(decoded.handle()), 0) && !Superseded(report, drop);
-    if (done.outcome != DecodeOutcome::Stopped && !Superseded(report, drop))
+        return SeekTo(reinterpret_cast<HANDLE>(decoded.handle()), 0) && !Superseded(workers, report, drop);
+    if (done.outcome != DecodeOutcome::Stopped && !Superseded(workers, report, drop))
         Refuse(report, widePath, CodePageFromUtf8(DecodeRefusalText(Utf8FromWide(NameOf(widePath)), kind, done), CP_ACP));
     return false;
 }
 
-void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t drop, const std::string& dropNotice) {
+void LoadWave(WorkerState& workers, WindowReport& report, const std::wstring& widePath, std::uint64_t drop, const std::string& dropNotice) {
     const std::string path = ShownPath(widePath);
-    if (Superseded(report, drop)) return;
+    if (Superseded(workers, report, drop)) return;
     report.Status("WAVファイルを取得中...");
 
     // Existing files only: a dropped path that has vanished must not be created.
@@ -318,22 +320,23 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     TempFile decoded;
     const char* kind = DecodableKindOf(file.get());
     bool decodedDamaged = false;
-    if (kind && !DecodeIntoTemporary(report, widePath, kind, drop, decoded, &decodedDamaged)) return;
+    if (kind && !DecodeIntoTemporary(workers, report, widePath, kind, drop, decoded, &decodedDamaged)) return;
     const HANDLE source = kind ? reinterpret_cast<HANDLE>(decoded.handle()) : file.get();
     WaveHeaderBytes header{};
     WaveLayout layout;
-    if (!ReadLayout(report, source, widePath, &header, &layout) || Superseded(report, drop)) return;
+    if (!ReadLayout(report, source, widePath, &header, &layout) || Superseded(workers, report, drop)) return;
     report.Status("WAVファイルの読み込み中...");
 
     // The previous samples are let go before the new block is taken so two
     // long recordings are never held at once; workers still using them keep
     // their own reference.
-    SetCurrentWave(nullptr);
+    SetCurrentWave(workers, nullptr);
     // Only the bytes the file holds, whatever the data chunk claims.
     LARGE_INTEGER fileSize{};
     const bool sized = GetFileSizeEx(source, &fileSize) != 0;
     const bool fitted = sized && FitDataToFile(&layout, static_cast<std::uint64_t>(fileSize.QuadPart));
     auto wave = std::make_shared<WaveData>();
+    wave->recording = ++workers.recordings;
     wave->layout = layout;
     wave->sourcePath = Utf8FromWide(widePath);
     const std::string notice = LoadNoticeText(layout, fitted);
@@ -359,16 +362,16 @@ void LoadWave(WindowReport& report, const std::wstring& widePath, std::uint64_t 
     wave->stats = loaded.stats;
     report.NewRecording();
     WavePtr shared = wave;
-    SetCurrentWave(shared);
+    SetCurrentWave(workers, shared);
     report.Loaded(shared);
     // A decoded copy stays mapped: it is the program's own file, and a long
     // one would cost its whole size in private memory.
-    if (!kind && wave->Mapped() && wave->dataSize() < kLargestCopied) MoveIntoPrivateMemory(report, shared, drop, path);
+    if (!kind && wave->Mapped() && wave->dataSize() < kLargestCopied) MoveIntoPrivateMemory(workers, report, shared, drop, path);
 }
 
 }  // namespace
 
-void StartWaveLoad(HDROP drop, WindowReport& report) {
+void StartWaveLoad(WorkerState& workers, HDROP drop, WindowReport& report) {
     // Wide, and the length asked first, so the name is never cut or mapped
     // to another file's name.
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -384,28 +387,29 @@ void StartWaveLoad(HDROP drop, WindowReport& report) {
     // that the others were left.
     std::string notice;
     if (count > 1) notice = FormatNumber(count) + " 個のファイルがドロップされました。最初のファイルだけを読み込みます";
-    StartWaveLoad(path, report, notice);
+    StartWaveLoad(workers, path, report, notice);
 }
 
-void StartWaveLoad(const std::wstring& path, WindowReport& report, const std::string& notice) {
+void StartWaveLoad(WorkerState& workers, const std::wstring& path, WindowReport& report, const std::string& notice) {
     if (path.empty()) return;
-    const std::uint64_t id = ++Workers().loads.latestDrop;
-    ++Workers().loads.inFlight;
-    std::thread([path, id, notice, &report] {
+    LoadTurns& loads = workers.loads;
+    const std::uint64_t id = ++loads.latestDrop;
+    ++loads.inFlight;
+    std::thread([&workers, &loads, path, id, notice, &report] {
         {
-            std::unique_lock<std::mutex> lock(Workers().loads.mutex);
-            Workers().loads.changed.wait(lock, [id] { return Workers().loads.lastServed == id - 1; });
+            std::unique_lock<std::mutex> lock(loads.mutex);
+            loads.changed.wait(lock, [&loads, id] { return loads.lastServed == id - 1; });
         }
-        LoadWave(report, path, id, notice);
+        LoadWave(workers, report, path, id, notice);
         {
-            std::lock_guard<std::mutex> lock(Workers().loads.mutex);
-            Workers().loads.lastServed = id;
+            std::lock_guard<std::mutex> lock(loads.mutex);
+            loads.lastServed = id;
         }
-        Workers().loads.changed.notify_all();
-        --Workers().loads.inFlight;
+        loads.changed.notify_all();
+        --loads.inFlight;
     }).detach();
 }
 
-int LoadsInFlight() { return Workers().loads.inFlight.load(); }
+int LoadsInFlight(const WorkerState& workers) { return workers.loads.inFlight.load(); }
 
 }  // namespace tw

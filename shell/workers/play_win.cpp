@@ -1,8 +1,8 @@
 // Playback through waveOut: one device opened per playback and closed the
 // moment it ends or is stopped, so nothing holds the device while it is
 // silent (an open device plays silence on). The device signals an event that
-// a small watcher thread waits on, so the end is seen at once; a timer of the
-// user-interface thread tells where the sound is meanwhile.
+// a small watcher thread waits on, so the end is seen at once; a timer of a
+// window of the user-interface thread tells where the sound is meanwhile.
 #include <windows.h>
 #include <mmreg.h>
 #include <mmsystem.h>
@@ -22,9 +22,9 @@ namespace {
 
 constexpr UINT kPlayLineIntervalMs = 30;
 
-bool BufferDone() {
+bool BufferDone(const Playback& now) {
     // Set by the driver's thread.
-    return (*reinterpret_cast<volatile DWORD*>(&Workers().play.now.buffer.dwFlags) & WHDR_DONE) != 0;
+    return (*reinterpret_cast<const volatile DWORD*>(&now.buffer.dwFlags) & WHDR_DONE) != 0;
 }
 
 // The file's format as the device wants to be told it. More than two channels
@@ -57,51 +57,54 @@ bool DeviceFormat(const WaveLayout& layout, WAVEFORMATEXTENSIBLE* out) {
     return true;
 }
 
-// With Workers().play.mutex held. `cut` stops the sound at once; at the end of the
+// With play.mutex held. `cut` stops the sound at once; at the end of the
 // buffer it is left out, as it would drop what the device has taken in but
 // not played yet.
-void CloseLocked(bool cut) {
-    if (!Workers().play.now.device) return;
-    if (cut) waveOutReset(Workers().play.now.device);
-    waveOutUnprepareHeader(Workers().play.now.device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer);
-    waveOutClose(Workers().play.now.device);
+void CloseLocked(PlayState& play, bool cut) {
+    Playback& now = play.now;
+    if (!now.device) return;
+    if (cut) waveOutReset(now.device);
+    waveOutUnprepareHeader(now.device, &now.buffer, sizeof now.buffer);
+    waveOutClose(now.device);
     // Wakes the watcher, which closes the event once it sees it is not current.
-    SetEvent(Workers().play.now.signal);
-    const HeardFn heard = Workers().play.now.heard;
-    Workers().play.now = Playback{};
+    SetEvent(now.signal);
+    const HeardFn heard = std::move(now.heard);
+    now = Playback{};
     heard(nullptr, 0);
 }
 
-void Watch(std::uint64_t number, HANDLE signal) {
+void Watch(PlayState& play, std::uint64_t number, HANDLE signal) {
     // It wakes only at the device's few signals; at the end every moment of
     // delay is more silence from the still open device.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     for (;;) {
         WaitForSingleObject(signal, INFINITE);
-        std::lock_guard<std::mutex> lock(Workers().play.mutex);
-        if (Workers().play.now.number == number && BufferDone()) CloseLocked(false);
-        if (Workers().play.now.number != number) break;
+        std::lock_guard<std::mutex> lock(play.mutex);
+        if (play.now.number == number && BufferDone(play.now)) CloseLocked(play, false);
+        if (play.now.number != number) break;
     }
     CloseHandle(signal);
 }
 
-void CALLBACK PlayTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    std::lock_guard<std::mutex> lock(Workers().play.mutex);
-    if (!Workers().play.now.device || Workers().play.now.timer != timer) {
-        KillTimer(nullptr, timer);
+}  // namespace
+
+void TellHeard(PlayState& play, HWND clock) {
+    std::lock_guard<std::mutex> lock(play.mutex);
+    Playback& now = play.now;
+    if (!now.device || now.clock != clock) {
+        KillTimer(clock, kPlayLineTimer);
         return;
     }
     MMTIME heard{};
     heard.wType = TIME_BYTES;
-    if (waveOutGetPosition(Workers().play.now.device, &heard, sizeof heard) != MMSYSERR_NOERROR || heard.wType != TIME_BYTES) return;
-    const std::uint64_t played = std::min<std::uint64_t>(heard.u.cb, Workers().play.now.buffer.dwBufferLength);
-    Workers().play.now.heard(Workers().play.now.wave.get(), (Workers().play.now.offset + played) / Workers().play.now.wave->sampleBytes());
+    if (waveOutGetPosition(now.device, &heard, sizeof heard) != MMSYSERR_NOERROR || heard.wType != TIME_BYTES) return;
+    const std::uint64_t played = std::min<std::uint64_t>(heard.u.cb, now.buffer.dwBufferLength);
+    now.heard(now.wave.get(), (now.offset + played) / now.wave->sampleBytes());
 }
 
-}  // namespace
-
-MMRESULT StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length, HeardFn heard) {
-    StopPlayback();
+MMRESULT StartPlayback(PlayState& play, HWND clock, const WavePtr& wave, std::uint64_t offset, std::uint64_t length,
+                       HeardFn heard) {
+    StopPlayback(play);
     if (!wave || offset >= wave->dataSize()) return MMSYSERR_NOERROR;
     WAVEFORMATEXTENSIBLE format;
     if (!DeviceFormat(wave->layout, &format)) return WAVERR_BADFORMAT;
@@ -122,25 +125,26 @@ MMRESULT StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t 
         CloseHandle(signal);
         return opened;
     }
-    std::lock_guard<std::mutex> lock(Workers().play.mutex);
-    Workers().play.now.device = device;
-    Workers().play.now.wave = wave;
-    Workers().play.now.offset = offset;
-    Workers().play.now.signal = signal;
-    Workers().play.now.heard = heard;
-    Workers().play.now.number = ++Workers().play.lastNumber;
+    std::lock_guard<std::mutex> lock(play.mutex);
+    Playback& now = play.now;
+    now.device = device;
+    now.wave = wave;
+    now.offset = offset;
+    now.signal = signal;
+    now.heard = std::move(heard);
+    now.number = ++play.lastNumber;
     // The device only reads the buffer; the samples are never written through it.
-    Workers().play.now.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
-    Workers().play.now.buffer.dwBufferLength = static_cast<DWORD>(length);
-    std::thread(Watch, Workers().play.now.number, signal).detach();
-    MMRESULT started = waveOutPrepareHeader(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer);
-    if (started == MMSYSERR_NOERROR)
-        started = waveOutWrite(device, &Workers().play.now.buffer, sizeof Workers().play.now.buffer);
+    now.buffer.lpData = reinterpret_cast<LPSTR>(wave->bytes + offset);
+    now.buffer.dwBufferLength = static_cast<DWORD>(length);
+    std::thread(Watch, std::ref(play), now.number, signal).detach();
+    MMRESULT started = waveOutPrepareHeader(device, &now.buffer, sizeof now.buffer);
+    if (started == MMSYSERR_NOERROR) started = waveOutWrite(device, &now.buffer, sizeof now.buffer);
     if (started != MMSYSERR_NOERROR) {
-        CloseLocked(true);
+        CloseLocked(play, true);
         return started;
     }
-    Workers().play.now.timer = SetTimer(nullptr, 0, kPlayLineIntervalMs, PlayTimer);
+    now.clock = clock;
+    SetTimer(clock, kPlayLineTimer, kPlayLineIntervalMs, nullptr);
     return MMSYSERR_NOERROR;
 }
 
@@ -150,14 +154,14 @@ std::string PlaybackErrorText(MMRESULT result) {
     return "エラー番号 " + std::to_string(result);
 }
 
-void StopPlayback() {
-    std::lock_guard<std::mutex> lock(Workers().play.mutex);
-    CloseLocked(true);
+void StopPlayback(PlayState& play) {
+    std::lock_guard<std::mutex> lock(play.mutex);
+    CloseLocked(play, true);
 }
 
-bool PlaybackActive() {
-    std::lock_guard<std::mutex> lock(Workers().play.mutex);
-    return Workers().play.now.device != nullptr;
+bool PlaybackActive(PlayState& play) {
+    std::lock_guard<std::mutex> lock(play.mutex);
+    return play.now.device != nullptr;
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "shell/workers/wave_data_win.h"
@@ -17,12 +18,19 @@ namespace tw {
 // MMSYSERR_NOERROR when it plays (or there is nothing to play); otherwise why
 // no device takes it, and nothing plays. User-interface thread.
 // `heard` is told the sample being heard every few milliseconds while it
-// plays, and told nullptr once it has ended or stopped.
-using HeardFn = void (*)(const WaveData* wave, std::uint64_t sample);
-MMRESULT StartPlayback(const WavePtr& wave, std::uint64_t offset, std::uint64_t length, HeardFn heard);
+// plays (kPlayLineTimer of the window `clock`, whose procedure passes it to
+// TellHeard), and told nullptr once it has ended or stopped.
+using HeardFn = std::function<void(const WaveData* wave, std::uint64_t sample)>;
+struct PlayState;
+constexpr UINT_PTR kPlayLineTimer = 9;
+MMRESULT StartPlayback(PlayState& play, HWND clock, const WavePtr& wave, std::uint64_t offset, std::uint64_t length,
+                       HeardFn heard);
+// On kPlayLineTimer of `clock`: tells `heard` where the sound is, or ends
+// the timer once nothing plays.
+void TellHeard(PlayState& play, HWND clock);
 // The system's words for a failed playback's result, in the window's code page.
 std::string PlaybackErrorText(MMRESULT result);
-void StopPlayback();
-bool PlaybackActive();
+void StopPlayback(PlayState& play);
+bool PlaybackActive(PlayState& play);
 
 }  // namespace tw

@@ -27,28 +27,29 @@ namespace {
 // FinishSaves waits for it, so closing the window never leaves a half-made set.
 class WritingTurn {
 public:
-    WritingTurn() {
-        std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
-        began_ = !Workers().saves.finishing;
-        if (began_) ++Workers().saves.writing;
+    explicit WritingTurn(SaveState& saves) : saves_(saves) {
+        std::lock_guard<std::mutex> lock(saves_.writeMutex);
+        began_ = !saves_.finishing;
+        if (began_) ++saves_.writing;
     }
     ~WritingTurn() {
         if (!began_) return;
         {
-            std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
-            --Workers().saves.writing;
+            std::lock_guard<std::mutex> lock(saves_.writeMutex);
+            --saves_.writing;
         }
-        Workers().saves.writeDone.notify_all();
+        saves_.writeDone.notify_all();
     }
     bool Began() const { return began_; }
 
 private:
+    SaveState& saves_;
     bool began_ = false;
 };
 
-bool Stopping(WindowReport& report) {
-    std::lock_guard<std::mutex> lock(Workers().saves.writeMutex);
-    return Workers().saves.finishing || report.Closing();
+bool Stopping(SaveState& saves, WindowReport& report) {
+    std::lock_guard<std::mutex> lock(saves.writeMutex);
+    return saves.finishing || report.Closing();
 }
 
 void Warn(WindowReport& report, const std::string& text, const std::string& caption) {
@@ -86,9 +87,11 @@ std::string SavedText(const PieceSave& save, const std::vector<std::string>& ear
 constexpr int kWriters = 2;
 
 struct SaveRun {
-    SaveRun(const PieceSave& save, bool replace, WindowReport& report) : save(save), writer(save, replace), report(report) {}
+    SaveRun(const PieceSave& save, bool replace, SaveState& saves, WindowReport& report)
+        : save(save), writer(save, replace), saves(saves), report(report) {}
     const PieceSave& save;
     PieceSetWriter writer;
+    SaveState& saves;
     WindowReport& report;
     std::mutex mutex;
     std::size_t next = 0;   // the next piece nobody has taken
@@ -104,7 +107,7 @@ void WritePieces(SaveRun& run) {
         {
             std::lock_guard<std::mutex> lock(run.mutex);
             if (run.stopped || run.failed || run.next == run.save.pieces.size()) return;
-            if (Stopping(run.report)) {
+            if (Stopping(run.saves, run.report)) {
                 run.stopped = true;
                 return;
             }
@@ -136,7 +139,7 @@ bool WriteSet(SaveRun& run, bool* stopped, PieceFailure* failure) {
     return whole;
 }
 
-void SaveCuts(const SaveJob& job, WindowReport& report) {
+void SaveCuts(SaveState& saves, const SaveJob& job, WindowReport& report) {
     if (!job.wave) {
         Warn(report, "保存するWAVファイルが読み込まれていません", "Error");
         return;
@@ -153,9 +156,9 @@ void SaveCuts(const SaveJob& job, WindowReport& report) {
         Warn(report, AnsiFromUtf8(NamesInTheWayText(taken, "\r\n")), "Error");
         return;
     }
-    WritingTurn turn;
+    WritingTurn turn(saves);
     if (!turn.Began()) return;  // the window has closed
-    SaveRun run(plan.save, job.replace, report);
+    SaveRun run(plan.save, job.replace, saves, report);
     bool stopped = false;
     PieceFailure failure;
     if (!WriteSet(run, &stopped, &failure)) {
@@ -181,20 +184,20 @@ std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave, boo
     return folderPerRecording ? InRecordingFolder(prefix, wave.sourcePath) : prefix;
 }
 
-void StartSaveCuts(SaveJob job, WindowReport& report) {
-    ++Workers().saves.inFlight;
-    std::thread([job = std::move(job), &report] {
-        SaveCuts(job, report);
-        --Workers().saves.inFlight;
+void StartSaveCuts(SaveState& saves, SaveJob job, WindowReport& report) {
+    ++saves.inFlight;
+    std::thread([&saves, job = std::move(job), &report] {
+        SaveCuts(saves, job, report);
+        --saves.inFlight;
     }).detach();
 }
 
-void FinishSaves() {
-    std::unique_lock<std::mutex> lock(Workers().saves.writeMutex);
-    Workers().saves.finishing = true;
-    Workers().saves.writeDone.wait_for(lock, std::chrono::minutes(2), [] { return Workers().saves.writing == 0; });
+void FinishSaves(SaveState& saves) {
+    std::unique_lock<std::mutex> lock(saves.writeMutex);
+    saves.finishing = true;
+    saves.writeDone.wait_for(lock, std::chrono::minutes(2), [&saves] { return saves.writing == 0; });
 }
 
-int SavesInFlight() { return Workers().saves.inFlight.load(); }
+int SavesInFlight(const SaveState& saves) { return saves.inFlight.load(); }
 
 }  // namespace tw

@@ -22,14 +22,7 @@ struct WaveData::View {
     Owned<GuardedView*, ReleaseGuardedView> guarded;
 };
 
-namespace {
-
-// Found by every worker; set once, by the shell's state.
-WorkerState* g_workers = nullptr;
-
-}  // namespace
-
-WaveData::WaveData() : recording(++Workers().recordings) {}
+WaveData::WaveData() = default;
 
 WaveData::~WaveData() {
     if (view_)
@@ -75,15 +68,12 @@ bool WaveData::MapFile(HANDLE file) {
 
 bool WaveData::Damaged() const { return view_ && ViewDamaged(view_->guarded.get()); }
 
-void UseWorkerState(WorkerState& state) { g_workers = &state; }
-WorkerState& Workers() { return *g_workers; }
+WavePtr CurrentWave(const WorkerState& workers) { return workers.wave.Get(); }
 
-WavePtr CurrentWave() { return Workers().wave.Get(); }
+void SetCurrentWave(WorkerState& workers, WavePtr wave) { workers.wave.Set(std::move(wave)); }
 
-void SetCurrentWave(WavePtr wave) { Workers().wave.Set(std::move(wave)); }
-
-bool ReplaceCurrentWave(const WavePtr& expected, WavePtr replacement) {
-    return Workers().wave.Replace(expected, std::move(replacement));
+bool ReplaceCurrentWave(WorkerState& workers, const WavePtr& expected, WavePtr replacement) {
+    return workers.wave.Replace(expected, std::move(replacement));
 }
 
 }  // namespace tw

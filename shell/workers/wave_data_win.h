@@ -38,8 +38,8 @@ struct WaveData {
     std::uint8_t* bytes = nullptr;  // dataSize() bytes
     // Which recording this is: unique to each WaveData made, except that a
     // copy taking a view's place keeps the view's, so drawings of either
-    // count as drawings of the recording shown.
-    std::uint64_t recording;
+    // count as drawings of the recording shown. Set by the load that makes it.
+    std::uint64_t recording = 0;
     // An MP3 file's own frames, kept for pieces written from them.
     std::shared_ptr<const Mp3Source> mp3;
 
@@ -72,10 +72,12 @@ private:
 };
 using WavePtr = std::shared_ptr<const WaveData>;
 
-WavePtr CurrentWave();
-void SetCurrentWave(WavePtr wave);
+struct WorkerState;
+// The recording `workers` show now.
+WavePtr CurrentWave(const WorkerState& workers);
+void SetCurrentWave(WorkerState& workers, WavePtr wave);
 // Puts `replacement` in place of `expected` only if that is still the one
 // shown; true when it did.
-bool ReplaceCurrentWave(const WavePtr& expected, WavePtr replacement);
+bool ReplaceCurrentWave(WorkerState& workers, const WavePtr& expected, WavePtr replacement);
 
 }  // namespace tw

@@ -11,14 +11,15 @@
 
 #include "core/cut/save_plan.h"
 #include "shell/workers/window_report_win.h"
+#include "shell/workers/worker_state_win.h"
 
 namespace tw {
 
 // Loads the first file of a drop (the status line says when there were more).
-void StartWaveLoad(HDROP drop, WindowReport& report);
+void StartWaveLoad(WorkerState& workers, HDROP drop, WindowReport& report);
 // Loads one file, as a drop does; `notice` goes on the status line once the
 // graph is up ("" for none).
-void StartWaveLoad(const std::wstring& path, WindowReport& report, const std::string& notice = std::string());
+void StartWaveLoad(WorkerState& workers, const std::wstring& path, WindowReport& report, const std::string& notice = std::string());
 
 // What one save works on, taken at the click so a drop or a cut that follows
 // at once can never slip into it.
@@ -31,9 +32,9 @@ struct SaveJob {
 // The pieces' prefix, UTF-8, from the name box (window's code page), in a
 // folder of the recording's own when asked.
 std::string PiecePrefixFor(const std::string& nameBox, const WaveData& wave, bool folderPerRecording);
-void StartSaveCuts(SaveJob job, WindowReport& report);
+void StartSaveCuts(SaveState& saves, SaveJob job, WindowReport& report);
 // Lets a save being written finish or remove what it wrote (no set is left
 // half-made) and starts no more.
-void FinishSaves();
+void FinishSaves(SaveState& saves);
 
 }  // namespace tw

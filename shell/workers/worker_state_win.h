@@ -1,7 +1,6 @@
 // What the workers keep between runs: the recording shown, the order of the
 // loads, the playback and the pieces being written. One WorkerState is owned
-// by the shell's state, which hands it over before anything else runs;
-// Workers() finds it.
+// by the shell's state and passed to every worker function that uses it.
 #pragma once
 
 #include <windows.h>
@@ -37,8 +36,8 @@ struct Playback {
     std::uint64_t offset = 0;
     HANDLE signal = nullptr;   // set by the device; owned by the watcher
     std::uint64_t number = 0;  // of this playback, so a watcher knows its own
-    HeardFn heard = nullptr;
-    UINT_PTR timer = 0;        // a timer of the user-interface thread
+    HeardFn heard;
+    HWND clock = nullptr;      // whose timer tells `heard` where the sound is
 };
 
 struct PlayState {
@@ -66,8 +65,5 @@ struct WorkerState {
     PlayState play;
     SaveState saves;
 };
-
-void UseWorkerState(WorkerState& state);
-WorkerState& Workers();
 
 }  // namespace tw

@@ -43,12 +43,12 @@ struct Picture {
 // The installed bitmap, or an empty picture when there is none.
 inline Picture InstalledPicture() {
     Picture p;
-    SIZE size = tw::GraphViewSize();
+    SIZE size = twt::GraphViewSize();
     if (size.cx <= 0 || size.cy <= 0) return p;
     p.width = size.cx;
     p.height = size.cy;
     p.pixels.assign(static_cast<size_t>(p.width) * p.height, 0);
-    if (!tw::ReadGraphPixels(p.pixels.data(), p.width, p.height)) return Picture{};
+    if (!twt::ReadGraphPixels(p.pixels.data(), p.width, p.height)) return Picture{};
     for (auto& px : p.pixels) px &= 0xFFFFFF;
     return p;
 }
@@ -253,11 +253,11 @@ inline bool WriteBusyFile(const std::string& path, std::uint32_t samples) {
 inline bool CheckPictureOf(const std::vector<std::uint8_t>& file, const std::string& what) {
     twt::Check(twt::WaitIdle(), what + ": loads and drawings end");
     SIZE size = GraphControlSize();
-    SIZE view = tw::GraphViewSize();
+    SIZE view = twt::GraphViewSize();
     twt::Check(view.cx == size.cx && view.cy == size.cy,
                what + ": bitmap " + std::to_string(view.cx) + "x" + std::to_string(view.cy) + " is the control's " +
                    std::to_string(size.cx) + "x" + std::to_string(size.cy));
-    return SamePicture(InstalledPicture(), ExpectedForFile(file, tw::Cuts().Snapshot()), what);
+    return SamePicture(InstalledPicture(), ExpectedForFile(file, twt::Cuts().Snapshot()), what);
 }
 
 }  // namespace gm

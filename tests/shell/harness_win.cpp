@@ -139,8 +139,8 @@ bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 bool WaitForDrawing() {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 20000) {
-        if (tw::GraphsInFlight() > 0) return true;
-        if (tw::LoadsInFlight() == 0) return false;
+        if (twt::GraphsInFlight() > 0) return true;
+        if (twt::LoadsInFlight() == 0) return false;
         MSG msg;  // only the messages the load sends and waits for
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
@@ -148,8 +148,8 @@ bool WaitForDrawing() {
 }
 
 bool WaitIdle(DWORD timeoutMs) {
-    bool ok = WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0 && tw::SavesInFlight() == 0 &&
-                                     tw::PauseCutsInFlight() == 0 && tw::TheShell().main.PlansInFlight() == 0; },
+    bool ok = WaitUntil([] { return twt::LoadsInFlight() == 0 && twt::GraphsInFlight() == 0 && twt::SavesInFlight() == 0 &&
+                                     twt::PauseCutsInFlight() == 0 && tw::TheShell().main.PlansInFlight() == 0; },
                         timeoutMs);
     Pump(20);
     return ok;
@@ -162,8 +162,8 @@ void DropPaths(const std::vector<std::basic_string<Char>>& paths, BOOL wide, boo
     // The tests' drops are those of a user with nothing to lose: the cuts
     // shown count as saved, so no question comes between (DropFilesAsking
     // drops as they are).
-    if (const tw::WavePtr wave = tw::CurrentWave(); wave && !asking)
-        tw::TheShell().main.Saved(wave->recording, tw::CutEdits().Revision());
+    if (const tw::WavePtr wave = twt::CurrentWave(); wave && !asking)
+        tw::TheShell().main.Saved(wave->recording, twt::CutEdits().Revision());
     size_t chars = 1;
     for (const auto& p : paths) chars += p.size() + 1;
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(Char));

@@ -138,7 +138,7 @@ void CheckCloseQuestion() {
     for (const Row& r : rows) {
         for (const char* step = r.steps; *step; ++step) {
             switch (*step) {
-                case 'c': tw::AppendUserCuts({1000.0 + 100 * saves}); break;
+                case 'c': twt::AppendUserCuts({1000.0 + 100 * saves}); break;
                 case 's': {
                     const std::string prefix = WorkPath("q\\p" + std::to_string(saves++));
                     SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
@@ -146,7 +146,7 @@ void CheckCloseQuestion() {
                     break;
                 }
                 case 'u': SendMessageA(tw::TheShell().main.handle, WM_COMMAND, tw::kIdMenuUndo, 0); break;
-                case 'x': tw::CutEdits().ClearAll(); break;
+                case 'x': twt::CutEdits().ClearAll(); break;
                 default: DropFiles({file}); break;
             }
             Check(WaitIdle(), std::string(r.what) + ": step done");
@@ -162,7 +162,7 @@ void CheckCloseQuestion() {
             CheckEq(boxes[0].caption, std::string("確認"), std::string(r.what) + ": caption");
         }
     }
-    tw::AppendUserCuts({5000});
+    twt::AppendUserCuts({5000});
     SetBoxAnswer(IDNO);
     SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);
     Pump(50);
@@ -189,8 +189,8 @@ void CheckOpenQuestion() {
     for (const Row& r : rows) {
         DropFiles({first});
         Check(WaitIdle(), std::string(r.what) + ": loads");
-        if (r.cut) tw::AppendUserCuts({1000.0});
-        const std::vector<double> cuts = tw::Cuts().Snapshot();
+        if (r.cut) twt::AppendUserCuts({1000.0});
+        const std::vector<double> cuts = twt::Cuts().Snapshot();
         ClearBoxes();
         SetBoxAnswer(r.answer);
         DropFilesAsking({second});
@@ -200,11 +200,11 @@ void CheckOpenQuestion() {
         if (!boxes.empty())
             CheckEq(boxes[0].text, std::string("カットが保存されていません。別のファイルを開きますか?"), std::string(r.what) + ": question");
         CheckEq(ControlText(1003), r.opens ? second : first, std::string(r.what) + ": the recording shown");
-        Check(r.opens ? tw::Cuts().Count() == 0 : tw::Cuts().Snapshot() == cuts, std::string(r.what) + ": the cuts");
+        Check(r.opens ? twt::Cuts().Count() == 0 : twt::Cuts().Snapshot() == cuts, std::string(r.what) + ": the cuts");
     }
     SetBoxAnswer(IDOK);
     ClearBoxes();
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
 }
 
 }  // namespace
@@ -248,12 +248,12 @@ int main() {
     Progress("loading");
     DropFiles({first});
     Check(WaitIdle(), "first file loads");
-    Check(tw::CurrentWave() != nullptr && tw::CurrentWave()->dataSize() == 2 * kSamples, "first file held");
+    Check(twt::CurrentWave() != nullptr && twt::CurrentWave()->dataSize() == 2 * kSamples, "first file held");
     // Two cuts by hand: a small first piece, then one of about 70 MB that is
     // still being written when the window closes.
     SendMessageA(Control(1001), BM_CLICK, 0, 0);
     for (int x : {30, 540}) ClickGraph(x, 80);
-    CheckEq(tw::Cuts().Count(), static_cast<size_t>(2), "two cuts placed");
+    CheckEq(twt::Cuts().Count(), static_cast<size_t>(2), "two cuts placed");
 
     Progress("closing in the middle");
     SendMessageA(Control(1032), BM_CLICK, 0, 0);  // drawn on this thread before the saves start
@@ -269,7 +269,7 @@ int main() {
     const DWORD closing = GetTickCount();
     tw::FinishShell();
     std::printf("FinishShell waited %lu ms; saves still running %d, loads %d, graphs %d\n", GetTickCount() - closing,
-                tw::SavesInFlight(), tw::LoadsInFlight(), tw::GraphsInFlight());
+                twt::SavesInFlight(), twt::LoadsInFlight(), twt::GraphsInFlight());
 
     // Workers that are still running see the closed window and stop; no piece
     // is started after FinishShell, so the files are final now.

@@ -32,7 +32,7 @@ Samples ReadRaw(const std::string& path) {
 }
 
 Samples Shown() {
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     Samples s(wave ? wave->sampleCount() : 0);
     for (size_t i = 0; i < s.size(); ++i) s[i] = wave->sample(i);
     return s;
@@ -57,18 +57,18 @@ std::vector<double> PauseCutSeconds() {
     SetDlgItemTextA(tw::TheShell().main.handle, 1016, "");
     SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
-    WaitUntil([] { return tw::PauseCutsInFlight() == 0; });
+    WaitUntil([] { return twt::PauseCutsInFlight() == 0; });
     WaitIdle();
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     std::vector<double> seconds;
-    for (double c : tw::Cuts().Snapshot()) seconds.push_back(c / wave->layout.channels / wave->layout.sampleRate);
+    for (double c : twt::Cuts().Snapshot()) seconds.push_back(c / wave->layout.channels / wave->layout.sampleRate);
     std::sort(seconds.begin(), seconds.end());
     return seconds;
 }
 
 // The pieces a save writes, joined: the recording's decoded bytes.
 void CheckPieces(const std::string& prefix, const std::string& what) {
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
     ClearBoxes();
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
@@ -92,14 +92,14 @@ void CheckPieces(const std::string& prefix, const std::string& what) {
 // cuts, its samples within 1 of the whole file's decode (measured under Wine 8:
 // 0 frames, 1 LSB, as a decoder's rounding goes after the carrier frame).
 void CheckMp3Pieces(const std::string& prefix, const std::string& what) {
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     Check(IsWindowEnabled(Control(1083)) && SendMessageA(Control(1083), BM_GETCHECK, 0, 0) == BST_CHECKED,
           what + ": 「MP3 のまま保存」 offered and checked");
     SetDlgItemTextA(tw::TheShell().main.handle, 1019, prefix.c_str());
     ClearBoxes();
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     Check(WaitIdle() && WaitBoxes(1), what + ": saved as MP3");
-    std::vector<double> cuts = tw::Cuts().Snapshot();
+    std::vector<double> cuts = twt::Cuts().Snapshot();
     std::sort(cuts.begin(), cuts.end());
     const std::uint64_t channels = wave->layout.channels, frames = wave->dataSize() / 2 / channels;
     std::uint64_t first = 0;
@@ -166,7 +166,7 @@ void CheckFormat(const Row& r, const Samples& source, const std::vector<double>&
     ClearBoxes();
     DropFiles({WorkPath(file)});
     if (!Check(WaitIdle(120000), file + ": load ends") || DecoderMissing(file)) return;
-    if (!Check(Boxes().empty() && tw::CurrentWave(), file + ": decoded")) return;
+    if (!Check(Boxes().empty() && twt::CurrentWave(), file + ": decoded")) return;
     CheckEq(ControlText(1005), std::string("2"), file + " channels");
     CheckEq(ControlText(1007), tw::FormatNumber(r.rate), file + " rate");
     CheckEq(ControlText(1009), std::string("16"), file + " bits");
@@ -200,10 +200,10 @@ void CheckFormat(const Row& r, const Samples& source, const std::vector<double>&
 void CheckHardCases(size_t mp3Samples) {
     ClearBoxes();
     DropFilesW({WorkPathW(L"講義の録音.mp3")});
-    Check(WaitIdle(120000) && Boxes().empty() && tw::CurrentWave() && tw::CurrentWave()->sampleCount() == mp3Samples,
+    Check(WaitIdle(120000) && Boxes().empty() && twt::CurrentWave() && twt::CurrentWave()->sampleCount() == mp3Samples,
           "a Japanese name decodes as the same MP3");
     DropFiles({WorkPath("cut.mp3")});
-    Check(WaitIdle(120000) && tw::CurrentWave() && tw::CurrentWave()->sampleCount() < mp3Samples * 3 / 4,
+    Check(WaitIdle(120000) && twt::CurrentWave() && twt::CurrentWave()->sampleCount() < mp3Samples * 3 / 4,
           "an MP3 cut short shows what decodes");
     CheckEq(ControlText(1026), tw::CodePageFromUtf8(tw::DecodeNoticeText(), CP_ACP), "and says the rest could not be read");
     ClearBoxes();
@@ -231,7 +231,7 @@ int main() {
     for (const Row& r : kRows) CheckFormat(r, source, sourceCuts);
     DropFiles({WorkPath("talk.mp3")});
     WaitIdle(120000);
-    CheckHardCases(tw::CurrentWave() ? tw::CurrentWave()->sampleCount() : 0);
+    CheckHardCases(twt::CurrentWave() ? twt::CurrentWave()->sampleCount() : 0);
     CloseMainWindow();
     return Finish();
 }

@@ -17,8 +17,8 @@ namespace {
 void CheckMp3(const char* file, std::uint64_t sourceFrames, int channels) {
     ClearBoxes();
     DropFiles({WorkPath(file)});
-    if (!Check(WaitIdle(120000) && Boxes().empty() && tw::CurrentWave(), std::string(file) + ": decoded")) return;
-    const tw::WavePtr wave = tw::CurrentWave();
+    if (!Check(WaitIdle(120000) && Boxes().empty() && twt::CurrentWave(), std::string(file) + ": decoded")) return;
+    const tw::WavePtr wave = twt::CurrentWave();
     const std::vector<std::uint8_t> raw = ReadFileBytes(WorkPath(std::string(file) + ".raw"));
     int worst = 0;
     const std::uint64_t n = std::min<std::uint64_t>(wave->sampleCount(), raw.size() / 2);
@@ -38,7 +38,7 @@ int main() {
     OpenMainWindow();
     DropFiles({WorkPath("source.wav")});
     Check(WaitIdle(), "the source WAV file loads");
-    const std::uint64_t frames = tw::CurrentWave() ? tw::CurrentWave()->sampleCount() / 2 : 0;
+    const std::uint64_t frames = twt::CurrentWave() ? twt::CurrentWave()->sampleCount() / 2 : 0;
     CheckMp3("talk.mp3", frames, 2);
     CheckMp3("vbr.mp3", frames, 2);
     CheckMp3("mono22.mp3", frames / 2, 1);

@@ -45,7 +45,7 @@ int GraphWidth() {
     return rc.right - rc.left;
 }
 
-std::vector<double> CutsNow() { return tw::Cuts().Snapshot(); }
+std::vector<double> CutsNow() { return twt::Cuts().Snapshot(); }
 
 std::vector<double> Tail(const std::vector<double>& all, size_t from) {
     return std::vector<double>(all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end());
@@ -54,12 +54,12 @@ std::vector<double> Tail(const std::vector<double>& all, size_t from) {
 bool Load(const std::string& path) {
     DropFiles({path});
     bool ok = WaitIdle();
-    tw::WavePtr wave = tw::CurrentWave();
+    tw::WavePtr wave = twt::CurrentWave();
     return Check(ok && wave && ControlText(1003) == path, "loaded " + path);
 }
 
 std::vector<tw::AutoCut> ExpectedCuts(const std::string& threshold) {
-    tw::WavePtr wave = tw::CurrentWave();
+    tw::WavePtr wave = twt::CurrentWave();
     if (!wave) return {};
     return tw::ScanForCutsPlain(wave->bytes, wave->dataSize(), GraphWidth(), tw::ParseNumber(threshold));
 }
@@ -110,18 +110,18 @@ struct Picture {
 
 Picture GraphPicture() {
     Picture p;
-    SIZE size = tw::GraphViewSize();
+    SIZE size = twt::GraphViewSize();
     p.width = size.cx;
     p.height = size.cy;
     p.pixels.assign(static_cast<size_t>(p.width) * std::max(0L, size.cy), 0);
-    if (p.width <= 0 || !tw::ReadGraphPixels(p.pixels.data(), p.width, p.height)) p.width = p.height = 0;
+    if (p.width <= 0 || !twt::ReadGraphPixels(p.pixels.data(), p.width, p.height)) p.width = p.height = 0;
     return p;
 }
 
 // Where the line of a cut at `position` is drawn at the current width: the
 // column of its boundary, whichever way the cut was made.
 int LineOf(double position) {
-    tw::WavePtr wave = tw::CurrentWave();
+    tw::WavePtr wave = twt::CurrentWave();
     std::int32_t column = -1;
     if (!wave || !tw::CutLineColumn(position, GraphWidth(), wave->scaleSize(), &column)) return -1;
     return column;
@@ -129,7 +129,7 @@ int LineOf(double position) {
 
 // Every entry of the list has its line where a fresh drawing puts it.
 void CheckRedrawnLines(const std::string& what) {
-    tw::WavePtr wave = tw::CurrentWave();
+    tw::WavePtr wave = twt::CurrentWave();
     Picture pic = GraphPicture();
     if (!Check(wave && pic.width == GraphWidth(), what + ": bitmap of the control's size")) return;
     int missing = 0;
@@ -185,10 +185,10 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
 void CheckNothingLoaded() {
     SetThreshold("100");
     RunAutoCut();
-    CheckEq(tw::Cuts().Count(), size_t(0), "no file: auto cutting places nothing");
+    CheckEq(twt::Cuts().Count(), size_t(0), "no file: auto cutting places nothing");
     SetCuttingMode(true);
     ClickGraph(100, 80);
-    CheckEq(tw::Cuts().Count(), size_t(0), "no file: a click places nothing");
+    CheckEq(twt::Cuts().Count(), size_t(0), "no file: a click places nothing");
     SetCuttingMode(false);
     ClearBoxes();
     ClickGraph(100, 80);
@@ -234,10 +234,10 @@ void CheckAutoCutting() {
     const char* none[] = {"0", "", "-5", "-100", "32768", "40000", "99999999999", "-99999999999", "0dB"};
     for (const char* t : none) {
         SetThreshold(t);
-        size_t before = tw::Cuts().Count();
+        size_t before = twt::Cuts().Count();
         Check(ExpectedCuts(t).empty(), std::string("reference places nothing at [") + t + "]");
         RunAutoCut();
-        CheckEq(tw::Cuts().Count(), before, std::string("threshold [") + t + "] places nothing");
+        CheckEq(twt::Cuts().Count(), before, std::string("threshold [") + t + "] places nothing");
     }
 
     // Decibels above full scale (a lost minus sign) are told, in both modes, and cut nothing.
@@ -245,7 +245,7 @@ void CheckAutoCutting() {
     for (const auto& t : loud) {
         SetThreshold(t.first);
         SendMessageA(Control(1040), BM_SETCHECK, t.second ? BST_CHECKED : BST_UNCHECKED, 0);
-        const size_t before = tw::Cuts().Count();
+        const size_t before = twt::Cuts().Count();
         ClearBoxes();
         RunAutoCut();
         const std::string what = std::string("threshold [") + t.first + "]";
@@ -253,7 +253,7 @@ void CheckAutoCutting() {
             Check(Boxes()[0].text.rfind("しきい値のデシベルは 0dB 以下", 0) == 0 &&
                       Boxes()[0].owner == tw::TheShell().main.handle,
                   what + ": the main window's box [" + Boxes()[0].text + "]");
-        Check(WaitIdle() && tw::Cuts().Count() == before, what + " places nothing");
+        Check(WaitIdle() && twt::Cuts().Count() == before, what + " places nothing");
     }
     SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
 }
@@ -271,11 +271,11 @@ void CheckNewRecordingStartsClean() {
     for (const Row& r : rows) {
         const std::string what = std::string("new recording after [") + r.typed + "]";
         if (!Load(Fixture("lecture.wav"))) return;
-        const tw::WavePtr a = tw::CurrentWave();
+        const tw::WavePtr a = twt::CurrentWave();
         SetThreshold(r.typed);
         SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
         RunAutoCut();
-        Check(WaitUntil([] { return tw::PauseCutsInFlight() == 0; }), what + ": pause run ends");
+        Check(WaitUntil([] { return twt::PauseCutsInFlight() == 0; }), what + ": pause run ends");
         const std::vector<double> cuts = CutsNow();
         const std::string box = ControlText(1016);
         Check(cuts.size() >= 3 && !box.empty(), what + ": A cut, threshold shown [" + box + "]");
@@ -283,11 +283,11 @@ void CheckNewRecordingStartsClean() {
         ClearBoxes();
         DropFiles({Fixture("text.txt")});
         Check(WaitBoxes(1) && WaitIdle(), what + ": the text file is refused");
-        Check(tw::CurrentWave() == a && CutsNow() == cuts && ControlText(1016) == box && tw::CutEdits().CanUndo(),
+        Check(twt::CurrentWave() == a && CutsNow() == cuts && ControlText(1016) == box && twt::CutEdits().CanUndo(),
               what + ": a refused drop keeps A, its cuts, their undo and the box");
         if (!Load(Fixture("speech.wav"))) return;
-        CheckEq(tw::Cuts().Count(), size_t(0), what + ": B starts with no cuts");
-        Check(!tw::CutEdits().CanUndo(), what + ": nothing of A to undo");
+        CheckEq(twt::Cuts().Count(), size_t(0), what + ": B starts with no cuts");
+        Check(!twt::CutEdits().CanUndo(), what + ": nothing of A to undo");
         CheckEq(GraphPicture().WhiteColumns(), 0, what + ": B's graph has no lines");
         CheckEq(ControlText(1016), std::string(r.typed), what + ": the box for B");
     }
@@ -306,7 +306,7 @@ void CheckHandCuts() {
     WriteFileBytes(path, WaveFile(HandSamples(), 1, 8000, 1141));
     if (!Load(path)) return;
     CheckEq(GraphWidth(), 570, "hand cut graph width");
-    tw::WavePtr wave = tw::CurrentWave();
+    tw::WavePtr wave = twt::CurrentWave();
     CheckEq(wave->dataSize(), std::uint32_t(1141), "hand cut data size");
 
     SetCuttingMode(true);
@@ -322,7 +322,7 @@ void CheckHandCuts() {
     };
     for (const Click& c : clicks) {
         std::string what = "cutting click at " + std::to_string(c.x);
-        size_t before = tw::Cuts().Count();
+        size_t before = twt::Cuts().Count();
         int linesBefore = GraphPicture().WhiteColumns();
         ClickGraph(c.x, 80);
         std::vector<double> added = Tail(CutsNow(), before);
@@ -338,7 +338,7 @@ void CheckHandCuts() {
         }
     }
     // Clicking away from the graph's rows still counts by column only.
-    size_t before = tw::Cuts().Count();
+    size_t before = twt::Cuts().Count();
     ClickGraph(300, 2);
     Check(Tail(CutsNow(), before) == std::vector<double>{304}, "click on the top row");
 
@@ -351,7 +351,7 @@ void CheckHandCuts() {
         std::string want = tw::FormatNumber(SampleOf(*wave, index));
         ClearBoxes();
         g_look = BoxLook{};
-        before = tw::Cuts().Count();
+        before = twt::Cuts().Count();
         ClickGraph(x, 80);
         std::string what = "value click at " + std::to_string(x);
         if (Check(WaitBoxes(1), what + " shows a box")) {
@@ -364,7 +364,7 @@ void CheckHandCuts() {
                 Check(!g_look.icon, what + " no icon");
             }
         }
-        CheckEq(tw::Cuts().Count(), before, what + " leaves the list alone");
+        CheckEq(twt::Cuts().Count(), before, what + " leaves the list alone");
     }
     // The hook tells an icon and extra buttons apart at all.
     ClearBoxes();
@@ -430,7 +430,7 @@ DragSeen DragGraph(int from, int to, bool escape) {
 void CheckDragging() {
     std::string path = WorkPath("hand.wav");
     if (!Load(path)) return;
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
     SetCuttingMode(true);
     ClickGraph(100, 80);
     const std::vector<double> start{104};
@@ -457,7 +457,7 @@ void CheckDragging() {
     };
     for (const Row& r : rows) {
         SetCuttingMode(r.cutting);
-        const std::size_t steps = tw::CutEdits().UndoSteps();
+        const std::size_t steps = twt::CutEdits().UndoSteps();
         ClearBoxes();
         SetDlgItemTextA(tw::TheShell().main.handle, 1064, "");
         DragSeen seen;
@@ -474,7 +474,7 @@ void CheckDragging() {
         Check(!DragLineAt(std::max(r.to, 0)), std::string(r.what) + ": no dragged line after");
         CheckEq(Boxes().size(), r.boxes, std::string(r.what) + ": boxes");
         const bool changed = r.after != start && r.from >= 0 && !r.escape && r.cutting;
-        CheckEq(tw::CutEdits().UndoSteps(), changed ? steps + 1 : (r.from < 0 ? steps - 1 : steps),
+        CheckEq(twt::CutEdits().UndoSteps(), changed ? steps + 1 : (r.from < 0 ? steps - 1 : steps),
                 std::string(r.what) + ": undo steps");
         // A click draws its line at the column clicked; a move or an undo draws all afresh.
         if (r.from < 0 || (changed && r.dragged)) CheckRedrawnLines(r.what);
@@ -512,9 +512,9 @@ struct CutRecording {
 
 bool CutAndCheckPauses(const std::string& path, const std::string& label, CutRecording* out) {
     if (!Load(path)) return false;
-    out->wave = tw::CurrentWave();
+    out->wave = twt::CurrentWave();
     SetThreshold("5");
-    size_t before = tw::Cuts().Count();
+    size_t before = twt::Cuts().Count();
     std::vector<double> expected = Positions(ExpectedCuts("5"));
     RunAutoCut();
     out->added = Tail(CutsNow(), before);
@@ -564,7 +564,7 @@ void CheckZoomedAutoCutting() {
     int zoomed = GraphWidth();
     Check(zoomed > 570, "zoomed in to " + std::to_string(zoomed));
     SetThreshold("100");
-    const size_t before = tw::Cuts().Count();
+    const size_t before = twt::Cuts().Count();
     std::vector<tw::AutoCut> expected = ExpectedCuts("100");
     RunAutoCut();
     Check(Tail(CutsNow(), before) == Positions(expected), "zoomed auto cuts equal the reference");
@@ -604,13 +604,13 @@ void CheckCuttingWhileDrawing() {
 
     SetThreshold("100");
     SetCuttingMode(true);
-    size_t before = tw::Cuts().Count();
+    size_t before = twt::Cuts().Count();
     std::vector<double> expected;          // what the list must gain, in order
     std::map<double, std::vector<int>> drawnAt;  // columns the lines went to at once
 
     DropFiles({path});
     Check(WaitUntil([&] {
-        tw::WavePtr w = tw::CurrentWave();
+        tw::WavePtr w = twt::CurrentWave();
         return w && w->dataSize() == dataSize;
     }), "big: samples held");
     int duringDrawing = 0;
@@ -620,9 +620,9 @@ void CheckCuttingWhileDrawing() {
     // otherwise every action must add exactly its cuts.
     auto act = [&](const std::function<void()>& action, const std::vector<double>& cuts,
                    const std::vector<int>& columns, const std::string& what) {
-        bool settled = tw::LoadsInFlight() == 0 && tw::CurrentWave() != nullptr;
-        bool drawing = tw::GraphsInFlight() > 0;
-        size_t count = tw::Cuts().Count();
+        bool settled = twt::LoadsInFlight() == 0 && twt::CurrentWave() != nullptr;
+        bool drawing = twt::GraphsInFlight() > 0;
+        size_t count = twt::Cuts().Count();
         action();
         std::vector<double> added = Tail(CutsNow(), count);
         if (added.empty() && !settled) return;
@@ -630,19 +630,19 @@ void CheckCuttingWhileDrawing() {
         expected.insert(expected.end(), cuts.begin(), cuts.end());
         for (size_t i = 0; i < cuts.size(); ++i) drawnAt[cuts[i]].push_back(columns[i]);
         // A drawing from the summary is short: one running as the action began or ended counts.
-        duringDrawing += drawing || tw::GraphsInFlight() > 0;
+        duringDrawing += drawing || twt::GraphsInFlight() > 0;
     };
     std::vector<double> referencePositions = Positions(reference);
     std::vector<int> referenceColumns;
     for (const tw::AutoCut& c : reference) referenceColumns.push_back(c.column);
     // A drawing takes a few tens of milliseconds and nothing waits for the
     // window meanwhile: the file is dropped again until cuts met one.
-    while (rounds < 6 || (duringDrawing == 0 && rounds < 62) || tw::GraphsInFlight() > 0 || tw::LoadsInFlight() > 0) {
+    while (rounds < 6 || (duringDrawing == 0 && rounds < 62) || twt::GraphsInFlight() > 0 || twt::LoadsInFlight() > 0) {
         if (rounds >= 200) break;
         // A drawing from the summary takes milliseconds: one started as a
         // resize starts it, so the actions meet drawings under way.
         if (rounds % 2 == 1)
-            if (const tw::WavePtr shown = tw::CurrentWave()) tw::StartGraphThread(shown);
+            if (const tw::WavePtr shown = twt::CurrentWave()) twt::StartGraphThread(shown);
         act(RunAutoCut, referencePositions, referenceColumns, "auto cutting");
         int x = 15 + (rounds * 37) % 540;
         double p = 0;
@@ -652,14 +652,14 @@ void CheckCuttingWhileDrawing() {
         if (rounds % 6 == 2 && (!dropped || duringDrawing == 0)) {
             // A second drawing replaces the first while cutting goes on; the
             // second recording starts with none of the first one's cuts.
-            const std::uint64_t first = tw::CurrentWave()->recording;
+            const std::uint64_t first = twt::CurrentWave()->recording;
             DropFiles({path});
             dropped = true;
             Check(WaitUntil([first] {
-                tw::WavePtr w = tw::CurrentWave();
+                tw::WavePtr w = twt::CurrentWave();
                 return w && w->recording != first;
             }), "big: the second drop is shown");
-            CheckEq(tw::Cuts().Count(), size_t(0), "big: the second recording starts with no cuts");
+            CheckEq(twt::Cuts().Count(), size_t(0), "big: the second recording starts with no cuts");
             expected.clear();
             drawnAt.clear();
             before = 0;
@@ -708,7 +708,7 @@ void CheckCuttingWhileDrawing() {
     if (Check(zoomed > 2000 && at.x >= 0 && at.x < GetSystemMetrics(SM_CXSCREEN),
               "big: column 2000 on screen at " + std::to_string(at.x))) {
         std::uint64_t index = (static_cast<std::uint64_t>(dataSize) - 1) * 2000 / (2 * static_cast<std::uint64_t>(zoomed));
-        std::string want = tw::FormatNumber(SampleOf(*tw::CurrentWave(), index));
+        std::string want = tw::FormatNumber(SampleOf(*twt::CurrentWave(), index));
         ClearBoxes();
         ClickGraph(2000, 80);
         if (Check(WaitBoxes(1), "big: zoomed value click shows a box"))

@@ -45,7 +45,7 @@ std::vector<std::string> SaveBoxes(const std::string& prefix) {
 // A saved file for test_formats.check.sh: "name|prefix|count|frame".
 // The pieces a save of the file shown writes at these cuts (no empty piece).
 void AddToManifest(const std::string& name, const std::string& prefix, std::vector<double> cuts) {
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     const unsigned frame = tw::FrameBytes(wave->layout.pieceHeader);
     std::sort(cuts.begin(), cuts.end());
     const size_t count = tw::PlanPieces(cuts, wave->dataSize(), frame, wave->sampleBytes()).size();
@@ -93,7 +93,7 @@ void CheckCorpus() {
         const Bytes file = ReadFileBytes(path);
         const Bytes data = ReadFileBytes(Fixture(name + ".raw"));
         if (!Check(file.size() > 44 && !data.empty(), name + " fixture")) continue;
-        tw::Cuts().Clear();
+        twt::Cuts().Clear();
         DropFiles({path});
         Check(WaitIdle(), name + " loads");
         CheckEq(ControlText(1003), path, name + " path");
@@ -111,7 +111,7 @@ void CheckCorpus() {
 
         SetDlgItemTextA(tw::TheShell().main.handle, 1016, r.threshold);
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
-        const std::vector<double> cuts = tw::Cuts().Snapshot();
+        const std::vector<double> cuts = twt::Cuts().Snapshot();
         Check(cuts.size() >= 10, name + " auto cutting finds many cuts (" + std::to_string(cuts.size()) + ")");
         bool odd = false;
         for (double c : cuts) odd = odd || static_cast<std::int64_t>(c) % 2 != 0;
@@ -122,7 +122,7 @@ void CheckCorpus() {
         CheckEq(boxes.size(), size_t{1}, name + " one message");
         std::string folder = WorkPath("");
         folder.pop_back();
-        const std::string saved = std::to_string(tw::Cuts().Count() + 1) + " 個のピースを保存しました\r\n" + folder;
+        const std::string saved = std::to_string(twt::Cuts().Count() + 1) + " 個のピースを保存しました\r\n" + folder;
         if (!boxes.empty()) CheckEq(boxes.back(), saved, name + " saved");
         AddToManifest(name, prefix, cuts);
     }
@@ -140,7 +140,7 @@ struct Shown {
 };
 
 Shown DropAndCut(const std::string& name) {
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
     ClearBoxes();
     DropFiles({Fixture(name + ".wav")});
     Check(WaitIdle(), name + " loads");
@@ -151,18 +151,18 @@ Shown DropAndCut(const std::string& name) {
     s.picture = gm::InstalledPicture();
     SetDlgItemTextA(tw::TheShell().main.handle, 1016, "300");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
-    s.cuts = tw::Cuts().Snapshot();
-    tw::Cuts().Clear();
+    s.cuts = twt::Cuts().Snapshot();
+    twt::Cuts().Clear();
     SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
     SetDlgItemTextA(tw::TheShell().main.handle, 1016, "");
     SetDlgItemTextA(tw::TheShell().main.handle, 1042, "200");  // the sentences' pauses are short
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     Check(WaitIdle(), name + " pause cutting ends");
-    s.pauseCuts = tw::Cuts().Snapshot();
+    s.pauseCuts = twt::Cuts().Snapshot();
     s.pauseThreshold = ControlText(1016);
     SendMessageA(Control(1040), BM_SETCHECK, BST_UNCHECKED, 0);
-    tw::Cuts().Clear();
-    for (double c : s.cuts) tw::Cuts().Append(c);  // the pieces saved are those of automatic cutting
+    twt::Cuts().Clear();
+    for (double c : s.cuts) twt::Cuts().Append(c);  // the pieces saved are those of automatic cutting
     return s;
 }
 
@@ -257,7 +257,7 @@ void CheckRejected() {
         }
         CheckEq(ControlText(1003), good, name + " leaves the good file shown");
         CheckEq(ControlText(1011), peak, name + " leaves its numbers");
-        Check(tw::CurrentWave() != nullptr, name + " leaves its samples");
+        Check(twt::CurrentWave() != nullptr, name + " leaves its samples");
     }
 }
 
@@ -313,10 +313,10 @@ void CheckFullDisk() {
     const Bytes file = ReadFileBytes(Fixture("speech.wav"));
     DropFiles({Fixture("speech.wav")});
     Check(WaitIdle(), "speech loads");
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
     std::vector<double> cuts;
     for (double c = 6000; c * 2 < file.size() - 44; c += 6000) cuts.push_back(c);
-    for (double c : cuts) tw::Cuts().Append(c);
+    for (double c : cuts) twt::Cuts().Append(c);
     const std::vector<tw::Piece> pieces = tw::PlanPieces(cuts, static_cast<std::uint32_t>(file.size() - 44), 2);
     auto listing = [] {
         std::vector<std::string> names;

@@ -106,7 +106,7 @@ void CoverAndUncover() {
 }
 
 void CheckBeforeLoad() {
-    SIZE none = tw::GraphViewSize();
+    SIZE none = twt::GraphViewSize();
     Check(none.cx == 0 && none.cy == 0, "no bitmap before a load");
     const POINT points[] = {{0, 0}, {284, 82}, {569, 164}, {100, 10}};
     COLORREF frame = ControlPixel(0, 0);
@@ -127,7 +127,7 @@ void CheckBeforeLoad() {
     SendMessageA(Control(1032), BM_CLICK, 0, 0);
     SendMessageA(Control(1033), BM_CLICK, 0, 0);
     Pump(10);
-    none = tw::GraphViewSize();
+    none = twt::GraphViewSize();
     Check(none.cx == 0 && none.cy == 0, "zoom buttons before a load draw nothing");
     CheckEq(static_cast<int>(gm::GraphControlSize().cx), 570, "zoom buttons before a load keep the width");
 }
@@ -139,13 +139,13 @@ std::int16_t Synthetic(std::uint64_t i) {
 }
 
 void CheckSyntheticPicture() {
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
     std::vector<std::int16_t> samples(570);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = Synthetic(i);
     auto file = DropAndWait("synthetic.wav", WaveFile(samples));
     CheckEq(ControlText(1011), std::string("20000"), "synthetic peak");
     CheckEq(ControlText(1014), std::string("-30000"), "synthetic nadir");
-    SIZE view = tw::GraphViewSize();
+    SIZE view = twt::GraphViewSize();
     Check(view.cx == 570 && view.cy == 165, "bitmap is the control's 570 x 165");
     Picture got = gm::InstalledPicture();
     if (!Check(got.width == 570 && got.height == 165, "bitmap readable")) return;
@@ -191,17 +191,17 @@ void CheckSyntheticPicture() {
 }
 
 void CheckCutLines() {
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
     // D = 1140 and W = 570: entry e gets column floor(e - 1).
     const double entries[] = {1, 285, 570, 571, 0.5, 100.7, 1e30, -5};
-    for (double e : entries) tw::Cuts().Append(e);  // the file before's: a new file starts clean
+    for (double e : entries) twt::Cuts().Append(e);  // the file before's: a new file starts clean
     std::vector<std::int16_t> samples(570);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = Synthetic(i);
     auto file = DropAndWait("cuts.wav", WaveFile(samples));
-    CheckEq(tw::Cuts().Count(), size_t{0}, "a new file has no cuts");
+    CheckEq(twt::Cuts().Count(), size_t{0}, "a new file has no cuts");
     gm::SamePicture(gm::InstalledPicture(), gm::ExpectedForFile(file, {}), "no lines of the file before");
-    for (double e : entries) tw::Cuts().Append(e);
-    tw::RedrawGraphForCuts();
+    for (double e : entries) twt::Cuts().Append(e);
+    twt::RedrawGraphForCuts();
     Picture got = gm::InstalledPicture();
     if (!Check(got.width == 570, "bitmap with cut lines readable")) return;
     // Under the waveform: white wherever the stroke of its column leaves room.
@@ -226,19 +226,19 @@ void CheckCutLines() {
         grey = grey || got.at(200, y) == gm::kGrey;
     }
     Check(lighter && grey, "every other piece on a lighter ground");
-    gm::SamePicture(got, gm::ExpectedForFile(file, tw::Cuts().Snapshot()), "picture with cut lines");
+    gm::SamePicture(got, gm::ExpectedForFile(file, twt::Cuts().Snapshot()), "picture with cut lines");
     gm::ControlShowsBitmap("cut lines shown");
 
     // Cut entry 4 in 10000 bytes of data at W = 570 lands on column -1.
     auto ten = DropAndWait("cut_minus_one.wav", WaveFile(std::vector<std::int16_t>(5000, 0)));
-    tw::Cuts().Append(4);
-    tw::RedrawGraphForCuts();
+    twt::Cuts().Append(4);
+    twt::RedrawGraphForCuts();
     Picture quiet = gm::InstalledPicture();
     bool noWhite = true;
     for (auto px : quiet.pixels) noWhite = noWhite && px != gm::kWhite;
     Check(noWhite, "a cut at column -1 draws nothing");
-    gm::SamePicture(quiet, gm::ExpectedForFile(ten, tw::Cuts().Snapshot()), "silent picture, cut outside");
-    tw::Cuts().Clear();
+    gm::SamePicture(quiet, gm::ExpectedForFile(ten, twt::Cuts().Snapshot()), "silent picture, cut outside");
+    twt::Cuts().Clear();
 }
 
 void CheckScalesAndSizes() {
@@ -285,15 +285,15 @@ void CheckScalesAndSizes() {
 
     // Empty data: background, outline and centre line only; cut entries
     // have no column to go to.
-    tw::Cuts().Append(0);
-    tw::Cuts().Append(10);
+    twt::Cuts().Append(0);
+    twt::Cuts().Append(10);
     auto empty = DropAndWait("empty.wav", WaveFile({}));
     Picture e = gm::InstalledPicture();
     gm::SamePicture(e, gm::ExpectedPicture(570, 165, 0, 0, 0, [](std::uint64_t) { return std::int16_t(0); }, {}),
                     "empty data picture");
     Check(g_positions == std::vector<int>{0}, "empty data: only the final 0 is sent");
     CheckEq(ControlText(1026), std::string(""), "empty data: status line empty");
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
 }
 
 void CheckPaintAndRedraw() {
@@ -311,16 +311,16 @@ void CheckPaintAndRedraw() {
     Pump(10);
     gm::ControlShowsBitmap("the redraw button copies the picture back");
     // Neither redraws: the installed bitmap is left as it was.
-    SIZE before = tw::GraphViewSize();
+    SIZE before = twt::GraphViewSize();
     Picture picture = gm::InstalledPicture();
-    tw::Cuts().Append(285);  // not in the picture until something draws it
+    twt::Cuts().Append(285);  // not in the picture until something draws it
     PaintMainWindow();
     SendMessageA(Control(1034), BM_CLICK, 0, 0);
     Pump(10);
-    SIZE after = tw::GraphViewSize();
+    SIZE after = twt::GraphViewSize();
     Check(before.cx == after.cx && before.cy == after.cy, "painting keeps the bitmap size");
     gm::SamePicture(gm::InstalledPicture(), picture, "painting and the redraw button do not redraw");
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
 }
 
 void CheckRealFiles() {
@@ -376,7 +376,7 @@ void CheckOverlaps() {
     // Painting and the redraw button while the drawing runs.
     DropFiles({big});
     int paints = 0;
-    while (tw::LoadsInFlight() > 0 || tw::GraphsInFlight() > 0) {
+    while (twt::LoadsInFlight() > 0 || twt::GraphsInFlight() > 0) {
         SendMessageA(tw::TheShell().main.handle, WM_PAINT, 0, 0);
         SendMessageA(Control(1034), BM_CLICK, 0, 0);
         RedrawWindow(tw::TheShell().main.handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -476,7 +476,7 @@ void CheckManyCuts() {
     const auto file = DropAndWait("many_cuts.wav", WaveFile(samples));
     std::vector<double> positions;
     for (int k = 1; k <= 2000; ++k) positions.push_back(k * 11.0);
-    tw::AppendUserCuts(positions);
+    twt::AppendUserCuts(positions);
     WaitIdle();
     const Picture p = gm::InstalledPicture();
     int blueColumns = 0, white = 0;
@@ -490,8 +490,8 @@ void CheckManyCuts() {
     }
     CheckEq(blueColumns, p.width - 2, "2000 cuts: the wave in every column");
     Check(white > 0, "2000 cuts: their lines show around it");
-    gm::SamePicture(p, gm::ExpectedForFile(file, tw::Cuts().Snapshot()), "2000 cuts picture");
-    tw::CutEdits().Reset();
+    gm::SamePicture(p, gm::ExpectedForFile(file, twt::Cuts().Snapshot()), "2000 cuts picture");
+    twt::CutEdits().Reset();
 }
 
 }  // namespace

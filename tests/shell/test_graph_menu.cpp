@@ -59,7 +59,7 @@ Bytes DataOf(const std::string& path) {
 
 int Column(double position) {
     std::int32_t c = -1;
-    tw::CutLineColumn(position, gm::GraphControlSize().cx, tw::CurrentWave()->dataSize(), &c);
+    tw::CutLineColumn(position, gm::GraphControlSize().cx, twt::CurrentWave()->dataSize(), &c);
     return c;
 }
 
@@ -90,9 +90,9 @@ void CheckEditing() {
     SendMessageA(Control(1001), BM_CLICK, 0, 0);  // cutting mode: one cut by hand
     ClickGraph(40, 80);
     SendMessageA(Control(1001), BM_CLICK, 0, 0);
-    const std::vector<double> byHand = tw::Cuts().Snapshot();
+    const std::vector<double> byHand = twt::Cuts().Snapshot();
     RunAutoCut("100");
-    const std::vector<double> afterAuto = tw::Cuts().Snapshot();
+    const std::vector<double> afterAuto = twt::Cuts().Snapshot();
     if (!CheckEq(afterAuto.size(), size_t(4), "a hand cut and three auto cuts")) return;
     const double second = afterAuto[2];
     std::vector<double> deleted = afterAuto;
@@ -122,7 +122,7 @@ void CheckEditing() {
         step.act();
         Pump(100);
         SetBoxAnswer(IDOK);
-        Check(tw::Cuts().Snapshot() == step.after, std::string(step.what) + ": cut list");
+        Check(twt::Cuts().Snapshot() == step.after, std::string(step.what) + ": cut list");
         if (step.redrawn) gm::CheckPictureOf(file, std::string(step.what) + ": picture");
         gm::ControlShowsBitmap(step.what);
         const bool asked = std::strstr(step.what, "delete all") != nullptr;
@@ -138,7 +138,7 @@ void CheckEditing() {
     RunAutoCut("100");
     RightClickGraph(Column(second), 80);
     ChooseMenuItem(tw::kIdMenuDeleteCut);
-    std::vector<double> left = tw::Cuts().Snapshot();
+    std::vector<double> left = twt::Cuts().Snapshot();
     std::sort(left.begin(), left.end());
     SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath("edited").c_str());
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
@@ -157,7 +157,7 @@ void CheckEditing() {
 
 // ---- keys -------------------------------------------------------------------
 
-int ScrollPos() { return tw::Graph().scroll.pos; }
+int ScrollPos() { return twt::Graph().scroll.pos; }
 
 // The scroll position the graph control sits at, and the furthest one.
 bool GraphAt(int pos) {
@@ -199,9 +199,9 @@ void CheckKeys() {
     const std::string path = WorkPath("gaps.wav");
     if (!Load(path)) return;
     HWND main = tw::TheShell().main.handle;
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
     RunAutoCut("100");
-    const std::vector<double> cuts = tw::Cuts().Snapshot();
+    const std::vector<double> cuts = twt::Cuts().Snapshot();
     if (!CheckEq(cuts.size(), size_t(3), "keys: three cuts")) return;
     std::vector<double> deleted = cuts;
     deleted.erase(deleted.begin() + 1);
@@ -226,15 +226,15 @@ void CheckKeys() {
     const auto sameWidth = [&] { return gm::GraphControlSize().cx == width; };
     const Row rows[] = {
         {"Delete takes the cut at the last click", 1000, Key, VK_DELETE, false, false,
-         [&] { RightClickGraph(Column(cuts[1]) + 4, 80); }, [&] { return tw::Cuts().Snapshot() == deleted; }},
+         [&] { RightClickGraph(Column(cuts[1]) + 4, 80); }, [&] { return twt::Cuts().Snapshot() == deleted; }},
         {"Delete with no cut near does nothing", 1000, Key, VK_DELETE, false, false, nullptr,
-         [&] { return tw::Cuts().Snapshot() == deleted; }},
+         [&] { return twt::Cuts().Snapshot() == deleted; }},
         {"Delete in a box is the box's", 1016, Key, VK_DELETE, false, false,
-         [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); RightClickGraph(Column(tw::Cuts().Snapshot()[0]), 80); SetFocus(Control(1016)); },
-         [&] { return BoxText(1016) == "00" && tw::Cuts().Snapshot() == deleted; }},
-        {"Ctrl+Z on a button undoes", 1029, Key, 'Z', true, false, nullptr, [&] { return tw::Cuts().Snapshot() == cuts; }},
+         [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); RightClickGraph(Column(twt::Cuts().Snapshot()[0]), 80); SetFocus(Control(1016)); },
+         [&] { return BoxText(1016) == "00" && twt::Cuts().Snapshot() == deleted; }},
+        {"Ctrl+Z on a button undoes", 1029, Key, 'Z', true, false, nullptr, [&] { return twt::Cuts().Snapshot() == cuts; }},
         {"Ctrl+Z in a box undoes its typing", 1016, Key, 'Z', true, false, nullptr,
-         [&] { return BoxText(1016) == "100" && tw::Cuts().Snapshot() == cuts; }},
+         [&] { return BoxText(1016) == "100" && twt::Cuts().Snapshot() == cuts; }},
         {"Ctrl+A in a box selects its text", 1016, Key, 'A', true, false, [] { SendMessageA(Control(1016), EM_SETSEL, 1, 1); },
          [] { return Selection(1016) == MAKELONG(0, 3); }},
         {"+ zooms in", 1001, Key, VK_OEM_PLUS, false, false, nullptr, widthTimes(1.5)},
@@ -282,13 +282,13 @@ void CheckKeys() {
         {"Ctrl+S", 1000, Key, 'S', true, false, nullptr,
          [] { return g_fileCommands == std::vector<int>{tw::kIdMenuOpen, tw::kIdMenuSaveCuts}; }},
         {"Space plays the piece at the last click", 1029, Key, VK_SPACE, false, false,
-         [&] { Load(longPath); RightClickGraph(100, 80); SetFocus(Control(1029)); }, [] { return tw::PlaybackActive(); }},
+         [&] { Load(longPath); RightClickGraph(100, 80); SetFocus(Control(1029)); }, [] { return twt::PlaybackActive(); }},
         {"Space held down repeats nothing", 1029, HeldKey, VK_SPACE, false, false, nullptr,
-         [] { return tw::PlaybackActive(); }},
+         [] { return twt::PlaybackActive(); }},
         {"Space again stops", 1001, Key, VK_SPACE, false, false, nullptr,
-         [] { return !tw::PlaybackActive() && SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_UNCHECKED; }},
+         [] { return !twt::PlaybackActive() && SendMessageA(Control(1001), BM_GETCHECK, 0, 0) == BST_UNCHECKED; }},
         {"Space in a box is the box's", 1016, Key, VK_SPACE, false, false, [] { SendMessageA(Control(1016), EM_SETSEL, 0, 0); },
-         [] { return !tw::PlaybackActive() && BoxText(1016) == " -100"; }},
+         [] { return !twt::PlaybackActive() && BoxText(1016) == " -100"; }},
     };
     SetDlgItemTextA(main, 1016, "100");
     for (const Row& r : rows) {
@@ -302,7 +302,7 @@ void CheckKeys() {
         Pump(50);
         Check(r.after(), r.what);
     }
-    tw::StopPlayback();
+    twt::StopPlayback();
     SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_mainProc));
     SetDlgItemTextA(main, 1016, "");
     SetDlgItemTextA(main, 1019, "");
@@ -314,7 +314,7 @@ const std::string kCapture = "captured.raw";
 
 Bytes Captured() { return ReadFileBytes(WorkPath(kCapture)); }
 
-bool WaitPlaybackEnd(DWORD ms) { return WaitUntil([] { return !tw::PlaybackActive(); }, ms); }
+bool WaitPlaybackEnd(DWORD ms) { return WaitUntil([] { return !twt::PlaybackActive(); }, ms); }
 
 // Chooses an item of the menu opened at column x, and waits for the playback.
 Bytes PlayAt(int x, UINT item) {
@@ -342,7 +342,7 @@ bool Heard(const Bytes& got, const Bytes& want, std::uint32_t bytesPerSecond, bo
 // The sample under column x as value mode finds it.
 std::uint64_t SampleAt(int x) {
     std::uint64_t i = 0;
-    tw::SampleIndexForClick(x, gm::GraphControlSize().cx, tw::CurrentWave()->dataSize(), &i);
+    tw::SampleIndexForClick(x, gm::GraphControlSize().cx, twt::CurrentWave()->dataSize(), &i);
     return i;
 }
 
@@ -354,9 +354,9 @@ void CheckPiecesHeard() {
     const std::uint32_t rate = 22050 * 4;  // bytes per second of either, at the most
     for (const Row& r : rows) {
         if (!Load(Fixture(r.fixture))) continue;
-        tw::Cuts().Clear();
+        twt::Cuts().Clear();
         RunAutoCut("300");
-        const size_t cuts = tw::Cuts().Count();
+        const size_t cuts = twt::Cuts().Count();
         Check(cuts >= 3, std::string(r.fixture) + ": auto cuts placed");
         SetDlgItemTextA(tw::TheShell().main.handle, 1019, WorkPath(r.prefix).c_str());
         SendMessageA(Control(1030), BM_CLICK, 0, 0);
@@ -386,7 +386,7 @@ void CheckPiecesHeard() {
 // sound and the margin, found in the source by its bytes.
 void CheckTrimmedPiecesHeard() {
     if (!Load(Fixture("lecture.wav"))) return;
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
     HWND main = tw::TheShell().main.handle;
     SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
     RunAutoCut("");
@@ -398,7 +398,7 @@ void CheckTrimmedPiecesHeard() {
     const Bytes data = DataOf(Fixture("lecture.wav"));
     const int width = gm::GraphControlSize().cx;
     size_t heard = 0, total = 0;
-    for (unsigned k = 0; k <= tw::Cuts().Count(); ++k) {
+    for (unsigned k = 0; k <= twt::Cuts().Count(); ++k) {
         char name[32];
         std::snprintf(name, sizeof name, "trimmed_%03u.wav", k);
         const Bytes piece = DataOf(WorkPath(name));
@@ -449,7 +449,7 @@ void CheckLongPlayback() {
     const std::string path = WorkPath("long.wav");
     gm::WriteBusyFile(path, 44100 * 40);
     if (!Load(path)) return;
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
     // Column 0 holds sample 1 (as a value-mode click finds it): heard from there.
     const Bytes all = DataOf(path);
     const Bytes data(all.begin() + 2, all.end());
@@ -471,10 +471,10 @@ void CheckLongPlayback() {
         {"a drop", [] { DropFiles({Fixture("mono16.wav")}); }},
     };
     for (const Row& r : rows) {
-        if (tw::CurrentWave() && ControlText(1003) != path && !Load(path)) return;
+        if (twt::CurrentWave() && ControlText(1003) != path && !Load(path)) return;
         RightClickGraph(0, 80);
         ChooseMenuItem(tw::kIdMenuPlayFromHere);
-        Check(tw::PlaybackActive(), std::string(r.what) + ": playing");
+        Check(twt::PlaybackActive(), std::string(r.what) + ": playing");
         Pump(300);
         int count = 0;
         const int first = PlayLineOnControl(&count);
@@ -484,9 +484,9 @@ void CheckLongPlayback() {
         Check(PlayLineOnControl(&count) > first, std::string(r.what) + ": the play line moves on");
         r.interrupt();
         const bool another = std::strcmp(r.what, "another playback") == 0;
-        Check(tw::PlaybackActive() == another, std::string(r.what) + ": the first playback stops at once");
+        Check(twt::PlaybackActive() == another, std::string(r.what) + ": the first playback stops at once");
         if (another) {
-            tw::StopPlayback();
+            twt::StopPlayback();
         } else {
             Pump(100);
             Heard(Captured(), data, rate, false, r.what);
@@ -500,7 +500,7 @@ void CheckLongPlayback() {
     ChooseMenuItem(tw::kIdMenuPlayFromHere);
     Pump(200);
     CloseMainWindow();
-    Check(!tw::PlaybackActive(), "closing the window stops the playback");
+    Check(!twt::PlaybackActive(), "closing the window stops the playback");
     Heard(Captured(), data, rate, false, "closing");
 }
 

@@ -278,7 +278,7 @@ void LoadAndCheck(const std::string& path, const std::string& what) {
     Check(WaitIdle(), what + " load finishes");
     CheckEq(ControlText(1003), path, what + " path");
     CheckShown(ExpectedFor(ReadFileBytes(path)), what);
-    Check(tw::CurrentWave() != nullptr, what + " samples held");
+    Check(twt::CurrentWave() != nullptr, what + " samples held");
 }
 
 void CheckRealFiles() {
@@ -403,7 +403,7 @@ void CheckRejections() {
         CheckEq(ControlText(1026), (name.empty() ? r.path : name) + " を読み込めませんでした", r.path + " status line");
         CheckEq(ControlText(1003), pathBefore, r.path + " keeps the earlier path");
         CheckShown(before, r.path + " keeps the earlier numbers");
-        Check(tw::CurrentWave() != nullptr, r.path + " keeps the earlier samples");
+        Check(twt::CurrentWave() != nullptr, r.path + " keeps the earlier samples");
     }
     Check(GetFileAttributesA(WorkPath("missing.wav").c_str()) == INVALID_FILE_ATTRIBUTES,
           "a vanished file is not created");
@@ -517,7 +517,7 @@ void CheckOpened() {
 }
 
 bool HeldIs(const std::vector<std::uint8_t>& file) {
-    tw::WavePtr w = tw::CurrentWave();
+    tw::WavePtr w = twt::CurrentWave();
     return w && file.size() >= 44 && w->dataSize() <= file.size() - 44 &&
            std::memcmp(w->bytes, file.data() + 44, w->dataSize()) == 0;
 }
@@ -580,7 +580,7 @@ void CheckMappedFiles() {
         }
         Check(WaitIdle(), std::string(c.name) + " load finishes");
         const std::string shown = ControlText(1003);
-        const tw::WavePtr held = tw::CurrentWave();
+        const tw::WavePtr held = twt::CurrentWave();
         if (c.dropSmall) {
             CheckEq(shown, WorkPath("small.wav"), "the second drop is shown");
             Check(HeldIs(small), "the second drop's samples are held");
@@ -661,7 +661,7 @@ int main() {
     CheckOpened();
     CheckMappedFiles();
     CheckGuide();
-    Check(tw::Cuts().Count() == 0, "loads leave the cut list alone");
+    Check(twt::Cuts().Count() == 0, "loads leave the cut list alone");
     CloseMainWindow();
     return Finish();
 }

@@ -482,10 +482,10 @@ void CheckRepeatedOpening() {
 }
 
 bool GraphShowsWave() {
-    SIZE size = tw::GraphViewSize();
+    SIZE size = twt::GraphViewSize();
     if (size.cx <= 0 || size.cy <= 0) return false;
     std::vector<std::uint32_t> pixels(static_cast<size_t>(size.cx) * size.cy);
-    if (!tw::ReadGraphPixels(pixels.data(), size.cx, size.cy)) return false;
+    if (!twt::ReadGraphPixels(pixels.data(), size.cx, size.cy)) return false;
     size_t blue = 0;
     for (std::uint32_t p : pixels) blue += (p & 0xFFFFFF) == 0x0000FF ? 1 : 0;
     return blue > 100;
@@ -498,8 +498,8 @@ void CheckWorkersServedWhileOpen() {
     DropFiles({speech});
     WithVersionWindow(false, [&](HWND v) {
         DWORD start = GetTickCount();
-        while ((tw::LoadsInFlight() || tw::GraphsInFlight()) && GetTickCount() - start < 30000) Sleep(10);
-        Check(tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0, "load and graph finish under Version");
+        while ((twt::LoadsInFlight() || twt::GraphsInFlight()) && GetTickCount() - start < 30000) Sleep(10);
+        Check(twt::LoadsInFlight() == 0 && twt::GraphsInFlight() == 0, "load and graph finish under Version");
         Check(IsWindow(v) && !IsWindowEnabled(tw::TheShell().main.handle), "Version still open, main still disabled");
         CheckEq(ControlText(1003), speech, "path shown while Version is open");
         CheckEq(ControlText(1005), std::string("1"), "channels shown while Version is open");
@@ -513,7 +513,7 @@ void CheckWorkersServedWhileOpen() {
         DropFiles({mono});
         start = GetTickCount();
         Sleep(20);
-        while ((tw::LoadsInFlight() || tw::GraphsInFlight()) && GetTickCount() - start < 30000) Sleep(10);
+        while ((twt::LoadsInFlight() || twt::GraphsInFlight()) && GetTickCount() - start < 30000) Sleep(10);
         CheckEq(ControlText(1003), mono, "second drop shown while Version is open");
         CheckEq(ControlText(1005), std::string("2"), "second drop channels");
         Check(GraphShowsWave(), "second graph drawn");

@@ -20,7 +20,7 @@ int main() {
     Check(WaitIdle() && ControlText(1003) == path, "loaded");
     SetDlgItemTextA(tw::TheShell().main.handle, 1016, "300");
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
-    const std::vector<double> cuts = tw::Cuts().Snapshot();
+    const std::vector<double> cuts = twt::Cuts().Snapshot();
     const gm::Picture picture = gm::InstalledPicture();
     for (UINT item : {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere}) {
         const std::string what = "item " + std::to_string(item);
@@ -38,8 +38,8 @@ int main() {
                   boxes[0].owner == tw::TheShell().main.handle,
               what + ": cannot play, owned by the main window");
         if (!boxes.empty()) std::printf("%s: [%s]\n", what.c_str(), boxes[0].text.c_str());
-        Check(!tw::PlaybackActive(), what + ": nothing plays");
-        Check(tw::Cuts().Snapshot() == cuts, what + ": cuts unchanged");
+        Check(!twt::PlaybackActive(), what + ": nothing plays");
+        Check(twt::Cuts().Snapshot() == cuts, what + ": cuts unchanged");
         gm::SamePicture(gm::InstalledPicture(), picture, what + ": picture unchanged");
         gm::ControlShowsBitmap(what);
     }

@@ -102,9 +102,9 @@ std::string PieceName(const std::string& prefix, unsigned k) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void ClearCuts() { tw::Cuts().Clear(); }
+void ClearCuts() { twt::Cuts().Clear(); }
 void AppendCuts(const std::vector<double>& cuts) {
-    for (double c : cuts) tw::Cuts().Append(c);
+    for (double c : cuts) twt::Cuts().Append(c);
 }
 
 void Load(const std::string& path) {
@@ -257,11 +257,11 @@ void CheckHandCutFixtures() {
 }
 
 std::vector<double> AutoCut(const std::string& threshold) {
-    size_t before = tw::Cuts().Count();
+    size_t before = twt::Cuts().Count();
     SetDlgItemTextA(tw::TheShell().main.handle, 1016, threshold.c_str());
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
     Pump(20);
-    auto all = tw::Cuts().Snapshot();
+    auto all = twt::Cuts().Snapshot();
     return std::vector<double>(all.begin() + static_cast<long>(std::min(before, all.size())), all.end());
 }
 
@@ -294,7 +294,7 @@ void CheckAutoCutFixtures() {
         std::vector<double> cuts = AutoCut(c.threshold);
         if (untrue) {
             cuts = AutoCut(c.threshold);
-            CheckEq(tw::Cuts().Count(), 2 * cuts.size(), std::string(c.prefix) + " cuts doubled");
+            CheckEq(twt::Cuts().Count(), 2 * cuts.size(), std::string(c.prefix) + " cuts doubled");
         }
         Check(cuts.size() >= c.atLeast, std::string(c.prefix) + " found " + std::to_string(cuts.size()) + " cuts");
         auto boxes = Save(WorkPath(c.prefix));
@@ -316,7 +316,7 @@ void CheckOrderAndCarryOver() {
     ClearCuts();
     AppendCuts(rtl);
     CheckBoxes(Save(WorkPath("rtl")), {kSaved}, "rtl");
-    Check(tw::Cuts().Snapshot() == ltr, "the list is left sorted after a save");
+    Check(twt::Cuts().Snapshot() == ltr, "the list is left sorted after a save");
     for (unsigned k = 0; k <= ltr.size(); ++k)
         Check(ReadFileBytes(WorkPath(PieceName("ltr", k))) == ReadFileBytes(WorkPath(PieceName("rtl", k))),
               "right to left piece " + std::to_string(k) + " equals left to right");
@@ -329,7 +329,7 @@ void CheckOrderAndCarryOver() {
     Check(!cuts.empty(), "bursts give cuts that must not carry over");
     Load(Fixture("speech.wav"));
     Source speech = FixtureSource("speech.wav");
-    CheckEq(tw::Cuts().Count(), size_t{0}, "a load starts with no cuts");
+    CheckEq(twt::Cuts().Count(), size_t{0}, "a load starts with no cuts");
     CheckBoxes(Save(WorkPath("carried")), {kSaved}, "carried");
     CheckPieces(WorkPath(""), "carried", speech, LengthsFor({}, static_cast<std::uint32_t>(speech.data.size())),
                 "carried");
@@ -360,7 +360,7 @@ void CheckEdgePositions() {
         CheckBoxes(Save(WorkPath(c.prefix)), {kSaved}, c.prefix);
         CheckPieces(WorkPath(""), c.prefix, src, c.lengths, c.prefix);
     }
-    CheckEq(tw::Cuts().Count(), size_t{4}, "the list keeps every cut");
+    CheckEq(twt::Cuts().Count(), size_t{4}, "the list keeps every cut");
 }
 
 void CheckNames() {
@@ -557,14 +557,14 @@ void CheckWorkDuringSave() {
     SendMessageA(Control(1030), BM_CLICK, 0, 0);
     // No message pumped in between: auto cutting on this file, then a new file.
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
-    Check(tw::Cuts().Count() > cuts.size(), "auto cutting right after the click adds cuts");
+    Check(twt::Cuts().Count() > cuts.size(), "auto cutting right after the click adds cuts");
     DropFiles({Fixture("bursts.wav")});
-    Check(tw::SavesInFlight() == 1, "the save is still running at the drop");
-    Check(WaitUntil([] { return tw::LoadsInFlight() == 0 && tw::GraphsInFlight() == 0; }), "drop loads during save");
+    Check(twt::SavesInFlight() == 1, "the save is still running at the drop");
+    Check(WaitUntil([] { return twt::LoadsInFlight() == 0 && twt::GraphsInFlight() == 0; }), "drop loads during save");
     CheckEq(ControlText(1003), Fixture("bursts.wav"), "new file shown");
-    std::printf("save still running after the new load: %d\n", tw::SavesInFlight());
-    size_t cutsBefore = tw::Cuts().Count();
-    Check(!AutoCut("100").empty() && tw::Cuts().Count() > cutsBefore, "auto cutting on the new file");
+    std::printf("save still running after the new load: %d\n", twt::SavesInFlight());
+    size_t cutsBefore = twt::Cuts().Count();
+    Check(!AutoCut("100").empty() && twt::Cuts().Count() > cutsBefore, "auto cutting on the new file");
     Check(WaitIdle(), "busy save finishes");
     CheckBoxes(BoxesSince(before), {kSaved}, "busy");
     CheckPieces(WorkPath(""), "busy", src, LengthsFor(cuts, size), "busy");

@@ -120,7 +120,7 @@ const std::vector<std::uint8_t>* FileNamed(const Files& files, const std::string
 void CheckShownPieces(const Files& saved, bool margin, const std::string& what) {
     CheckEq(Rows(), static_cast<int>(saved.size()), what + ": a row per piece written");
     const gm::Picture picture = gm::InstalledPicture();
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     if (!Check(wave && picture.width > 0, what + ": a picture")) return;
     std::uint64_t at = 0;
     std::vector<int> lines;
@@ -191,7 +191,7 @@ void CheckRules() {
     int n = 0;
     for (const Row& r : rows) {
         const std::string tag = std::to_string(n++);
-        tw::CutEdits().Reset();
+        twt::CutEdits().Reset();
         DropFiles({Fixture(r.fixture)});
         Check(WaitIdle(), std::string(r.what) + ": loads");
         SetBox(1016, r.threshold);
@@ -201,12 +201,12 @@ void CheckRules() {
         Check(WaitIdle(), std::string(r.what) + ": cutting ends");
         std::string hand;
         if (r.click) {
-            const std::vector<double> before = tw::Cuts().Snapshot();
+            const std::vector<double> before = twt::Cuts().Snapshot();
             SendMessageA(Control(1001), BM_CLICK, 0, 0);  // cutting mode on, a click, off
             ClickGraph(300, 80);
-            WaitUntil([&before] { return tw::Cuts().Count() > before.size(); }, 5000);
+            WaitUntil([&before] { return twt::Cuts().Count() > before.size(); }, 5000);
             SendMessageA(Control(1001), BM_CLICK, 0, 0);
-            const std::vector<double> after = tw::Cuts().Snapshot();
+            const std::vector<double> after = twt::Cuts().Snapshot();
             if (Check(after.size() == before.size() + 1, std::string(r.what) + ": a hand cut"))
                 hand = " -c " + std::to_string(static_cast<long long>(after.back()));
         }
@@ -254,7 +254,7 @@ void CheckRules() {
     SetBox(1046, "1");
     SetBox(1048, "");
     SetBox(1050, "");
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
     DropFiles({Fixture("lecture.wav")});
     WaitIdle();
     SendMessageA(Control(1029), BM_CLICK, 0, 0);
@@ -273,23 +273,23 @@ void CheckRules() {
     // the user's cuts, which the rules keep, as in the exe.
     const std::string bad = "0.5\t1.0\tone\nnot a label\n";
     WriteFileBytes("bad.txt", std::vector<std::uint8_t>(bad.begin(), bad.end()));
-    tw::CutEdits().Reset();
-    const size_t steps = tw::CutEdits().UndoSteps();
+    twt::CutEdits().Reset();
+    const size_t steps = twt::CutEdits().UndoSteps();
     ClearBoxes();
     tw::TheShell().main.ReadLabelsFile(WorkPath("bad.txt"));
     Check(WaitBoxes(1) && Boxes()[0].text.find("2 行目がラベル") == 0, "a bad label line is named");
-    Check(tw::Cuts().Count() == 0 && tw::CutEdits().UndoSteps() == steps, "a bad label file changes nothing");
+    Check(twt::Cuts().Count() == 0 && twt::CutEdits().UndoSteps() == steps, "a bad label file changes nothing");
     tw::TheShell().main.ReadLabelsFile(WorkPath("labels.txt"));
-    CheckEq(tw::CutEdits().UndoSteps(), steps + 1, "labels read: one undo step");
-    Check(tw::Cuts().Count() > 3, "labels read: their cuts");
+    CheckEq(twt::CutEdits().UndoSteps(), steps + 1, "labels read: one undo step");
+    Check(twt::Cuts().Count() > 3, "labels read: their cuts");
     SetBox(1050, "100");
     SaveInWindow("winI", "labels in");
     CreateDirectoryA("exeI", nullptr);
     CheckEq(RunSplitExe("--cuts-from labels.txt --max 3 --min 1 --margin 100 -o exeI\\p \"" + Fixture("lecture.wav") + "\""), 0,
             "labels in: exe");
     Check(FolderFiles("winI") == FolderFiles("exeI"), "labels in: the window's pieces are the exe's");
-    tw::CutEdits().Undo();
-    CheckEq(tw::Cuts().Count(), size_t{0}, "labels read: undone at once");
+    twt::CutEdits().Undo();
+    CheckEq(twt::Cuts().Count(), size_t{0}, "labels read: undone at once");
 
     // Bad rule values: a message at the save, nothing written.
     struct BadBox { int id; const char* text; const char* says; };
@@ -319,7 +319,7 @@ void CheckRules() {
         {true, "100", "しきい値 100 ではカットする場所が見つかりませんでした"},
     };
     for (const Nothing& t : nothing) {
-        tw::CutEdits().Reset();
+        twt::CutEdits().Reset();
         DropFiles({WorkPath("loud.wav")});
         WaitIdle();
         SendMessageA(Control(1040), BM_SETCHECK, t.pause ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -336,7 +336,7 @@ void CheckRules() {
 // numbers, byte for byte), and the graph marks it. Then a new recording lets
 // the names list and the zoom go, and the typed boxes stay.
 void CheckLeftOutAndLetGo() {
-    tw::CutEdits().Reset();
+    twt::CutEdits().Reset();
     DropFiles({Fixture("lecture.wav")});
     WaitIdle();
     SetBox(1016, "");
@@ -416,7 +416,7 @@ int main() {
         const std::string what = std::string(r.fixture) + " at " + width;
         const std::string base = std::string(r.fixture).substr(0, std::string(r.fixture).size() - 4) + "_" + width +
                                  (r.pauseMs ? "_p" + std::to_string(r.pauseMs) : "");
-        tw::Cuts().Clear();
+        twt::Cuts().Clear();
         DropFiles({Fixture(r.fixture)});
         Check(WaitIdle(), what + " loads");
         // Each recording opens on the whole of it.
@@ -438,29 +438,29 @@ int main() {
         SetDlgItemTextA(tw::TheShell().main.handle, 1016, r.threshold);
         SendMessageA(Control(1040), BM_SETCHECK, r.pauseMs ? BST_CHECKED : BST_UNCHECKED, 0);
         SetDlgItemTextA(tw::TheShell().main.handle, 1042, std::to_string(r.pauseMs).c_str());
-        const size_t steps = tw::CutEdits().UndoSteps();
+        const size_t steps = twt::CutEdits().UndoSteps();
         SendMessageA(Control(1029), BM_CLICK, 0, 0);
         Check(WaitIdle(), what + ": cutting ends");
-        const size_t count = tw::Cuts().Count() + 1;
+        const size_t count = twt::Cuts().Count() + 1;
         Check(count > (r.pauseMs ? 3 : r.fewest), what + ": cuts found (" + std::to_string(count - 1) + ")");
         const std::string told = "カット " + std::to_string(count - 1) + " 個";
         const std::string status = ControlText(1026);
         const std::string pieces = "ピース " + std::to_string(count) + " 個";
         Check(status.find(told) != std::string::npos && status.find(pieces) != std::string::npos,
               what + ": the status line counts the cuts and the pieces [" + status + "]");
-        CheckEq(tw::CutEdits().UndoSteps(), steps + 1, what + ": one undo step");
+        CheckEq(twt::CutEdits().UndoSteps(), steps + 1, what + ": one undo step");
         std::string args = "-t " + std::string(r.threshold) + " -w " + width;
         if (r.pauseMs) {
             // The estimate is shown in the box; every cut has its white line.
             Check(!ControlText(1016).empty(), what + ": the threshold used is shown (" + ControlText(1016) + ")");
             args = "-p " + std::to_string(r.pauseMs) + (*r.threshold ? " -t " + std::string(r.threshold) : "");
-            const SIZE size = tw::GraphViewSize();
+            const SIZE size = twt::GraphViewSize();
             std::vector<std::uint32_t> pixels(static_cast<size_t>(size.cx) * size.cy);
-            Check(tw::ReadGraphPixels(pixels.data(), size.cx, size.cy), what + ": pixels read");
+            Check(twt::ReadGraphPixels(pixels.data(), size.cx, size.cy), what + ": pixels read");
             size_t lines = 0;
-            for (double c : tw::Cuts().Snapshot()) {
+            for (double c : twt::Cuts().Snapshot()) {
                 std::int32_t x = 0;
-                lines += tw::CutLineColumn(c, size.cx, tw::CurrentWave()->dataSize(), &x) &&
+                lines += tw::CutLineColumn(c, size.cx, twt::CurrentWave()->dataSize(), &x) &&
                          (pixels[static_cast<size_t>(5 * size.cx + x)] & 0xFFFFFF) == 0xFFFFFF;
             }
             CheckEq(lines, count - 1, what + ": a line for every cut");

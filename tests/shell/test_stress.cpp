@@ -320,7 +320,7 @@ void RemoveDir(const std::string& dir) {
 
 // Checks every pending save once no save runs any more.
 void CheckFinishedSaves() {
-    if (g_pending.empty() || tw::SavesInFlight() != 0) return;
+    if (g_pending.empty() || twt::SavesInFlight() != 0) return;
     Progress("checking saves");
     for (Save& s : g_pending) {
         if (s.usedPrefix) {
@@ -360,8 +360,8 @@ void ClickSave(bool used) {
     }
     SetDlgItemTextA(tw::TheShell().main.handle, 1019, s.prefix.c_str());
     const int reads = g_prefixReads.load();
-    s.wave = tw::CurrentWave();
-    s.loadRunning = tw::LoadsInFlight() > 0;
+    s.wave = twt::CurrentWave();
+    s.loadRunning = twt::LoadsInFlight() > 0;
     // Known: a running load lets the shown file's samples go before it has
     // its own, so a save clicked then has nothing to write.
     if (!s.wave && !ControlText(1003).empty()) ++g_saveFoundNoWave;
@@ -424,15 +424,15 @@ void Act(int action) {
             break;
         case 13: case 14:
             Progress("auto cut");
-            if (tw::Cuts().Count() < kCutCap) SendMessageA(Control(1029), BM_CLICK, 0, 0);
+            if (twt::Cuts().Count() < kCutCap) SendMessageA(Control(1029), BM_CLICK, 0, 0);
             break;
         case 15: Progress("cutting mode"); SendMessageA(Control(1001), BM_CLICK, 0, 0); break;
         case 16: case 17: case 18:
             Progress("click graph");
-            if (tw::Cuts().Count() < kCutCap + 40) ClickGraphSomewhere();
+            if (twt::Cuts().Count() < kCutCap + 40) ClickGraphSomewhere();
             break;
         case 19: Progress("save fresh"); ClickSave(false); break;
-        case 20: Progress("save used"); if (tw::Cuts().Count() < 40) ClickSave(true); break;
+        case 20: Progress("save used"); if (twt::Cuts().Count() < 40) ClickSave(true); break;
         case 21: case 22:
             Progress("paint");
             InvalidateRect(main, nullptr, TRUE);
@@ -453,7 +453,7 @@ void Act(int action) {
             // Version window asked for by a command still in the queue first:
             // the window takes no click while it is up.
             Pump(0);
-            if (!IsWindowEnabled(main) || tw::LoadsInFlight() || tw::SavesInFlight()) break;
+            if (!IsWindowEnabled(main) || twt::LoadsInFlight() || twt::SavesInFlight()) break;
             static const UINT kItems[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                                           tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
             // A menu that does not open fails the run; an item is chosen only
@@ -479,9 +479,9 @@ constexpr int kActionKinds = 28;
 // When nothing runs: the window shows the last good file dropped, holds its
 // samples, and the installed drawing has the graph control's size.
 void CheckSettled() {
-    if (tw::LoadsInFlight() || tw::GraphsInFlight() || tw::SavesInFlight() || tw::PauseCutsInFlight()) return;
+    if (twt::LoadsInFlight() || twt::GraphsInFlight() || twt::SavesInFlight() || twt::PauseCutsInFlight()) return;
     Progress("checking state");
-    tw::WavePtr wave = tw::CurrentWave();
+    tw::WavePtr wave = twt::CurrentWave();
     const std::string shown = ControlText(1003);
     if (g_lastDropGood) {
         CheckEq(shown, g_lastDropped, "the last file dropped is shown");
@@ -496,7 +496,7 @@ void CheckSettled() {
     if (wave) {
         RECT rc;
         GetClientRect(Control(1000), &rc);
-        SIZE view = tw::GraphViewSize();
+        SIZE view = twt::GraphViewSize();
         Check(view.cx == rc.right && view.cy == rc.bottom,
               "installed drawing " + std::to_string(view.cx) + "x" + std::to_string(view.cy) + " fits the graph " +
                   std::to_string(rc.right) + "x" + std::to_string(rc.bottom));
@@ -543,7 +543,7 @@ int main() {
     CheckSettled();
     std::printf("stress: %d actions in %lu ms; %d saves, %d piece files checked; %zu cuts; "
                 "%d saves took a later file; %d saves clicked while a load was reading\n",
-                actions, GetTickCount() - start, g_saveCount, g_filesChecked, tw::Cuts().Count(), g_savedWithLaterWave,
+                actions, GetTickCount() - start, g_saveCount, g_filesChecked, twt::Cuts().Count(), g_savedWithLaterWave,
                 g_saveFoundNoWave);
 
     Progress("closing");

@@ -77,7 +77,7 @@ void CheckNothingLoaded() {
     Pump(20);
     CheckGraphRect(3, 570, "zoom with nothing loaded");
     CheckBar(570, 570, "zoom with nothing loaded");
-    SIZE none = tw::GraphViewSize();
+    SIZE none = twt::GraphViewSize();
     Check(none.cx == 0 && none.cy == 0, "zoom with nothing loaded draws nothing");
 }
 
@@ -93,12 +93,12 @@ struct Loaded {
 
 // Picture and shown copy for the current width, plus one hand-placed cut.
 void CheckDrawnAt(const Loaded& l, int cutColumn, const std::string& what) {
-    SIZE view = tw::GraphViewSize();
+    SIZE view = twt::GraphViewSize();
     SIZE control = gm::GraphControlSize();
     Check(view.cx == control.cx && view.cy == 165,
           what + ": bitmap " + std::to_string(view.cx) + "x" + std::to_string(view.cy) + " is the control's size");
     gm::Picture got = gm::InstalledPicture();
-    gm::SamePicture(got, gm::ExpectedForFile(l.file, tw::Cuts().Snapshot()), what + ": picture");
+    gm::SamePicture(got, gm::ExpectedForFile(l.file, twt::Cuts().Snapshot()), what + ": picture");
     if (cutColumn >= 0 && cutColumn < got.width) {
         bool white = true;
         int whites = 0;
@@ -237,7 +237,7 @@ void CheckWidest(const Loaded& l) {
         CheckEq(width, want, "+ step " + std::to_string(steps) + ": width");
         SCROLLINFO si = BarInfo();
         CheckEq(si.nMax, want - wm, "+ step " + std::to_string(steps) + ": bar maximum");
-        SIZE view = tw::GraphViewSize();
+        SIZE view = twt::GraphViewSize();
         CheckEq(static_cast<int>(view.cx), want, "+ step " + std::to_string(steps) + ": bitmap width");
     }
     CheckEq(width, cap, "zoom reaches the widest graph");
@@ -280,10 +280,10 @@ void CheckZoomWhileDrawing() {
         }
         if (WaitForDrawing()) ++caught;
         // The new recording has started clean by now: cuts of its own, drawn by the zooms.
-        tw::Cuts().Clear();
-        tw::Cuts().Append(1000000);
-        tw::Cuts().Append(4000000);
-        tw::RedrawGraphForCuts();  // the plan follows the list, as after any change of the cuts
+        twt::Cuts().Clear();
+        twt::Cuts().Append(1000000);
+        twt::Cuts().Append(4000000);
+        twt::RedrawGraphForCuts();  // the plan follows the list, as after any change of the cuts
         Click(1032);
         Pump(static_cast<DWORD>(round * 2));
         Click(round % 3 == 0 ? 1033 : 1032);
@@ -294,7 +294,7 @@ void CheckZoomWhileDrawing() {
     while (gm::GraphControlSize().cx > ClientWidth()) Click(1033);
     Click(1033);
     gm::CheckPictureOf(bigFile, "zoomed out after the rounds");
-    tw::Cuts().Clear();
+    twt::Cuts().Clear();
 }
 
 // The tick marks painted along the shown part of the time axis (its top row
@@ -315,7 +315,7 @@ void CheckAxisTicks(const std::string& what) {
         shown += GetRValue(c) < 96 && GetGValue(c) < 96 && GetBValue(c) < 96;
     }
     ReleaseDC(axis, dc);
-    const tw::WavePtr wave = tw::CurrentWave();
+    const tw::WavePtr wave = twt::CurrentWave();
     const double seconds =
         static_cast<double>(wave->sampleCount()) / (static_cast<double>(wave->layout.channels) * wave->layout.sampleRate);
     const std::size_t want = tw::AxisTicks(seconds, r.right, from, to, 64).size();
@@ -377,7 +377,7 @@ void CheckResize() {
         const SIZE graph = gm::GraphControlSize();
         Check(graph.cx == width && graph.cy == 165 + dh, what + ": graph " + std::to_string(graph.cx) + "x" +
                                                                  std::to_string(graph.cy));
-        const SIZE view = tw::GraphViewSize();
+        const SIZE view = twt::GraphViewSize();
         Check(view.cx == graph.cx && view.cy == graph.cy, what + ": bitmap at the graph's size");
         const RECT save = InMain(1030), bar = InMain(1031), group = InMain(1002), axis = InMain(1059);
         Check(save.left == save0.left && save.top == save0.top + dh && save.right - save.left == save0.right - save0.left,
@@ -414,9 +414,9 @@ int main() {
     WriteFileBytes(WorkPath("zoom.wav"), l.file);
     DropFiles({WorkPath("zoom.wav")});
     Check(WaitIdle(), "file loads");
-    tw::Cuts().Append(285);
-    tw::Cuts().Append(1);
-    tw::RedrawGraphForCuts();
+    twt::Cuts().Append(285);
+    twt::Cuts().Append(1);
+    twt::RedrawGraphForCuts();
     CheckDrawnAt(l, 284, "loaded");
 
     CheckZoomSteps(l);
