@@ -12,6 +12,10 @@ constexpr std::uint64_t kMaxBorrow = 511;
 constexpr std::uint64_t kMaxTagValue = 4095;  // the LAME tag's 12-bit delay and padding
 // The Xing part with every field (frames, bytes, TOC, quality), then the LAME part.
 constexpr std::size_t kXingBytes = 120, kLameBytes = 36;
+// FFmpeg takes a file for MP3 at once when it starts with seven frames in a
+// row; with fewer, a few bytes of audio that look like another format's
+// (H.263's picture start) can tie with MP3, and the file does not open.
+constexpr std::uint64_t kProbedFrames = 7;
 
 void PutBe32(std::uint8_t* p, std::uint64_t v) {
     const std::uint32_t w = static_cast<std::uint32_t>(std::min<std::uint64_t>(v, 0xFFFFFFFFu));
@@ -117,11 +121,15 @@ std::vector<std::uint8_t> CarrierFrames(const std::uint8_t* bytes, const Mp3Stre
 // place of its frame as a 256th of the piece's bytes.
 void WriteToc(std::uint8_t* toc, const Mp3Stream& s, const Mp3PiecePlan& plan, std::size_t infoSize,
               std::size_t carrierSize, std::uint64_t bytesTotal) {
-    const std::uint64_t carriers = plan.carrierFrames, frames = plan.frames() + carriers;
+    const std::uint64_t carriers = plan.carrierFrames, own = plan.frames();
+    const std::uint64_t frames = own + carriers + plan.trailerFrames;
+    const std::size_t first = s.frames[plan.firstFrame].offset;
+    const Mp3Frame& last = s.frames[plan.endFrame - 1];
     for (int i = 0; i < 100; ++i) {
         const std::uint64_t k = frames * static_cast<std::uint64_t>(i) / 100;
         std::uint64_t at = infoSize + std::min(k, carriers) * carrierSize;
-        if (k > carriers) at += s.frames[plan.firstFrame + k - carriers].offset - s.frames[plan.firstFrame].offset;
+        if (k >= carriers + own) at += last.offset + last.size - first + (k - carriers - own) * carrierSize;
+        else if (k > carriers) at += s.frames[plan.firstFrame + k - carriers].offset - first;
         toc[i] = static_cast<std::uint8_t>(std::min<std::uint64_t>(255, at * 256 / bytesTotal));
     }
 }
@@ -148,6 +156,7 @@ struct InfoInputs {
     const Mp3Stream* s;
     const Mp3PiecePlan* plan;
     const std::vector<std::uint8_t>* carrier;
+    const std::vector<std::uint8_t>* trailer;
     bool constantRate;
     std::uint64_t tagBytes;  // the ID3 tags around the frames
 };
@@ -161,9 +170,9 @@ std::vector<std::uint8_t> InfoFrame(const InfoInputs& in, int bitrateIndex) {
     std::memcpy(x, in.constantRate ? "Info" : "Xing", 4);
     const std::size_t span = s.frames[plan.endFrame - 1].offset + s.frames[plan.endFrame - 1].size -
                              s.frames[plan.firstFrame].offset;
-    const std::uint64_t total = infoSize + in.carrier->size() + span;
+    const std::uint64_t total = infoSize + in.carrier->size() + span + in.trailer->size();
     PutBe32(x + 4, 0x0F);
-    PutBe32(x + 8, plan.frames() + plan.carrierFrames);
+    PutBe32(x + 8, plan.frames() + plan.carrierFrames + plan.trailerFrames);
     // The whole file's size, as decoders compare it with the file they read
     // (FFmpeg drops the frame count when they differ by a 16th).
     PutBe32(x + 12, total + in.tagBytes);
@@ -177,6 +186,7 @@ std::vector<std::uint8_t> InfoFrame(const InfoInputs& in, int bitrateIndex) {
     PutBe32(lame + 28, total);
     std::uint16_t music = LameCrc16(in.carrier->data(), in.carrier->size());
     music = LameCrc16(in.bytes + s.frames[plan.firstFrame].offset, span, music);
+    music = LameCrc16(in.trailer->data(), in.trailer->size(), music);
     PutBe16(lame + 32, music);
     PutBe16(lame + 34, LameCrc16(out.data(), static_cast<std::size_t>(lame + 34 - out.data())));
     return out;
@@ -250,6 +260,15 @@ Mp3PiecePlan PlanMp3Piece(const Mp3Stream& s, std::uint64_t first, std::uint64_t
     PlanCarriers(s, r0 - p.firstFrame * spf, &p);
     const std::uint64_t endRaw = p.endFrame * spf + kDecoderDelay;
     p.padding = static_cast<std::uint32_t>(endRaw > re ? std::min<std::uint64_t>(endRaw - re, kMaxTagValue) : 0);
+    // Silent frames after the last make a short piece long enough to be
+    // seen as MP3, as many as the padding (which drops them) can say.
+    const std::uint64_t have = 1 + p.carrierFrames + p.frames();
+    for (std::uint64_t m = have < kProbedFrames ? kProbedFrames - have : 0; m > 0; --m) {
+        if (p.padding + m * spf > kMaxTagValue) continue;
+        p.trailerFrames = static_cast<std::uint32_t>(m);
+        p.padding += static_cast<std::uint32_t>(m * spf);
+        break;
+    }
     return p;
 }
 
@@ -264,11 +283,14 @@ Mp3PieceBytes BuildMp3Piece(const std::uint8_t* bytes, std::size_t size, const M
     const int infoRate = OwnBitrate(s, s.frames[plan.firstFrame].bitrateIndex, kXingBytes + kLameBytes, 1);
     if (OwnPayload(s, infoRate) < kXingBytes + kLameBytes) return out;  // free format too small for a tag: frames alone
     const std::vector<std::uint8_t> carriers = CarrierFrames(bytes, s, plan);
+    const std::vector<std::uint8_t> trailer =
+        OwnFrames(bytes + s.frames[plan.firstFrame].offset, s, plan.carrierBitrate, plan.trailerFrames);
     const bool constant = plan.carrierBitrate == infoRate && ConstantRate(s, plan, infoRate);
     const std::vector<std::uint8_t> info =
-        InfoFrame({bytes, &s, &plan, &carriers, constant, out.head.size() + out.tail.size()}, infoRate);
+        InfoFrame({bytes, &s, &plan, &carriers, &trailer, constant, out.head.size() + out.tail.size()}, infoRate);
     out.head.insert(out.head.end(), info.begin(), info.end());
     out.head.insert(out.head.end(), carriers.begin(), carriers.end());
+    out.tail.insert(out.tail.begin(), trailer.begin(), trailer.end());
     return out;
 }
 

@@ -37,6 +37,7 @@ struct Mp3PiecePlan {
     std::uint32_t padding = 0;   //   and after the last (the decoder's 529 included)
     std::uint32_t reservoirBytes = 0;  // the carriers' borrowed bytes
     std::uint32_t carrierFrames = 1;   // silent frames before the first, carrying them
+    std::uint32_t trailerFrames = 0;   // silent frames after the last, so that a short piece is seen as MP3
     int carrierBitrate = 0;            // their bit-rate index
     std::uint64_t firstSample = 0;     // the samples it holds, [firstSample, endSample)
     std::uint64_t endSample = 0;
@@ -54,7 +55,7 @@ struct Mp3PieceBytes {
     std::vector<std::uint8_t> head;  // ID3v2 tag, Info frame, carrier frame
     std::size_t sourceBegin = 0;
     std::size_t sourceEnd = 0;
-    std::vector<std::uint8_t> tail;  // ID3v1 tag, when the recording has one
+    std::vector<std::uint8_t> tail;  // trailing silent frames, and the ID3v1 tag when the recording has one
     std::uint64_t size() const { return head.size() + (sourceEnd - sourceBegin) + tail.size(); }
 };
 

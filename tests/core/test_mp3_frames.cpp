@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cut/mp3_pieces.h"
 #include "core/wave/mp3_frames.h"
 
 using namespace tw;
@@ -107,4 +108,33 @@ TEST_CASE("a stream's frames, tags and gapless numbers are found around damage")
     CHECK(s.skippedBytes == 12);
     CHECK(s.reservoirShortFrames == 1);  // the first frame borrows from nothing
     CHECK(s.decodedSamples() == 5 * 1152 - 576 - 842);
+}
+
+TEST_CASE("a short MP3 piece gets silent frames after its last, as many as its padding can drop") {
+    std::vector<std::uint8_t> file;
+    PushFrame(&file, 0);  // the Info frame: delay 576, padding 842
+    std::memcpy(&file[36], "Info\0\0\0\x01\0\0\0\x0C", 12);
+    std::memcpy(&file[48], "LAME3.100", 9);
+    file[48 + 21] = 0x24, file[48 + 22] = 0x03, file[48 + 23] = 0x4A;
+    for (int i = 0; i < 12; ++i) PushFrame(&file, 0);
+    const Mp3Stream s = ParseMp3Stream(file.data(), file.size());
+    // Samples [2000, 2100): raw 3105 to 3205, in frame 2, decoded from frame 1
+    // on; one carrier. Padding 3 x 1152 + 529 - 3205 = 780, and 2 more frames
+    // (2,304 samples) fit the 12 bits where 3 would not: Info, carrier, 2 + 2.
+    const Mp3PiecePlan plan = PlanMp3Piece(s, 2000, 2100);
+    CHECK(plan.frames() == 2);
+    CHECK(plan.carrierFrames == 1);
+    CHECK(plan.trailerFrames == 2);
+    CHECK(plan.padding == 780 + 2304);
+    const Mp3PieceBytes piece = BuildMp3Piece(file.data(), file.size(), s, plan, {"t", 1, 1});
+    std::vector<std::uint8_t> bytes(piece.head);
+    bytes.insert(bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(piece.sourceBegin),
+                 file.begin() + static_cast<std::ptrdiff_t>(piece.sourceEnd));
+    bytes.insert(bytes.end(), piece.tail.begin(), piece.tail.end());
+    const Mp3Stream again = ParseMp3Stream(bytes.data(), bytes.size());
+    CHECK(again.frames.size() == 5);
+    CHECK(again.gapless.frames == 5);
+    CHECK(again.decodedSamples() == 100);
+    // A long piece needs none.
+    CHECK(PlanMp3Piece(s, 0, 9000).trailerFrames == 0);
 }

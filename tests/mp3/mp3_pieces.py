@@ -58,10 +58,11 @@ def make_source(path):
     speech = os.path.join(WORK, "speech.wav")
     run(["espeak-ng", "-s", "150", "-w", speech,
          "Cutting a recording into pieces should lose nothing at all, not a single sample at the joins."])
-    run(["sox", speech, "-r", "44100", "-c", "1", os.path.join(WORK, "left.wav"), "pad", "0.3", "0", "trim", "0", "8"])
-    run(["sox", "-n", "-r", "44100", "-c", "1", os.path.join(WORK, "right.wav"), "synth", "8", "sine", "200-6000",
+    # Without dither (-D): the same file every run, so a failure comes again.
+    run(["sox", "-D", speech, "-r", "44100", "-c", "1", os.path.join(WORK, "left.wav"), "pad", "0.3", "0", "trim", "0", "8"])
+    run(["sox", "-D", "-n", "-r", "44100", "-c", "1", os.path.join(WORK, "right.wav"), "synth", "8", "sine", "200-6000",
          "vol", "0.3"])
-    run(["sox", "-M", os.path.join(WORK, "left.wav"), os.path.join(WORK, "right.wav"), path])
+    run(["sox", "-D", "-M", os.path.join(WORK, "left.wav"), os.path.join(WORK, "right.wav"), path])
 
 
 def header_frames(data):
