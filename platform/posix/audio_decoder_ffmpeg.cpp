@@ -153,11 +153,14 @@ bool DecodePackets(Decoding& d, DecodeSink& sink, Step* step, std::string* reaso
 }
 
 // A container that knows its length exactly and a decode well short of it:
-// the file ends (or breaks) before its audio does.
+// the file ends (or breaks) before its audio does. The length may count an
+// encoder's delay and padding that the decoder drops (an MP3's LAME tag
+// states up to 4,095 samples of each), which at a low rate is more than a
+// tenth of a second: an 8 kHz MP3 is not short by them.
 bool EndsShort(const Decoding& d) {
     if (d.format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return false;
-    const std::uint64_t expected = d.shape.expectedFrames;
-    return expected > 0 && d.framesOut + d.shape.sampleRate / 10 < expected;
+    const std::uint64_t expected = d.shape.expectedFrames, gap = 2 * 4095;
+    return expected > 0 && d.framesOut + d.shape.sampleRate / 10 + gap < expected;
 }
 
 }  // namespace
