@@ -189,7 +189,7 @@ private:
         if (CanSaveMp3Pieces(r.mp3.get())) {
             mp3_ = r.mp3;
         } else if (r.mp3) {
-            io_.err(path_ + ": この MP3 ファイルはフレームのままでは正確に切れないため、ピースは WAV で保存します\n");
+            io_.err(path_ + ": " + Mp3PiecesAsWavText() + "\n");
         } else if (options_.mp3Asked) {
             io_.err(path_ + ": MP3 ファイルではないため、ピースは WAV で保存します\n");
         }

@@ -15,6 +15,10 @@ bool CanSaveMp3Pieces(const Mp3Source* source) {
     return source && source->file && source->positionsAgree && !source->stream.frames.empty();
 }
 
+std::string Mp3PiecesAsWavText() {
+    return "この MP3 ファイルはフレームのままでは正確に切れないため、ピースは WAV で保存します";
+}
+
 std::string WithPieceTail(const std::string& name, const std::string& tail) {
     const std::size_t n = sizeof kWavTail - 1;
     if (name.size() >= n && name.compare(name.size() - n, n, kWavTail) == 0) return name.substr(0, name.size() - n) + tail;

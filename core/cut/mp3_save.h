@@ -15,6 +15,8 @@ namespace tw {
 // Whether an opened recording's pieces can be MP3: an MP3 file whose frames
 // were found and whose decoded copy counts its samples as they do.
 bool CanSaveMp3Pieces(const Mp3Source* source);
+// Why an MP3 file's pieces are WAV when it cannot (UTF-8).
+std::string Mp3PiecesAsWavText();
 
 // The save's pieces as MP3 pieces of `source`: names ending ".mp3" instead
 // of ".wav", a frame plan for each, and a note for each piece that cannot be

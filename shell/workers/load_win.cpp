@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/cut/mp3_save.h"
 #include "core/cut/piece_writer.h"
 #include "core/support/file_io.h"
 #include "core/support/number_text.h"
@@ -348,6 +349,9 @@ void LoadWave(WorkerState& workers, WindowReport& report, const std::wstring& wi
         auto frames = std::make_unique<MappedFile>();
         std::string reason;
         if (frames->Open(Utf8FromWide(widePath), &reason) == MappedFile::Mapped) wave->mp3 = KeepMp3Frames(std::move(frames), layout);
+        // The 「MP3 のまま保存」 box stays grey: say why.
+        const std::string asWav = CodePageFromUtf8(Mp3PiecesAsWavText(), CP_ACP);
+        if (wave->mp3 && !CanSaveMp3Pieces(wave->mp3.get())) wave->notice += (wave->notice.empty() ? "" : " ") + asWav;
     }
     const bool whole = sized && layout.dataOffset + layout.dataSize <= static_cast<std::uint64_t>(fileSize.QuadPart);
     const ReadMeasureResult loaded = MapOrReadSamples(report, *wave, source, whole, path);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/cut/mp3_save.h"
 #include "core/support/number_text.h"
 #include "core/wave/recording_source.h"
 #include "graph_model_win.h"
@@ -205,7 +206,10 @@ void CheckHardCases(size_t mp3Samples) {
     DropFiles({WorkPath("cut.mp3")});
     Check(WaitIdle(120000) && twt::CurrentWave() && twt::CurrentWave()->sampleCount() < mp3Samples * 3 / 4,
           "an MP3 cut short shows what decodes");
-    CheckEq(ControlText(1026), tw::CodePageFromUtf8(tw::DecodeNoticeText(), CP_ACP), "and says the rest could not be read");
+    // Its decode ends before its frames do: its pieces cannot be MP3, and the status line says why.
+    CheckEq(ControlText(1026), tw::CodePageFromUtf8(tw::DecodeNoticeText() + " " + tw::Mp3PiecesAsWavText(), CP_ACP),
+            "and says the rest could not be read, and that its pieces are WAV");
+    Check(!IsWindowEnabled(Control(1083)), "「MP3 のまま保存」 greyed for it");
     ClearBoxes();
     DropFiles({WorkPath("noise.mp3")});
     Check(WaitIdle(120000) && WaitBoxes(1) && Boxes()[0].text.rfind("noise.mp3 は MP3 ファイル", 0) == 0,
