@@ -194,10 +194,34 @@ void MainWindow::SayPieceCount() {
     if (!mismatch.empty()) label += "  " + mismatch;
     if (!problem.empty()) label += "  " + problem.substr(0, problem.find('\r'));
     SetText(kIdPieceListLabel, label);
-    if (!lastRunText_.empty())
-        Status(lastRunText_ + "、" + said + (mismatch.empty() ? "" : "。" + mismatch));
-    else if (!mismatch.empty())
-        Status(mismatch);
+    if (runCuts_.empty() && mismatch.empty()) return;
+    // The status line is one line of a fixed width: what does not fit is left
+    // out, what has a place of its own first (the pieces left out are above
+    // the list, the threshold in its box; the mismatch says the pieces' count).
+    const std::string count = "ピース " + std::to_string(pieces) + " 個";
+    const std::string run = runThreshold_.empty() ? runCuts_ : runThreshold_ + "、" + runCuts_;
+    const std::string tail = mismatch.empty() ? "" : "。" + mismatch;
+    std::vector<std::string> tries;
+    if (!runCuts_.empty())
+        tries = {run + "、" + said + tail, run + "、" + count + tail, runCuts_ + "、" + count + tail};
+    if (!mismatch.empty()) {
+        if (!runCuts_.empty()) tries.push_back(runCuts_ + tail);
+        tries.push_back(mismatch);
+        tries.push_back("名前 " + std::to_string(names.size()) + " 行・" + count);
+    }
+    const auto fits = std::find_if(tries.begin(), tries.end(), [this](const std::string& t) { return FitsStatusLine(t); });
+    Status(fits != tries.end() ? *fits : tries.back());
+}
+
+bool MainWindow::FitsStatusLine(const std::string& text) const {
+    HWND status = GetDlgItem(handle, kIdStatus);
+    RECT client{};
+    GetClientRect(status, &client);
+    WindowDc dc(status);
+    Selection font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(status, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx <= client.right - client.left;
 }
 
 void MainWindow::OnPieceListNotify(const NMHDR& header) {
