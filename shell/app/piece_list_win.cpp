@@ -64,7 +64,7 @@ void SetUpPieceList(HWND list) {
         const char* title;
         int width;
     };
-    static const Column kColumns[] = {{"番号", 58}, {"ファイル名", 210}, {"開始", 90}, {"長さ", 90}, {"余白", 90}};
+    static const Column kColumns[] = {{"番号", 58}, {"ファイル名", 190}, {"開始", 90}, {"長さ", 90}, {"余白", 110}};  // 余白: room for 「前後の無音を除く」
     for (int i = 0; i < 5; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -205,9 +205,9 @@ void MainWindow::SayPieceCount() {
     if (!runCuts_.empty())
         tries = {run + "、" + said + tail, run + "、" + count + tail, runCuts_ + "、" + count + tail};
     if (!mismatch.empty()) {
-        if (!runCuts_.empty()) tries.push_back(runCuts_ + tail);
-        tries.push_back(mismatch);
-        tries.push_back("名前 " + std::to_string(names.size()) + " 行・" + count);
+        const std::string shortMismatch = "名前 " + std::to_string(names.size()) + " 行・" + count;
+        if (!runCuts_.empty()) tries.insert(tries.end(), {runCuts_ + tail, runCuts_ + "、" + shortMismatch});
+        tries.insert(tries.end(), {mismatch, shortMismatch});
     }
     const auto fits = std::find_if(tries.begin(), tries.end(), [this](const std::string& t) { return FitsStatusLine(t); });
     Status(fits != tries.end() ? *fits : tries.back());

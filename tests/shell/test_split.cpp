@@ -138,6 +138,8 @@ void CheckShownPieces(const Files& saved, bool margin, const std::string& what) 
         bool shaded = false;
         for (int x = 0; x < picture.width && !shaded; ++x) shaded = picture.at(x, 2) == 0x606060;
         Check(trimmed > 0 && shaded, what + ": trimmed rows said (" + std::to_string(trimmed) + ") and the silence left out shaded");
+        const int said = static_cast<int>(SendMessageA(Control(1062), LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("前後の無音を除く")));
+        Check(said + 12 <= static_cast<int>(SendMessageA(Control(1062), LVM_GETCOLUMNWIDTH, 4, 0)), what + ": the margin column shows its words whole");
         return;
     }
     CheckEq(at, wave->dataSize(), what + ": the pieces add up to the recording");
