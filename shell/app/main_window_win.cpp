@@ -362,7 +362,8 @@ void MainWindow::OnNewRecording() {
     labels.clear();  // their cuts went with the old recording
     quiet.reset();
     leftOut_.clear();
-    lastRunText_.clear();
+    runThreshold_.clear();
+    runCuts_.clear();
     planProblem_.clear();
     Replan();  // no recording is held now: the list empties
     SetText(kIdPointer, "");
@@ -423,8 +424,7 @@ void MainWindow::OnAutoCut() {
         if (placed == 0) {
             NothingFoundText(*this, ReadThresholdText(threshold).value);
         } else {
-            lastRunText_ = CutsPlacedText(placed);
-            SayPieceCount();
+            ShowRun("", CutsPlacedText(placed));
         }
         return;
     }
@@ -444,7 +444,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
     quietThreshold = estimated ? std::nan("") : threshold;
     const std::string used = FormatNumber(threshold);
     if (!estimated) {
-        if (found == 0) NothingFoundText(*this, threshold); else ShowRun("しきい値: " + used + "、" + CutsPlacedText(found));
+        if (found == 0) NothingFoundText(*this, threshold); else ShowRun("しきい値: " + used, CutsPlacedText(found));
         return;
     }
     // An empty threshold box shows the estimate the cuts were found at.
@@ -452,11 +452,12 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
         SetText(kIdThreshold, used);
         estimatedThreshold = used;
     }
-    if (found == 0) NothingFoundText(*this, threshold); else ShowRun("推定しきい値: " + used + "、" + CutsPlacedText(found));
+    if (found == 0) NothingFoundText(*this, threshold); else ShowRun("推定しきい値: " + used, CutsPlacedText(found));
 }
 
-void MainWindow::ShowRun(const std::string& text) {
-    lastRunText_ = text;
+void MainWindow::ShowRun(const std::string& threshold, const std::string& cuts) {
+    runThreshold_ = threshold;
+    runCuts_ = cuts;
     SayPieceCount();
 }
 

@@ -64,7 +64,7 @@ void SetUpPieceList(HWND list) {
         const char* title;
         int width;
     };
-    static const Column kColumns[] = {{"番号", 58}, {"ファイル名", 210}, {"開始", 90}, {"長さ", 90}, {"余白", 90}};
+    static const Column kColumns[] = {{"番号", 58}, {"ファイル名", 190}, {"開始", 90}, {"長さ", 90}, {"余白", 110}};  // 余白: room for 「前後の無音を除く」
     for (int i = 0; i < 5; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -194,10 +194,34 @@ void MainWindow::SayPieceCount() {
     if (!mismatch.empty()) label += "  " + mismatch;
     if (!problem.empty()) label += "  " + problem.substr(0, problem.find('\r'));
     SetText(kIdPieceListLabel, label);
-    if (!lastRunText_.empty())
-        Status(lastRunText_ + "、" + said + (mismatch.empty() ? "" : "。" + mismatch));
-    else if (!mismatch.empty())
-        Status(mismatch);
+    if (runCuts_.empty() && mismatch.empty()) return;
+    // The status line is one line of a fixed width: what does not fit is left
+    // out, what has a place of its own first (the pieces left out are above
+    // the list, the threshold in its box; the mismatch says the pieces' count).
+    const std::string count = "ピース " + std::to_string(pieces) + " 個";
+    const std::string run = runThreshold_.empty() ? runCuts_ : runThreshold_ + "、" + runCuts_;
+    const std::string tail = mismatch.empty() ? "" : "。" + mismatch;
+    std::vector<std::string> tries;
+    if (!runCuts_.empty())
+        tries = {run + "、" + said + tail, run + "、" + count + tail, runCuts_ + "、" + count + tail};
+    if (!mismatch.empty()) {
+        const std::string shortMismatch = "名前 " + std::to_string(names.size()) + " 行・" + count;
+        if (!runCuts_.empty()) tries.insert(tries.end(), {runCuts_ + tail, runCuts_ + "、" + shortMismatch});
+        tries.insert(tries.end(), {mismatch, shortMismatch});
+    }
+    const auto fits = std::find_if(tries.begin(), tries.end(), [this](const std::string& t) { return FitsStatusLine(t); });
+    Status(fits != tries.end() ? *fits : tries.back());
+}
+
+bool MainWindow::FitsStatusLine(const std::string& text) const {
+    HWND status = GetDlgItem(handle, kIdStatus);
+    RECT client{};
+    GetClientRect(status, &client);
+    WindowDc dc(status);
+    Selection font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(status, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent.cx <= client.right - client.left;
 }
 
 void MainWindow::OnPieceListNotify(const NMHDR& header) {

@@ -150,7 +150,10 @@ private:
     std::uint64_t planAsked_ = 0;
     std::atomic<int> plansInFlight_{0};
     bool fillingList_ = false;
-    std::string lastRunText_;  // the last run's count, kept on the status line
+    // What the last run did, kept on the status line: the threshold it
+    // used ("" for none said) and how many cuts it placed.
+    std::string runThreshold_;
+    std::string runCuts_;
     bool replanPending_ = false;
     // A request from the boxes and the cuts; *problem says which box holds
     // no usable value ("" when all do; that rule is then left unset).
@@ -162,7 +165,8 @@ private:
     void SayPieceCount();
     void OnPieceListNotify(const NMHDR& header);
     void PlayListPiece();
-    void ShowRun(const std::string& text);
+    void ShowRun(const std::string& threshold, const std::string& cuts);
+    bool FitsStatusLine(const std::string& text) const;
     std::vector<Piece> LeftOutOfShownPlan() const;
 
     // CutBook::Revision of the cuts last saved whole, or of the load.

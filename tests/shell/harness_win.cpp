@@ -238,6 +238,25 @@ std::string ControlText(int id) {
     return buffer;
 }
 
+int TextLinesShown(int id) {
+    HWND control = Control(id);
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    // Rows that hold ink (text is drawn in the button-text colour on the face).
+    std::vector<bool> inked(static_cast<size_t>(client.bottom), false);
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right && !inked[static_cast<size_t>(y)]; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            inked[static_cast<size_t>(y)] = GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 96;
+        }
+    ReleaseDC(control, dc);
+    int lines = 0;
+    for (size_t y = 0; y < inked.size(); ++y) lines += inked[y] && (y == 0 || !inked[y - 1]);
+    return lines;
+}
+
 std::string Fixture(const std::string& name) { return EnvPath("TW_FIXTURES", name); }
 std::string WorkPath(const std::string& name) { return EnvPath("TW_WORK", name); }
 

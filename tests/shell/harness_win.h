@@ -58,6 +58,9 @@ int CloseSmallWindows();
 
 std::string ControlText(int id);
 HWND Control(int id);
+// Bands of rows with ink in what the control shows now: the lines of its
+// text (a kana line is one band), 0 for none.
+int TextLinesShown(int id);
 
 // Folders from the runner: fixtures made by sox/espeak-ng, and the work folder
 // (the current directory) for written files. Windows paths (Z:\...).

@@ -138,6 +138,8 @@ void CheckShownPieces(const Files& saved, bool margin, const std::string& what) 
         bool shaded = false;
         for (int x = 0; x < picture.width && !shaded; ++x) shaded = picture.at(x, 2) == 0x606060;
         Check(trimmed > 0 && shaded, what + ": trimmed rows said (" + std::to_string(trimmed) + ") and the silence left out shaded");
+        const int said = static_cast<int>(SendMessageA(Control(1062), LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("前後の無音を除く")));
+        Check(said + 12 <= static_cast<int>(SendMessageA(Control(1062), LVM_GETCOLUMNWIDTH, 4, 0)), what + ": the margin column shows its words whole");
         return;
     }
     CheckEq(at, wave->dataSize(), what + ": the pieces add up to the recording");
@@ -224,12 +226,17 @@ void CheckRules() {
             Pump(500);
             RunLinux(std::string("import -window root ") + shot);
         }
+        const std::string status = ControlText(1026);
         if (r.names) {
+            // Whole above the list; on the status line whole, or short where it would not fit.
             const std::string said = "名前の一覧は 3 行、ピースは " + std::to_string(Rows()) + " 個です";
-            Check(ControlText(1063).find(said) != std::string::npos && ControlText(1026).find(said) != std::string::npos,
+            const std::string shortSaid = "名前 3 行・ピース " + std::to_string(Rows()) + " 個";
+            Check(ControlText(1063).find(said) != std::string::npos &&
+                      (status.find(said) != std::string::npos || status.find(shortSaid) != std::string::npos),
                   std::string(r.what) + ": the list's lines against the pieces, above the list and on the status line [" +
-                      ControlText(1063) + "]");
+                      ControlText(1063) + "] [" + status + "]");
         }
+        CheckEq(TextLinesShown(1026), 1, std::string(r.what) + ": the status line shows one line [" + status + "]");
         SaveInWindow("winR" + tag, r.what);
         CheckShownPieces(FolderFiles("winR" + tag), *r.margin != 0, r.what);
         CreateDirectoryA(("exeR" + tag).c_str(), nullptr);
@@ -448,6 +455,7 @@ int main() {
         const std::string pieces = "ピース " + std::to_string(count) + " 個";
         Check(status.find(told) != std::string::npos && status.find(pieces) != std::string::npos,
               what + ": the status line counts the cuts and the pieces [" + status + "]");
+        CheckEq(TextLinesShown(1026), 1, what + ": the status line shows one line [" + status + "]");
         CheckEq(twt::CutEdits().UndoSteps(), steps + 1, what + ": one undo step");
         std::string args = "-t " + std::string(r.threshold) + " -w " + width;
         if (r.pauseMs) {

@@ -449,16 +449,29 @@ void Act(int action) {
         case 25: {
             Progress("graph menu");
             // A box or the Version window has the window, or a worker may put
-            // a box up (which closes an open menu): no right-click then. The
-            // Version window asked for by a command still in the queue first:
-            // the window takes no click while it is up.
+            // a box up (which closes an open menu): no right-click then. A
+            // worker's box is queued for the window's thread before the worker
+            // ends, so the pump comes after the workers are seen ended: it
+            // shows (and the watcher answers) what they queued, and the
+            // Version window asked for by a command still in the queue; the
+            // window takes no click while either is up.
+            if (twt::LoadsInFlight() || twt::SavesInFlight()) break;
             Pump(0);
-            if (!IsWindowEnabled(main) || twt::LoadsInFlight() || twt::SavesInFlight()) break;
+            if (!IsWindowEnabled(main)) break;
             static const UINT kItems[] = {tw::kIdMenuPlayPiece, tw::kIdMenuPlayFromHere, tw::kIdMenuStop,
                                           tw::kIdMenuDeleteCut, tw::kIdMenuDeleteAllCuts, tw::kIdMenuUndo};
             // A menu that does not open fails the run; an item is chosen only
             // from a menu that opened.
-            if (!Check(RightClickGraph(Below(570), 80).opened, "the graph's menu opens")) break;
+            const size_t boxesBefore = Boxes().size();
+            if (!RightClickGraph(Below(570), 80).opened) {
+                // What had the window instead, for the one who reads the failure.
+                const std::vector<BoxRecord> boxes = Boxes();
+                std::string up;
+                for (size_t b = boxesBefore; b < boxes.size(); ++b) up += " [" + boxes[b].caption + ": " + boxes[b].text + "]";
+                Check(false, "the graph's menu opens (window " + std::string(IsWindowEnabled(main) ? "enabled" : "disabled") +
+                                 "; boxes meanwhile:" + (up.empty() ? " none" : up) + ")");
+                break;
+            }
             static const char* const kItemNames[] = {"graph menu: play piece", "graph menu: play from here", "graph menu: stop",
                                                      "graph menu: delete cut", "graph menu: delete all", "graph menu: undo"};
             const int item = Below(6);
