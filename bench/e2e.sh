@@ -22,6 +22,9 @@
 #                     the measurement and memcpy on the file (1)
 #   TW_E2E_SETTLE     seconds of rest before the program's save and before
 #                     every writing peer (5).
+#   TW_E2E_BASE       a checkout of an earlier version: its bench_e2e_win is
+#                     built and run as many times, by turns with this one,
+#                     and drop -> graph is compared (unset: no comparison).
 # Writing 1 GiB of new files takes 1 GiB of fresh memory for the file cache,
 # and on a VM that takes freed memory back (free page reporting) what that
 # costs depends on what ran just before. So every writer is timed twice, in
@@ -75,6 +78,15 @@ cmake -S "$ROOT" -B "$B/mingw" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cma
 cmake --build "$B/mingw" -j2 --target bench_e2e_win >>"$B/cmake.log" 2>&1 \
   || { tail -30 "$B/cmake.log"; exit 1; }
 EXE=$B/mingw/bench_e2e_win.exe
+BASE_EXE=""
+if [ -n "${TW_E2E_BASE:-}" ]; then
+  echo "building the earlier version's benchmark program ($TW_E2E_BASE)..."
+  cmake -S "$TW_E2E_BASE" -B "$B/base-mingw" -DCMAKE_TOOLCHAIN_FILE="$TW_E2E_BASE/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >>"$B/cmake.log" 2>&1
+  cmake --build "$B/base-mingw" -j2 --target bench_e2e_win >>"$B/cmake.log" 2>&1 \
+    || { tail -30 "$B/cmake.log"; exit 1; }
+  BASE_EXE=$B/base-mingw/bench_e2e_win.exe
+fi
 
 export WINEPREFIX=$B/wineprefix  # its own, so nobody's test run kills our wineserver
 source "$ROOT/cmake/wine_env.sh"
@@ -94,14 +106,14 @@ echo "this machine: $MACHINE_NOTE"
 
 # --- Tarnwick -----------------------------------------------------------------
 rm -rf "$B/runs"; mkdir -p "$B/runs"
-run_program() {  # wav, name of the runs, count; the first run of the 16-bit file also probes
-  local wav=$1 tag=$2 count=$3
+run_program() {  # wav, name of the runs, count[, exe]; the first run of the 16-bit file also probes
+  local wav=$1 tag=$2 count=$3 exe=${4:-$EXE}
   for i in $(seq "$count"); do
     out=$B/runs/${tag}_$i
     mkdir -p "$out.work"
     probe=0; [ "$PROBE" = 1 ] && [ "$tag" = run ] && [ "$i" = 1 ] && probe=1
     (cd "$out.work" && xvfb-run -a -s "-screen 0 1366x768x24" sh -c "
-      timeout 600 /usr/bin/time -v -o '$out.time' wine '$EXE' '$(winpath "$wav")' '$(winpath "$out.work/pieces")' \
+      timeout 600 /usr/bin/time -v -o '$out.time' wine '$exe' '$(winpath "$wav")' '$(winpath "$out.work/pieces")' \
         '$THRESHOLD' '$ZOOMS' $probe $SETTLE > '$out.raw' 2>&1; echo \$? > '$out.rc'; wineserver -k 2>/dev/null; true")
     { iconv -f CP932 -t UTF-8 "$out.raw" 2>/dev/null || cat "$out.raw"; } | tr -d "\r" >"$out.txt"
     rm -rf "$out.work"
@@ -116,7 +128,16 @@ run_program() {  # wav, name of the runs, count; the first run of the 16-bit fil
       "save $(awk '$2=="save_s"{print $3}' "$out.txt") s (warm $(awk '$2=="save_warm_s"{print $3}' "$out.txt") s); load $(cut -d' ' -f1 /proc/loadavg)"
   done
 }
-run_program "$WAV" run "$RUNS"
+if [ -n "$BASE_EXE" ]; then
+  # By turns, so both see the same machine.
+  for i in $(seq "$RUNS"); do
+    run_program "$WAV" "run" 1 && mv "$B/runs/run_1.txt" "$B/runs/run_$i.txt.keep"
+    run_program "$WAV" "base" 1 "$BASE_EXE" && mv "$B/runs/base_1.txt" "$B/runs/base_$i.txt.keep"
+  done
+  for f in "$B"/runs/*.txt.keep; do mv "$f" "${f%.keep}"; done
+else
+  run_program "$WAV" run "$RUNS"
+fi
 # The same recording as a field recorder writes it: 24-bit stereo (sox's
 # extensible header), as many data bytes. Its samples are read from the
 # file's own pages like 16-bit ones, never from a converted copy.
@@ -199,7 +220,9 @@ echo "Tarnwick, median of $RUNS runs ($DATA data bytes, $(fig cuts) cuts, $(fig 
 echo "  (stage_* are seconds from the drop; probe_* are raw operations on the same file in the same process)"
 for k in startup_s stage_header_s stage_read_measure_s stage_texts_begin_s stage_texts_end_s drop_to_numbers_s \
          stage_graph_begin_s stage_graph_first_progress_s stage_graph_last_progress_s stage_graph_strokes_end_s \
-         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes progress_messages zoom_redraws_s zoom_step_longest_s resize_redraw_s pause_cut_s pause_cuts pause_cut_t2000_s pause_cuts_t2000 auto_cut_s save_s delete_pieces_s save_warm_s load_cut_save_s \
+         drop_to_graph_s drop_to_private_copy_s private_growth_at_graph_bytes summary_bytes progress_messages zoom_redraws_s \
+         zoom_step_longest_s zoom_levels_in zoom_in_every_level_longest_s zoom_out_every_level_longest_s resize_redraw_s \
+         rule_box_first_s rule_box_first_s_rows rule_box_next_s rule_box_next_s_rows rule_box_pieces_s rule_box_pieces_s_rows pause_cut_s pause_cuts pause_cut_t2000_s pause_cuts_t2000 auto_cut_s save_s delete_pieces_s save_warm_s load_cut_save_s \
          load_graph_cut_save_s probe_readfile_fresh_s probe_readfile_touched_s probe_touch_then_readfile_s \
          probe_fault_s probe_measure_s probe_memcpy_s probe_write_pieces_s probe_headers_only_s; do
   v=$(fig "$k"); [ "$v" = nan ] && continue
@@ -213,6 +236,16 @@ echo
 echo "Targets (this machine: $MACHINE_NOTE):"
 printf '  drop -> numbers + graph           %7.3f s   (<= 1.0 s)\n' "$graph"
 printf '  private memory growth at graph    %7.3f x data  (< 0.1)\n' "$(r "$growth" "$DATA")"
+printf '  summary of the samples            %7.4f x data  (<= 0.01)\n' "$(awk -v a="$(fig summary_bytes)" -v b="$DATA" 'BEGIN {print a / b}')"
+printf '  a rule box typed, to its pieces   %7.3f s first (the pauses judged), %.3f s next, %.3f s pieces (<= 0.1 s)\n' \
+  "$(fig rule_box_first_s)" "$(fig rule_box_next_s)" "$(fig rule_box_pieces_s)"
+printf '  longest zoom step, %s levels      %7.3f s in, %.3f s out (<= 0.1 s)\n' "$(fig zoom_levels_in)" \
+  "$(fig zoom_in_every_level_longest_s)" "$(fig zoom_out_every_level_longest_s)"
+if [ -n "$BASE_EXE" ]; then
+  baseGraph=$(cat "$B"/runs/base_*.txt | awk '$1=="E2E" && $2=="drop_to_graph_s" {print $3}' | median)
+  printf '  drop -> graph against %s    %7.3f s vs %.3f s: %.3f x (<= 1.1)\n' "$(basename "$TW_E2E_BASE")" \
+    "$graph" "$baseGraph" "$(r "$graph" "$baseGraph")"
+fi
 printf '  peak private memory               %7.3f x data  (<= 1.1)\n' "$(r "$peakPrivate" "$DATA")"
 printf '  sox stats / drop->numbers+graph   %7.2f x   (>= 3)\n' "$(r "$PEER_sox_stats" "$graph")"
 printf '  sox silence / (load+cut+save)     %7.2f x   (>= 3; counting the graph too: %.2f x)\n' \

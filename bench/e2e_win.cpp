@@ -94,7 +94,62 @@ WNDPROC Hook(int id, WNDPROC proc) {
 
 // Pumps with a 1 ms granularity (the harness waits in 5 ms steps, too coarse
 // for stages of tens of milliseconds).
-bool WaitFine(bool (*pred)(), DWORD pollMs = 1, double timeoutSeconds = 300) {
+bool WaitFine(bool (*pred)(), DWORD pollMs = 1, double timeoutSeconds = 300);
+void Print(const char* name, double value);
+void PrintInt(const char* name, long long value);
+
+int PieceRows() { return static_cast<int>(SendMessageA(Control(tw::kIdPieceList), LVM_GETITEMCOUNT, 0, 0)); }
+
+// A rule box typed in: from the change to the new plan's pieces on the graph
+// and in the list. The first needs the recording judged for its pauses; the
+// next reuse that. Left empty again, so the save below is the plain one.
+void TimeRuleBoxes() {
+    const struct { int box; const char* text; const char* figure; } changes[] = {
+        {tw::kIdLongest, "20", "rule_box_first_s"}, {tw::kIdLongest, "25", "rule_box_next_s"},
+        {tw::kIdPieceCount, "40", "rule_box_pieces_s"}, {tw::kIdPieceCount, "", nullptr}, {tw::kIdLongest, "", nullptr}};
+    for (const auto& c : changes) {
+        const double t = Now();
+        SetDlgItemTextA(tw::TheShell().main.handle, c.box, c.text);
+        WaitFine([] { return tw::TheShell().main.PlansInFlight() == 0 && twt::GraphsInFlight() == 0; });
+        if (c.figure) {
+            Print(c.figure, Now() - t);
+            PrintInt((std::string(c.figure) + "_rows").c_str(), PieceRows());
+        }
+    }
+}
+
+// Every zoom step in, to the widest the graph gets, and back out to the
+// whole recording: the longest step of each way.
+void TimeEveryZoomLevel() {
+    double longestIn = 0, longestOut = 0;
+    int levels = 0;
+    for (LONG width = 0;;) {
+        const double t = Now();
+        SendMessageA(Control(tw::kIdZoomIn), BM_CLICK, 0, 0);
+        const double step = Now() - t;
+        RECT r{};
+        GetClientRect(Control(tw::kIdGraph), &r);
+        if (r.right == width) break;
+        width = r.right;
+        longestIn = std::max(longestIn, step);
+        ++levels;
+    }
+    for (LONG width = 0;;) {
+        const double t = Now();
+        SendMessageA(Control(tw::kIdZoomOut), BM_CLICK, 0, 0);
+        const double step = Now() - t;
+        RECT r{};
+        GetClientRect(Control(tw::kIdGraph), &r);
+        if (r.right == width) break;
+        width = r.right;
+        longestOut = std::max(longestOut, step);
+    }
+    PrintInt("zoom_levels_in", levels);
+    Print("zoom_in_every_level_longest_s", longestIn);
+    Print("zoom_out_every_level_longest_s", longestOut);
+}
+
+bool WaitFine(bool (*pred)(), DWORD pollMs, double timeoutSeconds) {
     const double start = Now();
     MSG msg;
     while (!pred()) {
@@ -366,6 +421,7 @@ int main(int argc, char** argv) {
     const std::size_t cuts = twt::Cuts().Count();
     Print("auto_cut_s", cutEnd - cutStart);
     PrintInt("cuts", static_cast<long long>(cuts));
+    TimeRuleBoxes();
 
     // Saving: until the closing "saved" box appears. The program's own copy
     // of the recording has just taken fresh memory of the data size; after
@@ -448,11 +504,16 @@ int main(int argc, char** argv) {
         SetWindowPos(main, nullptr, 0, 0, outer.right - outer.left + 400, outer.bottom - outer.top + 200,
                      SWP_NOMOVE | SWP_NOZORDER);
         WaitFine([] {
-            const SIZE view = twt::GraphViewSize(), control = tw::GraphControlSize();
+            const SIZE view = twt::GraphViewSize(), control = tw::GraphControlSize(twt::Graph());
             return view.cx == control.cx && view.cy == control.cy && twt::GraphsInFlight() == 0;
         });
         Print("resize_redraw_s", Now() - t);
     }
+
+    TimeEveryZoomLevel();
+    const tw::WavePtr last = twt::CurrentWave();
+    const std::shared_ptr<const tw::WaveSummary> summary = last->summary ? last->summary : twt::Graph().summary;
+    PrintInt("summary_bytes", summary ? static_cast<long long>(summary->MemoryBytes()) : -1);
 
     const std::vector<double> cutPositions = twt::Cuts().Snapshot();
     SendMessageA(tw::TheShell().main.handle, WM_CLOSE, 0, 0);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "shell/app/child_control_win.h"
@@ -303,6 +304,28 @@ void MainWindow::Loaded(const WavePtr& wave) {
         EnableWindow(GetDlgItem(handle, kIdMp3Pieces), mp3);
         Replan();  // one piece, until it is cut
     });
+    JudgeQuietBehind(wave);
+}
+
+// The piece rules judge the whole recording for its pauses (about half a
+// second for 1 GiB): done once behind the load, after the graph and the
+// private copy (so the file is let go as soon as before), so the first rule
+// typed shows its pieces at once. A typed threshold judges again.
+void MainWindow::JudgeQuietBehind(const WavePtr& loaded) {
+    std::thread([this, recording = loaded->recording] {
+        while ((Drawing() || LoadsInFlight(workers) > 0) && !Closing()) Sleep(5);
+        const WavePtr wave = CurrentWave(workers);
+        if (Closing() || !wave || wave->recording != recording) return;
+        auto map = std::make_shared<const QuietMap>(MapQuiet(PauseAudioOf(wave->bytes, wave->layout), std::nan("")));
+        OnWindowThread([this, map, recording] {
+            const WavePtr now = CurrentWave(workers);
+            if (!now || now->recording != recording || (quiet && quietRecording == recording)) return;
+            if (!std::isnan(quietThreshold)) return;  // a typed pause run's threshold is judged at
+            quiet = map;
+            quietRecording = recording;
+            quietAt = std::nan("");
+        });
+    }).detach();
 }
 
 // A save that ends after another file was loaded saved that file's cuts, not

@@ -92,6 +92,7 @@ public:
     int Message(const std::string& text, const std::string& caption, unsigned style) override;
     void Saved(std::uint64_t recording, std::uint64_t cutRevision) override;
     void Loaded(const WavePtr& wave) override;
+    void JudgeQuietBehind(const WavePtr& loaded);
     bool Drawing() override;
     bool Closing() override;
     void OnWindowThread(std::function<void()> task) override;

@@ -19,6 +19,8 @@ namespace tw {
 void StartWaveLoad(WorkerState& workers, HDROP drop, WindowReport& report);
 // Loads one file, as a drop does; `notice` goes on the status line once the
 // graph is up ("" for none).
+// Loads still running (reading, or copying the samples into private memory).
+int LoadsInFlight(const WorkerState& workers);
 void StartWaveLoad(WorkerState& workers, const std::wstring& path, WindowReport& report, const std::string& notice = std::string());
 
 // What one save works on, taken at the click so a drop or a cut that follows

@@ -10,10 +10,10 @@
 #include <cstdint>
 
 #include "shell/app/shell_win.h"
+#include "shell/workers/wave_win.h"
 
 namespace tw {
 
-int LoadsInFlight(const WorkerState& workers);
 int SavesInFlight(const SaveState& saves);
 // Pause-cutting runs whose cuts have not been appended yet.
 int PauseCutsInFlight(GraphState& g);
