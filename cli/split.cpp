@@ -2,11 +2,9 @@
 #include "cli/split.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "cli/split_json.h"
@@ -281,7 +279,11 @@ private:
     bool Write(const PieceSave& save, Written* written) {
         PieceSetWriter writer(save, options_.overwrite);
         PieceFailure failure;
-        const bool whole = writer.Prepare(&failure) && WritePieces(writer, save.pieces.size(), &failure);
+        // On as many threads as there are cores (up to 4), as the window
+        // writes: an MP3 piece's CRC is worked out on a core of its own.
+        const int threads = static_cast<int>(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
+        bool stopped = false;
+        const bool whole = writer.Prepare(&failure) && writer.WriteAll(threads, nullptr, &failure, &stopped);
         // Pieces holding the zeros that took the file's place are no pieces of it.
         if (recording_->file->Damaged() || (save.mp3 && save.mp3->file->Damaged())) return Reject(kSplitCannotRead, "");
         if (!whole || !writer.Commit(&failure)) {
@@ -292,30 +294,6 @@ private:
         if (options_.overwrite) written->earlier = writer.EarlierPiecesBeyond();
         if (!options_.labelsFile.empty()) written->labels = WriteLabelFile(save);
         return true;
-    }
-
-    // Every piece, by as many threads as there are cores (up to 4), as the
-    // window writes them: an MP3 piece's CRC is worked out on its own core.
-    // False at the first failure, the earliest piece's told.
-    static bool WritePieces(PieceSetWriter& writer, std::size_t count, PieceFailure* failure) {
-        std::atomic<std::size_t> next{0};
-        std::atomic<bool> failed{false};
-        std::mutex told;
-        std::size_t firstFailed = count;
-        auto work = [&] {
-            for (std::size_t k; !failed && (k = next++) < count;) {
-                PieceFailure f;
-                if (writer.WritePiece(k, &f)) continue;
-                std::lock_guard<std::mutex> lock(told);
-                if (k < firstFailed) firstFailed = k, *failure = f;
-                failed = true;
-            }
-        };
-        std::vector<std::thread> helpers;
-        for (unsigned i = 1; i < std::min(4u, std::max(1u, std::thread::hardware_concurrency())); ++i) helpers.emplace_back(work);
-        work();
-        for (std::thread& t : helpers) t.join();
-        return !failed;
     }
 
     bool WriteLabelFile(const PieceSave& save) const {

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "core/cut/mp3_save.h"
 
@@ -116,6 +118,37 @@ bool PieceSetWriter::WritePiece(std::size_t k, PieceFailure* failure) {
     const char* notWritten = save_.mp3 ? "MP3 データの書き出しに失敗しました" : kPieceNotWritten;
     *failure = {save_.names[k], outcome == NewFileOutcome::NotCreated ? kPieceNotCreated : notWritten, reason};
     return false;
+}
+
+bool PieceSetWriter::WriteAll(int threads, const std::function<bool()>& stop, PieceFailure* failure, bool* stopped) {
+    std::mutex mutex;
+    std::size_t next = 0, failedPiece = 0;
+    bool failed = false;
+    *stopped = false;
+    auto work = [&] {
+        for (;;) {
+            std::size_t k;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (*stopped || failed || next == save_.pieces.size()) return;
+                if (stop && stop()) {
+                    *stopped = true;
+                    return;
+                }
+                k = next++;
+            }
+            PieceFailure f;
+            if (WritePiece(k, &f)) continue;
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!failed || k < failedPiece) *failure = f, failedPiece = k;
+            failed = true;  // the set will not be kept: no need to write more
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i) helpers.emplace_back(work);
+    work();
+    for (std::thread& t : helpers) t.join();
+    return !failed && !*stopped;
 }
 
 bool PieceSetWriter::Commit(PieceFailure* failure) {

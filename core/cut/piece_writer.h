@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ public:
     bool Prepare(PieceFailure* failure);
     // Piece k under its temporary name; several threads may write different pieces at once.
     bool WritePiece(std::size_t k, PieceFailure* failure);
+    // Every piece, on `threads` threads each taking the next piece as it
+    // finishes one; `stop` (when given) is asked before each. False at a
+    // failure (the earliest piece's in *failure) or a stop (*stopped set).
+    bool WriteAll(int threads, const std::function<bool()>& stop, PieceFailure* failure, bool* stopped);
     // Once every piece is written: each takes its name, the old file of that
     // name (with `replace`) going only now. False, with nothing kept, when any cannot.
     bool Commit(PieceFailure* failure);

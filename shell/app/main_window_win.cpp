@@ -341,25 +341,21 @@ bool MainWindow::CutsUnsaved() const {
     return CutEdits(graph).List().Count() > 0 && CutEdits(graph).Revision() != savedRevision_;
 }
 
-bool MainWindow::MayClose() {
-    // A second close while the question is open (a key, a posted command)
-    // waits for the answer to the first.
+// Unsaved cuts: the question asked, true unless the answer is No. A second
+// request while it is open (a key, a posted command, a drop) waits for the
+// answer to the first.
+bool MainWindow::MayLoseCuts(const char* question) {
     if (askingToClose_) return false;
     if (!CutsUnsaved()) return true;
     askingToClose_ = true;
-    const int answer = Message("カットが保存されていません。終了しますか?", "確認", MB_YESNO | MB_ICONQUESTION);
+    const int answer = Message(question, "確認", MB_YESNO | MB_ICONQUESTION);
     askingToClose_ = false;
     return answer != IDNO;
 }
 
-bool MainWindow::MayOpenAnother() {
-    if (askingToClose_) return false;
-    if (!CutsUnsaved()) return true;
-    askingToClose_ = true;
-    const int answer = Message("カットが保存されていません。別のファイルを開きますか?", "確認", MB_YESNO | MB_ICONQUESTION);
-    askingToClose_ = false;
-    return answer != IDNO;
-}
+bool MainWindow::MayClose() { return MayLoseCuts("カットが保存されていません。終了しますか?"); }
+
+bool MainWindow::MayOpenAnother() { return MayLoseCuts("カットが保存されていません。別のファイルを開きますか?"); }
 
 void MainWindow::OnClose() {
     if (MayClose()) DestroyWindow(handle);

@@ -120,6 +120,8 @@ public:
     // The same before another recording is opened in place of this one
     // (a drop, the open dialog): only a No keeps what is shown.
     bool MayOpenAnother();
+    // With unsaved cuts, `question` asked: true unless the answer is No.
+    bool MayLoseCuts(const char* question);
     // The plan of the next save made again (after any change of what it is
     // made from) and shown on the graph and in the piece list; with piece
     // rules on a worker, the window going on meanwhile.

@@ -86,56 +86,14 @@ std::string SavedText(const PieceSave& save, const std::vector<std::string>& ear
 // a save, and two threads take those pages in about the time of one.
 constexpr int kWriters = 2;
 
-struct SaveRun {
-    SaveRun(const PieceSave& save, bool replace, SaveState& saves, WindowReport& report)
-        : save(save), writer(save, replace), saves(saves), report(report) {}
-    const PieceSave& save;
-    PieceSetWriter writer;
-    SaveState& saves;
-    WindowReport& report;
-    std::mutex mutex;
-    std::size_t next = 0;   // the next piece nobody has taken
-    bool stopped = false;   // the window has closed
-    bool failed = false;
-    PieceFailure failure;   // the first piece (by number) that failed
-    std::size_t failedPiece = 0;
-};
-
-void WritePieces(SaveRun& run) {
-    for (;;) {
-        std::size_t k;
-        {
-            std::lock_guard<std::mutex> lock(run.mutex);
-            if (run.stopped || run.failed || run.next == run.save.pieces.size()) return;
-            if (Stopping(run.saves, run.report)) {
-                run.stopped = true;
-                return;
-            }
-            k = run.next++;
-        }
-        PieceFailure failure;
-        if (run.writer.WritePiece(k, &failure)) continue;
-        std::lock_guard<std::mutex> lock(run.mutex);
-        if (!run.failed || k < run.failedPiece) {
-            run.failure = failure;
-            run.failedPiece = k;
-        }
-        run.failed = true;  // the set will not be kept: no need to write more
-    }
-}
-
 // Every piece under a temporary name, then all take their names; false (the
 // set discarded) when that did not happen, with *failure set unless the
 // window closed.
-bool WriteSet(SaveRun& run, bool* stopped, PieceFailure* failure) {
-    if (!run.writer.Prepare(failure)) return false;
-    std::vector<std::thread> writers;
-    for (int i = 0; i < kWriters; ++i) writers.emplace_back(WritePieces, std::ref(run));
-    for (std::thread& writer : writers) writer.join();
-    *stopped = run.stopped;
-    if (run.failed) *failure = run.failure;
-    const bool whole = !run.stopped && !run.failed && run.writer.Commit(failure);
-    if (!whole) run.writer.Discard();
+bool WriteSet(PieceSetWriter& writer, SaveState& saves, WindowReport& report, bool* stopped, PieceFailure* failure) {
+    if (!writer.Prepare(failure)) return false;
+    const bool whole = writer.WriteAll(kWriters, [&] { return Stopping(saves, report); }, failure, stopped) &&
+                       writer.Commit(failure);
+    if (!whole) writer.Discard();
     return whole;
 }
 
@@ -158,14 +116,14 @@ void SaveCuts(SaveState& saves, const SaveJob& job, WindowReport& report) {
     }
     WritingTurn turn(saves);
     if (!turn.Began()) return;  // the window has closed
-    SaveRun run(plan.save, job.replace, saves, report);
+    PieceSetWriter writer(plan.save, job.replace);
     bool stopped = false;
     PieceFailure failure;
-    if (!WriteSet(run, &stopped, &failure)) {
+    if (!WriteSet(writer, saves, report, &stopped, &failure)) {
         if (!stopped) Warn(report, AnsiFromUtf8(SaveFailedText(plan.save.pieces.size(), failure, "\r\n")), "エラー");
         return;
     }
-    const std::vector<std::string> earlier = job.replace ? run.writer.EarlierPiecesBeyond() : std::vector<std::string>();
+    const std::vector<std::string> earlier = job.replace ? writer.EarlierPiecesBeyond() : std::vector<std::string>();
     if (report.Closing()) return;
     report.Saved(job.wave->recording, job.cutRevision);
     // What the rules could not make as asked stays in view after the box.
