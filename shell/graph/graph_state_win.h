@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "core/cut/cut_edit.h"
 #include "core/view/piece_marks.h"
@@ -21,8 +22,15 @@
 
 namespace tw {
 
+// Rows top to bottom; top > bottom: none.
+struct RowSpan {
+    int top = 1;
+    int bottom = 0;
+};
+
 // An off-screen picture of the graph: a memory DC with its bitmap selected,
-// both freed with it (moving hands them over).
+// both freed with it (moving hands them over). Its pixels are 16 colours,
+// four bits each, and can be written directly as well as drawn with GDI.
 class GraphPicture {
 public:
     GraphPicture() = default;
@@ -40,13 +48,19 @@ public:
     int height() const { return height_; }
     std::uint64_t sequence() const { return sequence_; }
     void Free();
+    // Stroke x (for x < strokes.size()) sets columns x - 1 and x from its top
+    // row to its bottom row, clipped to the picture, to palette entry `colour`
+    // (after GdiFlush if GDI drew just before).
+    void PaintStrokes(const std::vector<RowSpan>& strokes, std::uint8_t colour);
 
 private:
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ original_ = nullptr;
+    std::uint8_t* bits_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    int stride_ = 0;  // bytes a row
     std::uint64_t sequence_ = 0;
 };
 

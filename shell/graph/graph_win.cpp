@@ -26,6 +26,16 @@ const COLORREF kBackgroundColour = RGB(128, 128, 128);
 const COLORREF kWaveColour = RGB(0, 0, 255);
 const COLORREF kCentreColour = RGB(12, 12, 12);
 const COLORREF kCutColour = RGB(255, 255, 255);
+// The ground of every other piece, what a margin leaves out and a piece left
+// out: shades of the grey ground, so the blue wave and white lines still stand out.
+const COLORREF kOddPieceColour = RGB(150, 150, 150);
+const COLORREF kDroppedColour = RGB(96, 96, 96);
+const COLORREF kLeftOutColour = RGB(120, 92, 92);
+
+// Every colour drawn into the picture; the wave's is written by its index.
+const COLORREF kPalette[] = {RGB(0, 0, 0),     kBackgroundColour, kWaveColour,    kCentreColour,
+                             kCutColour,       kOddPieceColour,   kDroppedColour, kLeftOutColour};
+constexpr std::uint8_t kWaveIndex = 2;
 // Drawn over the copied picture only, in colours the picture never has.
 const COLORREF kPlayLineColour = RGB(255, 0, 0);
 const COLORREF kDragLineColour = RGB(255, 255, 0);
@@ -115,11 +125,6 @@ void Invalidate(GraphState& g, int x = -1) {
 
 namespace {
 
-// The ground of every other piece, what a margin leaves out and a piece left
-// out: shades of the grey ground, so the blue wave and white lines still stand out.
-const COLORREF kOddPieceColour = RGB(150, 150, 150);
-const COLORREF kDroppedColour = RGB(96, 96, 96);
-const COLORREF kLeftOutColour = RGB(120, 92, 92);
 
 void FillColumns(HDC dc, ColumnSpan span, int width, int height, COLORREF colour) {
     const RECT r{std::max(1, span.first), 1, std::min(width - 1, span.last + 1), height - 1};
@@ -162,22 +167,27 @@ void DrawPieces(HDC dc, const PieceMarks& marks, int width, int height) {
 }
 
 // Each column drawn from the lowest to the highest value it covers (joined to
-// the value before it, so the line never breaks), as one 2-pixel stroke.
-void DrawWave(HDC dc, const WaveData& wave, const WaveSummary& summary, int width, int height) {
+// the value before it, so the line never breaks), as the 2-pixel stroke with
+// a round top a 2-pixel pen makes: columns x-1 and x, from the row above the
+// upper end down to the lower end. Written into the picture's pixels: a GDI
+// call a column cost more than the rest of a step at the widest zoom.
+void DrawWave(GraphPicture& picture, const WaveData& wave, const WaveSummary& summary) {
+    const int width = picture.width(), height = picture.height();
     const std::uint64_t count = wave.scaleSize() / 2;
     const double scale = VerticalScale(GraphAmplitude(TruncToInt32(wave.stats.peak), TruncToInt32(wave.stats.nadir)), height);
     const float half = static_cast<float>(height) / 2.0f;
     auto row = [&](int value) { return TruncToInt32(static_cast<double>(half) + value / scale); };
-    GdiObject blue(CreatePen(PS_SOLID, 2, kWaveColour));
-    Selection select(dc, blue.get());
+    std::vector<RowSpan> strokes(static_cast<std::size_t>(std::max(width, 0)));
     for (int x = 0; x < width; ++x) {
         const std::uint64_t from = ColumnStart(x, width, count), to = ColumnStart(x + 1, width, count);
         if (from >= to) continue;
         ValueRange range = summary.Range(wave.bytes, from, to);
         range.Add(from > 0 ? wave.sample(from - 1) : std::int16_t{0});  // the first from the centre row
-        MoveToEx(dc, x, row(range.low), nullptr);
-        LineTo(dc, x, row(range.high));
+        const int a = row(range.low), b = row(range.high);
+        strokes[static_cast<std::size_t>(x)] = RowSpan{std::min(a, b) - 1, std::max(a, b)};
     }
+    GdiFlush();  // the ground GDI painted is in the pixels before they are written
+    picture.PaintStrokes(strokes, kWaveIndex);
 }
 
 void DrawCentreLine(HDC dc, int width, int height) {
@@ -187,7 +197,9 @@ void DrawCentreLine(HDC dc, int width, int height) {
     LineTo(dc, width, height / 2);
 }
 
-void DrawPicture(HDC dc, const WaveData& wave, const WaveSummary& summary, const PieceMarks& marks, int width, int height) {
+void DrawPicture(GraphPicture& picture, const WaveData& wave, const WaveSummary& summary, const PieceMarks& marks) {
+    HDC dc = picture.dc();
+    const int width = picture.width(), height = picture.height();
     {
         GdiObject grey(CreateSolidBrush(kBackgroundColour));
         Selection select(dc, grey.get());
@@ -197,7 +209,7 @@ void DrawPicture(HDC dc, const WaveData& wave, const WaveSummary& summary, const
     const std::vector<int> lines = BoundaryLines(marks, width);
     const bool over = LinesOverWave(lines, width);
     if (!over) DrawLines(dc, lines, height);
-    DrawWave(dc, wave, summary, width, height);
+    DrawWave(picture, wave, summary);
     DrawCentreLine(dc, width, height);
     if (over) DrawLines(dc, lines, height);
 }
@@ -299,7 +311,7 @@ void DrawGraph(GraphState& g, const WavePtr& wave, std::shared_ptr<const PieceMa
     const SIZE size = GraphControlSize(g);
     const std::shared_ptr<const WaveSummary> summary = SummaryFor(g, wave, report);
     GraphPicture fresh(g.control, size.cx, size.cy, sequence);
-    DrawPicture(fresh.dc(), *wave, *summary, *marks, size.cx, size.cy);
+    DrawPicture(fresh, *wave, *summary, *marks);
     Install(g, fresh, wave);
     if (summarising) {
         report.Status(wave->notice);
@@ -337,12 +349,52 @@ void StartGraphThread(GraphState& g, WavePtr wave) {
 
 int GraphsInFlight(GraphState& g) { return g.graphsInFlight.load(); }
 
+// The picture holds only the few colours the graph is drawn in, four bits a
+// pixel: at the widest zoom that is 2.7 MB of fresh memory a step instead of
+// the screen's 21 MB, most of a step's time on a machine slow to hand out pages.
 GraphPicture::GraphPicture(HWND like, int width, int height, std::uint64_t sequence)
-    : width_(width), height_(height), sequence_(sequence) {
+    : width_(width), height_(height), stride_((width * 4 + 31) / 32 * 4), sequence_(sequence) {
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[16];
+    } info{};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = width;
+    info.header.biHeight = -height;  // top row first
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 4;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = 16;
+    int k = 0;
+    for (COLORREF c : kPalette) info.colours[k++] = RGBQUAD{GetBValue(c), GetGValue(c), GetRValue(c), 0};
     WindowDc controlDc(like);
     dc_ = CreateCompatibleDC(controlDc.get());
-    bitmap_ = CreateCompatibleBitmap(controlDc.get() ? controlDc.get() : dc_, width, height);
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(dc_, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = bitmap_ ? static_cast<std::uint8_t*>(bits) : nullptr;
     original_ = SelectObject(dc_, bitmap_);
+}
+
+// Row by row: going down a column instead would step a whole row each pixel,
+// and at some widths (a row of 16 KiB at the widest) every step lands in the
+// same cache set.
+void GraphPicture::PaintStrokes(const std::vector<RowSpan>& strokes, std::uint8_t colour) {
+    if (!bits_) return;
+    const int count = std::min(static_cast<int>(strokes.size()), width_ + 1);
+    auto covers = [&](int x, int y) {
+        if (x >= count) return false;
+        const RowSpan& s = strokes[static_cast<std::size_t>(x)];
+        return s.top <= y && y <= s.bottom;
+    };
+    for (int y = 0; y < height_; ++y) {
+        std::uint8_t* line = bits_ + static_cast<std::size_t>(y) * stride_;
+        for (int column = 0; column < width_; ++column) {
+            if (!covers(column, y) && !covers(column + 1, y)) continue;
+            const int shift = column % 2 == 0 ? 4 : 0;  // the left pixel of a byte is its high half
+            std::uint8_t& at = line[column / 2];
+            at = static_cast<std::uint8_t>((at & (0x0F << (4 - shift))) | (colour << shift));
+        }
+    }
 }
 
 GraphPicture& GraphPicture::operator=(GraphPicture&& other) noexcept {
@@ -351,12 +403,15 @@ GraphPicture& GraphPicture::operator=(GraphPicture&& other) noexcept {
     dc_ = other.dc_;
     bitmap_ = other.bitmap_;
     original_ = other.original_;
+    bits_ = other.bits_;
     width_ = other.width_;
     height_ = other.height_;
+    stride_ = other.stride_;
     sequence_ = other.sequence_;
     other.dc_ = nullptr;
     other.bitmap_ = nullptr;
     other.original_ = nullptr;
+    other.bits_ = nullptr;
     return *this;
 }
 
@@ -370,6 +425,7 @@ void GraphPicture::Free() {
     dc_ = nullptr;
     bitmap_ = nullptr;
     original_ = nullptr;
+    bits_ = nullptr;
     width_ = 0;
     height_ = 0;
 }
@@ -398,10 +454,13 @@ void AppendCutsWithLines(GraphState& g, const std::vector<CutWithColumn>& cuts, 
     {
         std::lock_guard<std::mutex> lock(g.pictureMutex);
         const int height = GraphControlSize(g).cy;
+        // With a plan to follow, its drawing shows the boundaries it keeps, and
+        // a line drawn here would stay where the plan drops the cut.
+        const bool draw = g.picture.dc() && !g.cutsChanged;
         std::vector<double> positions;
         positions.reserve(cuts.size());
         for (const CutWithColumn& cut : cuts) {
-            if (g.picture.dc()) DrawCutLine(g.picture.dc(), TruncToInt32(cut.column), height);
+            if (draw) DrawCutLine(g.picture.dc(), TruncToInt32(cut.column), height);
             positions.push_back(cut.position);
         }
         CutEdits(g).Append(positions, origin);  // one undo step for the whole batch
