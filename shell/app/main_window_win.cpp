@@ -456,11 +456,17 @@ void MainWindow::OnAutoCut() {
 }
 
 void MainWindow::OnPauseCutsReady(LPARAM result) {
-    double threshold;
-    bool estimated;
-    std::size_t found = 0;
-    if (!FinishPauseCutting(graph, result, &threshold, &estimated, &found)) return;
+    PauseOutcome run;
+    if (!FinishPauseCutting(graph, result, &run)) return;
+    const double threshold = run.threshold;
+    const bool estimated = run.estimated;
+    const std::size_t found = run.cuts.size();
+    // The rules judge as this run did, before its cuts re-plan the pieces.
     quietThreshold = estimated ? std::nan("") : threshold;
+    quiet = run.quiet;
+    quietRecording = CurrentWave(workers)->recording;
+    quietAt = quietThreshold;
+    if (!run.cuts.empty()) AppendCutsWithLines(graph, run.cuts);
     const std::string used = FormatNumber(threshold);
     if (!estimated) {
         if (found == 0) NothingFoundText(*this, threshold); else ShowRun("しきい値: " + used, CutsPlacedText(found));

@@ -26,7 +26,8 @@ struct PauseJob {
     WavePtr wave;
     double threshold = 0;    // NaN: estimate it
     double minPauseMs = 0;
-    PauseCutResult result;
+    std::shared_ptr<const QuietMap> quiet;
+    std::vector<std::int64_t> cuts;
 };
 
 }  // namespace
@@ -41,7 +42,10 @@ bool RunPauseCutting(GraphState& g, const std::string& thresholdText, double min
     job->minPauseMs = minPauseMs;
     ++g.pauseJobs;
     std::thread([&g, job = std::move(job)]() mutable {
-        job->result = FindPauseCuts(PauseAudioOf(job->wave->bytes, job->wave->layout), job->threshold, job->minPauseMs);
+        // The map, not only the cuts: the piece rules reuse it.
+        job->quiet = std::make_shared<const QuietMap>(
+            MapQuiet(PauseAudioOf(job->wave->bytes, job->wave->layout), job->threshold));
+        job->cuts = PauseCutsOf(*job->quiet, job->wave->layout.channels, job->wave->layout.sampleRate, job->minPauseMs);
         PauseJob* done = job.release();
         if (!PostMessageA(GetParent(g.control), kMsgPauseCutsReady, 0, reinterpret_cast<LPARAM>(done))) {
             delete done;  // the window is gone
@@ -51,25 +55,24 @@ bool RunPauseCutting(GraphState& g, const std::string& thresholdText, double min
     return true;
 }
 
-bool FinishPauseCutting(GraphState& g, LPARAM result, double* threshold, bool* estimated, std::size_t* found) {
+bool FinishPauseCutting(GraphState& g, LPARAM result, PauseOutcome* outcome) {
     std::unique_ptr<PauseJob> job(reinterpret_cast<PauseJob*>(result));
     --g.pauseJobs;
     // Cuts found for a recording no longer shown belong to no file.
     WavePtr shown = CurrentWave(*g.workers);
     if (!shown || shown->recording != job->wave->recording) return false;
-    *threshold = job->result.threshold;
-    *estimated = std::isnan(job->threshold);
-    *found = job->result.cuts.size();
+    outcome->threshold = job->quiet->threshold;
+    outcome->estimated = std::isnan(job->threshold);
+    outcome->quiet = job->quiet;
     const int width = GraphClientWidth(g);
-    std::vector<CutWithColumn> cuts;
-    cuts.reserve(job->result.cuts.size());
-    for (std::int64_t c : job->result.cuts) {
+    outcome->cuts.clear();
+    outcome->cuts.reserve(job->cuts.size());
+    for (std::int64_t c : job->cuts) {
         std::int32_t column = 0;
         const double position = static_cast<double>(c);
         if (!CutLineColumn(position, width, shown->scaleSize(), &column)) column = -1;
-        cuts.push_back({position, static_cast<double>(column)});
+        outcome->cuts.push_back({position, static_cast<double>(column)});
     }
-    if (!cuts.empty()) AppendCutsWithLines(g, cuts);
     return true;
 }
 

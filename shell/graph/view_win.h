@@ -12,6 +12,7 @@
 
 #include "core/cut/cut_edit.h"
 #include "core/cut/cut_list.h"
+#include "core/cut/pause_cut.h"
 #include "core/cut/piece_plan.h"
 #include "shell/graph/graph_state_win.h"
 #include "shell/workers/window_report_win.h"
@@ -50,8 +51,9 @@ struct CutWithColumn {
     double position;  // appended to the cut list
     double column;    // where its line is drawn now
 };
-// Draws each line and appends each position as one step that a drawing being
-// swapped in cannot split; copies the bitmap once at the end.
+// Appends each position as one step that a drawing being swapped in cannot
+// split, and paints once at the end; the lines themselves are drawn here only
+// when no plan follows (without cutsChanged), else by the plan's drawing.
 void AppendCutsWithLines(GraphState& g, const std::vector<CutWithColumn>& cuts, CutOrigin origin = CutOrigin::Automatic);
 // The user's cuts at these positions (a label file's), lines where the
 // current zoom shows them, as one undo step.
@@ -120,10 +122,18 @@ void HandleGraphClick(GraphState& g, bool cutting);
 // An empty threshold text means the estimate. False when it did not start
 // (no recording, or a run still going: a second would double every cut).
 bool RunPauseCutting(GraphState& g, const std::string& thresholdText, double minPauseMs);
-// True when the cuts were for the recording shown; *threshold is then the
-// threshold they were found at, *estimated whether the run estimated it and
-// *found how many cuts it placed.
-bool FinishPauseCutting(GraphState& g, LPARAM result, double* threshold, bool* estimated, std::size_t* found);
+// A pause-cutting run that came back: the threshold its cuts were found at,
+// whether it estimated it, its judgement of the recording (for the piece
+// rules, which need the same) and its cuts with the columns of their lines.
+struct PauseOutcome {
+    double threshold = 0;
+    bool estimated = false;
+    std::shared_ptr<const QuietMap> quiet;
+    std::vector<CutWithColumn> cuts;
+};
+// Takes the run back (lParam of kMsgPauseCutsReady); false when its
+// recording is no longer shown. Its cuts go on with AppendCutsWithLines.
+bool FinishPauseCutting(GraphState& g, LPARAM result, PauseOutcome* outcome);
 
 // The graph's right-click menu (WM_CONTEXTMENU from the graph control, at
 // screen point lParam) and the commands it sends.

@@ -181,12 +181,15 @@ void CheckRules() {
     Check(tw::TheShell().main.names.empty() && ControlText(1051).empty(), "no names list taken");
     // click: a cut by hand in cutting mode too, which the rules keep as -c keeps it.
     struct Row { const char* what; const char* fixture; const char* threshold; const char* longest; const char* shortest;
-                 const char* pieces; const char* margin; bool names; bool click; const char* args; size_t fewest; };
+                 const char* pieces; const char* margin; bool names; bool click; const char* args; size_t fewest;
+                 bool rulesFirst = false; };  // the rule boxes typed before the run, nothing after it
     const Row rows[] = {
         {"max min margin names", "lecture.wav", "", "3", "1", "", "100", true, false, "--max 3 --min 1 --margin 100 --names names.txt", 4},
         {"piece count", "lecture_stereo.wav", "", "", "", "3", "", false, false, "--pieces 3", 2},
         {"typed threshold, margin", "lecture.wav", "-45dB", "", "", "", "0", false, false, "-t -45dB --margin 0", 4},
         {"a hand cut kept by min", "lecture.wav", "", "", "2.5", "", "", false, true, "--min 2.5", 3},
+        // The run's own threshold judges the pieces it re-plans, not the one before it.
+        {"typed threshold, rules first", "lecture.wav", "-45dB", "", "", "3", "", false, false, "-t -45dB --pieces 3", 2, true},
         // A tape's eight tracks: the hiss between them wins over the dips inside.
         {"eight tracks", "tape.wav", "", "", "", "8", "", false, false, "--pieces 8", 8},
     };
@@ -196,6 +199,13 @@ void CheckRules() {
         twt::CutEdits().Reset();
         DropFiles({Fixture(r.fixture)});
         Check(WaitIdle(), std::string(r.what) + ": loads");
+        auto setRules = [&r] {
+            SetBox(1044, r.longest);
+            SetBox(1046, r.shortest);
+            SetBox(1048, r.pieces);
+            SetBox(1050, r.margin);
+        };
+        if (r.rulesFirst) setRules();
         SetBox(1016, r.threshold);
         SendMessageA(Control(1040), BM_SETCHECK, BST_CHECKED, 0);
         SetBox(1042, "400");
@@ -212,10 +222,7 @@ void CheckRules() {
             if (Check(after.size() == before.size() + 1, std::string(r.what) + ": a hand cut"))
                 hand = " -c " + std::to_string(static_cast<long long>(after.back()));
         }
-        SetBox(1044, r.longest);
-        SetBox(1046, r.shortest);
-        SetBox(1048, r.pieces);
-        SetBox(1050, r.margin);
+        if (!r.rulesFirst) setRules();
         if (r.names) {
             tw::TheShell().main.ChooseNames("names.txt");
             CheckEq(ControlText(1051), std::string("名前: names.txt"), "the chosen list is shown");
