@@ -381,6 +381,23 @@ int main(int argc, char** argv) {
     std::printf("E2E numbers %s %s %s %s\n", ControlText(tw::kIdPeak).c_str(), ControlText(tw::kIdNadir).c_str(),
                 ControlText(tw::kIdSmallestPositive).c_str(), ControlText(tw::kIdAverage).c_str());
 
+    // The pauses judged behind the load, then a rule box typed on the whole
+    // recording: it needs no judging of its own.
+    const bool judged = WaitFine([] {
+        const tw::MainWindow& w = tw::TheShell().main;
+        return w.quiet && w.quietRecording == twt::CurrentWave()->recording;
+    });
+    Print("judged_after_private_copy_s", judged ? Now() - settled : -1.0);
+    {
+        const double t = Now();
+        SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdLongest, "20");
+        WaitFine([] { return tw::TheShell().main.PlansInFlight() == 0 && twt::GraphsInFlight() == 0; });
+        Print("rule_box_after_load_s", Now() - t);
+        PrintInt("rule_box_after_load_s_rows", PieceRows());
+        SetDlgItemTextA(tw::TheShell().main.handle, tw::kIdLongest, "");
+        WaitFine([] { return tw::TheShell().main.PlansInFlight() == 0 && twt::GraphsInFlight() == 0; });
+    }
+
     // Zoom in so that about 200 cuts fit (cuts are 10 columns apart).
     double zoomTotal = 0, zoomLongest = 0;
     for (int i = 0; i < zooms; ++i) {
