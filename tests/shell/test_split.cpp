@@ -47,8 +47,16 @@ int RunSplitExe(const std::string& arguments) {
     PROCESS_INFORMATION pi{};
     const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(nul);
-    if (!started) return -1;
-    WaitForSingleObject(pi.hProcess, 120000);
+    // Said, not only counted: a run that never started or never ended would
+    // otherwise look like the program's own failure.
+    if (!started) {
+        std::printf("tarnwick-split.exe did not start (error %lu): %s\n", GetLastError(), command.c_str());
+        return -1;
+    }
+    if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
+        std::printf("tarnwick-split.exe still running after 120 s: %s\n", command.c_str());
+        TerminateProcess(pi.hProcess, 1);
+    }
     DWORD code = static_cast<DWORD>(-1);
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
