@@ -125,7 +125,6 @@ void Invalidate(GraphState& g, int x = -1) {
 
 namespace {
 
-
 void FillColumns(HDC dc, ColumnSpan span, int width, int height, COLORREF colour) {
     const RECT r{std::max(1, span.first), 1, std::min(width - 1, span.last + 1), height - 1};
     if (r.right <= r.left) return;
