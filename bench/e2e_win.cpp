@@ -118,32 +118,30 @@ void TimeRuleBoxes() {
     }
 }
 
+// One zoom button pressed until the graph's width stops changing: the
+// longest step that changed it, and how many did.
+double TimeZoomSteps(int button, int* levels) {
+    double longest = 0;
+    *levels = 0;
+    for (LONG width = 0;;) {
+        const double t = Now();
+        SendMessageA(Control(button), BM_CLICK, 0, 0);
+        const double step = Now() - t;
+        RECT r{};
+        GetClientRect(Control(tw::kIdGraph), &r);
+        if (r.right == width) return longest;
+        width = r.right;
+        longest = std::max(longest, step);
+        ++*levels;
+    }
+}
+
 // Every zoom step in, to the widest the graph gets, and back out to the
 // whole recording: the longest step of each way.
 void TimeEveryZoomLevel() {
-    double longestIn = 0, longestOut = 0;
-    int levels = 0;
-    for (LONG width = 0;;) {
-        const double t = Now();
-        SendMessageA(Control(tw::kIdZoomIn), BM_CLICK, 0, 0);
-        const double step = Now() - t;
-        RECT r{};
-        GetClientRect(Control(tw::kIdGraph), &r);
-        if (r.right == width) break;
-        width = r.right;
-        longestIn = std::max(longestIn, step);
-        ++levels;
-    }
-    for (LONG width = 0;;) {
-        const double t = Now();
-        SendMessageA(Control(tw::kIdZoomOut), BM_CLICK, 0, 0);
-        const double step = Now() - t;
-        RECT r{};
-        GetClientRect(Control(tw::kIdGraph), &r);
-        if (r.right == width) break;
-        width = r.right;
-        longestOut = std::max(longestOut, step);
-    }
+    int levels = 0, levelsOut = 0;
+    const double longestIn = TimeZoomSteps(tw::kIdZoomIn, &levels);
+    const double longestOut = TimeZoomSteps(tw::kIdZoomOut, &levelsOut);
     PrintInt("zoom_levels_in", levels);
     Print("zoom_in_every_level_longest_s", longestIn);
     Print("zoom_out_every_level_longest_s", longestOut);
