@@ -201,9 +201,8 @@ void MainWindow::FillRequest(const WaveData* wave, SaveRequest* request, std::st
 bool MainWindow::SaveRequestWithQuiet(const WaveData& wave, SaveRequest* request) {
     if (!SaveRequestNow(&wave, request)) return false;
     if (!request->quiet && RulesSet(request->rules)) {
-        quiet = std::make_shared<const QuietMap>(MapQuiet(PauseAudioOf(wave.bytes, wave.layout), quietThreshold));
-        quietRecording = wave.recording;
-        quietAt = quietThreshold;
+        KeepQuiet(std::make_shared<const QuietMap>(MapQuiet(PauseAudioOf(wave.bytes, wave.layout), quietThreshold)),
+                  wave.recording, quietThreshold);
         request->quiet = quiet;
     }
     return true;

@@ -321,11 +321,15 @@ void MainWindow::JudgeQuietBehind(const WavePtr& loaded) {
             const WavePtr now = CurrentWave(workers);
             if (!now || now->recording != recording || (quiet && quietRecording == recording)) return;
             if (!std::isnan(quietThreshold)) return;  // a typed pause run's threshold is judged at
-            quiet = map;
-            quietRecording = recording;
-            quietAt = std::nan("");
+            KeepQuiet(map, recording, std::nan(""));
         });
     }).detach();
+}
+
+void MainWindow::KeepQuiet(std::shared_ptr<const QuietMap> map, std::uint64_t recording, double at) {
+    quiet = std::move(map);
+    quietRecording = recording;
+    quietAt = at;
 }
 
 // A save that ends after another file was loaded saved that file's cuts, not
@@ -463,9 +467,7 @@ void MainWindow::OnPauseCutsReady(LPARAM result) {
     const std::size_t found = run.cuts.size();
     // The rules judge as this run did, before its cuts re-plan the pieces.
     quietThreshold = estimated ? std::nan("") : threshold;
-    quiet = run.quiet;
-    quietRecording = CurrentWave(workers)->recording;
-    quietAt = quietThreshold;
+    KeepQuiet(run.quiet, CurrentWave(workers)->recording, quietThreshold);
     if (!run.cuts.empty()) AppendCutsWithLines(graph, run.cuts);
     const std::string used = FormatNumber(threshold);
     if (!estimated) {

@@ -104,9 +104,7 @@ void MainWindow::Replan() {
         auto plan = std::make_shared<SavePlan>(PlanSave(request, wave->layout, wave->bytes));
         OnWindowThread([this, wave, map, at, asked, plan, problem] {
             --plansInFlight_;
-            quiet = map;
-            quietRecording = wave->recording;
-            quietAt = at;
+            KeepQuiet(map, wave->recording, at);
             InstallPlan(asked, wave->recording, std::move(*plan), problem);
             if (replanPending_) {
                 replanPending_ = false;

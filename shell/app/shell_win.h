@@ -93,6 +93,8 @@ public:
     void Saved(std::uint64_t recording, std::uint64_t cutRevision) override;
     void Loaded(const WavePtr& wave) override;
     void JudgeQuietBehind(const WavePtr& loaded);
+    // Keeps a judgement of `recording` made at threshold `at` (NaN: estimated).
+    void KeepQuiet(std::shared_ptr<const QuietMap> map, std::uint64_t recording, double at);
     bool Drawing() override;
     bool Closing() override;
     void OnWindowThread(std::function<void()> task) override;
